@@ -1,0 +1,29 @@
+// Serialises a picture to a self-contained byte array and back. The bytes
+// are a tiny keyed bag with the picture under "pic", its pixels packed to
+// 24 bits and compressed with zstd.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/image.h"
+
+namespace tolvane::annotation {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class BadSnapshot : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class ExcelPropertyBag {
+ public:
+  // Replaces `Pc` with the serialised picture.
+  void WriteP(Bytes& Pc, const Image& Pic) const;
+  // Rebuilds the picture; throws BadSnapshot when the bytes are not one.
+  Image ReadP(const Bytes& Rc) const;
+};
+
+}  // namespace tolvane::annotation

@@ -1,0 +1,30 @@
+#include "handles/handle_layout.h"
+
+namespace tolvane::handles {
+
+using platform::Ctl;
+
+void ImageMove(layout::Controls& c) {
+  const auto& sel = c(Ctl::Shape1);
+  for (int i = 0; i < 8; ++i) {
+    auto& h = c(Ctl::Image1, i);
+    // Computed in double, passed as single precision.
+    const double L = sel.left(), T = sel.top(), W = sel.width(), H = sel.height();
+    const double w = h.width(), hh = h.height();
+    double left = 0, top = 0;
+    switch (i) {
+      case 0: left = L - w / 2; top = T - hh / 2; break;
+      case 1: left = L + W / 2 - w / 2; top = T - hh / 2; break;
+      case 2: left = L + W - w / 1.5; top = T - hh / 2; break;  // a third of the width further left
+      case 3: left = L - w / 2; top = T + H / 2 - hh / 2; break;
+      case 4: left = L - w / 2; top = T + H - hh / 2; break;
+      case 5: left = L + W / 2 - w / 2; top = T + H - hh / 2; break;
+      case 6: left = L + W - w / 2; top = T + H - hh / 2; break;
+      default: left = L + W - w / 2; top = T + H / 2 - hh / 2; break;
+    }
+    h.move(static_cast<float>(left), static_cast<float>(top));
+  }
+  for (int i = 0; i < 8; ++i) c(Ctl::Image1, i).show();
+}
+
+}  // namespace tolvane::handles

@@ -1,0 +1,2 @@
+// The Qt platform layer is being written.
+namespace tolvane::platform::qt {}

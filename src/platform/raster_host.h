@@ -1,0 +1,28 @@
+// What the in-memory canvas needs from the real window: text glyphs and a
+// place to show what changed.
+#pragma once
+
+#include <string_view>
+
+#include "platform/image.h"
+
+namespace tolvane::platform {
+
+class TextEngine {
+ public:
+  virtual ~TextEngine() = default;
+  virtual float width(std::string_view utf8, float points) const = 0;
+  // Draws text with its top-left at (x, y) into `target`, whose origin lies at
+  // (originX, originY) of the window; transparent background.
+  virtual void draw(Image& target, int originX, int originY, int x, int y, std::string_view utf8,
+                    float points, ColorRef color) const = 0;
+};
+
+class Presenter {
+ public:
+  virtual ~Presenter() = default;
+  virtual void invalidate(const IRect& area) = 0;  // show this area at the next paint
+  virtual void flush() = 0;                        // paint what is pending now
+};
+
+}  // namespace tolvane::platform

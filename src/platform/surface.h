@@ -1,0 +1,50 @@
+// The window's drawing model: canvas, background picture, persistence switch,
+// clear, refresh, image, box line and font, with the device-context calls
+// (BitBlt, GetPixel, pens and Ellipse, SetTextColor, TextOut) and the
+// translucent fill. Coordinates are window pixels.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/image.h"
+
+namespace tolvane::platform {
+
+using PenHandle = int;  // 0 is "no pen"
+
+class Surface {
+ public:
+  virtual ~Surface() = default;
+
+  // --- drawing model ---
+  virtual void setPersistent(bool on) = 0;  // on: draw into the canvas; off: transient layer
+  virtual bool persistent() const = 0;
+  virtual void clear() = 0;    // drops the transient layer; the canvas shows unchanged
+  virtual void refresh() = 0;  // shows the canvas's present content now
+  virtual Image image() const = 0;                     // the canvas's content
+  virtual void setPicture(const Image& picture) = 0;   // background picture; refills the canvas
+  virtual Image picture() const = 0;
+  // Outline of the box with corners (x1, y1), (x2, y2), or the line between them.
+  virtual void line(float x1, float y1, float x2, float y2, ColorRef color, bool box) = 0;
+  virtual void setFontSize(float points) = 0;
+  virtual float fontSize() const = 0;
+  virtual float textWidth(std::string_view utf8) const = 0;
+
+  // --- device context ---
+  // SRCCOPY of src's (sx, sy, w, h) to (x, y).
+  virtual void bitBlt(int x, int y, int w, int h, const Image& src, int sx, int sy) = 0;
+  virtual ColorRef getPixel(int x, int y) const = 0;  // -1 outside
+  virtual PenHandle createPen(int style, int width, ColorRef color) = 0;
+  virtual PenHandle selectPen(PenHandle pen) = 0;  // returns the pen it replaces
+  virtual void deletePen(PenHandle pen) = 0;
+  virtual void ellipse(int left, int top, int right, int bottom) = 0;  // outline, hollow brush
+  virtual void setTextColor(ColorRef color) = 0;
+  // Draws `count` bytes of UTF-8 text with its top-left at (x, y), transparent background.
+  virtual void textOut(int x, int y, std::string_view bytes, int count) = 0;
+
+  // --- translucent fill: 8-bit alpha source-over of an ARGB colour ---
+  virtual void fillArgb(Argb color, float left, float top, float width, float height) = 0;
+};
+
+}  // namespace tolvane::platform

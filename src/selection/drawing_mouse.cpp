@@ -1,0 +1,64 @@
+#include "selection/drawing_mouse.h"
+
+#include "annotation/shapes.h"
+
+namespace tolvane::selection {
+
+using platform::Ctl;
+using session::Tool;
+
+float DrawingMouse::clampX(float x) const {
+  const auto& sel = ss_.c(Ctl::Shape1);
+  const float right = sel.left() + sel.width();
+  return x > right ? right : (x >= sel.left() ? x : sel.left());
+}
+
+float DrawingMouse::clampY(float y) const {
+  const auto& sel = ss_.c(Ctl::Shape1);
+  const float bottom = sel.top() + sel.height();
+  return y > bottom ? bottom : (y >= sel.top() ? y : sel.top());
+}
+
+void DrawingMouse::down(const platform::Mouse& m) {
+  const auto& sel = ss_.c(Ctl::Shape1);
+  const bool inside = m.x > sel.left() && m.x < sel.left() + sel.width() && m.y > sel.top() &&
+                      m.y < sel.top() + sel.height();
+  if (!inside) return;
+  ss_.s.PenDown = true;
+  ss_.p.surface.setPersistent(false);
+  ss_.s.StartX = m.x;
+  ss_.s.StartY = m.y;
+}
+
+void DrawingMouse::move(const platform::Mouse& m) {
+  auto& s = ss_.s;
+  if (!s.PenDown) return;
+  if (s.ToolName == Tool::Text) return;  // the open text box is left alone
+  ss_.p.surface.clear();
+  annotation::drawShape(s.ToolName, ss_.p.surface, s.StartX, s.StartY, clampX(m.x), clampY(m.y),
+                        style_.currentColor());
+}
+
+void DrawingMouse::push() {
+  ss_.s.PenDown = false;
+  ss_.history.push(ss_.p.surface);
+}
+
+void DrawingMouse::commit(const platform::Mouse& m) {
+  auto& s = ss_.s;
+  ss_.p.surface.setPersistent(true);
+  const float ex = clampX(m.x), ey = clampY(m.y);
+  if (s.ToolName == Tool::Text) {
+    if (!ss_.c(Ctl::TextEdit).visible()) {
+      text_.place(m.x, m.y);  // the next release commits
+      return;
+    }
+    text_.commit();
+    push();
+    return;
+  }
+  annotation::drawShape(s.ToolName, ss_.p.surface, s.StartX, s.StartY, ex, ey, style_.currentColor());
+  push();
+}
+
+}  // namespace tolvane::selection

@@ -1,0 +1,32 @@
+#include "selection/repaint.h"
+
+#include "platform/geometry.h"
+
+namespace tolvane::selection {
+
+using platform::Ctl;
+
+void repaintSelection(session::Session& ss) {
+  auto& dc = ss.p.surface;
+  const float sw = ss.screenWidth(), sh = ss.screenHeight();
+  const auto& sel = ss.shape1();
+  dc.bitBlt(0, 0, roundEven(sw), roundEven(sh), ss.s.MemDC, 0, 0);
+  ss.gdip.DrawRect(annotation::kVeil, 0, 0, sw, sh);
+  const int l = roundEven(sel.left()), t = roundEven(sel.top());
+  dc.bitBlt(l, t, roundEven(sel.width()), roundEven(sel.height()), ss.s.MemDC, l, t);
+  dc.refresh();
+}
+
+void placeToolbar(session::Session& ss) {
+  const auto& sel = ss.shape1();
+  auto& bar = ss.c(Ctl::Picture1);
+  const float bottom = sel.top() + sel.height();
+  const float right = sel.left() + sel.width();
+  if (ss.screenHeight() < bottom + 4 + bar.height())
+    bar.move(right - bar.width(), bottom - bar.height() - 4);
+  else
+    bar.move(right - bar.width(), bottom + 4);
+  if (bar.left() < 0) bar.setLeft(0);
+}
+
+}  // namespace tolvane::selection

@@ -1,0 +1,163 @@
+#include "session/capture_form.h"
+
+#include "annotation/style_panel.h"
+#include "annotation/text_tool.h"
+#include "annotation/toolbar.h"
+#include "handles/handle_drag.h"
+#include "output/finish.h"
+#include "platform/geometry.h"
+#include "selection/drawing_mouse.h"
+#include "selection/pointer_panel.h"
+#include "selection/selection_mouse.h"
+
+namespace tolvane::session {
+
+using platform::Ctl;
+using platform::CtlRef;
+
+CaptureForm::CaptureForm(Platform& platform, platform::ControlView* view)
+    : p_(platform), controls_(view), session_{p_, controls_, state_, history_, gdip_} {
+  auto close = [this] { this->close(); };
+  panel_ = std::make_unique<selection::PointerPanel>(controls_, p_.surface);
+  style_ = std::make_unique<annotation::StylePanel>(controls_);
+  text_ = std::make_unique<annotation::TextTool>(controls_, p_.surface, *style_);
+  finisher_ = std::make_unique<output::Finisher>(session_, close);
+  toolbar_ = std::make_unique<annotation::Toolbar>(session_, *finisher_, close);
+  drawing_ = std::make_unique<selection::DrawingMouse>(session_, *style_, *text_);
+  selection_ = std::make_unique<selection::SelectionMouse>(session_, *panel_, close);
+  handleDrag_ = std::make_unique<handles::HandleDrag>(session_, *panel_);
+}
+
+CaptureForm::~CaptureForm() = default;
+
+bool CaptureForm::Load() {
+  using LockState = platform::InstanceLock::State;
+  switch (p_.lock.acquire()) {
+    case LockState::HeldElsewhere:
+      unloaded_ = true;  // another capture runs: read nothing
+      return false;
+    case LockState::Unavailable:
+      p_.app.warn("tolvane: " + p_.lock.problem() + "; the single-instance check is off");
+      break;
+    case LockState::Acquired:
+      break;
+  }
+  auto& bar = controls_(Ctl::Picture1);
+  bar.setTop(-bar.height());
+  bar.hide();
+  p_.surface.setPersistent(true);
+  p_.pointer.setShape(platform::kPointerCross);
+
+  const float sw = session_.screenWidth(), sh = session_.screenHeight();
+  const int w = roundEven(sw), h = roundEven(sh);
+  // One read of the screen fills both the canvas and the frozen copy.
+  if (auto shot = p_.screen.grab()) {
+    p_.surface.bitBlt(0, 0, w, h, *shot, 0, 0);
+    state_.MemDC = std::move(*shot);
+  } else {
+    p_.app.warn("tolvane: could not read the screen; capturing a black picture");
+    state_.MemDC = Image(w, h);
+  }
+  p_.app.showMaximized();
+  p_.surface.setPicture(p_.surface.image());
+  history_.firstEntry(p_.surface.picture());
+  state_.selMode = SelMode::Draw;
+  state_.ToolActive = false;
+  gdip_.Init(p_.surface);
+  gdip_.DrawRect(annotation::kVeil, 0, 0, sw, sh);
+  return true;
+}
+
+void CaptureForm::close() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  Unload();
+  p_.app.unload();
+}
+
+void CaptureForm::Unload() {
+  state_.MemDC = Image();
+  p_.lock.release();
+}
+
+void CaptureForm::mouseDown(CtlRef target, const platform::Mouse& m) {
+  if (unloaded_) return;
+  switch (target.ctl) {
+    case Ctl::Form:
+      if (state_.ToolActive)
+        drawing_->down(m);
+      else
+        selection_->down(m);
+      break;
+    case Ctl::Image1: handleDrag_->down(target.index); break;
+    case Ctl::PicCombox: style_->picComboxMouseDown(); break;
+    default: break;
+  }
+}
+
+void CaptureForm::mouseMove(CtlRef target, const platform::Mouse& m) {
+  if (unloaded_) return;
+  switch (target.ctl) {
+    case Ctl::Form:
+      panel_->showColorAt(m.x, m.y);
+      if (state_.ToolActive)
+        drawing_->move(m);
+      else
+        selection_->move(m);
+      break;
+    case Ctl::Image1: handleDrag_->move(target.index); break;
+    case Ctl::Image2: toolbar_->buttonMouseMove(target.index); break;
+    case Ctl::Picture1: toolbar_->picture1MouseMove(); break;
+    case Ctl::Picture2: toolbar_->picture2MouseMove(); break;
+    case Ctl::Pcolor: style_->pcolorMouseMove(target.index); break;
+    case Ctl::PicColor: style_->picColorMouseMove(); break;
+    case Ctl::PicCombox: style_->picComboxMouseMove(); break;
+    case Ctl::PicFont: style_->picFontMouseMove(); break;
+    default: break;
+  }
+}
+
+void CaptureForm::mouseUp(CtlRef target, const platform::Mouse& m) {
+  if (unloaded_) return;
+  switch (target.ctl) {
+    case Ctl::Form:
+      if (state_.PenDown) drawing_->commit(m);
+      selection_->upTail(m);
+      break;
+    case Ctl::Image1: handleDrag_->up(target.index); break;
+    case Ctl::Pcolor: style_->pcolorMouseUp(target.index); break;
+    default: break;
+  }
+}
+
+void CaptureForm::dblClick(CtlRef target) {
+  if (unloaded_ || target.ctl != Ctl::Form) return;
+  finisher_->DblClick();
+}
+
+void CaptureForm::click(CtlRef target) {
+  if (unloaded_) return;
+  if (target.ctl == Ctl::Image2) toolbar_->click(target.index);
+  if (target.ctl == Ctl::Combo1) style_->combo1Click();
+}
+
+void CaptureForm::textChanged(CtlRef target, const std::string& utf8) {
+  if (unloaded_) return;
+  switch (target.ctl) {
+    case Ctl::TextEdit:
+      controls_(Ctl::TextEdit).takeTextFromUser(utf8);
+      text_->change();
+      break;
+    case Ctl::Text1:
+    case Ctl::Combo1:
+      controls_(target.ctl).takeTextFromUser(utf8);
+      break;
+    default: break;
+  }
+}
+
+void CaptureForm::keyPress(int ascii) {
+  if (ascii == 27) close();
+}
+
+}  // namespace tolvane::session

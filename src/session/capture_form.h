@@ -1,0 +1,68 @@
+// The capture window: owns the state and routes each event to the unit
+// that handles it.
+#pragma once
+
+#include <memory>
+
+#include "annotation/gdip.h"
+#include "annotation/history.h"
+#include "layout/controls.h"
+#include "platform/events.h"
+#include "session/context.h"
+#include "session/state.h"
+
+namespace tolvane::selection { class SelectionMouse; class DrawingMouse; class PointerPanel; }
+namespace tolvane::handles { class HandleDrag; }
+namespace tolvane::annotation { class Toolbar; class StylePanel; class TextTool; }
+namespace tolvane::output { class Finisher; }
+
+namespace tolvane::session {
+
+class CaptureForm : public platform::EventSink {
+ public:
+  CaptureForm(Platform& platform, platform::ControlView* view);
+  ~CaptureForm() override;
+
+  // Start-up. Returns false when another capture runs: nothing was read.
+  bool Load();
+  // Closes the window (Esc, right click, finishing). Runs Unload once.
+  void close();
+  bool unloaded() const { return unloaded_; }
+
+  // EventSink
+  void mouseDown(platform::CtlRef target, const platform::Mouse& m) override;
+  void mouseMove(platform::CtlRef target, const platform::Mouse& m) override;
+  void mouseUp(platform::CtlRef target, const platform::Mouse& m) override;
+  void dblClick(platform::CtlRef target) override;
+  void click(platform::CtlRef target) override;
+  void textChanged(platform::CtlRef target, const std::string& utf8) override;
+  void keyPress(int ascii) override;
+
+  // For the view and the tests.
+  layout::Controls& controls() { return controls_; }
+  State& state() { return state_; }
+  annotation::History& history() { return history_; }
+  Session& session() { return session_; }
+  output::Finisher& finisher() { return *finisher_; }
+
+ private:
+  void Unload();
+
+  Platform& p_;
+  layout::Controls controls_;
+  State state_;
+  annotation::History history_;
+  annotation::GDIP gdip_;
+  Session session_;
+  std::unique_ptr<selection::PointerPanel> panel_;
+  std::unique_ptr<annotation::StylePanel> style_;
+  std::unique_ptr<annotation::TextTool> text_;
+  std::unique_ptr<output::Finisher> finisher_;
+  std::unique_ptr<annotation::Toolbar> toolbar_;
+  std::unique_ptr<selection::DrawingMouse> drawing_;
+  std::unique_ptr<selection::SelectionMouse> selection_;
+  std::unique_ptr<handles::HandleDrag> handleDrag_;
+  bool unloaded_ = false;
+};
+
+}  // namespace tolvane::session

@@ -1,0 +1,236 @@
+// A recording fake of the platform: the real in-memory canvas, with every
+// call the logic makes written to one log in order.
+#pragma once
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/controls.h"
+#include "platform/output.h"
+#include "platform/raster_surface.h"
+#include "platform/system.h"
+#include "session/capture_form.h"
+
+namespace tolvane::fake {
+
+using Log = std::vector<std::string>;
+
+std::string fmt(float v);
+
+// Glyphs are solid blocks: ASCII 0.5 em wide, anything else 1 em; 1 em = points * 96 / 72.
+class FakeText : public platform::TextEngine {
+ public:
+  float width(std::string_view utf8, float points) const override;
+  void draw(Image& target, int originX, int originY, int x, int y, std::string_view utf8, float points,
+            ColorRef color) const override;
+};
+
+class FakePresenter : public platform::Presenter {
+ public:
+  void invalidate(const IRect& area) override { damage.push_back(area); }
+  void flush() override { ++flushes; }
+  std::vector<IRect> damage;
+  int flushes = 0;
+};
+
+// The real canvas, with its calls logged.
+class RecordingSurface : public platform::RasterSurface {
+ public:
+  RecordingSurface(int w, int h, Log& log, const platform::TextEngine* text, platform::Presenter* presenter)
+      : RasterSurface(w, h, text, presenter), log_(log) {}
+  void setPersistent(bool on) override;
+  void clear() override;
+  void refresh() override;
+  void setPicture(const Image& picture) override;
+  void line(float x1, float y1, float x2, float y2, ColorRef color, bool box) override;
+  void setFontSize(float points) override;
+  void bitBlt(int x, int y, int w, int h, const Image& src, int sx, int sy) override;
+  platform::PenHandle createPen(int style, int width, ColorRef color) override;
+  platform::PenHandle selectPen(platform::PenHandle pen) override;
+  void deletePen(platform::PenHandle pen) override;
+  void ellipse(int left, int top, int right, int bottom) override;
+  void setTextColor(ColorRef color) override;
+  void textOut(int x, int y, std::string_view bytes, int count) override;
+  void fillArgb(Argb color, float left, float top, float width, float height) override;
+
+ private:
+  Log& log_;
+};
+
+class FakeScreen : public platform::Screen {
+ public:
+  FakeScreen(int w, int h, Log& log) : w_(w), h_(h), log_(log) {}
+  int widthTwips() const override { return w_ * 15; }
+  int heightTwips() const override { return h_ * 15; }
+  std::optional<Image> grab() override;
+  platform::IPoint cursorPos() const override { return cursor; }
+  std::optional<Image> picture;  // what the screen shows; nullopt: the read fails
+  platform::IPoint cursor;
+  int grabs = 0;
+
+ private:
+  int w_, h_;
+  Log& log_;
+};
+
+class FakePointer : public platform::Pointer {
+ public:
+  explicit FakePointer(Log& log) : log_(log) {}
+  void setShape(int s) override;
+  int shape() const override { return shape_; }
+
+ private:
+  int shape_ = 0;
+  Log& log_;
+};
+
+class FakeApp : public platform::App {
+ public:
+  explicit FakeApp(Log& log) : log_(log) {}
+  void doEvents() override { log_.push_back("DoEvents"); }
+  void sleep(int ms) override { log_.push_back("Sleep " + std::to_string(ms)); }
+  void showMaximized() override { log_.push_back("ShowMaximized"); }
+  void unload() override {
+    log_.push_back("Unload");
+    unloaded = true;
+  }
+  void warn(const std::string& m) override { warnings.push_back(m); }
+  bool unloaded = false;
+  std::vector<std::string> warnings;
+
+ private:
+  Log& log_;
+};
+
+class FakeLock : public platform::InstanceLock {
+ public:
+  explicit FakeLock(Log& log) : log_(log) {}
+  State acquire() override {
+    log_.push_back("Lock acquire");
+    return state;
+  }
+  std::string problem() const override { return "no runtime folder"; }
+  void release() override {
+    log_.push_back("Lock release");
+    released = true;
+  }
+  State state = State::Acquired;
+  bool released = false;
+
+ private:
+  Log& log_;
+};
+
+class FakeClipboard : public platform::Clipboard {
+ public:
+  explicit FakeClipboard(Log& log) : log_(log) {}
+  void setImage(const Image& p) override {
+    log_.push_back("Clipboard set " + std::to_string(p.width()) + "x" + std::to_string(p.height()));
+    picture = p;
+  }
+  void clear() override {
+    log_.push_back("Clipboard clear");
+    picture.reset();
+  }
+  std::optional<Image> picture;
+
+ private:
+  Log& log_;
+};
+
+class FakeSaveDialog : public platform::SaveDialog {
+ public:
+  explicit FakeSaveDialog(Log& log) : log_(log) {}
+  std::optional<platform::SaveAnswer> run(const platform::SaveRequest& r) override {
+    log_.push_back("SaveDialog " + r.fileName);
+    request = r;
+    return answer;
+  }
+  std::optional<platform::SaveRequest> request;
+  std::optional<platform::SaveAnswer> answer;  // nullopt: the user cancels
+
+ private:
+  Log& log_;
+};
+
+class FakeMessageBox : public platform::MessageBox {
+ public:
+  explicit FakeMessageBox(Log& log) : log_(log) {}
+  void information(const std::string& title, const std::string& text) override {
+    log_.push_back("MessageBox " + title);
+    shown.push_back({title, text});
+  }
+  std::vector<std::pair<std::string, std::string>> shown;
+
+ private:
+  Log& log_;
+};
+
+class FakeEncoders : public platform::Encoders {
+ public:
+  platform::EncodeResult encode(platform::Format f, const Image& p, const platform::EncodeParams& params) override;
+  std::vector<platform::Format> calls;
+  std::optional<platform::EncodeResult> failWith;
+};
+
+class FakeEnvironment : public platform::Environment {
+ public:
+  platform::LocalTime now() const override { return time; }
+  std::string picturesFolder() const override { return pictures; }
+  platform::LocalTime time{2026, 12, 6, 14, 5, 9};
+  std::string pictures = "/home/user/Pictures";
+};
+
+class FakeView : public platform::ControlView {
+ public:
+  explicit FakeView(Log& log) : log_(log) {}
+  void changed(const platform::ControlState& s, platform::Prop p) override;
+  void setFocus(platform::CtlRef ref) override;
+  bool comboDropped(platform::CtlRef) const override { return dropped; }
+  void showComboDropDown(platform::CtlRef, bool show) override;
+  bool dropped = false;
+  bool quiet = false;  // stop logging control changes
+
+ private:
+  Log& log_;
+};
+
+// The whole fake platform around one capture window.
+struct Rig {
+  explicit Rig(int w = 320, int h = 240, std::optional<Image> screenPicture = std::nullopt);
+
+  // The log from `from` on, only lines starting with one of the prefixes (all when empty).
+  Log logSince(std::size_t from, std::vector<std::string> prefixes = {}) const;
+
+  Log log;
+  FakeText text;
+  FakePresenter presenter;
+  RecordingSurface surface;
+  FakeScreen screen;
+  FakePointer pointer;
+  FakeApp app;
+  FakeLock lock;
+  FakeClipboard clipboard;
+  FakeSaveDialog dialog;
+  FakeMessageBox messageBox;
+  FakeEncoders encoders;
+  FakeEnvironment env;
+  FakeView view;
+  session::Platform platform;
+  session::CaptureForm form;
+
+  // Events as the window system sends them.
+  void down(float x, float y, int button = 1);
+  void move(float x, float y, int buttons = 1);
+  void up(float x, float y, int button = 1);
+  void drag(float x0, float y0, float x1, float y1, int button = 1);
+  void clickTool(int index);
+  layout::Control& ctl(platform::Ctl c, int index = -1) { return form.controls()(c, index); }
+};
+
+// A picture with a distinct colour at every pixel, for exact copies.
+Image patternPicture(int w, int h);
+
+}  // namespace tolvane::fake

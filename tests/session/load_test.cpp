@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "fake/fake_platform.h"
+#include "session/split_color.h"
+
+namespace tolvane {
+namespace {
+
+using fake::Log;
+using fake::Rig;
+using platform::Ctl;
+
+TEST(SplitColor, SplitsLowByteFirstWithTruncatingDivision) {
+  std::int32_t r = 0, g = 0, b = 0;
+  session::SplitColor(0x00123456, r, g, b);
+  EXPECT_EQ((std::array{r, g, b}), (std::array{86, 52, 18}));
+  session::SplitColor(-1, r, g, b);
+  EXPECT_EQ((std::array{r, g, b}), (std::array{-1, 0, 0}));
+  session::SplitColor(-257, r, g, b);
+  EXPECT_EQ((std::array{r, g, b}), (std::array{-1, -1, 0}));
+}
+
+TEST(Load, CallsThePlatformInOrder) {
+  Rig rig(64, 48);
+  ASSERT_TRUE(rig.form.Load());
+  const Log expected = {
+      "Lock acquire",
+      "Picture1.Geometry=0,-26,241.33333,26",
+      "Picture1.Visible=0",
+      "Persistent on",
+      "Pointer 2",
+      "Grab",
+      "BitBlt 0,0 64x48 from 0,0",
+      "ShowMaximized",
+      "SetPicture 64x48",
+      "Fill 80222222 0,0 64x48",
+  };
+  EXPECT_EQ(rig.logSince(0), expected);
+  EXPECT_EQ(rig.screen.grabs, 1);  // one read fills the canvas and the frozen copy
+}
+
+TEST(Load, LeavesIdleStateWithCleanSnapshotAndVeiledCanvas) {
+  Image white(4, 3, 0xFFFFFFFFu);
+  Rig rig(4, 3, white);
+  ASSERT_TRUE(rig.form.Load());
+  auto& s = rig.form.state();
+  EXPECT_EQ(s.selMode, session::SelMode::Draw);
+  EXPECT_FALSE(s.ToolActive);
+  EXPECT_FALSE(s.PenDown);
+  EXPECT_EQ(s.NoExit, 0);
+  EXPECT_EQ(rig.form.history().index(), 1);
+  EXPECT_EQ(rig.form.history().top(), 1);
+  EXPECT_EQ(s.MemDC, white);
+  // The veil over white is exactly (144,144,144); the background stays clean.
+  EXPECT_EQ(rig.surface.getPixel(0, 0), rgb(144, 144, 144));
+  EXPECT_EQ(rig.surface.picture(), white);
+  annotation::ExcelPropertyBag bag;
+  EXPECT_EQ(bag.ReadP(rig.form.history().snapshots()[1]), white);
+  for (const auto& c : rig.form.controls().all()) {
+    if (c.state().parent.ctl == Ctl::Form) {
+      EXPECT_FALSE(c.visible()) << c.state().name;
+    }
+  }
+}
+
+TEST(Load, SecondInstanceReadsNothingAndEnds) {
+  Rig rig;
+  rig.lock.state = platform::InstanceLock::State::HeldElsewhere;
+  EXPECT_FALSE(rig.form.Load());
+  EXPECT_EQ(rig.screen.grabs, 0);
+  EXPECT_EQ(rig.logSince(0), (Log{"Lock acquire"}));
+}
+
+TEST(Load, RunsWithAWarningWhenTheLockCannotBeTaken) {
+  Rig rig;
+  rig.lock.state = platform::InstanceLock::State::Unavailable;
+  ASSERT_TRUE(rig.form.Load());
+  ASSERT_EQ(rig.app.warnings.size(), 1u);
+  EXPECT_NE(rig.app.warnings[0].find("single-instance check is off"), std::string::npos);
+}
+
+TEST(Load, AFailedScreenReadGoesOnWithABlackPicture) {
+  Rig rig(8, 8);
+  rig.screen.picture.reset();
+  ASSERT_TRUE(rig.form.Load());
+  EXPECT_EQ(rig.form.state().MemDC, Image(8, 8));
+  EXPECT_EQ(rig.surface.getPixel(3, 3), rgb(17, 17, 17));  // veil over black
+  EXPECT_FALSE(rig.app.warnings.empty());
+}
+
+TEST(KeyPress, EscClosesAndReleasesEverythingOnce) {
+  Rig rig;
+  ASSERT_TRUE(rig.form.Load());
+  rig.form.keyPress('a');
+  EXPECT_FALSE(rig.app.unloaded);
+  rig.form.keyPress(27);
+  EXPECT_TRUE(rig.app.unloaded);
+  EXPECT_TRUE(rig.lock.released);
+  EXPECT_TRUE(rig.form.state().MemDC.isNull());
+  const auto n = rig.log.size();
+  rig.form.keyPress(27);
+  EXPECT_EQ(rig.log.size(), n);
+}
+
+}  // namespace
+}  // namespace tolvane
