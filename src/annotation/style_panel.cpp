@@ -61,7 +61,15 @@ void StylePanel::picComboxMouseMove() { c_(Ctl::PicCombox).setPicture(c_(Ctl::Im
 
 void StylePanel::picFontMouseMove() { c_(Ctl::PicCombox).setPicture(c_(Ctl::Image4, 0).picture()); }
 
-void StylePanel::combo1Click() { c_(Ctl::Text1).setText(c_(Ctl::Combo1).text()); }
+void StylePanel::combo1Click() {
+  c_(Ctl::Text1).setText(c_(Ctl::Combo1).text());
+  fontSize();
+}
+
+void StylePanel::text1Changed(const std::string& text) {
+  c_(Ctl::Text1).takeTextFromUser(text);
+  fontSize();
+}
 
 void StylePanel::OpenCombo(platform::CtlRef Chwnd) {
   auto* view = c_.view();

@@ -2,6 +2,8 @@
 // font size (Text1's text).
 #pragma once
 
+#include <string>
+
 #include "layout/controls.h"
 
 namespace tolvane::annotation {
@@ -22,6 +24,8 @@ class StylePanel {
   void picComboxMouseMove();
   void picFontMouseMove();
   void combo1Click();
+  // The user typed into Text1.
+  void text1Changed(const std::string& text);
   // Opens Combo1's drop-down list when it is closed, closes it when open.
   void OpenCombo(platform::CtlRef Chwnd);
 

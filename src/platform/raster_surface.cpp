@@ -215,7 +215,11 @@ void RasterSurface::draw(DrawOp op) {
   invalidate(raster::bounds(op, text_));
 }
 
-void RasterSurface::setPersistent(bool on) { persistent_ = on; }
+void RasterSurface::setPersistent(bool on) {
+  persistent_ = on;
+  // The next repaint of the window shows the canvas alone: the preview goes.
+  if (on) RasterSurface::clear();
+}
 
 void RasterSurface::clear() {
   for (const DrawOp& op : transient_) invalidate(raster::bounds(op, text_));
@@ -232,7 +236,7 @@ Image RasterSurface::image() const {
     return lazy_->source;
   if (lazy_) {
     Image out(width_, height_);
-    composeInto(out, rect());
+    composeInto(out, rect(), false);
     return out;
   }
   return canvas_;
@@ -303,7 +307,7 @@ void RasterSurface::fillArgb(Argb color, float left, float top, float width, flo
   draw(std::move(op));
 }
 
-void RasterSurface::composeInto(Image& out, const IRect& area) const {
+void RasterSurface::composeInto(Image& out, const IRect& area, bool withTransient) const {
   if (lazy_) {
     const Lazy& l = *lazy_;
     if (l.veil) {
@@ -318,13 +322,14 @@ void RasterSurface::composeInto(Image& out, const IRect& area) const {
   } else {
     out.blit(0, 0, canvas_, area.left, area.top, area.width(), area.height());
   }
+  if (!withTransient) return;
   for (const DrawOp& op : transient_)
     if (!raster::bounds(op, text_).intersected(area).empty()) raster::applyOp(out, area.left, area.top, op, text_);
 }
 
 Image RasterSurface::compose(const IRect& area) const {
   Image out(area.width(), area.height());
-  composeInto(out, area);
+  composeInto(out, area, true);
   return out;
 }
 

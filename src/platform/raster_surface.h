@@ -88,7 +88,7 @@ class RasterSurface : public Surface {
   void draw(DrawOp op);
   void materialize();
   void invalidate(const IRect& r);
-  void composeInto(Image& out, const IRect& area) const;
+  void composeInto(Image& out, const IRect& area, bool withTransient) const;
 
   int width_, height_;
   const TextEngine* text_;

@@ -149,8 +149,10 @@ void CaptureForm::textChanged(CtlRef target, const std::string& utf8) {
       text_->change();
       break;
     case Ctl::Text1:
+      style_->text1Changed(utf8);
+      break;
     case Ctl::Combo1:
-      controls_(target.ctl).takeTextFromUser(utf8);
+      controls_(Ctl::Combo1).takeTextFromUser(utf8);
       break;
     default: break;
   }

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include "fake/fake_platform.h"
+
+namespace tolvane {
+namespace {
+
+using fake::Log;
+using fake::Rig;
+using platform::Ctl;
+
+struct Toolbar : ::testing::Test {
+  Rig rig{800, 600, Image(800, 600, 0xFFFFFFFFu)};
+  void SetUp() override {
+    ASSERT_TRUE(rig.form.Load());
+    rig.drag(300, 100, 600, 300);
+  }
+  void rect(float x0, float y0, float x1, float y1) {
+    rig.down(x0, y0);
+    rig.move(x1, y1);
+    rig.up(x1, y1);
+  }
+};
+
+TEST_F(Toolbar, ToolButtonsPlaceShapeAndToggleTheStylePanel) {
+  auto& panel = rig.ctl(Ctl::Picture2);
+  rig.clickTool(7);
+  EXPECT_TRUE(panel.visible());
+  EXPECT_EQ(panel.left(), rig.ctl(Ctl::Picture1).left());
+  EXPECT_EQ(panel.top(), 304.f + 26 + 3);
+  EXPECT_FALSE(rig.ctl(Ctl::PicFont).visible());
+  EXPECT_EQ(rig.ctl(Ctl::PicColor).left(), 4.f);
+  EXPECT_FLOAT_EQ(panel.width(), 3620.f / 15 - 73 - 2);
+  EXPECT_EQ(rig.ctl(Ctl::Shape4).width(), panel.width());
+  EXPECT_EQ(rig.form.state().ToolName, session::Tool::Rectangle);
+  rig.clickTool(7);  // same button again: the panel hides, the tool stays
+  EXPECT_FALSE(panel.visible());
+  EXPECT_TRUE(rig.form.state().ToolActive);
+  rig.clickTool(7);
+  EXPECT_TRUE(panel.visible());
+  rig.clickTool(5);  // another tool: stays visible, wide form with the font part
+  EXPECT_TRUE(panel.visible());
+  EXPECT_TRUE(rig.ctl(Ctl::PicFont).visible());
+  EXPECT_FLOAT_EQ(panel.width(), 3620.f / 15);
+  EXPECT_FLOAT_EQ(rig.ctl(Ctl::PicColor).left(), 78.667f);
+  EXPECT_EQ(rig.form.state().ToolName, session::Tool::Text);
+  EXPECT_EQ(rig.form.state().LastToolButton, 5);
+}
+
+TEST_F(Toolbar, StylePanelGoesAboveWhenItWouldLeaveTheScreen) {
+  rig.clickTool(0);  // undo with nothing drawn: back to selecting
+  rig.drag(300, 400, 600, 533);  // toolbar at 537..563; panel 37.33 high would end at 603.33
+  rig.clickTool(6);
+  EXPECT_FLOAT_EQ(rig.ctl(Ctl::Picture2).top(), 537.f - 560.f / 15 - 3);
+  rig.clickTool(0);
+  rig.drag(300, 400, 600, 530);  // ends at 600.33 > 600: still above
+  rig.clickTool(6);
+  EXPECT_FLOAT_EQ(rig.ctl(Ctl::Picture2).top(), 534.f - 560.f / 15 - 3);
+}
+
+TEST_F(Toolbar, UndoWithNothingDrawnReturnsToSelecting) {
+  rig.clickTool(7);
+  rig.clickTool(0);
+  auto& s = rig.form.state();
+  EXPECT_EQ(s.selMode, session::SelMode::Draw);
+  EXPECT_FALSE(s.ToolActive);
+  EXPECT_EQ(rig.form.history().index(), 1);
+  for (auto c : {Ctl::Shape1, Ctl::Picture1, Ctl::Picture2, Ctl::LblPos, Ctl::lblInfo})
+    EXPECT_FALSE(rig.ctl(c).visible());
+  for (int i = 0; i < 8; ++i) EXPECT_FALSE(rig.ctl(Ctl::Image1, i).visible());
+  EXPECT_EQ(rig.ctl(Ctl::Shape1).width(), 0.f);
+  // The user selects a new region right away.
+  rig.drag(10, 10, 50, 50);
+  EXPECT_EQ(s.selMode, session::SelMode::Move);
+  EXPECT_EQ(rig.ctl(Ctl::Shape1).width(), 40.f);
+}
+
+TEST_F(Toolbar, HistoryWalksBackAndForthAndBranches) {
+  rig.clickTool(7);
+  rect(310, 110, 320, 120);
+  const Image one = rig.surface.image();
+  rect(330, 130, 340, 140);
+  const Image two = rig.surface.image();
+  rect(350, 150, 360, 160);
+  auto& h = rig.form.history();
+  EXPECT_EQ((std::array{h.index(), h.top()}), (std::array{4, 4}));
+  rig.clickTool(0);
+  rig.clickTool(0);
+  EXPECT_EQ((std::array{h.index(), h.top()}), (std::array{2, 4}));
+  EXPECT_EQ(rig.surface.image(), one);
+  rig.clickTool(8);
+  EXPECT_EQ(rig.surface.image(), two);
+  rig.clickTool(6);
+  rect(400, 200, 450, 250);
+  EXPECT_EQ((std::array{h.index(), h.top()}), (std::array{4, 4}));
+  rig.clickTool(8);  // the third rectangle is gone for good
+  EXPECT_EQ(h.index(), 4);
+  EXPECT_EQ(rig.surface.getPixel(350, 150), rgb(255, 255, 255));
+  // Undo back to the first entry shows the frozen screen without the veil.
+  rig.clickTool(0);
+  rig.clickTool(0);
+  rig.clickTool(0);
+  EXPECT_EQ(rig.surface.getPixel(5, 5), rgb(255, 255, 255));
+  EXPECT_EQ(rig.surface.image(), rig.form.state().MemDC);
+}
+
+TEST_F(Toolbar, RedoRightAfterStartChangesNothing) {
+  const auto from = rig.log.size();
+  rig.clickTool(8);
+  EXPECT_EQ(rig.form.history().index(), 1);
+  EXPECT_TRUE(rig.logSince(from, {"SetPicture"}).empty());
+}
+
+TEST_F(Toolbar, CopyAndCloseHidesThePanelsLetsTheScreenRepaintAndCopies) {
+  rig.clickTool(7);
+  const auto from = rig.log.size();
+  rig.clickTool(1);
+  const Log log = rig.logSince(from, {"Picture", "Sleep", "DoEvents", "Shape1.Visible", "Clipboard", "Unload"});
+  EXPECT_EQ(log, (Log{"Picture1.Visible=0", "Picture2.Visible=0", "Sleep 10", "DoEvents", "Shape1.Visible=0",
+                      "Shape1.Visible=0", "DoEvents", "Clipboard set 300x200", "Unload"}));
+  ASSERT_TRUE(rig.clipboard.picture);
+  EXPECT_EQ(*rig.clipboard.picture, Image(300, 200, 0xFFFFFFFFu));  // undimmed, no frame
+}
+
+TEST_F(Toolbar, SaveShowsThePanelAgainOnlyIfItWasVisible) {
+  rig.clickTool(7);
+  rig.clickTool(2);
+  EXPECT_TRUE(rig.ctl(Ctl::Picture2).visible());
+  EXPECT_TRUE(rig.ctl(Ctl::Shape1).visible());
+  EXPECT_TRUE(rig.app.unloaded);
+}
+
+TEST_F(Toolbar, CloseLeavesTheClipboardAlone) {
+  rig.clickTool(3);
+  EXPECT_TRUE(rig.app.unloaded);
+  EXPECT_FALSE(rig.clipboard.picture);
+}
+
+TEST_F(Toolbar, HoverFramesFollowThePointer) {
+  rig.form.mouseMove({Ctl::Image2, 4}, {});
+  rig.form.mouseMove({Ctl::Image2, 6}, {});
+  EXPECT_TRUE(rig.ctl(Ctl::Shape3, 6).visible());
+  EXPECT_FALSE(rig.ctl(Ctl::Shape3, 4).visible());
+  rig.form.mouseMove({Ctl::Picture1, -1}, {});
+  EXPECT_FALSE(rig.ctl(Ctl::Shape3, 6).visible());
+  EXPECT_EQ(rig.pointer.shape(), platform::kPointerArrow);
+}
+
+TEST(StylePanel, SwatchesChooseAndHighlight) {
+  Rig rig;
+  ASSERT_TRUE(rig.form.Load());
+  auto& f = rig.form;
+  f.mouseUp({Ctl::Pcolor, 13}, {2, 0, 0, 0});
+  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 16).backColor(), 0x00FF0000);
+  f.mouseUp({Ctl::Pcolor, 16}, {});
+  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 16).backColor(), 0x00FF0000);
+  f.mouseMove({Ctl::Pcolor, 3}, {});
+  f.mouseMove({Ctl::Pcolor, 4}, {});
+  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 3).borderStyle(), 1);  // stays until the big swatch or the background
+  f.mouseMove({Ctl::PicColor, -1}, {});
+  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 3).borderStyle(), 0);
+  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 4).borderStyle(), 0);
+}
+
+TEST(StylePanel, ChooserTogglesItsListAndSetsTheSize) {
+  Rig rig;
+  ASSERT_TRUE(rig.form.Load());
+  auto& f = rig.form;
+  f.mouseDown({Ctl::PicCombox, -1}, {});
+  EXPECT_TRUE(rig.view.dropped);
+  EXPECT_EQ(rig.ctl(Ctl::PicCombox).picture(), platform::PictureId::ComboPressed);
+  f.mouseDown({Ctl::PicCombox, -1}, {});
+  EXPECT_FALSE(rig.view.dropped);
+  f.textChanged({Ctl::Combo1, -1}, "14");
+  f.click({Ctl::Combo1, -1});
+  EXPECT_EQ(rig.ctl(Ctl::Text1).text(), "14");
+  // A typed size that is not a positive number is ignored; the last good one stays.
+  rig.drag(10, 10, 200, 200);
+  rig.clickTool(5);
+  f.textChanged({Ctl::Text1, -1}, "abc");
+  rig.down(50, 50);
+  rig.up(50, 50);
+  EXPECT_EQ(rig.ctl(Ctl::TextEdit).fontSize(), 14.f);
+  f.textChanged({Ctl::Text1, -1}, "-3");
+  rig.down(60, 60);
+  rig.up(60, 60);
+  EXPECT_EQ(rig.surface.fontSize(), 14.f);
+}
+
+TEST(Snapshots, RoundTripAndRejectGarbage) {
+  annotation::ExcelPropertyBag bag;
+  const Image pic = fake::patternPicture(123, 77);
+  annotation::Bytes bytes;
+  bag.WriteP(bytes, pic);
+  EXPECT_EQ(bag.ReadP(bytes), pic);
+  EXPECT_LT(bytes.size(), pic.pixelCount() * 4);
+  annotation::Bytes cut(bytes.begin(), bytes.begin() + static_cast<long>(bytes.size() / 2));
+  EXPECT_THROW(bag.ReadP(cut), annotation::BadSnapshot);
+  EXPECT_THROW(bag.ReadP({1, 2, 3}), annotation::BadSnapshot);
+  annotation::Bytes empty;
+  bag.WriteP(empty, Image());
+  EXPECT_TRUE(bag.ReadP(empty).isNull());
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "fake/fake_platform.h"
+#include "platform/raster_surface.h"
+
+namespace tolvane::platform {
+namespace {
+
+using fake::FakePresenter;
+using fake::FakeText;
+
+constexpr Argb kVeil = 0x80222222u;
+
+TEST(Veil, BlendsTheDesignedGreyExactly) {
+  Image img(2, 1);
+  img.setPixel(0, 0, 0xFFFFFFFFu);
+  img.setPixel(1, 0, 0xFF000000u);
+  raster::veil(img, img.rect(), kVeil);
+  EXPECT_EQ(img.pixel(0, 0), 0xFF909090u);  // (144,144,144)
+  EXPECT_EQ(img.pixel(1, 0), 0xFF111111u);  // (17,17,17)
+}
+
+TEST(Image, CopiesShareUntilWritten) {
+  Image a(4, 4, 0xFF0000FFu);
+  Image b = a;
+  EXPECT_TRUE(a.sharesWith(b));
+  b.setPixel(1, 1, 0xFFFF0000u);
+  EXPECT_FALSE(a.sharesWith(b));
+  EXPECT_EQ(a.pixel(1, 1), 0xFF0000FFu);
+  // A copy of a rectangle reaching outside is black there.
+  const Image c = a.copy({2, 2, 6, 5});
+  EXPECT_EQ(c.width(), 4);
+  EXPECT_EQ(c.pixel(1, 1), 0xFF0000FFu);
+  EXPECT_EQ(c.pixel(3, 2), 0xFF000000u);
+}
+
+// The drag repaint in full, as the window's calls say, against the lazy path.
+struct Pair {
+  FakeText text;
+  FakePresenter lazyDamage, plainDamage;
+  RasterSurface lazy, plain;
+  Image frozen;
+  Pair(int w, int h)
+      : lazy(w, h, &text, &lazyDamage), plain(w, h, &text, &plainDamage), frozen(fake::patternPicture(w, h)) {
+    plain.setLazyRepaint(false);
+  }
+  void repaint(const IRect& sel) {
+    for (RasterSurface* s : {&lazy, &plain}) {
+      s->bitBlt(0, 0, s->width(), s->height(), frozen, 0, 0);
+      s->fillArgb(kVeil, 0, 0, static_cast<float>(s->width()), static_cast<float>(s->height()));
+      s->bitBlt(sel.left, sel.top, sel.width(), sel.height(), frozen, sel.left, sel.top);
+      s->refresh();
+    }
+  }
+  void expectSame() {
+    EXPECT_EQ(lazy.compose(lazy.rect()), plain.compose(plain.rect()));
+    EXPECT_EQ(lazy.image(), plain.image());
+  }
+};
+
+TEST(LazyRepaint, GivesThePixelsOfTheFullRepaintThroughADrag) {
+  Pair p(200, 150);
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> x(-20, 210), y(-20, 160);
+  for (int i = 0; i < 40; ++i) {
+    int l = x(rng), t = y(rng), r = x(rng), b = y(rng);
+    if (r < l) std::swap(l, r);
+    if (b < t) std::swap(t, b);
+    p.repaint({l, t, r, b});
+    p.expectSame();
+    EXPECT_EQ(p.lazy.getPixel(l + 1, t + 1), p.plain.getPixel(l + 1, t + 1));
+  }
+  // Drawing after the repaint lands on the same pixels.
+  for (RasterSurface* s : {&p.lazy, &p.plain}) s->line(5, 5, 150, 90, rgb(255, 0, 0), true);
+  p.expectSame();
+  p.repaint({30, 30, 80, 70});
+  p.expectSame();
+}
+
+TEST(LazyRepaint, RepaintsOnlyTheOldAndNewSelection) {
+  Pair p(400, 300);
+  p.repaint({10, 10, 50, 40});
+  p.lazyDamage.damage.clear();
+  p.repaint({20, 15, 70, 60});
+  ASSERT_FALSE(p.lazyDamage.damage.empty());
+  IRect all;
+  for (const auto& r : p.lazyDamage.damage) all = all.united(r);
+  EXPECT_EQ(all, (IRect{10, 10, 70, 60}));
+  // The plain path repaints everything every step.
+  EXPECT_NE(std::find(p.plainDamage.damage.begin(), p.plainDamage.damage.end(), IRect{0, 0, 400, 300}),
+            p.plainDamage.damage.end());
+  // While only repainting, no full-size canvas is held beside the frozen picture.
+  EXPECT_FALSE(p.lazy.canvasAllocated());
+}
+
+TEST(TransientLayer, ShowsOverTheCanvasAndClearRemovesIt) {
+  FakeText text;
+  RasterSurface s(40, 30, &text, nullptr);
+  s.setPicture(Image(40, 30, 0xFFFFFFFFu));
+  s.setPersistent(false);
+  s.line(2, 2, 20, 2, rgb(0, 0, 255), false);
+  EXPECT_EQ(s.getPixel(10, 2), rgb(0, 0, 255));  // on screen
+  EXPECT_EQ(s.image().pixel(10, 2), 0xFFFFFFFFu);  // not in the canvas
+  s.clear();
+  EXPECT_EQ(s.getPixel(10, 2), rgb(255, 255, 255));
+  s.line(2, 4, 20, 4, rgb(0, 0, 255), false);
+  s.setPersistent(true);  // turning persistence on drops the preview
+  EXPECT_EQ(s.getPixel(10, 4), rgb(255, 255, 255));
+  EXPECT_EQ(s.getPixel(-1, 0), -1);
+}
+
+TEST(Ellipse, IsHollowAndTheSameForAMirroredBox) {
+  FakeText text;
+  RasterSurface a(60, 60, &text, nullptr), b(60, 60, &text, nullptr);
+  for (RasterSurface* s : {&a, &b}) s->selectPen(s->createPen(0, 1, rgb(255, 0, 0)));
+  a.ellipse(10, 10, 50, 40);
+  b.ellipse(50, 40, 10, 10);
+  EXPECT_EQ(a.image(), b.image());
+  EXPECT_EQ(a.getPixel(30, 25), 0);              // no fill inside
+  EXPECT_EQ(a.getPixel(30, 10), rgb(255, 0, 0));  // top of the outline
+  EXPECT_EQ(a.getPixel(30, 39), rgb(255, 0, 0));  // bottom: the box's bottom is exclusive
+  EXPECT_EQ(a.getPixel(30, 40), 0);
+  Image before = a.image();
+  a.ellipse(20, 20, 20, 30);  // empty box draws nothing
+  EXPECT_EQ(a.image(), before);
+}
+
+TEST(BoxLine, PassesThroughBothCornersInAnyOrder) {
+  FakeText text;
+  RasterSurface a(30, 30, &text, nullptr), b(30, 30, &text, nullptr);
+  a.line(5, 6, 20, 25, rgb(0, 255, 0), true);
+  b.line(20, 25, 5, 6, rgb(0, 255, 0), true);
+  EXPECT_EQ(a.image(), b.image());
+  EXPECT_EQ(a.getPixel(5, 6), rgb(0, 255, 0));
+  EXPECT_EQ(a.getPixel(20, 25), rgb(0, 255, 0));
+  EXPECT_EQ(a.getPixel(12, 15), 0);
+}
+
+}  // namespace
+}  // namespace tolvane::platform

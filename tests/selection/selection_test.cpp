@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "fake/fake_platform.h"
+#include "session/split_color.h"
+
+namespace tolvane {
+namespace {
+
+using fake::Log;
+using fake::Rig;
+using platform::Ctl;
+
+struct Idle : ::testing::Test {
+  Rig rig{640, 480};
+  void SetUp() override { ASSERT_TRUE(rig.form.Load()); }
+  std::array<float, 4> sel() {
+    auto& s = rig.ctl(Ctl::Shape1);
+    return {s.left(), s.top(), s.width(), s.height()};
+  }
+};
+
+TEST_F(Idle, RubberBandCoversEveryQuadrantFromTheAnchor) {
+  rig.down(100, 100);
+  rig.move(40, 160);
+  EXPECT_EQ(sel(), (std::array{40.f, 100.f, 60.f, 60.f}));
+  rig.move(160, 40);
+  EXPECT_EQ(sel(), (std::array{100.f, 40.f, 60.f, 60.f}));
+  rig.move(30, 20);
+  EXPECT_EQ(sel(), (std::array{30.f, 20.f, 70.f, 80.f}));
+  rig.move(100, 300);  // on the anchor's column: the outline keeps its geometry
+  EXPECT_EQ(sel(), (std::array{30.f, 20.f, 70.f, 80.f}));
+  rig.move(120.5f, 103);
+  EXPECT_EQ(rig.ctl(Ctl::LblPos).caption(), "20.5x3");
+  EXPECT_EQ(rig.ctl(Ctl::LblPos).left(), 102.f);
+  EXPECT_EQ(rig.ctl(Ctl::LblPos).top(), 102.f);
+  EXPECT_EQ(rig.ctl(Ctl::lblInfo).top(), 102.f + 17 + 2);
+  rig.up(120.5f, 103);
+  EXPECT_EQ(rig.form.state().selMode, session::SelMode::Move);
+  EXPECT_TRUE(rig.ctl(Ctl::Picture1).visible());
+}
+
+TEST_F(Idle, DragStepEndsWithTheSelectionRepaint) {
+  rig.down(10, 20);
+  const auto from = rig.log.size();
+  rig.move(50, 70);
+  const Log expected = {"Pointer 2", "Pointer 2", "BitBlt 0,0 640x480 from 0,0", "Fill 80222222 0,0 640x480",
+                        "BitBlt 10,20 40x50 from 10,20", "Refresh"};
+  EXPECT_EQ(rig.logSince(from, {"Pointer", "BitBlt", "Fill", "Refresh"}), expected);
+  // Undimmed inside, veiled outside; the panel reads the veiled colour outside.
+  const Image& frozen = rig.form.state().MemDC;
+  EXPECT_EQ(rig.surface.getPixel(30, 30), colorRefFromArgb(frozen.pixel(30, 30)));
+  EXPECT_NE(rig.surface.getPixel(5, 5), colorRefFromArgb(frozen.pixel(5, 5)));
+  rig.move(5, 5, 0);
+  std::int32_t r = 0, g = 0, b = 0;
+  session::SplitColor(rig.surface.getPixel(5, 5), r, g, b);
+  EXPECT_EQ(rig.ctl(Ctl::lblInfo).caption(),
+            "RGB(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")");
+  rig.move(-3, 5, 0);
+  EXPECT_EQ(rig.ctl(Ctl::lblInfo).caption(), "RGB(-1,0,0)");
+}
+
+TEST_F(Idle, PressEdgesAndCancellation) {
+  rig.drag(100, 100, 200, 150);
+  // The right edge is outside: the press cancels and starts a new band there.
+  rig.down(200, 120);
+  EXPECT_EQ(rig.form.state().selMode, session::SelMode::Draw);
+  EXPECT_EQ(rig.form.state().NoExit, 1);
+  EXPECT_FALSE(rig.ctl(Ctl::Shape1).visible());
+  EXPECT_EQ(rig.form.state().OriginX, 200.f);
+  rig.move(220, 130);
+  EXPECT_EQ(sel(), (std::array{200.f, 120.f, 20.f, 10.f}));
+  rig.up(220, 130);
+  // The left edge is inside: a left press prepares a move and keeps the selection.
+  rig.down(200, 125);
+  EXPECT_EQ(rig.form.state().selMode, session::SelMode::Move);
+  EXPECT_EQ(rig.form.state().DownX, 200.f);
+  rig.up(200, 125);
+  EXPECT_EQ(sel(), (std::array{200.f, 120.f, 20.f, 10.f}));
+}
+
+TEST_F(Idle, RightClickCancelsThenEnds) {
+  rig.drag(100, 100, 200, 150);
+  rig.down(150, 120, 2);
+  rig.up(150, 120, 2);
+  EXPECT_FALSE(rig.app.unloaded);
+  EXPECT_EQ(rig.form.state().selMode, session::SelMode::Draw);
+  rig.down(150, 120, 2);
+  rig.up(150, 120, 2);
+  EXPECT_TRUE(rig.app.unloaded);
+  EXPECT_TRUE(rig.lock.released);
+}
+
+TEST_F(Idle, RightOrMiddleClickWithNoSelectionEnds) {
+  rig.down(5, 5, 4);
+  rig.up(5, 5, 4);
+  EXPECT_TRUE(rig.app.unloaded);
+}
+
+TEST_F(Idle, MoveKeepsTheSizeAndStopsAtEveryEdge) {
+  rig.drag(100, 100, 200, 150);
+  rig.down(150, 120);
+  rig.move(160, 130);
+  EXPECT_EQ(sel(), (std::array{110.f, 110.f, 100.f, 50.f}));
+  EXPECT_EQ(rig.pointer.shape(), platform::kPointerMove);
+  rig.move(150, 120, 3);  // left and right together: nothing
+  EXPECT_EQ(sel(), (std::array{110.f, 110.f, 100.f, 50.f}));
+  rig.move(-500, -500);
+  EXPECT_EQ(sel(), (std::array{0.f, 0.f, 100.f, 50.f}));
+  rig.move(5000, 5000);
+  EXPECT_EQ(sel(), (std::array{540.f, 430.f, 100.f, 50.f}));
+  rig.up(5000, 5000);
+  EXPECT_EQ(rig.form.state().OriginX, 540.f);
+  EXPECT_EQ(rig.ctl(Ctl::Picture1).top(), 480.f - 26 - 4);  // no room below: inside
+}
+
+TEST_F(Idle, PointerIsTheMoveArrowOnlyStrictlyInside) {
+  rig.drag(100, 100, 200, 150);
+  rig.move(150, 120, 0);
+  EXPECT_EQ(rig.pointer.shape(), platform::kPointerMove);
+  rig.move(100, 120, 0);
+  EXPECT_EQ(rig.pointer.shape(), platform::kPointerCross);
+}
+
+TEST_F(Idle, AClickWithoutMovementLeavesAZeroSizeSelection) {
+  rig.down(50, 60);
+  rig.up(50, 60);
+  EXPECT_EQ(sel(), (std::array{50.f, 60.f, 0.f, 0.f}));
+  EXPECT_EQ(rig.form.state().selMode, session::SelMode::Move);
+  EXPECT_EQ(rig.ctl(Ctl::Picture1).top(), 64.f);
+}
+
+}  // namespace
+}  // namespace tolvane
