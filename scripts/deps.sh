@@ -12,11 +12,19 @@ PACKAGES=(
   # snapshots and encoders
   libzstd-dev libpng-dev libjpeg-dev libtiff-dev libgif-dev libimagequant-dev
   # tests
-  googletest libgtest-dev libgmock-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xclip x11-utils x11-xserver-utils imagemagick libtiff-tools
   # a font that renders Chinese
   fonts-wqy-microhei
 )
+
+# Only for bench/: the whole-process comparison with other tools under Xvfb.
+if [ "${1:-}" = "--bench" ]; then
+  PACKAGES+=(
+    python3-pil python3-numpy gcc libx11-dev libxext-dev libxfixes-dev libxtst-dev dbus
+    flameshot ksnip hyperfine
+  )
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,5 +1,8 @@
-// The picture history behind undo and redo: whole-window snapshots,
-// entry 1 the clean frozen screen.
+// The picture history behind undo and redo. Entry 1 is the clean frozen
+// screen, kept as the picture itself. Every later entry is the whole window
+// picture, stored as its difference from what the screen shows without
+// annotations (the veiled frozen screen with the selection undimmed): only
+// the rectangle that differs is kept, serialised and compressed.
 #pragma once
 
 #include <optional>
@@ -15,9 +18,10 @@ class History {
   // Entry 1: the background picture, before the veil.
   void firstEntry(const Image& background);
   // Records the canvas as a new newest entry, dropping undone ones above it.
-  void push(const platform::Surface& surface);
+  // `hole` is the selection the canvas shows undimmed.
+  void push(const platform::Surface& surface, const IRect& hole);
   // One step back. Returns false when it fell off the first entry: nothing
-  // was restored, SnapIndex is 0 or less and the caller resets the selection.
+  // was restored, the index is 0 or less and the caller resets the selection.
   bool undo(platform::Surface& surface);
   void redo(platform::Surface& surface);
   // Back to the clean screen: only entry 1 is kept.
@@ -26,13 +30,24 @@ class History {
 
   int index() const { return SnapIndex; }
   int top() const { return SnapTop; }
+  // The picture of entry `i` (1 to top()), in layers and flat.
+  platform::LayeredPicture layers(int i) const;
+  Image picture(int i) const;
+  // Bytes held for entries 2 and up.
   std::size_t bytesKept() const;
-  const std::vector<Bytes>& snapshots() const { return Snapshots; }
 
  private:
-  ExcelPropertyBag& bag();
-  std::optional<ExcelPropertyBag> SnapBag;
-  std::vector<Bytes> Snapshots;  // index 0 unused
+  struct Entry {
+    IRect hole;   // the undimmed selection the difference is taken against
+    IRect patch;  // where the picture differs from that
+    Bytes bytes;  // the difference inside `patch`, serialised
+    bool whole = false;  // bytes hold the whole picture instead
+  };
+  ExcelPropertyBag& bag() const;
+
+  mutable std::optional<ExcelPropertyBag> SnapBag;
+  Image base_;                 // entry 1
+  std::vector<Entry> Snapshots;  // index 0 unused, 1 is base_
   int SnapIndex = 0;
   int SnapTop = 0;
 };

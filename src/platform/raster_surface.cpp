@@ -65,32 +65,61 @@ IRect fillRect(const DrawOp& op) {
 
 }  // namespace
 
-std::array<std::uint8_t, 256 * 3> veilTable(Argb color) {
-  std::array<std::uint8_t, 256 * 3> t{};
-  const unsigned a = color >> 24;
-  const unsigned src[3] = {(color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF};
-  for (int ch = 0; ch < 3; ++ch)
-    for (unsigned d = 0; d < 256; ++d)
-      t[ch * 256 + d] = static_cast<std::uint8_t>((src[ch] * a + d * (255 - a) + 127) / 255);
-  return t;
+// out = (src * a + dst * (255 - a) + 127) / 255 per channel, two channels per
+// 32-bit lane pair; every intermediate stays below 65536, and
+// (x + 1 + (x >> 8)) >> 8 is x / 255 for such x. Written so the compiler vectorises it.
+void veilRow(Argb* d, const Argb* s, int n, Argb color) {
+  const std::uint32_t a = color >> 24, ia = 255 - a;
+  const std::uint32_t addRB = (((color >> 16) & 0xFF) * a + 127) << 16 | ((color & 0xFF) * a + 127);
+  const std::uint32_t addG = ((color >> 8) & 0xFF) * a + 127;
+  for (int i = 0; i < n; ++i) {
+    const std::uint32_t p = s[i];
+    std::uint32_t rb = (p & 0x00FF00FFu) * ia + addRB;
+    std::uint32_t g = ((p >> 8) & 0xFFu) * ia + addG;
+    rb = ((rb + 0x00010001u + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    g = ((g + 1 + (g >> 8)) >> 8) & 0xFFu;
+    d[i] = 0xFF000000u | rb | (g << 8);
+  }
 }
 
 void veilFrom(Image& target, const Image& source, const IRect& area, Argb color) {
   const IRect c = area.intersected(target.rect()).intersected(source.rect());
   if (c.empty()) return;
-  const auto t = veilTable(color);
-  for (int y = c.top; y < c.bottom; ++y) {
-    const Argb* s = source.constScanLine(y);
-    Argb* d = target.scanLine(y);
-    for (int x = c.left; x < c.right; ++x) {
-      const Argb p = s[x];
-      d[x] = 0xFF000000u | (Argb{t[(p >> 16) & 0xFF]} << 16) | (Argb{t[256 + ((p >> 8) & 0xFF)]} << 8) |
-             t[512 + (p & 0xFF)];
+  if (&source == &target) {
+    Argb* b = target.bits();
+    for (int y = c.top; y < c.bottom; ++y) {
+      Argb* row = b + static_cast<std::size_t>(y) * target.width() + c.left;
+      veilRow(row, row, c.width(), color);
     }
+    return;
   }
+  for (int y = c.top; y < c.bottom; ++y)
+    veilRow(target.scanLine(y) + c.left, source.constScanLine(y) + c.left, c.width(), color);
 }
 
 void veil(Image& target, const IRect& area, Argb color) { veilFrom(target, target, area, color); }
+
+void flatten(const LayeredPicture& p, const IRect& area, Image& out) {
+  if (p.veil) {
+    // Veil straight from the base into `out`, row by row.
+    const IRect c = area.intersected(p.base.rect());
+    for (int y = c.top; y < c.bottom; ++y)
+      veilRow(out.scanLine(y - area.top) + (c.left - area.left), p.base.constScanLine(y) + c.left, c.width(), *p.veil);
+    if (p.hole) {
+      const IRect h = p.hole->intersected(area);
+      if (!h.empty()) out.blit(h.left - area.left, h.top - area.top, p.base, h.left, h.top, h.width(), h.height());
+    }
+  } else {
+    out.blit(0, 0, p.base, area.left, area.top, area.width(), area.height());
+  }
+  if (!p.patch.isNull()) {
+    const IRect h = IRect{p.patchAt.left, p.patchAt.top, p.patchAt.left + p.patch.width(),
+                          p.patchAt.top + p.patch.height()}.intersected(area);
+    if (!h.empty())
+      out.blit(h.left - area.left, h.top - area.top, p.patch, h.left - p.patchAt.left, h.top - p.patchAt.top,
+               h.width(), h.height());
+  }
+}
 
 IRect bounds(const DrawOp& op, const TextEngine* text) {
   switch (op.type) {
@@ -170,12 +199,14 @@ void RasterSurface::invalidate(const IRect& r) {
 void RasterSurface::settleDamage() {
   if (!lazyDamagePending_) return;
   lazyDamagePending_ = false;
-  if (lazy_ && presented_ && lazy_->source.sharesWith(presented_->source) && lazy_->veil == presented_->veil &&
+  if (lazy_ && presented_ && lazy_->base.sharesWith(presented_->base) && lazy_->veil == presented_->veil &&
       lazy_->veil) {
-    // Only the old and the new undimmed area differ.
-    if (presented_->hole != lazy_->hole) {
-      if (presented_->hole) invalidate(*presented_->hole);
-      if (lazy_->hole) invalidate(*lazy_->hole);
+    // Only the old and the new undimmed area and patches differ.
+    for (const Lazy* l : {&*presented_, &*lazy_}) {
+      if (presented_->hole != lazy_->hole && l->hole) invalidate(*l->hole);
+      if (!l->patch.isNull())
+        invalidate({l->patchAt.left, l->patchAt.top, l->patchAt.left + l->patch.width(),
+                    l->patchAt.top + l->patch.height()});
     }
   } else {
     invalidate(rect());
@@ -189,19 +220,12 @@ void RasterSurface::materialize() {
   const Lazy l = std::move(*lazy_);
   lazy_.reset();
   presented_.reset();
-  if (!l.veil) {
-    canvas_ = l.source;  // shared until written
-    if (canvas_.width() != width_ || canvas_.height() != height_) {
-      Image full(width_, height_);
-      full.blit(0, 0, l.source, 0, 0, width_, height_);
-      canvas_ = full;
-    }
+  if (!l.veil && l.patch.isNull() && l.base.width() == width_ && l.base.height() == height_) {
+    canvas_ = l.base;  // shared until written
     return;
   }
   canvas_ = Image(width_, height_);
-  raster::veilFrom(canvas_, l.source, rect(), *l.veil);
-  if (l.hole) canvas_.blit(l.hole->left, l.hole->top, l.source, l.hole->left, l.hole->top, l.hole->width(),
-                           l.hole->height());
+  raster::flatten(l, rect(), canvas_);
 }
 
 void RasterSurface::draw(DrawOp op) {
@@ -232,8 +256,9 @@ void RasterSurface::refresh() {
 }
 
 Image RasterSurface::image() const {
-  if (lazy_ && !lazy_->veil && lazy_->source.width() == width_ && lazy_->source.height() == height_)
-    return lazy_->source;
+  if (lazy_ && !lazy_->veil && lazy_->patch.isNull() && lazy_->base.width() == width_ &&
+      lazy_->base.height() == height_)
+    return lazy_->base;
   if (lazy_) {
     Image out(width_, height_);
     composeInto(out, rect(), false);
@@ -242,16 +267,27 @@ Image RasterSurface::image() const {
   return canvas_;
 }
 
-void RasterSurface::setPicture(const Image& picture) {
+void RasterSurface::setPicture(const Image& picture) { RasterSurface::setLayeredPicture(LayeredPicture{picture, {}, {}, {}, {}}); }
+
+void RasterSurface::setLayeredPicture(const LayeredPicture& picture) {
+  // The whole canvas becomes the picture; what it does not cover is black.
   picture_ = picture;
-  // The whole canvas becomes the picture.
-  RasterSurface::bitBlt(0, 0, width_, height_, picture, 0, 0);
-  if (!lazy_) {  // a picture of another size: what it does not cover is black
-    materialize();
-    canvas_.fill(rect(), 0xFF000000u);
-    canvas_.blit(0, 0, picture, 0, 0, width_, height_);
-    invalidate(rect());
+  canvas_ = Image();
+  lazy_ = picture;
+  if (lazy_->base.width() != width_ || lazy_->base.height() != height_) {
+    Image full(width_, height_);
+    full.blit(0, 0, lazy_->base, 0, 0, width_, height_);
+    lazy_->base = full;
   }
+  lazyDamagePending_ = true;
+}
+
+Image RasterSurface::picture() const {
+  const LayeredPicture& p = picture_;
+  if (!p.veil && p.patch.isNull()) return p.base;
+  Image out(p.base.width(), p.base.height());
+  raster::flatten(p, out.rect(), out);
+  return out;
 }
 
 void RasterSurface::line(float x1, float y1, float x2, float y2, ColorRef color, bool box) {
@@ -272,11 +308,12 @@ void RasterSurface::bitBlt(int x, int y, int w, int h, const Image& src, int sx,
                        src.width() == width_ && src.height() == height_;
     if (whole) {
       if (!canvas_.isNull()) canvas_ = Image();  // let the old pixels go
-      lazy_ = Lazy{src, std::nullopt, std::nullopt};
+      lazy_ = Lazy{src, std::nullopt, std::nullopt, {}, {}};
       lazyDamagePending_ = true;
       return;
     }
-    if (lazy_ && lazy_->veil && !lazy_->hole && src.sharesWith(lazy_->source) && x == sx && y == sy) {
+    if (lazy_ && lazy_->veil && !lazy_->hole && lazy_->patch.isNull() && src.sharesWith(lazy_->base) && x == sx &&
+        y == sy) {
       lazy_->hole = IRect{x, y, x + w, y + h}.intersected(rect());
       lazyDamagePending_ = true;
       return;
@@ -296,7 +333,7 @@ void RasterSurface::fillArgb(Argb color, float left, float top, float width, flo
   op.type = DrawOp::Type::Fill;
   op.x1 = left; op.y1 = top; op.x2 = width; op.y2 = height;
   op.color = color;
-  if (persistent_ && lazyEnabled_ && lazy_ && !lazy_->veil && !lazy_->hole) {
+  if (persistent_ && lazyEnabled_ && lazy_ && !lazy_->veil && !lazy_->hole && lazy_->patch.isNull()) {
     const IRect r = raster::bounds(op, text_);
     if (r.left <= 0 && r.top <= 0 && r.right >= width_ && r.bottom >= height_) {
       lazy_->veil = color;
@@ -309,16 +346,7 @@ void RasterSurface::fillArgb(Argb color, float left, float top, float width, flo
 
 void RasterSurface::composeInto(Image& out, const IRect& area, bool withTransient) const {
   if (lazy_) {
-    const Lazy& l = *lazy_;
-    if (l.veil) {
-      raster::veilFrom(out, l.source.copy(area), out.rect(), *l.veil);
-      if (l.hole) {
-        const IRect h = l.hole->intersected(area);
-        if (!h.empty()) out.blit(h.left - area.left, h.top - area.top, l.source, h.left, h.top, h.width(), h.height());
-      }
-    } else {
-      out.blit(0, 0, l.source, area.left, area.top, area.width(), area.height());
-    }
+    raster::flatten(*lazy_, area, out);
   } else {
     out.blit(0, 0, canvas_, area.left, area.top, area.width(), area.height());
   }

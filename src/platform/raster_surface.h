@@ -36,7 +36,9 @@ void applyOp(Image& target, int originX, int originY, const DrawOp& op, const Te
 IRect bounds(const DrawOp& op, const TextEngine* text);
 void veil(Image& target, const IRect& area, Argb color);  // alpha source-over
 void veilFrom(Image& target, const Image& source, const IRect& area, Argb color);  // target = veil(source)
-std::array<std::uint8_t, 256 * 3> veilTable(Argb color);
+void veilRow(Argb* target, const Argb* source, int count, Argb color);
+// The picture's pixels in `area` (window coordinates) into `out` at (0, 0).
+void flatten(const LayeredPicture& p, const IRect& area, Image& out);
 }  // namespace raster
 
 class RasterSurface : public Surface {
@@ -50,7 +52,8 @@ class RasterSurface : public Surface {
   void refresh() override;
   Image image() const override;
   void setPicture(const Image& picture) override;
-  Image picture() const override { return picture_; }
+  void setLayeredPicture(const LayeredPicture& picture) override;
+  Image picture() const override;
   void line(float x1, float y1, float x2, float y2, ColorRef color, bool box) override;
   void setFontSize(float points) override { fontSize_ = points; }
   float fontSize() const override { return fontSize_; }
@@ -80,11 +83,7 @@ class RasterSurface : public Surface {
   bool canvasAllocated() const { return !canvas_.isNull(); }
 
  private:
-  struct Lazy {
-    Image source;
-    std::optional<Argb> veil;
-    std::optional<IRect> hole;
-  };
+  using Lazy = LayeredPicture;
   void draw(DrawOp op);
   void materialize();
   void invalidate(const IRect& r);
@@ -94,7 +93,7 @@ class RasterSurface : public Surface {
   const TextEngine* text_;
   Presenter* presenter_;
   Image canvas_;  // null while lazy_ describes the content
-  Image picture_;
+  LayeredPicture picture_;
   bool persistent_ = true;
   bool lazyEnabled_ = true;
   std::vector<DrawOp> transient_;

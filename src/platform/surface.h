@@ -4,6 +4,7 @@
 // translucent fill. Coordinates are window pixels.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,17 @@
 namespace tolvane::platform {
 
 using PenHandle = int;  // 0 is "no pen"
+
+// A window picture given in layers: `base`, veiled outside `hole` when `veil`
+// is set, with `patch` on top at `patchAt`. Lets a picture that is mostly the
+// veiled frozen screen be handed over without building every pixel.
+struct LayeredPicture {
+  Image base;
+  std::optional<Argb> veil;
+  std::optional<IRect> hole;  // undimmed area
+  IRect patchAt;
+  Image patch;
+};
 
 class Surface {
  public:
@@ -24,6 +36,7 @@ class Surface {
   virtual void refresh() = 0;  // shows the canvas's present content now
   virtual Image image() const = 0;                     // the canvas's content
   virtual void setPicture(const Image& picture) = 0;   // background picture; refills the canvas
+  virtual void setLayeredPicture(const LayeredPicture& picture) = 0;  // the same, given in layers
   virtual Image picture() const = 0;
   // Outline of the box with corners (x1, y1), (x2, y2), or the line between them.
   virtual void line(float x1, float y1, float x2, float y2, ColorRef color, bool box) = 0;

@@ -1,6 +1,7 @@
 #include "selection/drawing_mouse.h"
 
 #include "annotation/shapes.h"
+#include "selection/repaint.h"
 
 namespace tolvane::selection {
 
@@ -41,7 +42,7 @@ void DrawingMouse::move(const platform::Mouse& m) {
 
 void DrawingMouse::push() {
   ss_.s.PenDown = false;
-  ss_.history.push(ss_.p.surface);
+  ss_.history.push(ss_.p.surface, undimmedRect(ss_));
 }
 
 void DrawingMouse::commit(const platform::Mouse& m) {

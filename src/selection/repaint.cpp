@@ -6,14 +6,19 @@ namespace tolvane::selection {
 
 using platform::Ctl;
 
+IRect undimmedRect(const session::Session& ss) {
+  const auto& sel = ss.c(Ctl::Shape1);
+  const int l = roundEven(sel.left()), t = roundEven(sel.top());
+  return {l, t, l + roundEven(sel.width()), t + roundEven(sel.height())};
+}
+
 void repaintSelection(session::Session& ss) {
   auto& dc = ss.p.surface;
   const float sw = ss.screenWidth(), sh = ss.screenHeight();
-  const auto& sel = ss.shape1();
   dc.bitBlt(0, 0, roundEven(sw), roundEven(sh), ss.s.MemDC, 0, 0);
   ss.gdip.DrawRect(annotation::kVeil, 0, 0, sw, sh);
-  const int l = roundEven(sel.left()), t = roundEven(sel.top());
-  dc.bitBlt(l, t, roundEven(sel.width()), roundEven(sel.height()), ss.s.MemDC, l, t);
+  const IRect r = undimmedRect(ss);
+  dc.bitBlt(r.left, r.top, r.width(), r.height(), ss.s.MemDC, r.left, r.top);
   dc.refresh();
 }
 

@@ -5,6 +5,9 @@
 
 namespace tolvane::selection {
 
+// The selection in whole pixels, as the repaint leaves it undimmed.
+IRect undimmedRect(const session::Session& ss);
+
 // Whole frozen screen, veil over all of it, the selection back undimmed, refresh.
 void repaintSelection(session::Session& ss);
 

@@ -36,6 +36,7 @@ struct Session {
   float screenWidth() const { return static_cast<float>(p.screen.widthTwips()) / 15.0f; }
   float screenHeight() const { return static_cast<float>(p.screen.heightTwips()) / 15.0f; }
   layout::Control& shape1() { return c(platform::Ctl::Shape1); }
+  const layout::Control& shape1() const { return c(platform::Ctl::Shape1); }
 };
 
 }  // namespace tolvane::session

@@ -55,8 +55,7 @@ TEST_F(Drawing, RectangleLandsInTheCurrentColourWithNoFill) {
   EXPECT_EQ(rig.form.history().index(), 2);
   EXPECT_FALSE(rig.form.state().PenDown);
   EXPECT_TRUE(rig.surface.persistent());
-  annotation::ExcelPropertyBag bag;
-  EXPECT_EQ(bag.ReadP(rig.form.history().snapshots()[2]), rig.surface.image());
+  EXPECT_EQ(rig.form.history().picture(2), rig.surface.image());
 }
 
 TEST_F(Drawing, PreviewLeavesNothingOnTheCanvasAndShowsOneShapeAtATime) {

@@ -204,3 +204,39 @@ TEST(Snapshots, RoundTripAndRejectGarbage) {
 
 }  // namespace
 }  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST(History, KeepsOnlyTheChangedRectangleAndRestoresExactly) {
+  fake::FakeText text;
+  platform::RasterSurface s(300, 200, &text, nullptr);
+  const Image frozen = fake::patternPicture(300, 200);
+  s.bitBlt(0, 0, 300, 200, frozen, 0, 0);
+  s.setPicture(s.image());
+  annotation::History h;
+  h.firstEntry(s.picture());
+  s.fillArgb(0x80222222u, 0, 0, 300, 200);
+  s.bitBlt(50, 40, 100, 80, frozen, 50, 40);
+  s.line(60, 50, 90, 70, rgb(255, 0, 0), true);
+  h.push(s, {50, 40, 150, 120});
+  const Image one = s.image();
+  EXPECT_LT(h.bytesKept(), 2000u);  // a small box, not a frame
+  // A canvas that does not match the prediction at all still comes back exactly.
+  s.setPicture(fake::patternPicture(300, 200));
+  s.line(0, 0, 299, 199, rgb(0, 255, 0), false);
+  h.push(s, {10, 10, 20, 20});
+  const Image two = s.image();
+  EXPECT_EQ(h.picture(2), one);
+  EXPECT_EQ(h.picture(3), two);
+  ASSERT_TRUE(h.undo(s));
+  EXPECT_EQ(s.image(), one);
+  h.redo(s);
+  EXPECT_EQ(s.image(), two);
+  h.cutBack();
+  EXPECT_EQ(h.bytesKept(), 0u);
+  EXPECT_EQ(h.picture(1), frozen);
+}
+
+}  // namespace
+}  // namespace tolvane

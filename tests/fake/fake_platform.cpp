@@ -64,6 +64,10 @@ void RecordingSurface::setPicture(const Image& p) {
   log_.push_back("SetPicture " + std::to_string(p.width()) + "x" + std::to_string(p.height()));
   RasterSurface::setPicture(p);
 }
+void RecordingSurface::setLayeredPicture(const platform::LayeredPicture& p) {
+  log_.push_back("SetPicture " + std::to_string(p.base.width()) + "x" + std::to_string(p.base.height()));
+  RasterSurface::setLayeredPicture(p);
+}
 void RecordingSurface::line(float x1, float y1, float x2, float y2, ColorRef color, bool box) {
   log_.push_back(std::string(box ? "Box " : "Line ") + fmt(x1) + "," + fmt(y1) + "-" + fmt(x2) + "," + fmt(y2) +
                  " " + hex(static_cast<std::uint32_t>(color)));

@@ -44,6 +44,7 @@ class RecordingSurface : public platform::RasterSurface {
   void clear() override;
   void refresh() override;
   void setPicture(const Image& picture) override;
+  void setLayeredPicture(const platform::LayeredPicture& picture) override;
   void line(float x1, float y1, float x2, float y2, ColorRef color, bool box) override;
   void setFontSize(float points) override;
   void bitBlt(int x, int y, int w, int h, const Image& src, int sx, int sy) override;

@@ -23,6 +23,21 @@ TEST(Veil, BlendsTheDesignedGreyExactly) {
   EXPECT_EQ(img.pixel(1, 0), 0xFF111111u);  // (17,17,17)
 }
 
+TEST(Veil, MatchesTheRoundedBlendForEveryValueAndAlpha) {
+  for (Argb color : {0x80222222u, 0x00FFFFFFu, 0xFF123456u, 0x7FABCDEFu, 0x01FF00FFu}) {
+    std::vector<Argb> src(256), out(256);
+    for (unsigned d = 0; d < 256; ++d) src[d] = 0xFF000000u | d << 16 | (255 - d) << 8 | (d * 7 & 0xFF);
+    raster::veilRow(out.data(), src.data(), 256, color);
+    const unsigned a = color >> 24;
+    for (unsigned d = 0; d < 256; ++d) {
+      for (int shift : {16, 8, 0}) {
+        const unsigned s = (color >> shift) & 0xFF, t = (src[d] >> shift) & 0xFF;
+        ASSERT_EQ((out[d] >> shift) & 0xFF, (s * a + t * (255 - a) + 127) / 255) << std::hex << color << " " << d;
+      }
+    }
+  }
+}
+
 TEST(Image, CopiesShareUntilWritten) {
   Image a(4, 4, 0xFF0000FFu);
   Image b = a;

@@ -1,2 +1,0 @@
-// The Qt platform layer is being written.
-namespace tolvane::platform::qt {}
