@@ -1,6 +1,117 @@
-#include <cstdio>
+// Tolvane: one region capture per run.
+#include <QApplication>
+#include <QIcon>
+#include <QPixmap>
+#include <QTimer>
 
-int main() {
-  std::fputs("tolvane: not yet wired\n", stderr);
-  return 1;
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/codecs/encoders.h"
+#include "platform/qt/capture_window.h"
+#include "platform/qt/clipboard.h"
+#include "platform/qt/control_view.h"
+#include "platform/qt/dialogs.h"
+#include "platform/qt/instance_lock.h"
+#include "platform/qt/pictures.h"
+#include "platform/qt/signal_watch.h"
+#include "platform/qt/system.h"
+#include "platform/qt/text_engine.h"
+#include "platform/qt/x11_screen.h"
+#include "session/capture_form.h"
+
+namespace pq = tolvane::platform::qt;
+
+namespace {
+
+bool offscreenPlatform() {
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  if (!qpa) return false;
+  const std::string p(qpa);
+  return p.rfind("offscreen", 0) == 0 || p.rfind("minimal", 0) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Window coordinates must be screen pixels: no scaling of any kind.
+  setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
+  unsetenv("QT_SCALE_FACTOR");
+  unsetenv("QT_SCREEN_SCALE_FACTORS");
+  unsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
+
+  // Qt aborts without a display, so test it first with a connection of our
+  // own, which then also reads the screen.
+  std::unique_ptr<pq::XConnection> x;
+  if (!offscreenPlatform()) {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+      std::fputs("tolvane: no X display: DISPLAY is not set. Tolvane captures an X11 screen.\n", stderr);
+      return 1;
+    }
+    std::string why;
+    x = pq::XConnection::open(&why);
+    if (!x) {
+      std::fprintf(stderr, "tolvane: cannot open the X display \"%s\": %s\n", display, why.c_str());
+      return 1;
+    }
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+  }
+
+  // A second capture ends here, before Qt starts: nothing read, nothing shown.
+  pq::FlockInstanceLock lock;
+  if (lock.acquire() == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
+
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
+
+  std::unique_ptr<tolvane::platform::Screen> screen;
+  if (x)
+    screen = std::make_unique<pq::XcbScreen>(*x);
+  else
+    screen = std::make_unique<pq::QtScreen>();
+  const int width = screen->widthTwips() / 15, height = screen->heightTwips() / 15;
+
+  pq::QtTextEngine text;
+  pq::CaptureWindow window;
+  window.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
+  window.setScreenRect(QRect(0, 0, width, height));
+  tolvane::platform::RasterSurface surface(width, height, &text, &window);
+  window.setSurface(&surface);
+
+  pq::QtPointer pointer;
+  pq::QtApp appPlatform(window, pointer);
+  tolvane::platform::codecs::LibEncoders encoders;
+  pq::QtClipboard clipboard(encoders);
+  pq::QtSaveDialog saveDialog(&window);
+  pq::QtMessageBox messageBox(&window);
+  pq::QtEnvironment env;
+  pq::QtControlView view(window);
+
+  tolvane::session::Platform platform{surface,   *screen,    pointer,    appPlatform, lock,
+                                      clipboard, saveDialog, messageBox, encoders,    env};
+  tolvane::session::CaptureForm form(platform, &view);
+  view.attach(&form.controls());
+  window.relay().setSink(&form);
+  window.onCloseRequested = [&form] { form.close(); };
+  // The controls are built right after the first frame, off the start-up path.
+  window.onFirstPaint = [&view] { view.ensureBuilt(); };
+
+  // When the window has gone, the process stays only to hand the picture to
+  // whoever pastes it, until another program takes the clipboard over.
+  appPlatform.onUnload = [&clipboard] {
+    if (!clipboard.serving()) QCoreApplication::exit(0);
+  };
+  clipboard.onLost = [&form] {
+    if (form.unloaded()) QCoreApplication::exit(0);
+  };
+
+  if (!form.Load()) return 0;
+  if (form.unloaded()) return clipboard.serving() ? app.exec() : 0;
+
+  view.setLive(true);
+  appPlatform.goLive();
+  return app.exec();
 }

@@ -1,0 +1,231 @@
+#include "platform/qt/capture_window.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimer>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+
+namespace tolvane::platform::qt {
+
+int buttonBit(Qt::MouseButton b) {
+  switch (b) {
+    case Qt::LeftButton: return kLeft;
+    case Qt::RightButton: return kRight;
+    case Qt::MiddleButton: return kMiddle;
+    default: return 0;
+  }
+}
+
+int buttonSet(Qt::MouseButtons bs) {
+  int out = 0;
+  if (bs & Qt::LeftButton) out |= kLeft;
+  if (bs & Qt::RightButton) out |= kRight;
+  if (bs & Qt::MiddleButton) out |= kMiddle;
+  return out;
+}
+
+int shiftState(Qt::KeyboardModifiers m) {
+  int out = 0;
+  if (m & Qt::ShiftModifier) out |= 1;
+  if (m & Qt::ControlModifier) out |= 2;
+  if (m & Qt::AltModifier) out |= 4;
+  return out;
+}
+
+Mouse mouseFrom(const QMouseEvent& e, bool press) {
+  Mouse m;
+  m.button = press ? buttonBit(e.button()) : buttonSet(e.buttons());
+  m.shift = shiftState(e.modifiers());
+  m.x = static_cast<float>(e.position().x());
+  m.y = static_cast<float>(e.position().y());
+  return m;
+}
+
+namespace {
+xcb_connection_t* x11Connection() {
+  auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return app ? app->connection() : nullptr;
+}
+
+constexpr CtlRef kForm{Ctl::Form, -1};
+}  // namespace
+
+CaptureWindow::CaptureWindow(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setAutoFillBackground(false);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setWindowTitle(QStringLiteral("Tolvane"));
+}
+
+CaptureWindow::~CaptureWindow() { ungrabKeyboard(); }
+
+void CaptureWindow::setSurface(RasterSurface* surface) {
+  surface_ = surface;
+  relay_.setSurface(surface);
+}
+
+void CaptureWindow::present() {
+  if (screenRect_.isEmpty() && surface_) screenRect_ = QRect(0, 0, surface_->width(), surface_->height());
+  // Without a window manager only the explicit geometry places the window;
+  // with one, the full-screen state keeps panels and frames away.
+  setGeometry(screenRect_);
+  setWindowState(windowState() | Qt::WindowFullScreen);
+  show();
+  raise();
+  activateWindow();
+  setFocus(Qt::ActiveWindowFocusReason);
+  wantKeyboardGrab_ = true;
+}
+
+void CaptureWindow::dismiss() {
+  wantKeyboardGrab_ = false;
+  ungrabKeyboard();
+  hide();
+}
+
+void CaptureWindow::suspendKeyboardGrab() { ungrabKeyboard(); }
+
+void CaptureWindow::resumeKeyboardGrab() {
+  if (wantKeyboardGrab_ && isVisible()) tryKeyboardGrab(1);
+}
+
+void CaptureWindow::tryKeyboardGrab(int attemptsLeft) {
+  if (keyboardGrabbed_ || !wantKeyboardGrab_ || !isVisible()) return;
+  xcb_connection_t* c = x11Connection();
+  if (!c) return;
+  // owner_events: keys still reach whichever of our windows has the focus
+  // (the text box, a dialog); the grab only keeps them from going elsewhere.
+  const auto cookie = xcb_grab_keyboard(c, 1, static_cast<xcb_window_t>(winId()), XCB_CURRENT_TIME,
+                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+  xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(c, cookie, nullptr);
+  const bool ok = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+  free(reply);
+  if (ok) {
+    keyboardGrabbed_ = true;
+    return;
+  }
+  // Whoever started us (a hot-key daemon) may still hold the keyboard briefly.
+  if (attemptsLeft > 1) QTimer::singleShot(50, this, [this, attemptsLeft] { tryKeyboardGrab(attemptsLeft - 1); });
+}
+
+void CaptureWindow::ungrabKeyboard() {
+  if (!keyboardGrabbed_) return;
+  keyboardGrabbed_ = false;
+  if (xcb_connection_t* c = x11Connection()) {
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+  }
+}
+
+void CaptureWindow::invalidate(const IRect& area) {
+  if (area.empty()) return;
+  const QRect r(area.left, area.top, area.width(), area.height());
+  pending_ += r;
+  update(r);
+}
+
+void CaptureWindow::flush() {
+  if (pending_.isEmpty()) return;
+  const QRegion r = pending_;
+  pending_ = QRegion();
+  repaint(r);
+}
+
+void CaptureWindow::paintEvent(QPaintEvent* e) {
+  pending_ -= e->region();
+  QPainter p(this);
+  const IRect bounds = surface_ ? surface_->rect() : IRect{};
+  for (const QRect& r : e->region()) {
+    const IRect area{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+    // Strips keep the temporary small on a large screen.
+    for (int y = area.top; y < area.bottom; y += kStripRows) {
+      const IRect strip{area.left, y, area.right, std::min(y + kStripRows, area.bottom)};
+      const IRect inside = strip.intersected(bounds);
+      if (inside.empty()) {
+        p.fillRect(QRect(strip.left, strip.top, strip.width(), strip.height()), Qt::black);
+        continue;
+      }
+      if (inside != strip) p.fillRect(QRect(strip.left, strip.top, strip.width(), strip.height()), Qt::black);
+      const Image pixels = surface_->compose(inside);
+      const QImage img(reinterpret_cast<const uchar*>(pixels.constBits()), pixels.width(), pixels.height(),
+                       pixels.width() * 4, QImage::Format_RGB32);
+      p.drawImage(inside.left, inside.top, img);
+    }
+  }
+  if (!firstPaintDone_) {
+    firstPaintDone_ = true;
+    // The next turn of the event loop: the first frame has gone to the screen.
+    QTimer::singleShot(0, this, [this] {
+      tryKeyboardGrab(10);
+      if (onFirstPaint) onFirstPaint();
+    });
+  }
+}
+
+void CaptureWindow::mousePressEvent(QMouseEvent* e) {
+  const Mouse m = mouseFrom(*e, true);
+  if (!m.button) return;
+  relay_.send([&](EventSink& s) { s.mouseDown(kForm, m); });
+}
+
+void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
+  const Mouse m = mouseFrom(*e, true);
+  if (!m.button) return;
+  relay_.send([&](EventSink& s) { s.mouseUp(kForm, m); });
+}
+
+void CaptureWindow::mouseMoveEvent(QMouseEvent* e) {
+  const Mouse m = mouseFrom(*e, false);
+  relay_.send([&](EventSink& s) { s.mouseMove(kForm, m); });
+}
+
+void CaptureWindow::mouseDoubleClickEvent(QMouseEvent* e) {
+  // Qt delivers the second press of a double click here instead of as a
+  // press: the logic sees press, release, double click, release.
+  if (!buttonBit(e->button())) return;
+  relay_.send([](EventSink& s) { s.dblClick(kForm); });
+}
+
+void CaptureWindow::closeEvent(QCloseEvent* e) {
+  e->ignore();
+  if (onCloseRequested) onCloseRequested();
+}
+
+void CaptureWindow::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  if (!keyFilterInstalled_ && windowHandle()) {
+    // Every key for this window passes its QWindow first, whichever child
+    // widget has the focus.
+    windowHandle()->installEventFilter(this);
+    keyFilterInstalled_ = true;
+  }
+}
+
+bool CaptureWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::KeyPress && watched == windowHandle()) {
+    const auto* k = static_cast<QKeyEvent*>(e);
+    int code = 0;
+    if (k->key() == Qt::Key_Escape)
+      code = 27;
+    else if (!k->text().isEmpty())
+      code = k->text().at(0).unicode();
+    if (code != 0) {
+      relay_.send([code](EventSink& s) { s.keyPress(code); });
+      if (code == 27) return true;
+    }
+  }
+  return QWidget::eventFilter(watched, e);
+}
+
+}  // namespace tolvane::platform::qt

@@ -1,0 +1,104 @@
+// The capture window: one borderless top-level widget over the whole X
+// screen that shows the in-memory canvas and hands the window's own mouse
+// and key events to the capture logic.
+#pragma once
+
+#include <QPointer>
+#include <QRegion>
+#include <QWidget>
+
+#include <functional>
+
+#include "platform/events.h"
+#include "platform/raster_surface.h"
+
+class QMouseEvent;
+
+namespace tolvane::platform::qt {
+
+// Sends events to the sink one at a time and brings the canvas's lazy
+// repaints to the screen after each.
+class EventRelay {
+ public:
+  void setSink(EventSink* sink) { sink_ = sink; }
+  void setSurface(RasterSurface* surface) { surface_ = surface; }
+  EventSink* sink() const { return sink_; }
+
+  template <class F>
+  void send(F&& f) {
+    if (!sink_) return;
+    f(*sink_);
+    if (surface_) surface_->settleDamage();
+  }
+
+ private:
+  EventSink* sink_ = nullptr;
+  RasterSurface* surface_ = nullptr;
+};
+
+// Qt's buttons as the platform's: 1 left, 2 right, 4 middle.
+int buttonBit(Qt::MouseButton b);
+int buttonSet(Qt::MouseButtons bs);
+int shiftState(Qt::KeyboardModifiers m);
+Mouse mouseFrom(const QMouseEvent& e, bool press);
+
+class CaptureWindow : public QWidget, public Presenter {
+  Q_OBJECT
+
+ public:
+  explicit CaptureWindow(QWidget* parent = nullptr);
+  ~CaptureWindow() override;
+
+  void setSurface(RasterSurface* surface);
+  EventRelay& relay() { return relay_; }
+
+  // The area the window covers when shown, in screen pixels.
+  void setScreenRect(const QRect& r) { screenRect_ = r; }
+  QRect screenRect() const { return screenRect_; }
+
+  // Shows the window over the whole screen and takes the keyboard.
+  void present();
+  // Hides it and lets the keyboard go.
+  void dismiss();
+
+  // While a dialog runs the keyboard grab must not hold its keys.
+  void suspendKeyboardGrab();
+  void resumeKeyboardGrab();
+  bool keyboardGrabbed() const { return keyboardGrabbed_; }
+
+  // Presenter
+  void invalidate(const IRect& area) override;
+  void flush() override;
+
+  // Called once, after the first paint has been handed to the window system.
+  std::function<void()> onFirstPaint;
+  // The window manager asked to close the window.
+  std::function<void()> onCloseRequested;
+
+  static constexpr int kStripRows = 128;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void tryKeyboardGrab(int attemptsLeft);
+  void ungrabKeyboard();
+
+  RasterSurface* surface_ = nullptr;
+  EventRelay relay_;
+  QRect screenRect_;
+  QRegion pending_;
+  bool firstPaintDone_ = false;
+  bool keyFilterInstalled_ = false;
+  bool keyboardGrabbed_ = false;
+  bool wantKeyboardGrab_ = false;
+};
+
+}  // namespace tolvane::platform::qt

@@ -1,0 +1,61 @@
+// The X CLIPBOARD: a picture offered as PNG first and in every other image
+// type Qt can write, converted only when someone asks.
+#pragma once
+
+#include <QMimeData>
+#include <QObject>
+
+#include <functional>
+#include <map>
+
+#include "platform/output.h"
+
+namespace tolvane::platform::qt {
+
+class ImageMimeData : public QMimeData {
+ public:
+  // `png` is the picture already encoded; it is handed out as it is.
+  ImageMimeData(const Image& picture, QByteArray png);
+
+  QStringList formats() const override;
+  bool hasFormat(const QString& mimeType) const override;
+  // How many types other than PNG were made so far (each once).
+  int conversions() const { return static_cast<int>(converted_.size()); }
+  const Image& picture() const { return picture_; }
+
+ protected:
+  QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
+
+ private:
+  QImage image() const;  // a deep copy, safe to hand out
+  Image picture_;
+  QByteArray png_;
+  QStringList formats_;
+  mutable std::map<QString, QByteArray> converted_;
+};
+
+// PNG bytes of `picture` from the encoders, or from Qt when they fail.
+QByteArray encodePng(Encoders& encoders, const Image& picture);
+
+class QtClipboard : public QObject, public Clipboard {
+ public:
+  explicit QtClipboard(Encoders& encoders);
+  ~QtClipboard() override;
+
+  void setImage(const Image& picture) override;
+  void clear() override;
+
+  // Our picture is on the clipboard and other programs may still fetch it.
+  // Only X tells ownership; elsewhere nothing outside can fetch it.
+  bool serving() const { return holding_ && tracksOwnership_; }
+  // Another program took the clipboard over.
+  std::function<void()> onLost;
+
+ private:
+  void clipboardChanged();
+  Encoders& encoders_;
+  bool holding_ = false;
+  bool tracksOwnership_ = false;
+};
+
+}  // namespace tolvane::platform::qt

@@ -1,0 +1,341 @@
+#include "platform/qt/control_view.h"
+
+#include <QAbstractItemView>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+#include <algorithm>
+#include <vector>
+
+#include "layout/controls.h"
+#include "platform/geometry.h"
+#include "platform/qt/pictures.h"
+#include "platform/qt/text_engine.h"
+
+namespace tolvane::platform::qt {
+
+QColor qColor(ColorRef c) {
+  const auto u = static_cast<std::uint32_t>(c);
+  if (u & 0x80000000u) {
+    switch (u & 0xFFu) {
+      case 5: return QColor(255, 255, 255);   // window background
+      case 8: return QColor(0, 0, 0);         // window text
+      case 15: return QColor(240, 240, 240);  // button face
+      case 16: return QColor(160, 160, 160);  // button shadow
+      case 18: return QColor(0, 0, 0);        // button text
+      case 20: return QColor(255, 255, 255);  // button highlight
+      default: return QColor(128, 128, 128);
+    }
+  }
+  return QColor(static_cast<int>(u & 0xFFu), static_cast<int>((u >> 8) & 0xFFu), static_cast<int>((u >> 16) & 0xFFu));
+}
+
+QRect pixelRect(const ControlState& s) {
+  if (s.kind == Kind::Line) {
+    const int x1 = roundEven(s.left), y1 = roundEven(s.top), x2 = roundEven(s.x2), y2 = roundEven(s.y2);
+    return QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
+  }
+  const int l = roundEven(s.left), t = roundEven(s.top);
+  const int r = roundEven(static_cast<double>(s.left) + s.width);
+  const int b = roundEven(static_cast<double>(s.top) + s.height);
+  return QRect(l, t, std::max(0, r - l), std::max(0, b - t));
+}
+
+namespace {
+
+constexpr float kDefaultPoints = 9;
+
+QFont controlFont(const ControlState& s, const QPaintDevice* device) {
+  QFont f = cjkFont(s.fontSize > 0 ? s.fontSize : kDefaultPoints, device);
+  if (!s.fontFace.empty()) {
+    QStringList families = cjkFamilies();
+    families.prepend(QString::fromStdString(s.fontFace));
+    families.removeDuplicates();
+    f.setFamilies(families);
+  }
+  return f;
+}
+
+// A sunken two-pixel edge, visible on every swatch colour.
+void drawSunkenFrame(QPainter& p, const QRect& r) {
+  if (r.width() < 4 || r.height() < 4) return;
+  const QColor shadow(160, 160, 160), dark(64, 64, 64), light(255, 255, 255), face(227, 227, 227);
+  const int l = r.left(), t = r.top(), rr = r.right(), b = r.bottom();
+  p.setPen(shadow);
+  p.drawLine(l, t, rr - 1, t);
+  p.drawLine(l, t, l, b - 1);
+  p.setPen(light);
+  p.drawLine(l, b, rr, b);
+  p.drawLine(rr, t, rr, b);
+  p.setPen(dark);
+  p.drawLine(l + 1, t + 1, rr - 2, t + 1);
+  p.drawLine(l + 1, t + 1, l + 1, b - 2);
+  p.setPen(face);
+  p.drawLine(l + 1, b - 1, rr - 1, b - 1);
+  p.drawLine(rr - 1, t + 1, rr - 1, b - 1);
+}
+
+bool isWindowed(Kind k) { return k == Kind::PictureBox || k == Kind::TextBox || k == Kind::ComboBox; }
+
+}  // namespace
+
+// --- ControlWidget ---
+
+ControlWidget::ControlWidget(EventRelay& relay, const ControlState& state, QWidget* parent)
+    : QWidget(parent), relay_(relay), s_(state) {
+  setMouseTracking(true);
+  // Shapes and lines have no events: the mouse reaches what lies below them.
+  if (s_.kind == Kind::Shape || s_.kind == Kind::Line) setAttribute(Qt::WA_TransparentForMouseEvents);
+  if (!s_.tooltip.empty()) setToolTip(QString::fromStdString(s_.tooltip));
+}
+
+void ControlWidget::setState(const ControlState& state) {
+  s_ = state;
+  update();
+}
+
+void ControlWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect r = rect();
+  switch (s_.kind) {
+    case Kind::PictureBox:
+    case Kind::Image: {
+      if (s_.hasBack) p.fillRect(r, qColor(s_.backColor));
+      const QImage& pic = pictureImage(s_.picture);
+      if (!pic.isNull()) p.drawImage(0, 0, pic);
+      if (s_.kind == Kind::PictureBox && s_.borderStyle == 1) drawSunkenFrame(p, r);
+      break;
+    }
+    case Kind::Shape:
+      if (s_.hasBack) p.fillRect(r, qColor(s_.backColor));
+      if (r.width() > 0 && r.height() > 0) {
+        p.setPen(qColor(s_.borderColor));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(0, 0, r.width() - 1, r.height() - 1);
+      }
+      break;
+    case Kind::Line: {
+      const QPoint origin = geometry().topLeft();
+      p.setPen(qColor(s_.borderColor));
+      p.drawLine(QPoint(roundEven(s_.left), roundEven(s_.top)) - origin,
+                 QPoint(roundEven(s_.x2), roundEven(s_.y2)) - origin);
+      break;
+    }
+    case Kind::Label:
+      if (s_.hasBack) p.fillRect(r, qColor(s_.backColor));
+      p.setFont(controlFont(s_, this));
+      p.setPen(qColor(s_.foreColor));
+      p.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QString::fromStdString(s_.caption));
+      break;
+    default:
+      break;
+  }
+}
+
+void ControlWidget::mousePressEvent(QMouseEvent* e) {
+  const Mouse m = mouseFrom(*e, true);
+  if (!m.button) return;
+  if (m.button == kLeft) clickArmed_ = true;
+  const CtlRef ref = s_.ref;
+  relay_.send([&](EventSink& s) { s.mouseDown(ref, m); });
+}
+
+void ControlWidget::mouseReleaseEvent(QMouseEvent* e) {
+  const Mouse m = mouseFrom(*e, true);
+  if (!m.button) return;
+  // A click: the left button pressed and released on this control.
+  const bool click = m.button == kLeft && clickArmed_ && rect().contains(e->position().toPoint());
+  if (m.button == kLeft) clickArmed_ = false;
+  const CtlRef ref = s_.ref;
+  relay_.send([&](EventSink& s) { s.mouseUp(ref, m); });
+  if (click) relay_.send([&](EventSink& s) { s.click(ref); });
+}
+
+void ControlWidget::mouseMoveEvent(QMouseEvent* e) {
+  const Mouse m = mouseFrom(*e, false);
+  const CtlRef ref = s_.ref;
+  relay_.send([&](EventSink& s) { s.mouseMove(ref, m); });
+}
+
+void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (!buttonBit(e->button())) return;
+  clickArmed_ = false;  // the second release of a double click is no click
+  const CtlRef ref = s_.ref;
+  relay_.send([&](EventSink& s) { s.dblClick(ref); });
+}
+
+// --- TextBoxWidget ---
+
+TextBoxWidget::TextBoxWidget(EventRelay& relay, const ControlState& state, QWidget* parent)
+    : QLineEdit(parent), relay_(relay), s_(state) {
+  setFrame(false);
+  setTextMargins(0, 0, 0, 0);
+  setAttribute(Qt::WA_InputMethodEnabled);
+  // The editor's text starts where the committed text will be drawn.
+  setAlignment(anchoredText() ? (Qt::AlignLeft | Qt::AlignTop) : (Qt::AlignLeft | Qt::AlignVCenter));
+  applyFont();
+  fromModel_ = true;
+  setText(QString::fromStdString(s_.text));
+  fromModel_ = false;
+  QObject::connect(this, &QLineEdit::textChanged, this, [this](const QString& t) {
+    if (fromModel_) return;
+    const CtlRef ref = s_.ref;
+    const std::string utf8 = t.toStdString();
+    relay_.send([&](EventSink& s) { s.textChanged(ref, utf8); });
+  });
+}
+
+void TextBoxWidget::applyFont() {
+  setFont(controlFont(s_, this));
+  QPalette pal = palette();
+  pal.setColor(QPalette::Text, qColor(s_.foreColor));
+  pal.setColor(QPalette::Base, Qt::white);
+  setPalette(pal);
+}
+
+QPoint TextBoxWidget::textOrigin() const {
+  QStyleOptionFrame opt;
+  initStyleOption(&opt);
+  const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &opt, this);
+  // QLineEdit keeps 2 pixels left and 1 pixel above its text.
+  return contents.topLeft() + QPoint(2, 1);
+}
+
+void TextBoxWidget::setState(const ControlState& state) {
+  const bool fontChanged = state.fontSize != s_.fontSize || state.foreColor != s_.foreColor;
+  s_ = state;
+  if (fontChanged) applyFont();
+  const QString t = QString::fromStdString(s_.text);
+  if (t != text()) {
+    fromModel_ = true;
+    setText(t);
+    fromModel_ = false;
+  }
+}
+
+// --- ComboWidget ---
+
+ComboWidget::ComboWidget(EventRelay& relay, const ControlState& state, QWidget* parent)
+    : QComboBox(parent), relay_(relay), s_(state) {
+  for (const auto& item : s_.items) addItem(QString::fromStdString(item));
+  setCurrentIndex(findText(QString::fromStdString(s_.text)));
+  QObject::connect(this, &QComboBox::activated, this, [this](int index) {
+    const CtlRef ref = s_.ref;
+    const std::string utf8 = itemText(index).toStdString();
+    relay_.send([&](EventSink& s) { s.textChanged(ref, utf8); });
+    relay_.send([&](EventSink& s) { s.click(ref); });
+  });
+}
+
+void ComboWidget::setState(const ControlState& state) {
+  s_ = state;
+  const int i = findText(QString::fromStdString(s_.text));
+  if (i != currentIndex()) setCurrentIndex(i);
+}
+
+// --- QtControlView ---
+
+QtControlView::QtControlView(CaptureWindow& window) : window_(window) {}
+
+QtControlView::~QtControlView() = default;  // the window owns the widgets
+
+QWidget* QtControlView::widget(CtlRef ref) const {
+  const auto it = widgets_.find({ref.ctl, ref.index});
+  return it == widgets_.end() ? nullptr : it->second;
+}
+
+void QtControlView::place(QWidget* w, const ControlState& s) {
+  QRect r = pixelRect(s);
+  if (auto* box = dynamic_cast<TextBoxWidget*>(w); box && box->anchoredText()) {
+    // Put the editor's text, not its box, at the control's place, with room
+    // for the caret and a whole line of the font.
+    const QPoint o = box->textOrigin();
+    const int lineHeight = QFontMetrics(box->font()).height();
+    r = QRect(r.left() - o.x(), r.top() - o.y(), r.width() + 2 * o.x() + 2,
+              std::max(r.height(), lineHeight + 2 * o.y()));
+  }
+  w->setGeometry(r);
+}
+
+void QtControlView::ensureBuilt() {
+  if (built_ || !controls_) return;
+  built_ = true;
+  EventRelay& relay = window_.relay();
+  struct Child {
+    QWidget* w;
+    bool windowed;
+  };
+  std::map<QWidget*, std::vector<Child>> children;  // per container, in design order
+  for (const auto& c : controls_->all()) {
+    const ControlState& s = c.state();
+    QWidget* parent = s.parent.ctl == Ctl::Form ? &window_ : widget(s.parent);
+    if (!parent) parent = &window_;
+    QWidget* w = nullptr;
+    switch (s.kind) {
+      case Kind::TextBox: w = new TextBoxWidget(relay, s, parent); break;
+      case Kind::ComboBox: w = new ComboWidget(relay, s, parent); break;
+      default: w = new ControlWidget(relay, s, parent); break;
+    }
+    w->setObjectName(QString::fromStdString(s.name));
+    place(w, s);
+    widgets_[{s.ref.ctl, s.ref.index}] = w;
+    children[parent].push_back({w, isWindowed(s.kind)});
+  }
+  // Stacking: within a container, picture boxes, text boxes and the combo box
+  // lie in front of images, shapes, lines and labels; within each group the
+  // earlier control lies in front. Raising back to front gives that order.
+  for (auto& [parent, list] : children) {
+    for (bool windowed : {false, true})
+      for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if (it->windowed == windowed) it->w->raise();
+  }
+  for (const auto& c : controls_->all()) widget(c.ref())->setVisible(c.state().visible);
+}
+
+void QtControlView::changed(const ControlState& state, Prop prop) {
+  if (!built_) {
+    // The logic keeps the state; the widgets take it when they are built.
+    if (!live_) return;
+    ensureBuilt();
+    return;
+  }
+  QWidget* w = widget(state.ref);
+  if (!w) return;
+  if (auto* cw = dynamic_cast<ControlWidget*>(w))
+    cw->setState(state);
+  else if (auto* tb = dynamic_cast<TextBoxWidget*>(w))
+    tb->setState(state);
+  else if (auto* cb = dynamic_cast<ComboWidget*>(w))
+    cb->setState(state);
+  switch (prop) {
+    case Prop::Geometry:
+    case Prop::FontSize: place(w, state); break;
+    case Prop::Visible: w->setVisible(state.visible); break;
+    default: break;
+  }
+}
+
+void QtControlView::setFocus(CtlRef ref) {
+  ensureBuilt();
+  if (QWidget* w = widget(ref)) w->setFocus(Qt::OtherFocusReason);
+}
+
+bool QtControlView::comboDropped(CtlRef ref) const {
+  auto* cb = dynamic_cast<QComboBox*>(widget(ref));
+  return cb && cb->view() && cb->view()->isVisible();
+}
+
+void QtControlView::showComboDropDown(CtlRef ref, bool show) {
+  ensureBuilt();
+  auto* cb = dynamic_cast<QComboBox*>(widget(ref));
+  if (!cb) return;
+  if (show)
+    cb->showPopup();
+  else
+    cb->hidePopup();
+}
+
+}  // namespace tolvane::platform::qt

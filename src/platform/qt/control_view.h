@@ -1,0 +1,106 @@
+// The window's child controls as Qt widgets, mirroring the logic's control
+// data on every change and handing their events to the capture logic.
+#pragma once
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QWidget>
+
+#include <map>
+#include <utility>
+
+#include "platform/controls.h"
+#include "platform/qt/capture_window.h"
+
+namespace tolvane::layout { class Controls; }
+
+namespace tolvane::platform::qt {
+
+// A colour value as a Qt colour; system colours (high bit set) as Windows'
+// classic defaults.
+QColor qColor(ColorRef c);
+
+// Whole-pixel rectangle of a control: its edges rounded half to even, so
+// the frame of Shape1 covers exactly the region that finishing copies.
+QRect pixelRect(const ControlState& s);
+
+// Picture boxes, images, shapes, lines and labels: painted from the state.
+class ControlWidget : public QWidget {
+ public:
+  ControlWidget(EventRelay& relay, const ControlState& state, QWidget* parent);
+  void setState(const ControlState& state);
+  const ControlState& state() const { return s_; }
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+ private:
+  EventRelay& relay_;
+  ControlState s_;
+  bool clickArmed_ = false;
+};
+
+// Text boxes: TextEdit (the text tool's editor) and Text1 (the font size).
+class TextBoxWidget : public QLineEdit {
+ public:
+  TextBoxWidget(EventRelay& relay, const ControlState& state, QWidget* parent);
+  void setState(const ControlState& state);
+  const ControlState& state() const { return s_; }
+  // Where the first character's top-left lies inside the widget.
+  QPoint textOrigin() const;
+  bool anchoredText() const { return s_.ref.ctl == Ctl::TextEdit; }
+
+ private:
+  void applyFont();
+  EventRelay& relay_;
+  ControlState s_;
+  bool fromModel_ = false;
+};
+
+// Combo1: never seen itself, only its drop-down list.
+class ComboWidget : public QComboBox {
+ public:
+  ComboWidget(EventRelay& relay, const ControlState& state, QWidget* parent);
+  void setState(const ControlState& state);
+  const ControlState& state() const { return s_; }
+
+ private:
+  EventRelay& relay_;
+  ControlState s_;
+};
+
+class QtControlView : public ControlView {
+ public:
+  explicit QtControlView(CaptureWindow& window);
+  ~QtControlView() override;
+
+  // The controls to build the widgets from (in design order).
+  void attach(const layout::Controls* controls) { controls_ = controls; }
+  // Once live, a change builds the widgets at once if they are not built yet.
+  void setLive(bool live) { live_ = live; }
+  // Creates every control's widget with its present state. Until then
+  // changes are only recorded by the logic, which keeps start-up quick.
+  void ensureBuilt();
+  bool built() const { return built_; }
+  QWidget* widget(CtlRef ref) const;
+
+  // ControlView
+  void changed(const ControlState& state, Prop prop) override;
+  void setFocus(CtlRef ref) override;
+  bool comboDropped(CtlRef ref) const override;
+  void showComboDropDown(CtlRef ref, bool show) override;
+
+ private:
+  void place(QWidget* w, const ControlState& s);
+  CaptureWindow& window_;
+  const layout::Controls* controls_ = nullptr;
+  std::map<std::pair<Ctl, int>, QWidget*> widgets_;
+  bool built_ = false;
+  bool live_ = false;
+};
+
+}  // namespace tolvane::platform::qt

@@ -1,0 +1,55 @@
+// The save dialog and the message box.
+#pragma once
+
+#include <QString>
+
+#include "platform/output.h"
+
+class QWidget;
+
+namespace tolvane::platform::qt {
+
+class CaptureWindow;
+
+// The path the dialog answers with. When the typed name has no extension
+// (no full stop, or only digits after the last one, as in the proposed
+// "...14.05.09"), the selected filter's extension is added, or the default
+// one when the filter names none ("*.*").
+QString completeSavePath(const QString& path, const QString& filterPattern, const QString& defaultExtension);
+
+// The filter as QFileDialog takes it: the description as given, then the
+// pattern; the dialog shows only the description.
+QString qtNameFilter(const SaveFilter& f);
+
+class QtSaveDialog : public SaveDialog {
+ public:
+  explicit QtSaveDialog(CaptureWindow* window) : window_(window) {}
+  std::optional<SaveAnswer> run(const SaveRequest& request) override;
+
+ private:
+  CaptureWindow* window_;
+};
+
+class QtMessageBox : public MessageBox {
+ public:
+  explicit QtMessageBox(CaptureWindow* window) : window_(window) {}
+  void information(const std::string& title, const std::string& text) override;
+
+ private:
+  CaptureWindow* window_;
+};
+
+// While a dialog runs: the keyboard is free and the pointer is the plain arrow.
+class DialogScope {
+ public:
+  explicit DialogScope(CaptureWindow* window);
+  ~DialogScope();
+  DialogScope(const DialogScope&) = delete;
+  DialogScope& operator=(const DialogScope&) = delete;
+  QWidget* parent() const;
+
+ private:
+  CaptureWindow* window_;
+};
+
+}  // namespace tolvane::platform::qt

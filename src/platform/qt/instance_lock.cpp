@@ -1,0 +1,75 @@
+#include "platform/qt/instance_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace tolvane::platform::qt {
+
+namespace {
+constexpr const char* kLockName = "tolvane.lock";
+}
+
+FlockInstanceLock::FlockInstanceLock(std::optional<std::string> runtimeDir) : dir_(std::move(runtimeDir)) {}
+
+FlockInstanceLock::~FlockInstanceLock() { release(); }
+
+InstanceLock::State FlockInstanceLock::acquire() {
+  if (fd_ >= 0) return State::Acquired;
+  problem_.clear();
+
+  std::string dir;
+  if (dir_) {
+    dir = *dir_;
+  } else if (const char* env = std::getenv("XDG_RUNTIME_DIR")) {
+    dir = env;
+  }
+  if (dir.empty()) {
+    problem_ = "XDG_RUNTIME_DIR is not set, so there is no private folder for the lock file";
+    return State::Unavailable;
+  }
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0) {
+    problem_ = "the runtime folder " + dir + " cannot be used: " + std::strerror(errno);
+    return State::Unavailable;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    problem_ = "the runtime folder " + dir + " is not a folder";
+    return State::Unavailable;
+  }
+  if (st.st_uid != ::getuid()) {
+    // Someone else's folder could hand us a lock file they control.
+    problem_ = "the runtime folder " + dir + " belongs to another user";
+    return State::Unavailable;
+  }
+
+  path_ = dir + (dir.back() == '/' ? "" : "/") + kLockName;
+  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) {
+    problem_ = "cannot open the lock file " + path_ + ": " + std::strerror(errno);
+    return State::Unavailable;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    ::close(fd);
+    if (err == EWOULDBLOCK) return State::HeldElsewhere;
+    problem_ = "cannot lock " + path_ + ": " + std::strerror(err);
+    return State::Unavailable;
+  }
+  fd_ = fd;
+  return State::Acquired;
+}
+
+void FlockInstanceLock::release() {
+  if (fd_ < 0) return;
+  // Closing the only descriptor drops the lock; the file stays for the next run.
+  ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace tolvane::platform::qt

@@ -1,0 +1,33 @@
+// Single instance through flock(2) on a file in the user's runtime folder.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/system.h"
+
+namespace tolvane::platform::qt {
+
+class FlockInstanceLock : public InstanceLock {
+ public:
+  // `runtimeDir`: the folder for the lock file; nullopt reads $XDG_RUNTIME_DIR.
+  explicit FlockInstanceLock(std::optional<std::string> runtimeDir = std::nullopt);
+  ~FlockInstanceLock() override;
+  FlockInstanceLock(const FlockInstanceLock&) = delete;
+  FlockInstanceLock& operator=(const FlockInstanceLock&) = delete;
+
+  // Taking a lock this object already holds answers Acquired again.
+  State acquire() override;
+  std::string problem() const override { return problem_; }
+  void release() override;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::optional<std::string> dir_;
+  std::string path_;
+  std::string problem_;
+  int fd_ = -1;
+};
+
+}  // namespace tolvane::platform::qt

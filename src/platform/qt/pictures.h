@@ -1,0 +1,17 @@
+// The pictures the controls show: toolbar icons, the handle, the faces of
+// the font-size chooser and the window icon. Drawn once on first use.
+#pragma once
+
+#include <QImage>
+
+#include "platform/controls.h"
+
+namespace tolvane::platform::qt {
+
+// A null image for PictureId::None.
+const QImage& pictureImage(PictureId id);
+
+// The program's 16 x 16 window icon.
+QImage windowIconImage();
+
+}  // namespace tolvane::platform::qt

@@ -1,0 +1,96 @@
+#include "platform/qt/system.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDateTime>
+#include <QDir>
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <cstdio>
+
+#include "platform/qt/capture_window.h"
+
+namespace tolvane::platform::qt {
+
+namespace {
+Qt::CursorShape cursorFor(int shape) {
+  switch (shape) {
+    case kPointerArrow: return Qt::ArrowCursor;
+    case kPointerCross: return Qt::CrossCursor;
+    case kPointerMove: return Qt::SizeAllCursor;
+    case kPointerSizeNESW: return Qt::SizeBDiagCursor;
+    case kPointerSizeNS: return Qt::SizeVerCursor;
+    case kPointerSizeNWSE: return Qt::SizeFDiagCursor;
+    case kPointerSizeWE: return Qt::SizeHorCursor;
+    case kPointerBusy: return Qt::WaitCursor;
+    default: return Qt::ArrowCursor;
+  }
+}
+}  // namespace
+
+QtPointer::~QtPointer() { reset(); }
+
+void QtPointer::setShape(int shape) {
+  shape_ = shape;
+  if (shape == kPointerDefault) {
+    reset();
+    return;
+  }
+  const QCursor cursor(cursorFor(shape));
+  if (overriding_) {
+    QGuiApplication::changeOverrideCursor(cursor);
+  } else {
+    QGuiApplication::setOverrideCursor(cursor);
+    overriding_ = true;
+  }
+}
+
+void QtPointer::reset() {
+  if (!overriding_) return;
+  overriding_ = false;
+  if (qGuiApp) QGuiApplication::restoreOverrideCursor();
+}
+
+void QtApp::doEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtApp::sleep(int milliseconds) {
+  if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+void QtApp::showMaximized() {
+  showRequested_ = true;
+  if (live_) window_.present();
+}
+
+void QtApp::goLive() {
+  live_ = true;
+  if (showRequested_) window_.present();
+}
+
+void QtApp::unload() {
+  window_.dismiss();
+  pointer_.reset();
+  if (onUnload) onUnload();
+}
+
+void QtApp::warn(const std::string& message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(stderr);
+}
+
+LocalTime QtEnvironment::now() const {
+  const QDateTime t = QDateTime::currentDateTime();
+  const QDate d = t.date();
+  const QTime c = t.time();
+  return {d.year(), d.month(), d.day(), c.hour(), c.minute(), c.second()};
+}
+
+std::string QtEnvironment::picturesFolder() const {
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (!pictures.isEmpty() && QDir(pictures).exists()) return QDir::toNativeSeparators(pictures).toStdString();
+  return QDir::homePath().toStdString();
+}
+
+}  // namespace tolvane::platform::qt

@@ -1,0 +1,57 @@
+// Pointer shapes, the event pump, the program's end and the user's clock
+// and folders, over Qt.
+#pragma once
+
+#include <functional>
+
+#include "platform/system.h"
+
+namespace tolvane::platform::qt {
+
+class CaptureWindow;
+
+// One application-wide override cursor; shape 0 lets every widget show its own.
+class QtPointer : public Pointer {
+ public:
+  ~QtPointer() override;
+  void setShape(int shape) override;
+  int shape() const override { return shape_; }
+  // Drops the override cursor (the window has gone).
+  void reset();
+
+ private:
+  int shape_ = 0;
+  bool overriding_ = false;
+};
+
+class QtApp : public App {
+ public:
+  QtApp(CaptureWindow& window, QtPointer& pointer) : window_(window), pointer_(pointer) {}
+  void doEvents() override;
+  void sleep(int milliseconds) override;
+  // Before the program goes live this only asks for the window to be shown.
+  void showMaximized() override;
+  void unload() override;
+  void warn(const std::string& message) override;
+
+  // main shows the window once the start-up has finished.
+  void goLive();
+  bool showRequested() const { return showRequested_; }
+  // Called after the window has gone; main decides whether the process
+  // stays to serve the clipboard.
+  std::function<void()> onUnload;
+
+ private:
+  CaptureWindow& window_;
+  QtPointer& pointer_;
+  bool live_ = false;
+  bool showRequested_ = false;
+};
+
+class QtEnvironment : public Environment {
+ public:
+  LocalTime now() const override;
+  std::string picturesFolder() const override;
+};
+
+}  // namespace tolvane::platform::qt

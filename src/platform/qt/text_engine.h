@@ -1,0 +1,36 @@
+// Text glyphs for the canvas, and the fonts the window's controls share with it.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+
+#include "platform/raster_host.h"
+
+class QPaintDevice;
+
+namespace tolvane::platform::qt {
+
+// The families asked for, in order: the designed "宋体", then the CJK face
+// that Debian installs (fonts-wqy-microhei).
+QStringList cjkFamilies();
+
+// A font of `points` at 96 dpi (pixels = points * 96 / 72), whatever the
+// logical dpi of `device` is; nullptr means a 96-dpi picture.
+QFont cjkFont(float points, const QPaintDevice* device = nullptr);
+
+// A wrapper of `picture`'s pixels (no copy) at 96 dpi. The picture must not
+// be resized or detached while the wrapper is used.
+QImage wrapPicture(Image& picture);
+
+class QtTextEngine : public TextEngine {
+ public:
+  QtTextEngine();
+  float width(std::string_view utf8, float points) const override;
+  void draw(Image& target, int originX, int originY, int x, int y, std::string_view utf8, float points,
+            ColorRef color) const override;
+
+ private:
+  QImage metricsDevice_;  // 96 dpi, for measuring without a target
+};
+
+}  // namespace tolvane::platform::qt
