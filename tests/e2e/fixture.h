@@ -1,0 +1,55 @@
+// A test's own X server with the known picture on it, and the program's environment.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "harness.h"
+
+namespace tolvane::e2e {
+
+class E2E : public ::testing::Test {
+ protected:
+  static constexpr int kW = 640, kH = 480;
+
+  void SetUp() override {
+    x_ = std::make_unique<XServer>(kW, kH);
+    ASSERT_TRUE(x_->ok()) << "Xvfb did not start";
+    picture_ = knownPicture(kW, kH);
+    ASSERT_TRUE(x_->setRoot(picture_));
+    const std::string base = scratchDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    runtime_ = base + "-run";
+    home_ = base + "-home";
+    mkdir(base.c_str(), 0700);
+    mkdir(runtime_.c_str(), 0700);
+    mkdir(home_.c_str(), 0700);
+    mkdir((home_ + "/Pictures").c_str(), 0700);
+  }
+  void TearDown() override { x_.reset(); }
+
+  std::map<std::string, std::string> env() const {
+    return {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", home_}, {"LANG", "C.UTF-8"}};
+  }
+  std::unique_ptr<Program> start() { return std::make_unique<Program>(*x_, std::vector<std::string>{programPath()}, env()); }
+
+  // Waits until the screen shows the frozen picture under the veil.
+  bool waitForVeil(Program& p) {
+    const Image want = veiled(picture_);
+    return waitUntil([&] { return !p.running() || x_->grab() == want; }, 10s) && p.running();
+  }
+  // The colour the screen shows at (x, y).
+  Argb at(int x, int y) const { return x_->grab().pixel(x, y); }
+
+  XServer& x() { return *x_; }
+  const Image& picture() const { return picture_; }
+  const std::string& home() const { return home_; }
+
+ private:
+  std::unique_ptr<XServer> x_;
+  Image picture_;
+  std::string runtime_, home_;
+};
+
+}  // namespace tolvane::e2e

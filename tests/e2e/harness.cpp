@@ -1,0 +1,343 @@
+#include "harness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <QImage>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/raster_surface.h"
+
+extern char** environ;
+
+namespace tolvane::e2e {
+namespace {
+
+std::vector<std::string> envWith(const std::map<std::string, std::string>& extra) {
+  std::map<std::string, std::string> all;
+  for (char** e = environ; *e; ++e) {
+    const std::string s(*e);
+    const auto eq = s.find('=');
+    if (eq != std::string::npos) all[s.substr(0, eq)] = s.substr(eq + 1);
+  }
+  for (const auto& [k, v] : extra) all[k] = v;
+  std::vector<std::string> out;
+  for (const auto& [k, v] : all) out.push_back(k + "=" + v);
+  return out;
+}
+
+std::vector<char*> cstrs(std::vector<std::string>& v) {
+  std::vector<char*> out;
+  for (auto& s : v) out.push_back(s.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+pid_t spawn(std::vector<std::string> argv, const std::map<std::string, std::string>& env, int in, int out, int err) {
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  if (in >= 0) posix_spawn_file_actions_adddup2(&fa, in, 0);
+  if (out >= 0) posix_spawn_file_actions_adddup2(&fa, out, 1);
+  if (err >= 0) posix_spawn_file_actions_adddup2(&fa, err, 2);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
+  auto envs = envWith(env);
+  auto a = cstrs(argv);
+  auto e = cstrs(envs);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, a[0], &fa, &attr, a.data(), e.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&fa);
+  posix_spawnattr_destroy(&attr);
+  return pid;
+}
+
+}  // namespace
+
+RunResult run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, Millis timeout,
+              const std::string& input) {
+  RunResult r;
+  int inP[2], outP[2], errP[2];
+  if (pipe2(inP, O_CLOEXEC) || pipe2(outP, O_CLOEXEC) || pipe2(errP, O_CLOEXEC)) return r;
+  const pid_t pid = spawn(argv, env, inP[0], outP[1], errP[1]);
+  close(inP[0]);
+  close(outP[1]);
+  close(errP[1]);
+  if (!input.empty()) {
+    const ssize_t w = write(inP[1], input.data(), input.size());
+    (void)w;
+  }
+  close(inP[1]);
+  if (pid < 0) {
+    close(outP[0]);
+    close(errP[0]);
+    return r;
+  }
+  // Read both pipes until they close or time runs out.
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  pollfd fds[2] = {{outP[0], POLLIN, 0}, {errP[0], POLLIN, 0}};
+  int open = 2;
+  while (open > 0) {
+    const auto left = std::chrono::duration_cast<Millis>(end - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    if (poll(fds, 2, static_cast<int>(left)) <= 0) continue;
+    for (auto& f : fds) {
+      if (f.fd < 0 || !(f.revents & (POLLIN | POLLHUP))) continue;
+      char buf[65536];
+      const ssize_t n = read(f.fd, buf, sizeof buf);
+      if (n > 0) {
+        (f.fd == outP[0] ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
+      } else {
+        close(f.fd);
+        f.fd = -1;
+        --open;
+      }
+    }
+  }
+  for (auto& f : fds)
+    if (f.fd >= 0) close(f.fd);
+  int st = 0;
+  if (!waitUntil([&] { return waitpid(pid, &st, WNOHANG) == pid; }, std::chrono::duration_cast<Millis>(
+                                                                          std::max(end - std::chrono::steady_clock::now(),
+                                                                                   std::chrono::steady_clock::duration(Millis(50)))))) {
+    kill(-pid, SIGKILL);
+    waitpid(pid, &st, 0);
+    return r;
+  }
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  return r;
+}
+
+bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (ready()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(every);
+  }
+}
+
+XServer::XServer(int width, int height) : width_(width), height_(height) {
+  int p[2];
+  if (pipe(p)) return;
+  fcntl(p[0], F_SETFD, FD_CLOEXEC);
+  // -displayfd picks a free display and writes its number; -noreset keeps the
+  // root picture when the last client goes.
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  pid_ = spawn({"Xvfb", "-displayfd", std::to_string(p[1]), "-screen", "0", screen, "-noreset", "-nolisten", "tcp"},
+               {}, -1, -1, open("/dev/null", O_WRONLY | O_CLOEXEC));
+  close(p[1]);
+  pollfd f{p[0], POLLIN, 0};
+  std::string num;
+  while (pid_ > 0 && poll(&f, 1, 10000) > 0) {
+    char c;
+    if (read(p[0], &c, 1) != 1 || c == '\n') break;
+    num += c;
+  }
+  close(p[0]);
+  if (!num.empty()) display_ = ":" + num;
+}
+
+XServer::~XServer() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    int st;
+    if (!waitUntil([&] { return waitpid(pid_, &st, WNOHANG) == pid_; }, 3s)) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &st, 0);
+    }
+  }
+}
+
+bool XServer::setRoot(const Image& pic) {
+  xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
+  if (xcb_connection_has_error(c)) {
+    xcb_disconnect(c);
+    return false;
+  }
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  const xcb_pixmap_t pm = xcb_generate_id(c);
+  xcb_create_pixmap(c, s->root_depth, pm, s->root, static_cast<uint16_t>(pic.width()),
+                    static_cast<uint16_t>(pic.height()));
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  xcb_create_gc(c, gc, pm, 0, nullptr);
+  // Row bands keep each request under the server's size limit.
+  const int band = std::max(1, 65536 / std::max(pic.width(), 1));
+  for (int y = 0; y < pic.height(); y += band) {
+    const int h = std::min(band, pic.height() - y);
+    xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pm, gc, static_cast<uint16_t>(pic.width()), static_cast<uint16_t>(h), 0,
+                  static_cast<int16_t>(y), 0, s->root_depth,
+                  static_cast<uint32_t>(pic.width() * h * 4),
+                  reinterpret_cast<const uint8_t*>(pic.constScanLine(y)));
+  }
+  xcb_change_window_attributes(c, s->root, XCB_CW_BACK_PIXMAP, &pm);
+  xcb_clear_area(c, 0, s->root, 0, 0, 0, 0);
+  xcb_free_gc(c, gc);
+  xcb_free_pixmap(c, pm);
+  // A round trip makes sure the server has done all of the above.
+  free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  xcb_disconnect(c);
+  return grab() == pic;
+}
+
+Image XServer::grab() const {
+  xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
+  Image out;
+  if (!xcb_connection_has_error(c)) {
+    xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    out = Image(width_, height_);
+    const int band = 256;
+    for (int y = 0; y < height_; y += band) {
+      const int h = std::min(band, height_ - y);
+      auto* r = xcb_get_image_reply(c,
+                                    xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, s->root, 0, static_cast<int16_t>(y),
+                                                  static_cast<uint16_t>(width_), static_cast<uint16_t>(h), ~0u),
+                                    nullptr);
+      if (!r) return {};
+      const auto* d = reinterpret_cast<const Argb*>(xcb_get_image_data(r));
+      for (int row = 0; row < h; ++row)
+        for (int x = 0; x < width_; ++x) out.setPixel(x, y + row, 0xFF000000u | d[row * width_ + x]);
+      free(r);
+    }
+  }
+  xcb_disconnect(c);
+  return out;
+}
+
+bool XServer::xdotool(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv{"xdotool"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return run(argv, {{"DISPLAY", display_}}).status == 0;
+}
+
+void XServer::drag(int x0, int y0, int x1, int y1, int button) const {
+  const std::string b = std::to_string(button);
+  xdotool({"mousemove", std::to_string(x0), std::to_string(y0), "sleep", "0.05", "mousedown", b});
+  for (int i = 1; i <= 5; ++i)
+    xdotool({"mousemove", std::to_string(x0 + (x1 - x0) * i / 5), std::to_string(y0 + (y1 - y0) * i / 5), "sleep",
+             "0.03"});
+  xdotool({"mouseup", b, "sleep", "0.1"});
+}
+
+void XServer::click(int x, int y, int button) const {
+  xdotool({"mousemove", std::to_string(x), std::to_string(y), "sleep", "0.05", "click", std::to_string(button),
+           "sleep", "0.1"});
+}
+
+void XServer::doubleClick(int x, int y) const {
+  xdotool({"mousemove", std::to_string(x), std::to_string(y), "sleep", "0.05", "click", "--repeat", "2", "--delay",
+           "60", "1", "sleep", "0.1"});
+}
+
+void XServer::key(const std::string& name) const { xdotool({"key", name, "sleep", "0.1"}); }
+
+std::optional<std::string> XServer::clipboard(const std::string& type, Millis timeout) const {
+  const RunResult r = run({"xclip", "-selection", "clipboard", "-t", type, "-o"}, {{"DISPLAY", display_}}, timeout);
+  if (r.status != 0 || r.out.empty()) return std::nullopt;
+  return r.out;
+}
+
+std::string XServer::clipboardTargets() const {
+  return run({"xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"}, {{"DISPLAY", display_}}, 5s).out;
+}
+
+Program::Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env) {
+  env["DISPLAY"] = x.display();
+  errPath_ = scratchDir() + "/stderr-" + std::to_string(getpid()) + "-" + std::to_string(std::rand()) + ".txt";
+  const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  pid_ = spawn(argv, env, open("/dev/null", O_RDONLY | O_CLOEXEC), -1, err);
+  close(err);
+}
+
+Program::~Program() {
+  if (pid_ > 0 && !status_) {
+    kill(-pid_, SIGKILL);
+    int st;
+    waitpid(pid_, &st, 0);
+  }
+  unlink(errPath_.c_str());
+}
+
+bool Program::running() {
+  if (status_ || pid_ <= 0) return false;
+  int st = 0;
+  if (waitpid(pid_, &st, WNOHANG) == pid_) {
+    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return false;
+  }
+  return true;
+}
+
+std::optional<int> Program::wait(Millis timeout) {
+  waitUntil([&] { return !running(); }, timeout);
+  return status_;
+}
+
+std::string Program::stderrText() const { return readFile(errPath_); }
+
+std::string programPath() {
+  const char* p = std::getenv("TOLVANE_PROGRAM");
+  return p ? p : TOLVANE_PROGRAM_DEFAULT;
+}
+
+std::string scratchDir() {
+  static const std::string dir = [] {
+    char tmpl[] = "/tmp/tolvane-e2e-XXXXXX";
+    const char* d = mkdtemp(tmpl);
+    return std::string(d ? d : "/tmp");
+  }();
+  return dir;
+}
+
+Image knownPicture(int w, int h) {
+  Image img(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const unsigned r = (x * 3 + (y / 16) * 40) & 0xFF, g = (y * 5 + (x / 16) * 30) & 0xFF, b = (x ^ y) & 0xFF;
+      img.setPixel(x, y, 0xFF000000u | r << 16 | g << 8 | b);
+    }
+  return img;
+}
+
+Image veiled(const Image& picture) {
+  Image out(picture.width(), picture.height());
+  platform::raster::veilFrom(out, picture, picture.rect(), 0x80222222u);
+  return out;
+}
+
+Image decodePng(const std::string& bytes) {
+  QImage q;
+  if (!q.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()), "PNG")) return {};
+  q = q.convertToFormat(QImage::Format_RGB32);
+  Image out(q.width(), q.height());
+  for (int y = 0; y < q.height(); ++y) {
+    const auto* line = reinterpret_cast<const Argb*>(q.constScanLine(y));
+    for (int x = 0; x < q.width(); ++x) out.setPixel(x, y, line[x] | 0xFF000000u);
+  }
+  return out;
+}
+
+bool savePng(const Image& img, const std::string& path) {
+  QImage q(reinterpret_cast<const uchar*>(img.constBits()), img.width(), img.height(), img.width() * 4,
+           QImage::Format_RGB32);
+  return q.save(QString::fromStdString(path), "PNG");
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace tolvane::e2e

@@ -1,0 +1,96 @@
+// End-to-end harness: a private Xvfb with a known picture on its root window,
+// the real program started on it, and xdotool / xclip driving it the way a
+// user and another program would.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/image.h"
+
+namespace tolvane::e2e {
+
+using namespace std::chrono_literals;
+using Millis = std::chrono::milliseconds;
+
+struct RunResult {
+  int status = -1;  // exit code, or -1 when it did not end in time
+  std::string out, err;
+};
+
+// Runs a command to its end (or the timeout), with extra environment variables.
+RunResult run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
+              Millis timeout = 10s, const std::string& input = {});
+
+bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every = 20ms);
+
+class XServer {
+ public:
+  XServer(int width, int height);
+  ~XServer();
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+
+  bool ok() const { return pid_ > 0 && !display_.empty(); }
+  const std::string& display() const { return display_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+  // Puts the picture on the root window, where it stays (the server runs with -noreset).
+  bool setRoot(const Image& picture);
+  // What the screen shows now.
+  Image grab() const;
+
+  // xdotool with DISPLAY set; true when it succeeded.
+  bool xdotool(const std::vector<std::string>& args) const;
+  void drag(int x0, int y0, int x1, int y1, int button = 1) const;
+  void click(int x, int y, int button = 1) const;
+  void doubleClick(int x, int y) const;
+  void key(const std::string& name) const;
+  // The CLIPBOARD's content of a type, read by xclip; nullopt when nobody serves it.
+  std::optional<std::string> clipboard(const std::string& type = "image/png", Millis timeout = 5s) const;
+  std::string clipboardTargets() const;
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+  int width_, height_;
+};
+
+class Program {
+ public:
+  Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env = {});
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  pid_t pid() const { return pid_; }
+  bool running();
+  // Waits for the end; the exit code, or nullopt on a timeout.
+  std::optional<int> wait(Millis timeout);
+  std::string stderrText() const;
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+  std::string errPath_;
+};
+
+// Where the program under test and the scratch folder are.
+std::string programPath();
+std::string scratchDir();
+
+// A picture with detail everywhere and a distinct colour per pixel row and column.
+Image knownPicture(int w, int h);
+Image veiled(const Image& picture);
+Image decodePng(const std::string& bytes);
+bool savePng(const Image& img, const std::string& path);
+std::string readFile(const std::string& path);
+
+}  // namespace tolvane::e2e
