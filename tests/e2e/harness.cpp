@@ -251,6 +251,12 @@ std::string XServer::clipboardTargets() const {
   return run({"xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"}, {{"DISPLAY", display_}}, 5s).out;
 }
 
+bool XServer::takeClipboard(const std::string& text) const {
+  // xclip stays behind to serve the text; its output goes nowhere so we need not wait for it.
+  return run({"sh", "-c", "xclip -selection clipboard -i >/dev/null 2>&1"}, {{"DISPLAY", display_}}, 5s, text).status ==
+         0;
+}
+
 Program::Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env) {
   env["DISPLAY"] = x.display();
   errPath_ = scratchDir() + "/stderr-" + std::to_string(getpid()) + "-" + std::to_string(std::rand()) + ".txt";
