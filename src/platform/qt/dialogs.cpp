@@ -97,7 +97,11 @@ std::optional<SaveAnswer> QtSaveDialog::run(const SaveRequest& request) {
   const QStringList files = dlg.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
   SaveAnswer answer;
-  const int index = filters.indexOf(dlg.selectedNameFilter());
+  // With the details hidden, Qt answers with the filter as shown: the description.
+  const QString chosen = dlg.selectedNameFilter();
+  int index = filters.indexOf(chosen);
+  for (std::size_t i = 0; index < 0 && i < request.filters.size(); ++i)
+    if (q(request.filters[i].description) == chosen) index = static_cast<int>(i);
   answer.filter = index >= 0 ? index + 1 : selected;
   const QString pattern =
       answer.filter >= 1 && answer.filter <= static_cast<int>(request.filters.size())

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QLineEdit>
+#include <QTest>
+#include <QWindow>
+
+#include "platform/qt/capture_window.h"
+#include "platform/qt/text_engine.h"
+#include "qt_test_support.h"
+
+namespace tolvane {
+namespace {
+
+using platform::RasterSurface;
+using platform::qt::CaptureWindow;
+using qttest::RecordingSink;
+
+// The window covers the whole (offscreen) screen, as it does on X.
+QSize screenSize() { return QGuiApplication::primaryScreen()->geometry().size(); }
+
+struct WindowRig {
+  WindowRig() : surface(screenSize().width(), screenSize().height(), &text, &window) {
+    window.setSurface(&surface);
+    window.setScreenRect(QRect(QPoint(0, 0), screenSize()));
+    window.relay().setSink(&sink);
+  }
+  void show() {
+    window.present();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  }
+  platform::qt::QtTextEngine text;
+  CaptureWindow window;
+  RasterSurface surface;
+  RecordingSink sink;
+};
+
+TEST(CaptureWindow, PaintsExactlyTheComposedCanvas) {
+  // Taller than one strip, with a veil, an undimmed hole, a drawn line and a
+  // transient preview: every layer the canvas composes.
+  WindowRig rig;
+  const int w = rig.surface.width(), h = rig.surface.height();
+  ASSERT_GT(h, 290);
+  const Image screen = qttest::pattern(w, h);
+  rig.surface.bitBlt(0, 0, w, h, screen, 0, 0);
+  rig.surface.fillArgb(0x80222222u, 0, 0, static_cast<float>(w), static_cast<float>(h));
+  rig.surface.bitBlt(40, 100, 120, 170, screen, 40, 100);
+  rig.surface.line(10, 10, 250, 200, rgb(255, 0, 0), true);
+  rig.surface.setPersistent(false);
+  rig.surface.line(20, 30, 280, 260, rgb(0, 255, 0), false);
+  rig.show();
+
+  const QImage painted = rig.window.grab().toImage();
+  const QImage expected = qttest::toQImage(rig.surface.compose(rig.surface.rect()));
+  EXPECT_EQ(qttest::differingPixels(painted, expected), 0);
+  // The veil is really there: a pixel outside the hole differs from the screen.
+  EXPECT_NE(painted.pixel(5, 280) & 0xFFFFFF, screen.pixel(5, 280) & 0xFFFFFF);
+  EXPECT_EQ(painted.pixel(100, 150) & 0xFFFFFF, screen.pixel(100, 150) & 0xFFFFFF);
+}
+
+TEST(CaptureWindow, CoversTheGivenScreenRectangle) {
+  WindowRig rig;
+  rig.show();
+  EXPECT_EQ(rig.window.geometry(), QRect(QPoint(0, 0), screenSize()));
+  EXPECT_TRUE(rig.window.isVisible());
+  rig.window.dismiss();
+  EXPECT_FALSE(rig.window.isVisible());
+}
+
+TEST(CaptureWindow, DoubleClickArrivesWithoutASecondPress) {
+  WindowRig rig;
+  rig.show();
+  QWindow* w = rig.window.windowHandle();
+  // Through Qt's own double-click detection: press, release, press, release.
+  QTest::mouseDClick(w, Qt::LeftButton, {}, QPoint(50, 60));
+  const std::vector<std::string> expected = {"down Form 1 50,60", "up Form 1 50,60", "dblclick Form",
+                                             "up Form 1 50,60"};
+  EXPECT_EQ(rig.sink.withoutMoves(), expected);
+}
+
+TEST(CaptureWindow, MouseButtonsAndPositionsInWindowPixels) {
+  WindowRig rig;
+  rig.show();
+  QWindow* w = rig.window.windowHandle();
+  QTest::mousePress(w, Qt::RightButton, {}, QPoint(30, 40));
+  QTest::mouseRelease(w, Qt::RightButton, {}, QPoint(30, 40));
+  QTest::mousePress(w, Qt::MiddleButton, {}, QPoint(7, 9));
+  QTest::mouseMove(w, QPoint(12, 14));
+  QTest::mouseRelease(w, Qt::MiddleButton, {}, QPoint(12, 14));
+  const std::vector<std::string> expected = {"down Form 2 30,40", "up Form 2 30,40", "down Form 4 7,9",
+                                             "up Form 4 12,14"};
+  EXPECT_EQ(rig.sink.withoutMoves(), expected);
+  // A move reports the set of buttons held.
+  EXPECT_NE(std::find(rig.sink.log.begin(), rig.sink.log.end(), "move Form 4 12,14"), rig.sink.log.end());
+}
+
+TEST(CaptureWindow, EscapeReachesTheWindowFromAFocusedTextBox) {
+  WindowRig rig;
+  auto* edit = new QLineEdit(&rig.window);
+  edit->setGeometry(10, 10, 80, 20);
+  rig.show();
+  edit->setFocus();
+  QTest::keyClick(rig.window.windowHandle(), Qt::Key_A);
+  QTest::keyClick(rig.window.windowHandle(), Qt::Key_Escape);
+  // Other keys give their code and still reach the box; Esc is the window's.
+  EXPECT_EQ(rig.sink.log, (std::vector<std::string>{"key 97", "key 27"}));
+  EXPECT_EQ(edit->text(), QStringLiteral("a"));
+}
+
+}  // namespace
+}  // namespace tolvane

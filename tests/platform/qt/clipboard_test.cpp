@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImageReader>
+
+#include "platform/qt/clipboard.h"
+#include "qt_test_support.h"
+
+namespace tolvane {
+namespace {
+
+using platform::qt::ImageMimeData;
+
+// Counts encodes; answers with Qt's PNG so the bytes are real.
+class CountingEncoders : public platform::Encoders {
+ public:
+  platform::EncodeResult encode(platform::Format f, const Image& p, const platform::EncodeParams&) override {
+    ++calls;
+    platform::EncodeResult r;
+    if (fail || f != platform::Format::Png) return r;
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    qttest::toQImage(p).save(&buf, "PNG");
+    r.ok = true;
+    r.bytes.assign(bytes.begin(), bytes.end());
+    return r;
+  }
+  int calls = 0;
+  bool fail = false;
+};
+
+QImage decode(const QByteArray& bytes, const char* format) {
+  QBuffer buf;
+  buf.setData(bytes);
+  buf.open(QIODevice::ReadOnly);
+  QImageReader reader(&buf, format);
+  return reader.read();
+}
+
+TEST(Clipboard, OffersPngFirstAndHandsOutTheBytesEncodedOnce) {
+  const Image picture = qttest::pattern(37, 23);
+  CountingEncoders enc;
+  const QByteArray png = platform::qt::encodePng(enc, picture);
+  ImageMimeData data(picture, png);
+  EXPECT_EQ(enc.calls, 1);
+  const QStringList formats = data.formats();
+  ASSERT_FALSE(formats.isEmpty());
+  EXPECT_EQ(formats.first(), QStringLiteral("image/png"));
+  EXPECT_TRUE(formats.contains(QStringLiteral("image/bmp")));
+  EXPECT_TRUE(data.hasImage());
+  // The PNG request is the stored bytes, as they are, every time.
+  EXPECT_EQ(data.data("image/png"), png);
+  EXPECT_EQ(data.data("image/png"), png);
+  EXPECT_EQ(data.conversions(), 0);
+  EXPECT_EQ(qttest::differingPixels(decode(png, "png"), qttest::toQImage(picture)), 0);
+}
+
+TEST(Clipboard, OtherTypesAreConvertedOnceWhenAskedAndPixelExact) {
+  const Image picture = qttest::pattern(40, 30);
+  CountingEncoders enc;
+  ImageMimeData data(picture, platform::qt::encodePng(enc, picture));
+  const QByteArray bmp = data.data("image/bmp");
+  EXPECT_EQ(data.data("image/bmp"), bmp);
+  EXPECT_EQ(data.conversions(), 1);
+  EXPECT_EQ(qttest::differingPixels(decode(bmp, "bmp"), qttest::toQImage(picture)), 0);
+  const QImage asImage = qvariant_cast<QImage>(data.imageData());
+  EXPECT_EQ(qttest::differingPixels(asImage, qttest::toQImage(picture)), 0);
+  EXPECT_TRUE(data.data("text/plain").isEmpty());
+  EXPECT_EQ(enc.calls, 1);
+}
+
+TEST(Clipboard, FallsBackToQtWhenTheEncoderFails) {
+  const Image picture = qttest::pattern(16, 9);
+  CountingEncoders enc;
+  enc.fail = true;
+  const QByteArray png = platform::qt::encodePng(enc, picture);
+  EXPECT_EQ(enc.calls, 1);
+  EXPECT_EQ(qttest::differingPixels(decode(png, "png"), qttest::toQImage(picture)), 0);
+}
+
+TEST(Clipboard, PutsThePictureOnTheClipboardAndClearsIt) {
+  CountingEncoders enc;
+  platform::qt::QtClipboard clipboard(enc);
+  const Image picture = qttest::pattern(12, 8);
+  clipboard.setImage(picture);
+  const QMimeData* now = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(now, nullptr);
+  EXPECT_EQ(now->formats().value(0), QStringLiteral("image/png"));
+  EXPECT_EQ(qttest::differingPixels(QGuiApplication::clipboard()->image(), qttest::toQImage(picture)), 0);
+  // Offscreen there is no X ownership: nothing to serve after the window, and
+  // the clipboard's own change signal does not count as losing it.
+  EXPECT_FALSE(clipboard.serving());
+  bool lost = false;
+  clipboard.onLost = [&] { lost = true; };
+  clipboard.clear();
+  EXPECT_FALSE(lost);
+  EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
+}
+
+}  // namespace
+}  // namespace tolvane

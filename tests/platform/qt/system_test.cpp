@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <QCursor>
+#include <QDir>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include "platform/qt/system.h"
+
+namespace tolvane {
+namespace {
+
+using platform::qt::QtPointer;
+
+Qt::CursorShape overrideShape() {
+  const QCursor* c = QGuiApplication::overrideCursor();
+  return c ? c->shape() : Qt::BitmapCursor;  // BitmapCursor: no override at all
+}
+
+TEST(Pointer, ShapesAreOneApplicationWideOverride) {
+  {
+    QtPointer pointer;
+    const std::pair<int, Qt::CursorShape> shapes[] = {
+        {1, Qt::ArrowCursor},     {2, Qt::CrossCursor},    {5, Qt::SizeAllCursor},  {6, Qt::SizeBDiagCursor},
+        {7, Qt::SizeVerCursor},   {8, Qt::SizeFDiagCursor}, {9, Qt::SizeHorCursor}, {11, Qt::WaitCursor},
+    };
+    for (const auto& [shape, qt] : shapes) {
+      pointer.setShape(shape);
+      EXPECT_EQ(pointer.shape(), shape);
+      EXPECT_EQ(overrideShape(), qt) << shape;
+    }
+    pointer.setShape(0);
+    EXPECT_EQ(overrideShape(), Qt::BitmapCursor);
+    pointer.setShape(2);
+    pointer.setShape(2);
+  }
+  // One override at most, and it goes with the pointer.
+  EXPECT_EQ(overrideShape(), Qt::BitmapCursor);
+}
+
+TEST(Environment, PicturesFolderFallsBackToHome) {
+  QTemporaryDir home;
+  const QByteArray oldHome = qgetenv("HOME"), oldPictures = qgetenv("XDG_PICTURES_DIR"),
+                   oldConfig = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", home.path().toUtf8());
+  qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
+  platform::qt::QtEnvironment env;
+  EXPECT_EQ(env.picturesFolder(), home.path().toStdString());  // no Pictures folder yet
+  ASSERT_TRUE(QDir(home.path()).mkdir("Pictures"));
+  EXPECT_EQ(env.picturesFolder(), (home.path() + "/Pictures").toStdString());
+  qputenv("HOME", oldHome);
+  if (oldConfig.isNull()) qunsetenv("XDG_CONFIG_HOME"); else qputenv("XDG_CONFIG_HOME", oldConfig);
+  (void)oldPictures;
+}
+
+}  // namespace
+}  // namespace tolvane
