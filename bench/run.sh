@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Benchmarks, run by hand (make bench). Not part of make test.
+#   bench/run.sh [RUNS]      RUNS: whole-process runs per tool and size (default 7)
+# 1. In-process: the drag step at 4K against the full repaint, history costs,
+#    the PNG writer against Qt's.
+# 2. Whole process under Xvfb, side by side with Flameshot, with the shared
+#    anchors harness: exec to veil, peak memory, copy latency, exact pixels.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+RUNS="${1:-7}"
+ANCHORS="$(cd .. && pwd)/shared/anchors"
+OUT="$(pwd)/bench/out"
+mkdir -p "$OUT"
+
+./scripts/deps.sh --bench
+cmake --preset release >/dev/null
+cmake --build build/release -j2 --target tolvane tolvane_bench tolvane_bench_png
+ln -sfn release/tolvane build/tolvane
+
+for size in 1920x1080 3840x2160; do
+  [ -f "$OUT/bg_$size.ppm" ] || /usr/bin/python3 "$ANCHORS/gen_bg.py" "${size%x*}" "${size#*x}" "$OUT/bg_$size"
+done
+
+echo "== in-process (medians of 5)"
+./build/release/bench/tolvane_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  | tee "$OUT/core.txt"
+./build/release/bench/tolvane_bench_png "$OUT/bg_3840x2160.ppm" | tee "$OUT/png.txt"
+
+echo "== whole process against the peers ($RUNS runs each)"
+cat > "$OUT/tolvane-profile.json" <<JSON
+{"tolvane": {"launch": ["$(pwd)/build/release/tolvane"], "cold": true,
+             "copy": "dblclick:{cx},{cy}", "after_copy": ["key:Escape"]}}
+JSON
+"$ANCHORS/run_all.sh" "$OUT/anchors" flameshot-cold,tolvane "$RUNS" --profiles "$OUT/tolvane-profile.json"
+echo "report: $OUT/anchors/report.md"
