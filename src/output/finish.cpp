@@ -1,12 +1,36 @@
 #include "output/finish.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
 #include "platform/geometry.h"
 
 namespace tolvane::output {
 
 using platform::Ctl;
 
-// Minimal path; the save dialog and encoders come next.
+std::string defaultFileName(const platform::LocalTime& t) {
+  char text[64];
+  std::snprintf(text, sizeof text, "Tolvane%04d-%02d-%02d_%02d.%02d.%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  return text;
+}
+
+std::optional<std::string> extensionOf(std::string_view path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  if (path.find('/', dot) != std::string_view::npos) return std::nullopt;  // the dot is in a folder name
+  return std::string(path.substr(dot + 1));
+}
+
+std::string savablePath(const std::string& path, int filter) {
+  if (const auto ext = extensionOf(path); ext && formatForExtension(*ext)) return path;
+  static const char* const kByFilter[] = {"PNG", "jpg", "bmp", "gif", "tiff", "PNG"};
+  const char* ext = filter >= 1 && filter <= 6 ? kByFilter[filter - 1] : "PNG";
+  return path + (path.ends_with('.') ? "" : ".") + ext;
+}
+
 void Finisher::DblClick() {
   auto& s = ss_.s;
   if (!s.SelRect.contains(roundEven(s.DownX), roundEven(s.DownY))) return;
@@ -28,10 +52,52 @@ void Finisher::ScrnCap(int left, int top, int Right, int Bottom) {
   c(Ctl::lblInfo).hide();
   for (int i = 0; i < 8; ++i) c(Ctl::Image1, i).hide();
   ss_.p.app.doEvents();
-  captured_ = ss_.p.surface.image().copy({left, top, Right, Bottom});
+
+  captured_ = Image();
+  const long long w = static_cast<long long>(Right) - left;
+  const long long h = static_cast<long long>(Bottom) - top;
+  if (w <= 0 || h <= 0 || w > kMaxCaptureSide || h > kMaxCaptureSide || w * h > kMaxCapturePixels) {
+    ss_.p.app.warn("tolvane: nothing captured: the region is " + std::to_string(w) + "x" + std::to_string(h));
+    return;
+  }
+  // The window's own picture, frame and handles now hidden; what lies past its
+  // edge stays black. Clipping here keeps every offset small.
+  const Image screen = ss_.p.surface.image();
+  try {
+    Image out(static_cast<int>(w), static_cast<int>(h), 0xFF000000u);
+    const long long l = std::max<long long>(left, 0), t = std::max<long long>(top, 0);
+    const long long r = std::min<long long>(Right, screen.width()), b = std::min<long long>(Bottom, screen.height());
+    if (l < r && t < b)
+      out.blit(static_cast<int>(l - left), static_cast<int>(t - top), screen, static_cast<int>(l),
+               static_cast<int>(t), static_cast<int>(r - l), static_cast<int>(b - t));
+    captured_ = out;
+  } catch (const std::bad_alloc&) {
+    ss_.p.app.warn("tolvane: nothing captured: out of memory");
+    return;
+  }
   ss_.p.clipboard.setImage(captured_);
 }
 
-void Finisher::CutdSave() {}
+void Finisher::CutdSave() {
+  platform::SaveRequest request;
+  request.title = "Tolvane-保存为";
+  request.filters = {{"PNG文件(*.PNG)", "*.PNG"},         {"JPEG文件(*.jpg;*.jpeg)", "*.jpg"},
+                     {"位图文件(*.bmp)", "*.bmp"},         {"GIF文件(*.gif)", "*.gif"},
+                     {"TIFF文件(*.TIFF)", "*.tiff"},       {"所有文件(*.*)", "*.*"}};
+  request.selectedFilter = 1;
+  request.fileName = defaultFileName(ss_.p.env.now());
+  request.defaultExtension = "PNG";
+  request.folder = ss_.p.env.picturesFolder();
+
+  const auto answer = ss_.p.saveDialog.run(request);
+  if (!answer) return;  // cancelled: the capture stays on the clipboard
+  std::string path = answer->path.substr(0, answer->path.find('\0'));
+  if (path.empty()) return;
+  path = savablePath(path, answer->filter);
+  const std::string extension = extensionOf(path).value_or(path);
+  // Saved from the picture in memory; the clipboard is emptied only once the
+  // file is safely written, so a failed save still leaves the capture there.
+  if (savePic_.PicToFile(captured_, path, extension, 80, 24, 6)) ss_.p.clipboard.clear();
+}
 
 }  // namespace tolvane::output

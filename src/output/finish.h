@@ -2,15 +2,36 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 
+#include "output/mod_save_pic.h"
 #include "platform/image.h"
 #include "session/context.h"
 
 namespace tolvane::output {
 
+// "Tolvane" and the local time as yyyy-mm-dd_hh.nn.ss.
+std::string defaultFileName(const platform::LocalTime& t);
+
+// The text after the last "." of the file name; nullopt when the file name has
+// none ("my.dir/shot" has none: folder names do not count).
+std::optional<std::string> extensionOf(std::string_view path);
+
+// The path to write: kept when its extension is one we write, else with the
+// selected filter's extension appended (".PNG" for the first and the last
+// filter), so that the proposed "Tolvane2026-12-06_14.05.09" saves as PNG.
+std::string savablePath(const std::string& path, int filter);
+
+// The region's largest side and area that ScrnCap accepts.
+inline constexpr long long kMaxCaptureSide = 65535;
+inline constexpr long long kMaxCapturePixels = 1ll << 27;
+
 class Finisher {
  public:
-  Finisher(session::Session& ss, std::function<void()> close) : ss_(ss), close_(std::move(close)) {}
+  Finisher(session::Session& ss, std::function<void()> close)
+      : ss_(ss), close_(std::move(close)), savePic_(ss.p.pointer, ss.p.messageBox, ss.p.encoders) {}
 
   // DblClick of the window: finishes when the last press lay inside SelRect.
   void DblClick();
@@ -18,14 +39,17 @@ class Finisher {
   // region (left, top inclusive; Right, Bottom exclusive) of the window's
   // picture on the clipboard. Outside the screen the picture is black.
   void ScrnCap(int left, int top, int Right, int Bottom);
-  // Offers the save dialog and writes the captured picture.
+  // Offers the save dialog and writes the captured picture. The clipboard is
+  // emptied only when the file was written.
   void CutdSave();
 
   const Image& captured() const { return captured_; }
+  ModSavePic& savePic() { return savePic_; }
 
  private:
   session::Session& ss_;
   std::function<void()> close_;
+  ModSavePic savePic_;
   Image captured_;
 };
 

@@ -126,8 +126,9 @@ void FakePointer::setShape(int s) {
   log_.push_back("Pointer " + std::to_string(s));
 }
 
-platform::EncodeResult FakeEncoders::encode(platform::Format f, const Image& p, const platform::EncodeParams&) {
+platform::EncodeResult FakeEncoders::encode(platform::Format f, const Image& p, const platform::EncodeParams& ps) {
   calls.push_back(f);
+  params.push_back(ps);
   if (failWith) return *failWith;
   platform::EncodeResult r;
   r.ok = true;

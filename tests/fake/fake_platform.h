@@ -173,6 +173,7 @@ class FakeEncoders : public platform::Encoders {
  public:
   platform::EncodeResult encode(platform::Format f, const Image& p, const platform::EncodeParams& params) override;
   std::vector<platform::Format> calls;
+  std::vector<platform::EncodeParams> params;  // what each call was given
   std::optional<platform::EncodeResult> failWith;
 };
 

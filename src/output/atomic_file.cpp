@@ -1,0 +1,98 @@
+#include "output/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace tolvane::output {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+WriteError failure(int err, const std::string& path, const char* step) {
+  return {err, "无法写入 \"" + path + "\": " + step + ": " + std::strerror(err)};
+}
+
+// Creates a fresh hidden file next to the target. Returns the descriptor, or -1 with errno set.
+int createTemp(const std::string& folder, std::string& name) {
+  static unsigned counter = 0;
+  const auto seed = static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char tail[80];
+    std::snprintf(tail, sizeof tail, "/.tolvane-%ld-%lx-%u.tmp", static_cast<long>(::getpid()), seed, ++counter);
+    name = folder + tail;
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+}  // namespace
+
+FileOps FileOps::system() {
+  FileOps ops;
+  ops.write = [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); };
+  ops.fsync = [](int fd) { return ::fsync(fd); };
+  ops.rename = [](const char* from, const char* to) { return ::rename(from, to); };
+  return ops;
+}
+
+std::optional<WriteError> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                                              const FileOps& ops) {
+  if (path.empty()) return WriteError{EINVAL, "无法写入: 没有文件名"};
+  const std::string folder = folderOf(path);
+  std::string temp;
+  int fd = createTemp(folder, temp);
+  if (fd < 0) return failure(errno, path, "无法在文件夹中创建文件");
+
+  // Removes the temporary file on every failure below.
+  auto abandon = [&](int err, const char* step) {
+    if (fd >= 0) ::close(fd);
+    ::unlink(temp.c_str());
+    return failure(err, path, step);
+  };
+
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+    (void)::fchmod(fd, existing.st_mode & 07777);  // keep the replaced file's permissions
+
+  const std::uint8_t* at = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t n = ops.write(fd, at, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return abandon(errno, "写入失败");
+    }
+    if (n == 0) return abandon(ENOSPC, "写入失败");
+    at += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (ops.fsync(fd) != 0) return abandon(errno, "写入磁盘失败");
+  const int closed = ::close(fd);
+  fd = -1;
+  if (closed != 0) return abandon(errno, "写入磁盘失败");
+  if (ops.rename(temp.c_str(), path.c_str()) != 0) return abandon(errno, "无法替换目标文件");
+
+  // Make the rename itself durable; the file is in place even if this fails.
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+  return std::nullopt;
+}
+
+}  // namespace tolvane::output

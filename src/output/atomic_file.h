@@ -1,0 +1,36 @@
+// Writing a file so that it is either wholly there or not touched at all.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tolvane::output {
+
+// The system calls the writer makes that can fail halfway; tests swap them to
+// simulate a full disk or a failing rename.
+struct FileOps {
+  std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
+  std::function<int(int fd)> fsync;
+  std::function<int(const char* from, const char* to)> rename;
+
+  static FileOps system();
+};
+
+struct WriteError {
+  int error = 0;            // errno
+  std::string description;  // what failed, on which path, and why
+};
+
+// Writes `bytes` to a new file in the target's folder, flushes it to disk and
+// renames it over `path`. On failure the temporary file is removed and an
+// existing `path` is left as it was. An existing target's permission bits are
+// kept; a new file gets 0666 less the umask.
+std::optional<WriteError> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                                              const FileOps& ops = FileOps::system());
+
+}  // namespace tolvane::output

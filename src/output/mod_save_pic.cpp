@@ -1,0 +1,69 @@
+#include "output/mod_save_pic.h"
+
+namespace tolvane::output {
+
+using platform::Format;
+
+namespace {
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+const char* formatName(Format f) {
+  switch (f) {
+    case Format::Png: return "PNG";
+    case Format::Jpeg: return "JPEG";
+    case Format::Bmp: return "BMP";
+    case Format::Gif: return "GIF";
+    case Format::Tiff: return "TIFF";
+  }
+  return "?";
+}
+
+}  // namespace
+
+std::optional<Format> formatForExtension(std::string_view extension) {
+  const std::string e = lower(extension);
+  if (e == "png") return Format::Png;
+  if (e == "jpg" || e == "jpeg") return Format::Jpeg;
+  if (e == "bmp") return Format::Bmp;
+  if (e == "gif") return Format::Gif;
+  if (e == "tiff" || e == "tif") return Format::Tiff;
+  return std::nullopt;
+}
+
+std::string saveErrorText(int number, const std::string& description) {
+  return "在保存图片的过程中发生错误:\r\n\r\n错误号: " + std::to_string(number) + "\r\n错误描述: " + description;
+}
+
+bool ModSavePic::fail(int number, const std::string& description) {
+  pointer_.setShape(platform::kPointerDefault);
+  messageBox_.information("错误", saveErrorText(number, description));
+  return false;
+}
+
+bool ModSavePic::PicToFile(const Image& SourcePic, const std::string& Path, const std::string& Extension,
+                           int JpegQuality, int TiffDepth, int TiffCompression) {
+  pointer_.setShape(platform::kPointerBusy);
+  if (SourcePic.isNull()) return fail(kErrorNoPicture, "没有可保存的图片: 选区是空的");
+  const auto format = formatForExtension(Extension);
+  if (!format)
+    return fail(kErrorBadExtension,
+                "不支持的扩展名 \"" + Extension + "\" (可用: png, jpg, jpeg, bmp, gif, tiff, tif)");
+
+  const platform::EncodeResult encoded =
+      encoders_.encode(*format, SourcePic, {JpegQuality, TiffDepth, TiffCompression});
+  if (!encoded.ok)
+    return fail(encoded.error, std::string("无法编码 ") + formatName(*format) + " 图片, \"" + Path +
+                                   "\" 未写入: " + encoded.description);
+
+  if (const auto error = writeFileAtomically(Path, encoded.bytes, ops_)) return fail(error->error, error->description);
+  pointer_.setShape(platform::kPointerDefault);
+  return true;
+}
+
+}  // namespace tolvane::output

@@ -1,0 +1,48 @@
+// Writing a picture to a file in the format its extension names.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "output/atomic_file.h"
+#include "platform/image.h"
+#include "platform/output.h"
+#include "platform/system.h"
+
+namespace tolvane::output {
+
+// Error numbers in the save error message, besides the system's errno values
+// and the encoders' own codes (platform/codecs/encoders.h).
+inline constexpr int kErrorBadExtension = 9;  // no format for the extension
+inline constexpr int kErrorNoPicture = 1000;  // nothing was captured
+
+// png; jpg and jpeg; bmp; gif; tiff and tif. Any case.
+std::optional<platform::Format> formatForExtension(std::string_view extension);
+
+// The text of the save error message box.
+std::string saveErrorText(int number, const std::string& description);
+
+class ModSavePic {
+ public:
+  ModSavePic(platform::Pointer& pointer, platform::MessageBox& messageBox, platform::Encoders& encoders)
+      : pointer_(pointer), messageBox_(messageBox), encoders_(encoders) {}
+
+  // Encodes the picture by `Extension` and writes it to `Path` in one piece.
+  // Shows the busy pointer meanwhile and the default pointer after; reports a
+  // failure in the "错误" message box. Returns whether the file was written.
+  bool PicToFile(const Image& SourcePic, const std::string& Path, const std::string& Extension, int JpegQuality,
+                 int TiffDepth, int TiffCompression);
+
+  FileOps& fileOps() { return ops_; }
+
+ private:
+  bool fail(int number, const std::string& description);
+
+  platform::Pointer& pointer_;
+  platform::MessageBox& messageBox_;
+  platform::Encoders& encoders_;
+  FileOps ops_ = FileOps::system();
+};
+
+}  // namespace tolvane::output

@@ -1,0 +1,379 @@
+// Finishing a capture on the fake platform: the double click, the region
+// copy, the save dialog and what happens to the clipboard.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "fake/fake_platform.h"
+#include "output/finish.h"
+#include "output/temp_dir.h"
+
+namespace tolvane {
+namespace {
+
+using fake::Log;
+using fake::Rig;
+using platform::Ctl;
+using platform::Format;
+
+constexpr Argb kWhite = 0xFFFFFFFFu;
+constexpr Argb kBlack = 0xFF000000u;
+
+// --- names and extensions ---
+
+TEST(DefaultFileName, IsTheProductNameAndTheZeroPaddedLocalTime) {
+  EXPECT_EQ(output::defaultFileName({2026, 12, 6, 14, 5, 9}), "Tolvane2026-12-06_14.05.09");
+  EXPECT_EQ(output::defaultFileName({2027, 1, 2, 3, 4, 5}), "Tolvane2027-01-02_03.04.05");
+  EXPECT_EQ(output::defaultFileName({999, 10, 31, 23, 59, 0}), "Tolvane0999-10-31_23.59.00");
+}
+
+TEST(ExtensionOf, TakesTheTextAfterTheFileNamesLastDot) {
+  EXPECT_EQ(output::extensionOf("/home/u/shot.png"), "png");
+  EXPECT_EQ(output::extensionOf("/home/u/a.tar.GZ"), "GZ");
+  EXPECT_EQ(output::extensionOf("/p/Tolvane2026-12-06_14.05.09"), "09");
+  EXPECT_EQ(output::extensionOf("shot."), "");
+  EXPECT_EQ(output::extensionOf("/home/u/my.dir/shot"), std::nullopt);
+  EXPECT_EQ(output::extensionOf("/home/u/shot"), std::nullopt);
+  EXPECT_EQ(output::extensionOf(""), std::nullopt);
+}
+
+TEST(SavablePath, KeepsAWrittenExtensionAndElseAddsTheFiltersOne) {
+  const std::string base = "/p/Tolvane2026-12-06_14.05.09";
+  EXPECT_EQ(output::savablePath(base, 1), base + ".PNG");
+  EXPECT_EQ(output::savablePath(base, 2), base + ".jpg");
+  EXPECT_EQ(output::savablePath(base, 3), base + ".bmp");
+  EXPECT_EQ(output::savablePath(base, 4), base + ".gif");
+  EXPECT_EQ(output::savablePath(base, 5), base + ".tiff");
+  EXPECT_EQ(output::savablePath(base, 6), base + ".PNG");
+  EXPECT_EQ(output::savablePath(base, 0), base + ".PNG");
+  EXPECT_EQ(output::savablePath(base, 7), base + ".PNG");
+  // A written extension wins over the filter, in any case and spelling.
+  for (const std::string name : {"/p/a.png", "/p/a.Png", "/p/a.JPG", "/p/a.jpeg", "/p/a.bmp", "/p/a.GIF", "/p/a.tif",
+                                 "/p/a.TIFF"})
+    EXPECT_EQ(output::savablePath(name, 4), name);
+  EXPECT_EQ(output::savablePath("/p/my.dir/shot", 1), "/p/my.dir/shot.PNG");
+  EXPECT_EQ(output::savablePath("/p/shot.", 2), "/p/shot.jpg");
+  EXPECT_EQ(output::savablePath("/p/shot.xyz", 6), "/p/shot.xyz.PNG");
+}
+
+// --- the double click ---
+
+// Selection (40,30)-(140,90) set straight in the state, the last press at (x, y).
+struct Armed {
+  Rig rig{200, 150};
+  explicit Armed(float x, float y) {
+    EXPECT_TRUE(rig.form.Load());
+    auto& s = rig.form.state();
+    s.selMode = session::SelMode::Move;
+    s.SelRect = {40, 30, 140, 90};
+    s.DownX = x;
+    s.DownY = y;
+    rig.ctl(Ctl::Shape1).move(40, 30, 100, 60);
+  }
+  bool finishes() {
+    const auto before = rig.log.size();
+    rig.form.dblClick({Ctl::Form, -1});
+    if (rig.log.size() == before) return false;
+    EXPECT_TRUE(rig.app.unloaded);
+    return true;
+  }
+};
+
+TEST(DblClick, FinishesOnTheLeftAndTopEdgeButNotOnRightOrBottom) {
+  EXPECT_TRUE(Armed(40, 30).finishes());
+  EXPECT_TRUE(Armed(139, 89).finishes());
+  EXPECT_TRUE(Armed(90, 60).finishes());
+  EXPECT_FALSE(Armed(140, 60).finishes());
+  EXPECT_FALSE(Armed(90, 90).finishes());
+  EXPECT_FALSE(Armed(39, 60).finishes());
+  EXPECT_FALSE(Armed(90, 29).finishes());
+}
+
+TEST(DblClick, RoundsThePressPointHalfToEven) {
+  EXPECT_TRUE(Armed(39.5f, 29.5f).finishes());   // 40, 30
+  EXPECT_FALSE(Armed(38.5f, 60).finishes());     // 38
+  EXPECT_FALSE(Armed(139.5f, 60).finishes());    // 140
+  EXPECT_TRUE(Armed(138.5f, 88.5f).finishes());  // 138, 88
+  EXPECT_TRUE(Armed(40.4f, 89.4f).finishes());   // 40, 89
+}
+
+TEST(DblClick, DoesNothingBeforeAnySelection) {
+  Rig rig(200, 150);
+  ASSERT_TRUE(rig.form.Load());
+  ASSERT_EQ(rig.form.state().SelRect, IRect{});
+  const auto before = rig.log.size();
+  rig.form.dblClick({Ctl::Form, -1});
+  EXPECT_EQ(rig.log.size(), before);
+  EXPECT_FALSE(rig.app.unloaded);
+  EXPECT_FALSE(rig.clipboard.picture);
+}
+
+TEST(DblClick, HidesCopiesOffersTheDialogAndClosesInOrder) {
+  Rig rig(320, 240);
+  ASSERT_TRUE(rig.form.Load());
+  rig.drag(40, 30, 140, 90);
+  rig.down(60, 50);  // the double click's first press, inside the selection
+  rig.up(60, 50);
+  const auto from = rig.log.size();
+  rig.form.dblClick({Ctl::Form, -1});
+  const Log log = rig.logSince(from, {"Picture1.Visible", "Picture2.Visible", "Sleep", "DoEvents", "Shape1.Visible",
+                                      "LblPos.Visible", "lblInfo.Visible", "Image1(", "Clipboard", "SaveDialog",
+                                      "Unload"});
+  EXPECT_EQ(log, (Log{"Picture1.Visible=0", "Sleep 10", "DoEvents", "Shape1.Visible=0", "Shape1.Visible=0",
+                      "LblPos.Visible=0", "lblInfo.Visible=0", "Image1(0).Visible=0", "Image1(1).Visible=0",
+                      "Image1(2).Visible=0", "Image1(3).Visible=0", "Image1(4).Visible=0", "Image1(5).Visible=0",
+                      "Image1(6).Visible=0", "Image1(7).Visible=0", "DoEvents", "Clipboard set 100x60",
+                      "SaveDialog Tolvane2026-12-06_14.05.09", "Unload"}));
+  // Cancelled: the capture stays on the clipboard.
+  ASSERT_TRUE(rig.clipboard.picture);
+  EXPECT_EQ(*rig.clipboard.picture, rig.form.finisher().captured());
+}
+
+TEST(DblClick, TakesTheFramesRegionRoundedHalfToEven) {
+  Armed a(100, 60);
+  a.rig.form.state().SelRect = {0, 0, 200, 150};
+  a.rig.ctl(Ctl::Shape1).move(11.5f, 20.5f, 30, 15.5f);  // 12, 20, 41.5 -> 42, 36
+  const Image canvas = a.rig.surface.image();
+  ASSERT_TRUE(a.finishes());
+  const Image& got = a.rig.form.finisher().captured();
+  ASSERT_EQ(got.width(), 30);
+  ASSERT_EQ(got.height(), 16);
+  EXPECT_EQ(got, canvas.copy({12, 20, 42, 36}));
+}
+
+TEST(DblClick, ThePictureShowsAnnotationsUndimmedWithoutTheFrame) {
+  Rig rig(200, 150, Image(200, 150, kWhite));
+  ASSERT_TRUE(rig.form.Load());
+  rig.drag(20, 20, 180, 130);
+  rig.down(150, 110);
+  rig.up(150, 110);
+  rig.clickTool(7);  // rectangle
+  rig.down(40, 40);
+  rig.move(100, 90);
+  rig.up(100, 90);
+  rig.form.dblClick({Ctl::Form, -1});
+  ASSERT_TRUE(rig.clipboard.picture);
+  const Image& got = *rig.clipboard.picture;
+  ASSERT_EQ(got.width(), 160);
+  ASSERT_EQ(got.height(), 110);
+  EXPECT_NE(got.pixel(40 - 20, 40 - 20), kWhite);  // the drawn rectangle's corner
+  EXPECT_NE(got.pixel(70 - 20, 40 - 20), kWhite);  // its top edge
+  EXPECT_EQ(got.pixel(70 - 20, 65 - 20), kWhite);  // inside it
+  EXPECT_EQ(got.pixel(0, 0), kWhite);              // no veil, no frame on the edge
+  EXPECT_EQ(got.pixel(159, 109), kWhite);
+}
+
+// --- ScrnCap ---
+
+struct Capture : ::testing::Test {
+  Rig rig{64, 48};
+  Image canvas;
+  void SetUp() override {
+    ASSERT_TRUE(rig.form.Load());
+    canvas = rig.surface.image();
+  }
+  output::Finisher& fin() { return rig.form.finisher(); }
+  // Pixel (x, y) of a capture at (left, top): the canvas, or black past its edge.
+  Argb expected(int left, int top, int x, int y) const {
+    const int sx = left + x, sy = top + y;
+    return canvas.rect().contains(sx, sy) ? canvas.pixel(sx, sy) : kBlack;
+  }
+  void expectRegion(int left, int top, int right, int bottom) {
+    const Image& got = fin().captured();
+    ASSERT_EQ(got.width(), right - left);
+    ASSERT_EQ(got.height(), bottom - top);
+    for (int y = 0; y < got.height(); ++y)
+      for (int x = 0; x < got.width(); ++x)
+        ASSERT_EQ(got.pixel(x, y), expected(left, top, x, y)) << x << "," << y;
+    ASSERT_TRUE(rig.clipboard.picture);
+    EXPECT_EQ(*rig.clipboard.picture, got);
+  }
+};
+
+TEST_F(Capture, CopiesTheWindowsPictureExactly) {
+  fin().ScrnCap(5, 7, 36, 40);
+  expectRegion(5, 7, 36, 40);
+  EXPECT_EQ(rig.screen.grabs, 1);  // only Load read the screen
+}
+
+TEST_F(Capture, IsBlackPastTheScreensEdges) {
+  fin().ScrnCap(50, 40, 70, 52);
+  expectRegion(50, 40, 70, 52);
+  EXPECT_EQ(fin().captured().pixel(19, 11), kBlack);
+  fin().ScrnCap(-5, -3, 5, 4);
+  expectRegion(-5, -3, 5, 4);
+  fin().ScrnCap(-10, -10, 80, 60);  // around the whole screen
+  expectRegion(-10, -10, 80, 60);
+}
+
+TEST_F(Capture, WholeRegionsOffTheScreenAreBlackEvenAtTheIntegerLimits) {
+  fin().ScrnCap(INT_MIN, INT_MIN, INT_MIN + 10, INT_MIN + 4);
+  EXPECT_EQ(fin().captured(), Image(10, 4, kBlack));
+  fin().ScrnCap(INT_MAX - 3, INT_MAX - 2, INT_MAX, INT_MAX);
+  EXPECT_EQ(fin().captured(), Image(3, 2, kBlack));
+}
+
+TEST_F(Capture, RefusesEmptyInvertedAndOversizedRegionsWithoutTouchingTheClipboard) {
+  fin().ScrnCap(1, 1, 11, 11);  // a good capture first: a later refusal must drop it
+  ASSERT_FALSE(fin().captured().isNull());
+  rig.clipboard.picture.reset();
+  const std::vector<std::array<int, 4>> silly = {{10, 10, 10, 50},
+                                                 {10, 10, 50, 10},
+                                                 {50, 40, 10, 10},
+                                                 {INT_MIN, 0, INT_MAX, 10},
+                                                 {0, INT_MIN, 10, INT_MAX},
+                                                 {INT_MAX, 0, INT_MIN, 10},
+                                                 {0, 0, 70000, 10},
+                                                 {0, 0, 20000, 20000}};
+  for (const auto& r : silly) {
+    const auto warnings = rig.app.warnings.size();
+    fin().ScrnCap(r[0], r[1], r[2], r[3]);
+    EXPECT_TRUE(fin().captured().isNull()) << r[0] << "," << r[1] << "," << r[2] << "," << r[3];
+    EXPECT_EQ(rig.app.warnings.size(), warnings + 1);
+  }
+  EXPECT_FALSE(rig.clipboard.picture);
+}
+
+TEST_F(Capture, HidesTheOverlaysInOrderThenLetsTheWindowRepaint) {
+  rig.ctl(Ctl::Picture1).show();
+  const auto from = rig.log.size();
+  fin().ScrnCap(0, 0, 8, 8);
+  const Log log = rig.logSince(from);
+  const Log expected = {"Shape1.Visible=0",     "LblPos.Visible=0",     "lblInfo.Visible=0",
+                        "Image1(0).Visible=0",  "Image1(1).Visible=0",  "Image1(2).Visible=0",
+                        "Image1(3).Visible=0",  "Image1(4).Visible=0",  "Image1(5).Visible=0",
+                        "Image1(6).Visible=0",  "Image1(7).Visible=0",  "DoEvents",
+                        "Clipboard set 8x8"};
+  EXPECT_EQ(log, expected);
+  EXPECT_TRUE(rig.ctl(Ctl::Picture1).visible());  // the caller's to hide
+}
+
+// --- the save dialog and the file ---
+
+struct Save : ::testing::Test {
+  Rig rig{64, 48};
+  testutil::TempDir dir;
+  void SetUp() override {
+    ASSERT_TRUE(rig.form.Load());
+    rig.form.finisher().ScrnCap(4, 4, 24, 14);
+    ASSERT_TRUE(rig.clipboard.picture);
+  }
+  // The user confirms `name` in the scratch folder with filter `filter`.
+  void confirm(const std::string& name, int filter = 1) {
+    rig.dialog.answer = platform::SaveAnswer{dir.path(name), filter};
+    rig.form.finisher().CutdSave();
+  }
+  std::string message() const { return rig.messageBox.shown.empty() ? "" : rig.messageBox.shown.back().second; }
+};
+
+TEST_F(Save, AsksWithTheTitleFiltersProposedNameAndFolder) {
+  rig.env.pictures = "/home/someone/图片";
+  rig.form.finisher().CutdSave();
+  ASSERT_TRUE(rig.dialog.request);
+  const auto& r = *rig.dialog.request;
+  EXPECT_EQ(r.title, "Tolvane-保存为");
+  const std::vector<std::pair<std::string, std::string>> filters = {
+      {"PNG文件(*.PNG)", "*.PNG"},   {"JPEG文件(*.jpg;*.jpeg)", "*.jpg"}, {"位图文件(*.bmp)", "*.bmp"},
+      {"GIF文件(*.gif)", "*.gif"},   {"TIFF文件(*.TIFF)", "*.tiff"},      {"所有文件(*.*)", "*.*"}};
+  ASSERT_EQ(r.filters.size(), filters.size());
+  for (std::size_t i = 0; i < filters.size(); ++i) {
+    EXPECT_EQ(r.filters[i].description, filters[i].first) << i;
+    EXPECT_EQ(r.filters[i].pattern, filters[i].second) << i;
+  }
+  EXPECT_EQ(r.selectedFilter, 1);
+  EXPECT_EQ(r.fileName, "Tolvane2026-12-06_14.05.09");
+  EXPECT_EQ(r.defaultExtension, "PNG");
+  EXPECT_EQ(r.folder, "/home/someone/图片");
+}
+
+TEST_F(Save, ReadsTheClockForTheProposedName) {
+  rig.env.time = {2031, 2, 28, 0, 0, 7};
+  rig.form.finisher().CutdSave();
+  ASSERT_TRUE(rig.dialog.request);
+  EXPECT_EQ(rig.dialog.request->fileName, "Tolvane2031-02-28_00.00.07");
+}
+
+TEST_F(Save, CancelWritesNothingAndKeepsTheClipboard) {
+  const auto from = rig.log.size();
+  rig.form.finisher().CutdSave();
+  EXPECT_EQ(rig.logSince(from), (Log{"SaveDialog Tolvane2026-12-06_14.05.09"}));
+  EXPECT_TRUE(rig.encoders.calls.empty());
+  EXPECT_TRUE(rig.clipboard.picture);
+  EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(Save, TheProposedNameSavesAsPngAndEmptiesTheClipboardAfterwards) {
+  const auto from = rig.log.size();
+  confirm("Tolvane2026-12-06_14.05.09");
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"Tolvane2026-12-06_14.05.09.PNG"});
+  EXPECT_EQ(dir.read("Tolvane2026-12-06_14.05.09.PNG"), "FAKE0:20x10");
+  ASSERT_EQ(rig.encoders.calls, std::vector{Format::Png});
+  EXPECT_EQ(rig.encoders.params[0].jpegQuality, 80);
+  EXPECT_EQ(rig.encoders.params[0].tiffDepth, 24);
+  EXPECT_EQ(rig.encoders.params[0].tiffCompression, 6);
+  EXPECT_EQ(rig.logSince(from, {"Pointer", "Clipboard", "MessageBox"}),
+            (Log{"Pointer 11", "Pointer 0", "Clipboard clear"}));
+  EXPECT_FALSE(rig.clipboard.picture);
+  EXPECT_TRUE(rig.messageBox.shown.empty());
+}
+
+TEST_F(Save, TheWrittenExtensionDecidesTheFormatWhateverTheFilter) {
+  std::filesystem::create_directory(dir.path("my.dir"));
+  const std::vector<std::tuple<std::string, int, std::string, Format>> cases = {
+      {"a", 2, "a.jpg", Format::Jpeg},           {"b", 3, "b.bmp", Format::Bmp},
+      {"c", 4, "c.gif", Format::Gif},            {"d", 5, "d.tiff", Format::Tiff},
+      {"e", 6, "e.PNG", Format::Png},            {"f.png", 2, "f.png", Format::Png},
+      {"g.JPG", 1, "g.JPG", Format::Jpeg},       {"h.Jpg", 1, "h.Jpg", Format::Jpeg},
+      {"i.jpeg", 1, "i.jpeg", Format::Jpeg},     {"j.tif", 1, "j.tif", Format::Tiff},
+      {"my.dir/k", 1, "my.dir/k.PNG", Format::Png}};
+  for (const auto& [name, filter, written, format] : cases) {
+    rig.encoders.calls.clear();
+    rig.clipboard.picture = rig.form.finisher().captured();
+    confirm(name, filter);
+    EXPECT_TRUE(dir.exists(written)) << name;
+    EXPECT_EQ(rig.encoders.calls, std::vector{format}) << name;
+    EXPECT_FALSE(rig.clipboard.picture) << name;
+  }
+  EXPECT_TRUE(rig.messageBox.shown.empty());
+}
+
+TEST_F(Save, ThePathEndsAtItsFirstNul) {
+  rig.dialog.answer = platform::SaveAnswer{dir.path("cut.png") + std::string(1, '\0') + "junk", 1};
+  rig.form.finisher().CutdSave();
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"cut.png"});
+}
+
+TEST_F(Save, AFailedSaveIsReportedAndKeepsTheCaptureOnTheClipboard) {
+  const Image captured = rig.form.finisher().captured();
+  const auto from = rig.log.size();
+  confirm("missing/shot.png");
+  EXPECT_NE(message().find("错误号: " + std::to_string(ENOENT) + "\r\n"), std::string::npos) << message();
+  EXPECT_NE(message().find(dir.path("missing/shot.png")), std::string::npos);
+  EXPECT_EQ(rig.logSince(from, {"Pointer", "Clipboard", "MessageBox"}),
+            (Log{"Pointer 11", "Pointer 0", "MessageBox 错误"}));
+  ASSERT_TRUE(rig.clipboard.picture);
+  EXPECT_EQ(*rig.clipboard.picture, captured);
+  EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
+}
+
+TEST_F(Save, AnEncoderFailureKeepsTheClipboardAndAnOldFile) {
+  dir.write("old.gif", "old");
+  rig.encoders.failWith = platform::EncodeResult{false, 1002, "too big", {}};
+  confirm("old.gif");
+  EXPECT_NE(message().find("错误号: 1002\r\n"), std::string::npos) << message();
+  EXPECT_EQ(dir.read("old.gif"), "old");
+  EXPECT_TRUE(rig.clipboard.picture);
+  EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
+}
+
+TEST_F(Save, NothingCapturedIsReportedAfterTheDialog) {
+  rig.form.finisher().ScrnCap(5, 5, 5, 5);
+  confirm("empty.png");
+  EXPECT_NE(message().find("错误号: 1000\r\n"), std::string::npos) << message();
+  EXPECT_TRUE(rig.encoders.calls.empty());
+  EXPECT_TRUE(dir.entries().empty());
+  EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
+}
+
+}  // namespace
+}  // namespace tolvane

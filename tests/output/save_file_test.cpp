@@ -1,0 +1,253 @@
+// PicToFile and the atomic writer against real files in a scratch folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "fake/fake_platform.h"
+#include "output/atomic_file.h"
+#include "output/mod_save_pic.h"
+#include "output/temp_dir.h"
+
+namespace tolvane {
+namespace {
+
+using fake::Log;
+using output::FileOps;
+using platform::Format;
+
+std::span<const std::uint8_t> bytesOf(const std::string& s) {
+  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+::testing::AssertionResult written(const std::optional<output::WriteError>& e) {
+  if (!e) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "error " << e->error << ": " << e->description;
+}
+
+// --- extensions and the message ---
+
+TEST(FormatForExtension, IgnoresCaseAndTakesTheLongAndShortSpellings) {
+  const std::vector<std::pair<std::string, Format>> known = {
+      {"png", Format::Png},   {"PNG", Format::Png},   {"Png", Format::Png},   {"jpg", Format::Jpeg},
+      {"JPG", Format::Jpeg},  {"Jpg", Format::Jpeg},  {"jpeg", Format::Jpeg}, {"JPEG", Format::Jpeg},
+      {"bmp", Format::Bmp},   {"BMP", Format::Bmp},   {"gif", Format::Gif},   {"GIF", Format::Gif},
+      {"tiff", Format::Tiff}, {"TIFF", Format::Tiff}, {"tif", Format::Tiff},  {"Tif", Format::Tiff}};
+  for (const auto& [ext, format] : known) EXPECT_EQ(output::formatForExtension(ext), format) << ext;
+  for (const std::string ext : {"", "09", "pn", "pngx", " png", "png ", "jp", "webp", "dir/shot", "\xEF\xBC\xB0NG"})
+    EXPECT_EQ(output::formatForExtension(ext), std::nullopt) << ext;
+}
+
+TEST(SaveErrorText, HasTheFixedLayoutToTheCharacter) {
+  EXPECT_EQ(output::saveErrorText(9, "不支持"),
+            "\xE5\x9C\xA8\xE4\xBF\x9D\xE5\xAD\x98\xE5\x9B\xBE\xE7\x89\x87\xE7\x9A\x84\xE8\xBF\x87\xE7\xA8\x8B"
+            "\xE4\xB8\xAD\xE5\x8F\x91\xE7\x94\x9F\xE9\x94\x99\xE8\xAF\xAF:\r\n\r\n"
+            "\xE9\x94\x99\xE8\xAF\xAF\xE5\x8F\xB7: 9\r\n"
+            "\xE9\x94\x99\xE8\xAF\xAF\xE6\x8F\x8F\xE8\xBF\xB0: \xE4\xB8\x8D\xE6\x94\xAF\xE6\x8C\x81");
+  EXPECT_EQ(output::saveErrorText(-28, ""), "在保存图片的过程中发生错误:\r\n\r\n错误号: -28\r\n错误描述: ");
+}
+
+// --- PicToFile ---
+
+struct PicToFile : ::testing::Test {
+  Log log;
+  fake::FakePointer pointer{log};
+  fake::FakeMessageBox box{log};
+  fake::FakeEncoders encoders;
+  output::ModSavePic save{pointer, box, encoders};
+  testutil::TempDir dir;
+  Image pic{4, 3, 0xFF102030u};
+
+  bool put(const std::string& name, const std::string& ext) {
+    return save.PicToFile(pic, dir.path(name), ext, 80, 24, 6);
+  }
+  // The last message box's text, or "" when none was shown.
+  std::string message() const { return box.shown.empty() ? "" : box.shown.back().second; }
+};
+
+TEST_F(PicToFile, WritesTheEncodedBytesUnderTheBusyPointer) {
+  ASSERT_TRUE(save.PicToFile(pic, dir.path("a.jpg"), "JPG", 55, 24, 6));
+  EXPECT_EQ(dir.read("a.jpg"), "FAKE1:4x3");
+  ASSERT_EQ(encoders.calls, std::vector{Format::Jpeg});
+  EXPECT_EQ(encoders.params[0].jpegQuality, 55);
+  EXPECT_EQ(encoders.params[0].tiffDepth, 24);
+  EXPECT_EQ(encoders.params[0].tiffCompression, 6);
+  EXPECT_EQ(log, (Log{"Pointer 11", "Pointer 0"}));
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.jpg"});  // no temporary file left
+}
+
+TEST_F(PicToFile, ChoosesTheFormatByExtensionAlone) {
+  ASSERT_TRUE(put("x.gif", "tif"));  // the extension argument decides, not the name
+  ASSERT_TRUE(put("y", "Png"));
+  ASSERT_TRUE(put("z.bmp", "BMP"));
+  ASSERT_TRUE(put("w.jpeg", "jpeg"));
+  ASSERT_TRUE(put("v.gif", "gif"));
+  EXPECT_EQ(encoders.calls, (std::vector{Format::Tiff, Format::Png, Format::Bmp, Format::Jpeg, Format::Gif}));
+  EXPECT_EQ(dir.read("x.gif"), "FAKE4:4x3");
+}
+
+TEST_F(PicToFile, RefusesAnUnknownExtensionWithErrorNine) {
+  EXPECT_FALSE(put("a.webp", "webp"));
+  EXPECT_TRUE(encoders.calls.empty());
+  EXPECT_FALSE(dir.exists("a.webp"));
+  ASSERT_EQ(box.shown.size(), 1u);
+  EXPECT_EQ(box.shown[0].first, "错误");
+  const std::string prefix = "在保存图片的过程中发生错误:\r\n\r\n错误号: 9\r\n错误描述: ";
+  ASSERT_EQ(message().rfind(prefix, 0), 0u) << message();
+  EXPECT_NE(message().find("\"webp\""), std::string::npos);
+  // The pointer is back before the box shows.
+  EXPECT_EQ(log, (Log{"Pointer 11", "Pointer 0", "MessageBox 错误"}));
+}
+
+TEST_F(PicToFile, ReportsAnEmptyPictureInsteadOfWritingNothingSilently) {
+  pic = Image();
+  EXPECT_FALSE(put("a.png", "png"));
+  EXPECT_TRUE(encoders.calls.empty());
+  EXPECT_NE(message().find("错误号: 1000\r\n"), std::string::npos);
+  EXPECT_EQ(pointer.shape(), platform::kPointerDefault);
+}
+
+TEST_F(PicToFile, ReportsAnEncoderFailureWithItsCodeAndThePath) {
+  encoders.failWith = platform::EncodeResult{false, 1003, "libpng said no", {}};
+  dir.write("a.png", "old");
+  EXPECT_FALSE(put("a.png", "png"));
+  EXPECT_NE(message().find("错误号: 1003\r\n"), std::string::npos) << message();
+  EXPECT_NE(message().find("libpng said no"), std::string::npos);
+  EXPECT_NE(message().find(dir.path("a.png")), std::string::npos);
+  EXPECT_EQ(dir.read("a.png"), "old");
+  EXPECT_EQ(log.back(), "MessageBox 错误");
+  EXPECT_EQ(pointer.shape(), platform::kPointerDefault);
+}
+
+TEST_F(PicToFile, ReportsAMissingFolderWithErrnoAndPath) {
+  const std::string path = dir.path("missing/a.png");
+  EXPECT_FALSE(save.PicToFile(pic, path, "png", 80, 24, 6));
+  EXPECT_NE(message().find("错误号: " + std::to_string(ENOENT) + "\r\n"), std::string::npos) << message();
+  EXPECT_NE(message().find(path), std::string::npos);
+  EXPECT_FALSE(dir.exists("missing"));
+  EXPECT_EQ(log, (Log{"Pointer 11", "Pointer 0", "MessageBox 错误"}));
+}
+
+TEST_F(PicToFile, ReportsAFileInPlaceOfTheFolder) {
+  dir.write("plain", "x");
+  EXPECT_FALSE(save.PicToFile(pic, dir.path("plain/a.bmp"), "bmp", 80, 24, 6));
+  EXPECT_NE(message().find("错误号: " + std::to_string(ENOTDIR) + "\r\n"), std::string::npos) << message();
+  EXPECT_EQ(dir.read("plain"), "x");
+}
+
+TEST_F(PicToFile, ReportsAFullDiskAndLeavesTheOldFileAndNoTemporary) {
+  dir.write("a.png", "the old picture");
+  int calls = 0;
+  save.fileOps().write = [&](int fd, const void* data, std::size_t size) -> ssize_t {
+    if (++calls == 1) return ::write(fd, data, size / 2);  // a part goes to disk first
+    errno = ENOSPC;
+    return -1;
+  };
+  EXPECT_FALSE(put("a.png", "png"));
+  EXPECT_EQ(calls, 2);
+  EXPECT_NE(message().find("错误号: " + std::to_string(ENOSPC) + "\r\n"), std::string::npos) << message();
+  EXPECT_NE(message().find(dir.path("a.png")), std::string::npos);
+  EXPECT_EQ(dir.read("a.png"), "the old picture");
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.png"});
+  EXPECT_EQ(pointer.shape(), platform::kPointerDefault);
+}
+
+// --- the atomic writer alone ---
+
+struct AtomicWrite : ::testing::Test {
+  testutil::TempDir dir;
+  FileOps ops = FileOps::system();
+};
+
+TEST_F(AtomicWrite, ReplacesAnExistingFileAndKeepsItsPermissions) {
+  dir.write("f", "old old old");
+  ASSERT_EQ(::chmod(dir.path("f").c_str(), 0640), 0);
+  EXPECT_TRUE(written(output::writeFileAtomically(dir.path("f"), bytesOf("new"), ops)));
+  EXPECT_EQ(dir.read("f"), "new");
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.path("f").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(AtomicWrite, CreatesANewFileWithTheUmaskApplied) {
+  const mode_t old = ::umask(027);
+  const auto error = output::writeFileAtomically(dir.path("g"), bytesOf(""), ops);
+  ::umask(old);
+  EXPECT_TRUE(written(error));
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.path("g").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_size, 0);
+}
+
+TEST_F(AtomicWrite, GoesOnAfterShortAndInterruptedWrites) {
+  int calls = 0;
+  ops.write = [&](int fd, const void* data, std::size_t size) -> ssize_t {
+    if (++calls % 2 == 0) {
+      errno = EINTR;
+      return -1;
+    }
+    return ::write(fd, data, std::min<std::size_t>(size, 3));
+  };
+  const std::string content = "0123456789abcdef";
+  EXPECT_TRUE(written(output::writeFileAtomically(dir.path("h"), bytesOf(content), ops)));
+  EXPECT_EQ(dir.read("h"), content);
+  EXPECT_GT(calls, 10);
+}
+
+TEST_F(AtomicWrite, AWriteThatStallsCountsAsAFullDisk) {
+  ops.write = [](int, const void*, std::size_t) -> ssize_t { return 0; };
+  const auto error = output::writeFileAtomically(dir.path("s"), bytesOf("abc"), ops);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->error, ENOSPC);
+  EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(AtomicWrite, AFailedFlushOrRenameLeavesTheTargetAndNoTemporary) {
+  dir.write("t", "keep me");
+  ops.fsync = [](int) {
+    errno = EIO;
+    return -1;
+  };
+  auto error = output::writeFileAtomically(dir.path("t"), bytesOf("lost"), ops);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->error, EIO);
+  EXPECT_NE(error->description.find(dir.path("t")), std::string::npos);
+
+  ops = FileOps::system();
+  std::string renamedFrom;
+  ops.rename = [&](const char* from, const char*) {
+    renamedFrom = from;
+    errno = EXDEV;
+    return -1;
+  };
+  error = output::writeFileAtomically(dir.path("t"), bytesOf("lost"), ops);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->error, EXDEV);
+  // The temporary file sat next to the target and is gone again.
+  EXPECT_EQ(std::filesystem::path(renamedFrom).parent_path(), std::filesystem::path(dir.root()));
+  EXPECT_FALSE(std::filesystem::exists(renamedFrom));
+  EXPECT_EQ(dir.read("t"), "keep me");
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"t"});
+}
+
+TEST_F(AtomicWrite, RefusesAFolderAsTarget) {
+  std::filesystem::create_directory(dir.path("sub"));
+  const auto error = output::writeFileAtomically(dir.path("sub"), bytesOf("x"), ops);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->error, EISDIR);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path("sub")));
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"sub"});
+}
+
+TEST_F(AtomicWrite, WritesIntoTheCurrentFolderForABareName) {
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.root());
+  const auto error = output::writeFileAtomically("bare.png", bytesOf("b"), ops);
+  std::filesystem::current_path(cwd);
+  EXPECT_TRUE(written(error));
+  EXPECT_EQ(dir.read("bare.png"), "b");
+}
+
+}  // namespace
+}  // namespace tolvane

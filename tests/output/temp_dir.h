@@ -1,0 +1,48 @@
+// A scratch folder for tests that write real files, removed afterwards.
+#pragma once
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace tolvane::testutil {
+
+class TempDir {
+ public:
+  TempDir() {
+    char tmpl[] = "/tmp/tolvane-output-XXXXXX";
+    path_ = ::mkdtemp(tmpl);
+  }
+  ~TempDir() { std::filesystem::remove_all(path_); }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string path(const std::string& name) const { return (path_ / name).string(); }
+  std::string root() const { return path_.string(); }
+
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream(path_ / name, std::ios::binary) << content;
+  }
+  std::string read(const std::string& name) const {
+    std::ifstream in(path_ / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+  // Every entry of the folder, sorted: shows leftover temporary files.
+  std::vector<std::string> entries() const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace tolvane::testutil
