@@ -25,6 +25,7 @@ namespace {
 // System colours: window background and window text.
 constexpr ColorRef kSysWindow = static_cast<ColorRef>(0x80000005u);
 constexpr ColorRef kSysWindowText = static_cast<ColorRef>(0x80000008u);
+constexpr ColorRef kSysButtonFace = static_cast<ColorRef>(0x8000000Fu);
 
 struct Builder {
   std::vector<ControlState> out;
@@ -152,6 +153,8 @@ std::vector<ControlState> designedControls() {
   b.add(Ctl::Shape1, -1, Kind::Shape, W, "Shape1", 600, 2760, 2175, 1455, false).borderColor = kFrameColor;
   auto& pos = b.add(Ctl::LblPos, -1, Kind::Label, W, "LblPos", 120, 2640, 2775, 255, false);
   pos.caption = "宽X高";
+  pos.hasBack = true;  // a label's default: opaque, in the button face colour
+  pos.backColor = kSysButtonFace;
   pos.foreColor = kFrameColor;
   pos.fontFace = std::string(kLabelFace);
   pos.fontSize = kLabelPoints;
