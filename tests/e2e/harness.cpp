@@ -251,6 +251,15 @@ std::string XServer::clipboardTargets() const {
   return run({"xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"}, {{"DISPLAY", display_}}, 5s).out;
 }
 
+bool XServer::waitForWindow(const std::string& title, Millis timeout) const {
+  return waitUntil(
+      [&] {
+        return run({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, {{"DISPLAY", display_}}, 3s)
+                   .status == 0;
+      },
+      timeout, 100ms);
+}
+
 bool XServer::takeClipboard(const std::string& text) const {
   // xclip stays behind to serve the text; its output goes nowhere so we need not wait for it.
   return run({"sh", "-c", "xclip -selection clipboard -i >/dev/null 2>&1"}, {{"DISPLAY", display_}}, 5s, text).status ==

@@ -56,6 +56,8 @@ class XServer {
   // The CLIPBOARD's content of a type, read by xclip; nullopt when nobody serves it.
   std::optional<std::string> clipboard(const std::string& type = "image/png", Millis timeout = 5s) const;
   std::string clipboardTargets() const;
+  // Waits until a window with this title is mapped.
+  bool waitForWindow(const std::string& title, Millis timeout = 10s) const;
   // Another program takes the clipboard over with a text.
   bool takeClipboard(const std::string& text) const;
 
