@@ -415,15 +415,35 @@ TEST(Encoders, RefuseAnEmptyPictureWithoutCrashing) {
 
 TEST(Encoders, RefuseSidesTheFormatCannotHold) {
   const Image wide(70000, 1, 0xFF000000u);
-  for (Format f : {Format::Jpeg, Format::Gif}) {
-    const EncodeResult r = encode(f, wide);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, platform::codecs::kEncodeTooLarge);
+  const EncodeResult gif = encode(Format::Gif, wide);
+  EXPECT_FALSE(gif.ok);
+  EXPECT_EQ(gif.error, platform::codecs::kEncodeTooLarge);
+  // libjpeg's own check, reported through its error manager.
+  const EncodeResult jpeg = encode(Format::Jpeg, wide);
+  EXPECT_FALSE(jpeg.ok);
+  EXPECT_EQ(jpeg.error, platform::codecs::kEncodeLibraryError);
+  EXPECT_NE(jpeg.description.find("65500"), std::string::npos) << jpeg.description;
+  EXPECT_TRUE(jpeg.bytes.empty());
+  // libpng's limit is a million rows; its error comes back the same way.
+  const EncodeResult png = encode(Format::Png, Image(1, 1000001, 0xFF000000u));
+  EXPECT_FALSE(png.ok);
+  EXPECT_EQ(png.error, platform::codecs::kEncodeLibraryError);
+  EXPECT_NE(png.description.find("height"), std::string::npos) << png.description;
+  EXPECT_TRUE(png.bytes.empty());
+  // PNG, BMP and TIFF take the wide one.
+  const EncodeResult widePng = encode(Format::Png, wide);
+  ASSERT_TRUE(widePng.ok);
+  EXPECT_EQ(readPng(widePng.bytes).picture, wide);
+  EXPECT_TRUE(encode(Format::Bmp, wide).ok);
+  EXPECT_TRUE(encode(Format::Tiff, wide).ok);
+}
+
+TEST(Encoders, WriteOnePixelInEveryFormat) {
+  for (Format f : {Format::Png, Format::Jpeg, Format::Bmp, Format::Gif, Format::Tiff}) {
+    const EncodeResult r = encode(f, Image(1, 1, 0xFF808080u));
+    EXPECT_TRUE(r.ok) << static_cast<int>(f) << ": " << r.description;
+    EXPECT_FALSE(r.bytes.empty());
   }
-  // PNG, BMP and TIFF take it.
-  const EncodeResult png = encode(Format::Png, wide);
-  ASSERT_TRUE(png.ok);
-  EXPECT_EQ(readPng(png.bytes).picture, wide);
 }
 
 // --- independent readers ---

@@ -66,12 +66,10 @@ bool runJpeg(JpegJob& job) {
 
 }  // namespace
 
+// Sides beyond libjpeg's limit (65500) come back as its own error message.
 EncodeResult encodeJpeg(const Image& picture, int quality) {
   if (quality < 0 || quality > 100)
     return fail(kEncodeBadParameter, "JPEG: quality " + std::to_string(quality) + " is outside 0 to 100");
-  if (picture.width() > JPEG_MAX_DIMENSION || picture.height() > JPEG_MAX_DIMENSION)
-    return fail(kEncodeTooLarge, "JPEG: sides longer than " + std::to_string(JPEG_MAX_DIMENSION) +
-                                     " pixels cannot be written");
   std::vector<std::uint8_t> row;
   try {
     row.resize(static_cast<std::size_t>(picture.width()) * 3);

@@ -20,6 +20,7 @@ struct PngJob {
   std::uint8_t* row = nullptr;  // one RGB scan line
   bool outOfMemory = false;
   char message[256] = {};
+  char warning[256] = {};  // the last warning often says what the error means
   std::jmp_buf jump;
 };
 
@@ -29,7 +30,10 @@ struct PngJob {
   std::longjmp(job->jump, 1);
 }
 
-void onWarning(png_structp, png_const_charp) {}  // nothing to tell the user
+void onWarning(png_structp png, png_const_charp message) {
+  auto* job = static_cast<PngJob*>(png_get_error_ptr(png));
+  std::strncpy(job->warning, message ? message : "", sizeof job->warning - 1);
+}
 
 void onWrite(png_structp png, png_bytep data, png_size_t length) {
   auto* job = static_cast<PngJob*>(png_get_io_ptr(png));
@@ -85,10 +89,8 @@ bool runPng(PngJob& job) {
 
 }  // namespace
 
+// Sizes beyond libpng's limits come back as its own error message.
 EncodeResult encodePng(const Image& picture) {
-  if (picture.width() > static_cast<int>(PNG_USER_WIDTH_MAX) ||
-      picture.height() > static_cast<int>(PNG_USER_HEIGHT_MAX))
-    return fail(kEncodeTooLarge, "PNG: the picture is too large");
   EncodeResult r;
   std::vector<std::uint8_t> row;
   try {
@@ -103,7 +105,9 @@ EncodeResult encodePng(const Image& picture) {
   job.row = row.data();
   if (!runPng(job)) {
     if (job.outOfMemory) return outOfMemory("PNG");
-    return fail(kEncodeLibraryError, std::string("PNG: ") + job.message);
+    std::string text = std::string("PNG: ") + job.message;
+    if (job.warning[0]) text += std::string(" (") + job.warning + ")";
+    return fail(kEncodeLibraryError, text);
   }
   r.ok = true;
   return r;
