@@ -257,6 +257,20 @@ TEST(PngEncoder, RoundTripsExactlyAsEightBitRgb) {
   EXPECT_EQ(back.picture, pic);
 }
 
+TEST(PngEncoder, RoundTripsExactlyWhenDeflatedInParallelParts) {
+  // Large enough to be cut into parts; odd height so the parts differ in size.
+  const Image pic = noisePicture(1031, 777);
+  const EncodeResult r = encode(Format::Png, pic);
+  ASSERT_TRUE(r.ok) << r.description;
+  EXPECT_EQ(readPng(r.bytes).picture, pic);
+  Image smooth(1200, 601);
+  for (int y = 0; y < smooth.height(); ++y)
+    for (int x = 0; x < smooth.width(); ++x) smooth.setPixel(x, y, 0xFF000000u | static_cast<Argb>((x / 7) << 8 | y % 256));
+  const EncodeResult s = encode(Format::Png, smooth);
+  ASSERT_TRUE(s.ok);
+  EXPECT_EQ(readPng(s.bytes).picture, smooth);
+}
+
 TEST(PngEncoder, WritesOnePixelAndCompressesFlatAreas) {
   const Image one(1, 1, 0xFF123456u);
   const EncodeResult r1 = encode(Format::Png, one);
@@ -424,10 +438,10 @@ TEST(Encoders, RefuseSidesTheFormatCannotHold) {
   EXPECT_EQ(jpeg.error, platform::codecs::kEncodeLibraryError);
   EXPECT_NE(jpeg.description.find("65500"), std::string::npos) << jpeg.description;
   EXPECT_TRUE(jpeg.bytes.empty());
-  // libpng's limit is a million rows; its error comes back the same way.
+  // PNG stops at a million pixels a side, where libpng's reader stops by default.
   const EncodeResult png = encode(Format::Png, Image(1, 1000001, 0xFF000000u));
   EXPECT_FALSE(png.ok);
-  EXPECT_EQ(png.error, platform::codecs::kEncodeLibraryError);
+  EXPECT_EQ(png.error, platform::codecs::kEncodeTooLarge);
   EXPECT_NE(png.description.find("height"), std::string::npos) << png.description;
   EXPECT_TRUE(png.bytes.empty());
   // PNG, BMP and TIFF take the wide one.

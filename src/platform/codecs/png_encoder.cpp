@@ -1,11 +1,18 @@
-// PNG through libpng. libpng reports errors by longjmp, so everything that
-// runs between setjmp and the library calls is plain data: no object with a
-// destructor lives in the frames the jump leaves.
-#include <png.h>
+// PNG, 8-bit RGB, written directly over zlib.
+//
+// Speed matters: this is also what the clipboard serves as image/png. Every
+// row uses the UP filter, and the rows are cut into one part per core; each
+// part is deflated on its own thread, primed with the 32 KiB of filtered data
+// before it, and ends on a byte boundary (a sync flush), so the parts join into
+// one zlib stream. The checksums combine with adler32_combine.
+#include <zlib.h>
 
-#include <csetjmp>
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/codecs/codec_util.h"
@@ -14,100 +21,170 @@ namespace tolvane::platform::codecs {
 
 namespace {
 
-struct PngJob {
-  const Image* picture = nullptr;
-  std::vector<std::uint8_t>* out = nullptr;
-  std::uint8_t* row = nullptr;  // one RGB scan line
-  bool outOfMemory = false;
-  char message[256] = {};
-  char warning[256] = {};  // the last warning often says what the error means
-  std::jmp_buf jump;
+constexpr int kLevel = 4;                      // about 5% larger than zlib's default, several times faster
+constexpr int kMaxSide = 1000000;              // libpng's reader refuses more than this by default
+constexpr std::size_t kWindow = 32768;         // deflate's dictionary size
+constexpr std::size_t kParallelFrom = 1 << 19;  // pixels; smaller pictures take one thread
+constexpr int kStripRows = 16;
+
+void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  const std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                             static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+  out.insert(out.end(), b, b + 4);
+}
+
+void putChunk(std::vector<std::uint8_t>& out, const char type[4], const std::uint8_t* data, std::size_t n) {
+  putU32(out, static_cast<std::uint32_t>(n));
+  const std::size_t at = out.size();
+  out.insert(out.end(), type, type + 4);
+  if (n) out.insert(out.end(), data, data + n);
+  uLong crc = crc32(0L, out.data() + at, static_cast<uInt>(4 + n));
+  putU32(out, static_cast<std::uint32_t>(crc));
+}
+
+// Row y as its filter byte (2, UP) then R, G, B differences from the row above.
+void filterRow(const Image& pic, int y, std::uint8_t* out, std::uint8_t* rgb, std::uint8_t* prevRgb) {
+  toRgb(pic.constScanLine(y), pic.width(), rgb);
+  const std::size_t n = static_cast<std::size_t>(pic.width()) * 3;
+  out[0] = 2;
+  if (y == 0 || !prevRgb) {
+    std::memcpy(out + 1, rgb, n);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) out[1 + i] = static_cast<std::uint8_t>(rgb[i] - prevRgb[i]);
+  }
+}
+
+struct Part {
+  int first = 0, last = 0;  // rows [first, last)
+  std::vector<std::uint8_t> deflated;
+  uLong adler = 1;
+  std::size_t rawBytes = 0;
+  bool ok = false;
+  std::string error;
 };
 
-[[noreturn]] void onError(png_structp png, png_const_charp message) {
-  auto* job = static_cast<PngJob*>(png_get_error_ptr(png));
-  std::strncpy(job->message, message ? message : "unknown error", sizeof job->message - 1);
-  std::longjmp(job->jump, 1);
-}
-
-void onWarning(png_structp png, png_const_charp message) {
-  auto* job = static_cast<PngJob*>(png_get_error_ptr(png));
-  std::strncpy(job->warning, message ? message : "", sizeof job->warning - 1);
-}
-
-void onWrite(png_structp png, png_bytep data, png_size_t length) {
-  auto* job = static_cast<PngJob*>(png_get_io_ptr(png));
-  bool failed = false;
+void deflatePart(const Image& pic, Part& part, bool isLast) {
+  const std::size_t rowBytes = static_cast<std::size_t>(pic.width()) * 3 + 1;
+  z_stream z{};
+  if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    part.error = "cannot start zlib";
+    return;
+  }
   try {
-    job->out->insert(job->out->end(), data, data + length);
+    std::vector<std::uint8_t> rgbA(rowBytes), rgbB(rowBytes);
+    std::uint8_t* cur = rgbA.data();
+    std::uint8_t* prev = rgbB.data();
+    // Prime the dictionary with the filtered data just before this part.
+    if (part.first > 0) {
+      const int back = static_cast<int>(std::min<std::size_t>((kWindow + rowBytes - 1) / rowBytes,
+                                                              static_cast<std::size_t>(part.first)));
+      std::vector<std::uint8_t> dict(rowBytes * static_cast<std::size_t>(back));
+      const int from = part.first - back;
+      if (from > 0) toRgb(pic.constScanLine(from - 1), pic.width(), prev);
+      for (int y = from; y < part.first; ++y) {
+        filterRow(pic, y, dict.data() + rowBytes * static_cast<std::size_t>(y - from), cur, y > 0 ? prev : nullptr);
+        std::swap(cur, prev);
+      }
+      const std::size_t use = std::min(dict.size(), kWindow);
+      deflateSetDictionary(&z, dict.data() + dict.size() - use, static_cast<uInt>(use));
+    }
+    std::vector<std::uint8_t> strip(rowBytes * kStripRows);
+    part.deflated.resize(deflateBound(&z, rowBytes * static_cast<std::size_t>(part.last - part.first)) + 64);
+    z.next_out = part.deflated.data();
+    z.avail_out = static_cast<uInt>(part.deflated.size());
+    for (int y0 = part.first; y0 < part.last; y0 += kStripRows) {
+      const int rows = std::min(kStripRows, part.last - y0);
+      for (int y = y0; y < y0 + rows; ++y) {
+        filterRow(pic, y, strip.data() + rowBytes * static_cast<std::size_t>(y - y0), cur, y > 0 ? prev : nullptr);
+        std::swap(cur, prev);
+      }
+      const std::size_t n = rowBytes * static_cast<std::size_t>(rows);
+      part.adler = adler32(part.adler, strip.data(), static_cast<uInt>(n));
+      part.rawBytes += n;
+      z.next_in = strip.data();
+      z.avail_in = static_cast<uInt>(n);
+      const bool end = y0 + rows >= part.last;
+      const int flush = end ? (isLast ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH;
+      const int ret = deflate(&z, flush);
+      if (ret == Z_STREAM_ERROR || (z.avail_in != 0) || (flush == Z_FINISH && ret != Z_STREAM_END)) {
+        part.error = "zlib could not compress the picture";
+        deflateEnd(&z);
+        return;
+      }
+    }
+    part.deflated.resize(part.deflated.size() - z.avail_out);
+    part.ok = true;
   } catch (const std::bad_alloc&) {
-    failed = true;  // leave the handler before jumping out of libpng
+    part.error = "out of memory";
   }
-  if (failed) {
-    job->outOfMemory = true;
-    png_error(png, "out of memory");
-  }
-}
-
-void onFlush(png_structp) {}
-
-// Returns true when the whole stream was written to job.out.
-bool runPng(PngJob& job) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &job, onError, onWarning);
-  if (!png) {
-    job.outOfMemory = true;
-    return false;
-  }
-  png_infop info = png_create_info_struct(png);
-  if (!info) {
-    png_destroy_write_struct(&png, nullptr);
-    job.outOfMemory = true;
-    return false;
-  }
-  if (setjmp(job.jump)) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  const Image& pic = *job.picture;
-  png_set_write_fn(png, &job, onWrite, onFlush);
-  // Fast settings: screenshots compress well even at level 1, and the UP
-  // filter suits their long runs of identical rows.
-  png_set_compression_level(png, 1);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
-  png_set_compression_buffer_size(png, 256 * 1024);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(pic.width()), static_cast<png_uint_32>(pic.height()), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < pic.height(); ++y) {
-    toRgb(pic.constScanLine(y), pic.width(), job.row);
-    png_write_row(png, job.row);
-  }
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return true;
+  deflateEnd(&z);
 }
 
 }  // namespace
 
-// Sizes beyond libpng's limits come back as its own error message.
 EncodeResult encodePng(const Image& picture) {
-  EncodeResult r;
-  std::vector<std::uint8_t> row;
+  if (picture.width() > kMaxSide || picture.height() > kMaxSide)
+    return fail(kEncodeTooLarge, "PNG: the picture is too large: width or height over " + std::to_string(kMaxSide) +
+                                     " pixels");
+  const std::size_t rowBytes = static_cast<std::size_t>(picture.width()) * 3 + 1;
+  if (rowBytes * static_cast<std::size_t>(picture.height()) > 0xFFFFFFFFu / 2)
+    return fail(kEncodeTooLarge, "PNG: the picture is too large to compress in one piece");
+
+  const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  const int parts = picture.pixelCount() >= kParallelFrom ? static_cast<int>(std::min<unsigned>(
+                                                                cores, static_cast<unsigned>(picture.height())))
+                                                          : 1;
+  std::vector<Part> work(static_cast<std::size_t>(parts));
+  for (int i = 0; i < parts; ++i) {
+    work[i].first = picture.height() * i / parts;
+    work[i].last = picture.height() * (i + 1) / parts;
+  }
   try {
-    row.resize(static_cast<std::size_t>(picture.width()) * 3);
-    r.bytes.reserve(picture.pixelCount() / 4 + 1024);
+    std::vector<std::thread> threads;
+    for (int i = 1; i < parts; ++i)
+      threads.emplace_back(deflatePart, std::cref(picture), std::ref(work[i]), i == parts - 1);
+    deflatePart(picture, work[0], parts == 1);
+    for (auto& t : threads) t.join();
+  } catch (const std::system_error&) {
+    // No thread to be had: do it all here.
+    work.assign(1, Part{0, picture.height(), {}, 1, 0, false, {}});
+    deflatePart(picture, work[0], true);
+  }
+  for (const Part& p : work)
+    if (!p.ok) return fail(p.error == "out of memory" ? ENOMEM : kEncodeLibraryError, "PNG: " + p.error);
+
+  EncodeResult r;
+  try {
+    std::size_t total = 0;
+    for (const Part& p : work) total += p.deflated.size();
+    std::vector<std::uint8_t> idat;
+    idat.reserve(total + 6);
+    idat.push_back(0x78);  // zlib header: deflate, 32 KiB window
+    idat.push_back(0x5E);  // FLEVEL 1 (fast); 0x785E is a multiple of 31
+    uLong adler = 1;
+    for (const Part& p : work) {
+      idat.insert(idat.end(), p.deflated.begin(), p.deflated.end());
+      adler = adler32_combine(adler, p.adler, static_cast<z_off_t>(p.rawBytes));
+    }
+    putU32(idat, static_cast<std::uint32_t>(adler));
+
+    auto& out = r.bytes;
+    out.reserve(idat.size() + 64);
+    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    out.insert(out.end(), kSignature, kSignature + 8);
+    std::vector<std::uint8_t> ihdr;
+    putU32(ihdr, static_cast<std::uint32_t>(picture.width()));
+    putU32(ihdr, static_cast<std::uint32_t>(picture.height()));
+    const std::uint8_t rest[5] = {8, 2, 0, 0, 0};  // 8-bit RGB, deflate, adaptive filtering, no interlace
+    ihdr.insert(ihdr.end(), rest, rest + 5);
+    putChunk(out, "IHDR", ihdr.data(), ihdr.size());
+    // IDAT chunks of at most 1 MiB, as readers expect moderate chunk sizes.
+    constexpr std::size_t kChunk = 1 << 20;
+    for (std::size_t at = 0; at < idat.size(); at += kChunk)
+      putChunk(out, "IDAT", idat.data() + at, std::min(kChunk, idat.size() - at));
+    putChunk(out, "IEND", nullptr, 0);
   } catch (const std::bad_alloc&) {
     return outOfMemory("PNG");
-  }
-  PngJob job;
-  job.picture = &picture;
-  job.out = &r.bytes;
-  job.row = row.data();
-  if (!runPng(job)) {
-    if (job.outOfMemory) return outOfMemory("PNG");
-    std::string text = std::string("PNG: ") + job.message;
-    if (job.warning[0]) text += std::string(" (") + job.warning + ")";
-    return fail(kEncodeLibraryError, text);
   }
   r.ok = true;
   return r;
