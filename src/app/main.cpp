@@ -63,15 +63,18 @@ int main(int argc, char** argv) {
   pq::FlockInstanceLock lock;
   if (lock.acquire() == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
 
+  // The screen is read while Qt starts; the window is not there yet.
+  std::unique_ptr<tolvane::platform::Screen> screen;
+  if (x) {
+    auto xcbScreen = std::make_unique<pq::XcbScreen>(*x);
+    xcbScreen->prefetch();
+    screen = std::move(xcbScreen);
+  }
+
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
-
-  std::unique_ptr<tolvane::platform::Screen> screen;
-  if (x)
-    screen = std::make_unique<pq::XcbScreen>(*x);
-  else
-    screen = std::make_unique<pq::QtScreen>();
+  if (!screen) screen = std::make_unique<pq::QtScreen>();
   const int width = screen->widthTwips() / 15, height = screen->heightTwips() / 15;
 
   pq::QtTextEngine text;

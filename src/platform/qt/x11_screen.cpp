@@ -184,6 +184,22 @@ std::optional<Image> grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool al
   return std::nullopt;
 }
 
+XcbScreen::~XcbScreen() {
+  if (prefetched_.valid()) prefetched_.wait();
+}
+
+void XcbScreen::prefetch() {
+  if (prefetched_.valid()) return;
+  xcb_connection_t* c = x_.connection();
+  xcb_screen_t* s = x_.screen();
+  prefetched_ = std::async(std::launch::async, [c, s] { return grabRoot(c, s); });
+}
+
+std::optional<Image> XcbScreen::grab() {
+  if (prefetched_.valid()) return prefetched_.get();
+  return grabRoot(x_.connection(), x_.screen());
+}
+
 IPoint XcbScreen::cursorPos() const {
   const QPoint p = QCursor::pos();
   return {p.x(), p.y()};

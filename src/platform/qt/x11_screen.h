@@ -2,6 +2,7 @@
 // display and to read the root window once.
 #pragma once
 
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,13 +40,20 @@ std::optional<Image> grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool al
 class XcbScreen : public Screen {
  public:
   explicit XcbScreen(XConnection& x) : x_(x) {}
+  ~XcbScreen() override;
   int widthTwips() const override { return x_.width() * 15; }
   int heightTwips() const override { return x_.height() * 15; }
-  std::optional<Image> grab() override { return grabRoot(x_.connection(), x_.screen()); }
+  // The first read after prefetch() is the one prefetch started.
+  std::optional<Image> grab() override;
   IPoint cursorPos() const override;
+
+  // Starts reading the screen on a thread of its own, so that the read
+  // overlaps Qt's start-up. Nothing else uses the connection meanwhile.
+  void prefetch();
 
  private:
   XConnection& x_;
+  std::future<std::optional<Image>> prefetched_;
 };
 
 // Without X (the offscreen platform of the tests): Qt's primary screen.
