@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
@@ -137,6 +138,10 @@ bool grabShm(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, Im
                              ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0),
         &err);
     if (reply && !err) {
+#ifdef MADV_POPULATE_READ
+      // One call maps every page the server wrote, instead of a fault per page.
+      madvise(addr, size, MADV_POPULATE_READ);
+#endif
       convertRows(static_cast<const std::uint8_t*>(addr), stride, f, out, 0, h);
       ok = true;
     }
