@@ -188,8 +188,28 @@ void applyOp(Image& target, int ox, int oy, const DrawOp& op, const TextEngine* 
 
 }  // namespace raster
 
+namespace {
+
+// The parts of `a` outside `b`: up to four bands.
+std::vector<IRect> subtract(const IRect& a, const IRect& b) {
+  if (a.empty()) return {};
+  const IRect i = a.intersected(b);
+  if (i.empty()) return {a};
+  std::vector<IRect> out;
+  if (a.top < i.top) out.push_back({a.left, a.top, a.right, i.top});
+  if (i.bottom < a.bottom) out.push_back({a.left, i.bottom, a.right, a.bottom});
+  if (a.left < i.left) out.push_back({a.left, i.top, i.left, i.bottom});
+  if (i.right < a.right) out.push_back({i.right, i.top, a.right, i.bottom});
+  return out;
+}
+
+}  // namespace
+
 RasterSurface::RasterSurface(int width, int height, const TextEngine* text, Presenter* presenter)
-    : width_(width), height_(height), text_(text), presenter_(presenter), canvas_(width, height) {}
+    : width_(width), height_(height), text_(text), presenter_(presenter) {
+  // Black until something is drawn; no pixels are allocated for that.
+  lazy_ = Lazy{Image(), std::nullopt, std::nullopt, {}, {}};
+}
 
 void RasterSurface::invalidate(const IRect& r) {
   const IRect c = r.intersected(rect());
@@ -201,9 +221,11 @@ void RasterSurface::settleDamage() {
   lazyDamagePending_ = false;
   if (lazy_ && presented_ && lazy_->base.sharesWith(presented_->base) && lazy_->veil == presented_->veil &&
       lazy_->veil) {
-    // Only the old and the new undimmed area and patches differ.
+    // Only where the old and new undimmed areas do not overlap, and the patches, differ.
+    const IRect oldHole = presented_->hole.value_or(IRect{}), newHole = lazy_->hole.value_or(IRect{});
+    for (const IRect& r : subtract(oldHole, newHole)) invalidate(r);
+    for (const IRect& r : subtract(newHole, oldHole)) invalidate(r);
     for (const Lazy* l : {&*presented_, &*lazy_}) {
-      if (presented_->hole != lazy_->hole && l->hole) invalidate(*l->hole);
       if (!l->patch.isNull())
         invalidate({l->patchAt.left, l->patchAt.top, l->patchAt.left + l->patch.width(),
                     l->patchAt.top + l->patch.height()});
