@@ -43,14 +43,21 @@ void putChunk(std::vector<std::uint8_t>& out, const char type[4], const std::uin
 }
 
 // Row y as its filter byte (2, UP) then R, G, B differences from the row above.
-void filterRow(const Image& pic, int y, std::uint8_t* out, std::uint8_t* rgb, std::uint8_t* prevRgb) {
-  toRgb(pic.constScanLine(y), pic.width(), rgb);
-  const std::size_t n = static_cast<std::size_t>(pic.width()) * 3;
-  out[0] = 2;
-  if (y == 0 || !prevRgb) {
-    std::memcpy(out + 1, rgb, n);
-  } else {
-    for (std::size_t i = 0; i < n; ++i) out[1 + i] = static_cast<std::uint8_t>(rgb[i] - prevRgb[i]);
+void filterRow(const Image& pic, int y, std::uint8_t* out) {
+  const Argb* cur = pic.constScanLine(y);
+  const int w = pic.width();
+  *out++ = 2;
+  if (y == 0) {
+    toRgb(cur, w, out);
+    return;
+  }
+  const Argb* up = pic.constScanLine(y - 1);
+  for (int x = 0; x < w; ++x) {
+    const Argb c = cur[x], u = up[x];
+    out[0] = static_cast<std::uint8_t>((c >> 16) - (u >> 16));
+    out[1] = static_cast<std::uint8_t>((c >> 8) - (u >> 8));
+    out[2] = static_cast<std::uint8_t>(c - u);
+    out += 3;
   }
 }
 
@@ -66,25 +73,18 @@ struct Part {
 void deflatePart(const Image& pic, Part& part, bool isLast) {
   const std::size_t rowBytes = static_cast<std::size_t>(pic.width()) * 3 + 1;
   z_stream z{};
-  if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+  if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
     part.error = "cannot start zlib";
     return;
   }
   try {
-    std::vector<std::uint8_t> rgbA(rowBytes), rgbB(rowBytes);
-    std::uint8_t* cur = rgbA.data();
-    std::uint8_t* prev = rgbB.data();
     // Prime the dictionary with the filtered data just before this part.
     if (part.first > 0) {
       const int back = static_cast<int>(std::min<std::size_t>((kWindow + rowBytes - 1) / rowBytes,
                                                               static_cast<std::size_t>(part.first)));
       std::vector<std::uint8_t> dict(rowBytes * static_cast<std::size_t>(back));
       const int from = part.first - back;
-      if (from > 0) toRgb(pic.constScanLine(from - 1), pic.width(), prev);
-      for (int y = from; y < part.first; ++y) {
-        filterRow(pic, y, dict.data() + rowBytes * static_cast<std::size_t>(y - from), cur, y > 0 ? prev : nullptr);
-        std::swap(cur, prev);
-      }
+      for (int y = from; y < part.first; ++y) filterRow(pic, y, dict.data() + rowBytes * static_cast<std::size_t>(y - from));
       const std::size_t use = std::min(dict.size(), kWindow);
       deflateSetDictionary(&z, dict.data() + dict.size() - use, static_cast<uInt>(use));
     }
@@ -94,10 +94,7 @@ void deflatePart(const Image& pic, Part& part, bool isLast) {
     z.avail_out = static_cast<uInt>(part.deflated.size());
     for (int y0 = part.first; y0 < part.last; y0 += kStripRows) {
       const int rows = std::min(kStripRows, part.last - y0);
-      for (int y = y0; y < y0 + rows; ++y) {
-        filterRow(pic, y, strip.data() + rowBytes * static_cast<std::size_t>(y - y0), cur, y > 0 ? prev : nullptr);
-        std::swap(cur, prev);
-      }
+      for (int y = y0; y < y0 + rows; ++y) filterRow(pic, y, strip.data() + rowBytes * static_cast<std::size_t>(y - y0));
       const std::size_t n = rowBytes * static_cast<std::size_t>(rows);
       part.adler = adler32(part.adler, strip.data(), static_cast<uInt>(n));
       part.rawBytes += n;
