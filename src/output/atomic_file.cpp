@@ -27,10 +27,10 @@ WriteError failure(int err, const std::string& path, const char* step) {
 // Creates a fresh hidden file next to the target. Returns the descriptor, or -1 with errno set.
 int createTemp(const std::string& folder, std::string& name) {
   static unsigned counter = 0;
-  const auto seed = static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  const auto stamp = static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
     char tail[80];
-    std::snprintf(tail, sizeof tail, "/.tolvane-%ld-%lx-%u.tmp", static_cast<long>(::getpid()), seed, ++counter);
+    std::snprintf(tail, sizeof tail, "/.tolvane-%ld-%lx-%u.tmp", static_cast<long>(::getpid()), stamp, ++counter);
     name = folder + tail;
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;

@@ -18,9 +18,8 @@ class Annotate : public E2E {
   void SetUp() override {
     E2E::SetUp();
     if (HasFatalFailure()) return;
-    p_ = start();
-    ASSERT_TRUE(waitForVeil(*p_)) << p_->stderrText();
-    x().drag(kL, kT, kR, kB);
+    startCapture(p_, {kL, kT, kR, kB});
+    if (HasFatalFailure()) return;
   }
   void button(int index) {
     x().click(static_cast<int>(kBarLeft + buttonTwips(index) / 15.0 + 8), static_cast<int>(kBarTop + 5 + 8));

@@ -34,6 +34,13 @@ class E2E : public ::testing::Test {
   }
   std::unique_ptr<Program> start() { return std::make_unique<Program>(*x_, std::vector<std::string>{programPath()}, env()); }
 
+  // Starts a capture and waits for its veil; with a region selected when given.
+  void startCapture(std::unique_ptr<Program>& p, const IRect& region = {}) {
+    p = start();
+    ASSERT_TRUE(waitForVeil(*p)) << p->stderrText();
+    if (!region.empty()) x_->drag(region.left, region.top, region.right, region.bottom);
+  }
+
   // Waits until the screen shows the frozen picture under the veil.
   bool waitForVeil(Program& p) {
     const Image want = veiled(picture_);

@@ -15,9 +15,8 @@ class Output : public E2E {
   void SetUp() override {
     E2E::SetUp();
     if (HasFatalFailure()) return;
-    p_ = start();
-    ASSERT_TRUE(waitForVeil(*p_)) << p_->stderrText();
-    x().drag(kL, kT, kR, kB);
+    startCapture(p_, {kL, kT, kR, kB});
+    if (HasFatalFailure()) return;
     x().doubleClick(270, 190);
     ASSERT_TRUE(x().waitForWindow("Tolvane-保存为")) << p_->stderrText();
   }

@@ -30,9 +30,9 @@ using platform::codecs::LibEncoders;
 
 // Every pixel different and no structure to hide behind: an odd width also
 // exercises BMP's row padding.
-Image noisePicture(int w, int h, unsigned seed = 7) {
+Image noisePicture(int w, int h, unsigned start = 7) {
   Image img(w, h);
-  std::mt19937 rng(seed);
+  std::mt19937 rng(start);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) img.setPixel(x, y, 0xFF000000u | (rng() & 0xFFFFFFu));
   return img;

@@ -20,7 +20,12 @@ std::string ctlName(platform::CtlRef t) {
     case Ctl::LblPos: n = "LblPos"; break;
     default: n = "Ctl" + std::to_string(static_cast<int>(t.ctl)); break;
   }
-  if (t.index >= 0) n += "(" + std::to_string(t.index) + ")";
+  if (t.index >= 0) {
+    // Appended piece by piece: GCC 12 at -O3 warns falsely on the chained form.
+    n += '(';
+    n += std::to_string(t.index);
+    n += ')';
+  }
   return n;
 }
 
