@@ -31,5 +31,5 @@ cat > "$OUT/tolvane-profile.json" <<JSON
 {"tolvane": {"launch": ["$(pwd)/build/release/tolvane"], "cold": true,
              "copy": "dblclick:{cx},{cy}", "after_copy": ["key:Escape"]}}
 JSON
-"$ANCHORS/run_all.sh" "$OUT/anchors" flameshot-cold,tolvane "$RUNS" --profiles "$OUT/tolvane-profile.json"
+"$ANCHORS/run_all.sh" "$OUT/anchors" flameshot-cold,tolvane "$RUNS" --profiles "$OUT/tolvane-profile.json" --no-baseline
 echo "report: $OUT/anchors/report.md"

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "annotation/gdip.h"
 #include "platform/codecs/encoders.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/clipboard.h"
@@ -63,11 +64,14 @@ int main(int argc, char** argv) {
   pq::FlockInstanceLock lock;
   if (lock.acquire() == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
 
-  // The screen is read while Qt starts; the window is not there yet.
+  // The screen is read before anything of ours is on it, and shown under the
+  // veil at once while Qt starts.
   std::unique_ptr<tolvane::platform::Screen> screen;
+  std::unique_ptr<pq::VeilSplash> splash;
   if (x) {
     auto xcbScreen = std::make_unique<pq::XcbScreen>(*x);
-    xcbScreen->prefetch();
+    if (const auto& frozen = xcbScreen->readNow())
+      splash = std::make_unique<pq::VeilSplash>(*x, *frozen, tolvane::annotation::kVeil);
     screen = std::move(xcbScreen);
   }
 
@@ -100,7 +104,10 @@ int main(int argc, char** argv) {
   window.relay().setSink(&form);
   window.onCloseRequested = [&form] { form.close(); };
   // The controls are built right after the first frame, off the start-up path.
-  window.onFirstPaint = [&view] { view.ensureBuilt(); };
+  window.onFirstPaint = [&view, &splash] {
+    if (splash) splash->close();
+    view.ensureBuilt();
+  };
 
   // When the window has gone, the process stays only to hand the picture to
   // whoever pastes it, until another program takes the clipboard over.

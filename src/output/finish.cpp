@@ -61,16 +61,9 @@ void Finisher::ScrnCap(int left, int top, int Right, int Bottom) {
     return;
   }
   // The window's own picture, frame and handles now hidden; what lies past its
-  // edge stays black. Clipping here keeps every offset small.
-  const Image screen = ss_.p.surface.image();
+  // edge is black. The sizes were checked above, so the sums stay in range.
   try {
-    Image out(static_cast<int>(w), static_cast<int>(h), 0xFF000000u);
-    const long long l = std::max<long long>(left, 0), t = std::max<long long>(top, 0);
-    const long long r = std::min<long long>(Right, screen.width()), b = std::min<long long>(Bottom, screen.height());
-    if (l < r && t < b)
-      out.blit(static_cast<int>(l - left), static_cast<int>(t - top), screen, static_cast<int>(l),
-               static_cast<int>(t), static_cast<int>(r - l), static_cast<int>(b - t));
-    captured_ = out;
+    captured_ = ss_.p.surface.image(IRect{left, top, Right, Bottom});
   } catch (const std::bad_alloc&) {
     ss_.p.app.warn("tolvane: nothing captured: out of memory");
     return;

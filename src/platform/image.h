@@ -57,6 +57,8 @@ class Image {
  public:
   Image() = default;
   Image(int width, int height, Argb fill = 0xFF000000u);
+  // A picture whose pixels the caller writes all of before reading any.
+  static Image uninitialized(int width, int height);
 
   int width() const { return width_; }
   int height() const { return height_; }
@@ -64,7 +66,7 @@ class Image {
   IRect rect() const { return {0, 0, width_, height_}; }
   std::size_t pixelCount() const { return static_cast<std::size_t>(width_) * height_; }
 
-  const Argb* constBits() const { return data_ ? data_->data() : nullptr; }
+  const Argb* constBits() const { return data_.get(); }
   const Argb* constScanLine(int y) const { return constBits() + static_cast<std::size_t>(y) * width_; }
   Argb* bits();  // detaches
   Argb* scanLine(int y) { return bits() + static_cast<std::size_t>(y) * width_; }
@@ -82,7 +84,7 @@ class Image {
 
  private:
   int width_ = 0, height_ = 0;
-  std::shared_ptr<std::vector<Argb>> data_;
+  std::shared_ptr<Argb[]> data_;
 };
 
 }  // namespace tolvane

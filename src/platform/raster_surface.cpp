@@ -289,6 +289,13 @@ Image RasterSurface::image() const {
   return canvas_;
 }
 
+Image RasterSurface::image(const IRect& area) const {
+  if (!lazy_) return canvas_.copy(area);
+  Image out(area.width(), area.height());
+  composeInto(out, area, false);
+  return out;
+}
+
 void RasterSurface::setPicture(const Image& picture) { RasterSurface::setLayeredPicture(LayeredPicture{picture, {}, {}, {}, {}}); }
 
 void RasterSurface::setLayeredPicture(const LayeredPicture& picture) {

@@ -51,6 +51,7 @@ class RasterSurface : public Surface {
   void clear() override;
   void refresh() override;
   Image image() const override;
+  Image image(const IRect& area) const override;
   void setPicture(const Image& picture) override;
   void setLayeredPicture(const LayeredPicture& picture) override;
   Image picture() const override;

@@ -35,6 +35,7 @@ class Surface {
   virtual void clear() = 0;    // drops the transient layer; the canvas shows unchanged
   virtual void refresh() = 0;  // shows the canvas's present content now
   virtual Image image() const = 0;                     // the canvas's content
+  virtual Image image(const IRect& area) const = 0;    // the same in `area`; black outside the canvas
   virtual void setPicture(const Image& picture) = 0;   // background picture; refills the canvas
   virtual void setLayeredPicture(const LayeredPicture& picture) = 0;  // the same, given in layers
   virtual Image picture() const = 0;

@@ -73,6 +73,9 @@ struct Pair {
   void expectSame() {
     EXPECT_EQ(lazy.compose(lazy.rect()), plain.compose(plain.rect()));
     EXPECT_EQ(lazy.image(), plain.image());
+    // A part of the picture, also reaching past its edges, is the same part of the whole.
+    const IRect part{-7, 20, 130, 170};
+    EXPECT_EQ(lazy.image(part), plain.image().copy(part));
   }
 };
 

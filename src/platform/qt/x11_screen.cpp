@@ -9,10 +9,15 @@
 #include <sys/ipc.h>
 #include <sys/mman.h>
 #include <sys/shm.h>
+#include <unistd.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
+#include "platform/raster_surface.h"
+
+#include <algorithm>
 #include <bit>
+#include <vector>
 #include <cstdlib>
 #include <cstring>
 
@@ -114,46 +119,75 @@ void convertRows(const std::uint8_t* data, int stride, const PixelFormat& f, Ima
   }
 }
 
+// A small shared segment, attached on both sides for as long as the object lives.
+class ShmSegment {
+ public:
+  ShmSegment(xcb_connection_t* c, std::size_t size, bool readOnly) : c_(c), size_(size) {
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_shm_id);
+    if (!ext || !ext->present) return;
+    const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+    if (id < 0) return;
+    void* addr = shmat(id, nullptr, 0);
+    if (addr == reinterpret_cast<void*>(-1)) {
+      shmctl(id, IPC_RMID, nullptr);
+      return;
+    }
+    seg_ = xcb_generate_id(c);
+    xcb_generic_error_t* err =
+        xcb_request_check(c, xcb_shm_attach_checked(c, seg_, static_cast<std::uint32_t>(id), readOnly ? 1 : 0));
+    shmctl(id, IPC_RMID, nullptr);  // gone once both sides let go
+    if (err) {
+      free(err);
+      shmdt(addr);
+      return;
+    }
+    addr_ = static_cast<std::uint8_t*>(addr);
+  }
+  ~ShmSegment() {
+    if (!addr_) return;
+    xcb_shm_detach(c_, seg_);
+    xcb_flush(c_);
+    shmdt(addr_);
+  }
+  ShmSegment(const ShmSegment&) = delete;
+  ShmSegment& operator=(const ShmSegment&) = delete;
+  bool ok() const { return addr_ != nullptr; }
+  std::uint8_t* data() const { return addr_; }
+  std::size_t size() const { return size_; }
+  xcb_shm_seg_t id() const { return seg_; }
+
+ private:
+  xcb_connection_t* c_;
+  std::size_t size_;
+  xcb_shm_seg_t seg_ = 0;
+  std::uint8_t* addr_ = nullptr;
+};
+
+// Rows per band for a shared segment of about 4 MiB: small enough that both
+// sides touch few fresh pages, large enough that the requests stay few.
+int bandRows(int stride, int height) { return std::clamp((4 << 20) / std::max(stride, 1), 1, std::max(height, 1)); }
+
 bool grabShm(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, Image& out) {
-  const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_shm_id);
-  if (!ext || !ext->present) return false;
   const int w = out.width(), h = out.height();
   const int stride = bytesPerLine(f, w);
-  const std::size_t size = static_cast<std::size_t>(stride) * h;
-  const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-  if (id < 0) return false;
-  void* addr = shmat(id, nullptr, 0);
-  if (addr == reinterpret_cast<void*>(-1)) {
-    shmctl(id, IPC_RMID, nullptr);
-    return false;
-  }
-  bool ok = false;
-  const xcb_shm_seg_t seg = xcb_generate_id(c);
-  xcb_generic_error_t* err = xcb_request_check(c, xcb_shm_attach_checked(c, seg, static_cast<std::uint32_t>(id), 0));
-  if (!err) {
-    // The server holds its own attachment now; the segment goes when both let go.
-    shmctl(id, IPC_RMID, nullptr);
+  const int band = bandRows(stride, h);
+  ShmSegment seg(c, static_cast<std::size_t>(stride) * band, false);
+  if (!seg.ok()) return false;
+  for (int top = 0; top < h; top += band) {
+    const int rows = std::min(band, h - top);
+    xcb_generic_error_t* err = nullptr;
     xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(
-        c, xcb_shm_get_image(c, screen->root, 0, 0, static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h),
-                             ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0),
+        c,
+        xcb_shm_get_image(c, screen->root, 0, static_cast<std::int16_t>(top), static_cast<std::uint16_t>(w),
+                          static_cast<std::uint16_t>(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, seg.id(), 0),
         &err);
-    if (reply && !err) {
-#ifdef MADV_POPULATE_READ
-      // One call maps every page the server wrote, instead of a fault per page.
-      madvise(addr, size, MADV_POPULATE_READ);
-#endif
-      convertRows(static_cast<const std::uint8_t*>(addr), stride, f, out, 0, h);
-      ok = true;
-    }
+    const bool ok = reply && !err;
     free(reply);
-    xcb_shm_detach(c, seg);
-    xcb_flush(c);
-  } else {
-    shmctl(id, IPC_RMID, nullptr);
+    free(err);
+    if (!ok) return false;
+    convertRows(seg.data(), stride, f, out, top, rows);
   }
-  free(err);
-  shmdt(addr);
-  return ok;
+  return true;
 }
 
 bool grabPlain(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, Image& out) {
@@ -183,26 +217,106 @@ std::optional<Image> grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool al
   if (!c || !screen) return std::nullopt;
   const auto format = rootFormat(c, screen);
   if (!format) return std::nullopt;
-  Image out(screen->width_in_pixels, screen->height_in_pixels);
+  // Every pixel is written below, or the read fails as a whole.
+  Image out = Image::uninitialized(screen->width_in_pixels, screen->height_in_pixels);
   if (allowShm && grabShm(c, screen, *format, out)) return out;
   if (grabPlain(c, screen, *format, out)) return out;
   return std::nullopt;
 }
 
-XcbScreen::~XcbScreen() {
-  if (prefetched_.valid()) prefetched_.wait();
-}
+XcbScreen::~XcbScreen() = default;
 
-void XcbScreen::prefetch() {
-  if (prefetched_.valid()) return;
-  xcb_connection_t* c = x_.connection();
-  xcb_screen_t* s = x_.screen();
-  prefetched_ = std::async(std::launch::async, [c, s] { return grabRoot(c, s); });
+const std::optional<Image>& XcbScreen::readNow() {
+  if (!early_) early_ = grabRoot(x_.connection(), x_.screen());
+  return *early_;
 }
 
 std::optional<Image> XcbScreen::grab() {
-  if (prefetched_.valid()) return prefetched_.get();
+  if (early_) {
+    std::optional<Image> out = std::move(*early_);
+    early_.reset();
+    return out;
+  }
   return grabRoot(x_.connection(), x_.screen());
+}
+
+namespace {
+
+// The veiled picture into `target` through a small shared segment, band by
+// band. False when shared memory cannot be used.
+bool putVeiledShm(xcb_connection_t* c, xcb_screen_t* s, xcb_drawable_t target, xcb_gcontext_t gc, const Image& frozen,
+                  Argb veil) {
+  const int w = frozen.width(), h = frozen.height();
+  const int band = bandRows(w * 4, h);
+  ShmSegment seg(c, static_cast<std::size_t>(w) * 4 * band, true);
+  if (!seg.ok()) return false;
+  auto* px = reinterpret_cast<Argb*>(seg.data());
+  for (int top = 0; top < h; top += band) {
+    const int rows = std::min(band, h - top);
+    for (int y = 0; y < rows; ++y)
+      raster::veilRow(px + static_cast<std::size_t>(y) * w, frozen.constScanLine(top + y), w, veil);
+    xcb_shm_put_image(c, target, gc, static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(rows), 0, 0,
+                      static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(top),
+                      s->root_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, seg.id(), 0);
+    // A round trip: the server has copied this band before the segment is reused.
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  }
+  return true;
+}
+
+}  // namespace
+
+VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
+  xcb_connection_t* c = x.connection();
+  xcb_screen_t* s = x.screen();
+  const auto format = rootFormat(c, s);
+  const bool direct = format && format->bitsPerPixel == 32 && format->red == 0xFF0000u &&
+                      format->green == 0xFF00u && format->blue == 0xFFu &&
+                      format->msbFirst == (std::endian::native == std::endian::big);
+  if (!direct || frozen.width() != s->width_in_pixels || frozen.height() != s->height_in_pixels) return;
+  const auto w = static_cast<std::uint16_t>(frozen.width()), h = static_cast<std::uint16_t>(frozen.height());
+
+  // The window keeps what the screen showed (no background) until the
+  // veiled picture is drawn into it, band by band, right after it maps.
+  window_ = xcb_generate_id(c);
+  const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 1u};  // no background, override-redirect
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, s->root, 0, 0, w, h, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    s->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
+  // Our process owns it, like any window of ours.
+  const char kPidAtom[] = "_NET_WM_PID";
+  if (auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kPidAtom - 1, kPidAtom), nullptr)) {
+    const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, atom->atom, XCB_ATOM_CARDINAL, 32, 1, &pid);
+    free(atom);
+  }
+  xcb_map_window(c, window_);
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  xcb_create_gc(c, gc, window_, 0, nullptr);
+  if (!putVeiledShm(c, s, window_, gc, frozen, veil)) {
+    const int band = std::max(1, (1 << 20) / frozen.width());  // rows per request, 4 MiB each
+    std::vector<Argb> rows(static_cast<std::size_t>(band) * frozen.width());
+    for (int top = 0; top < frozen.height(); top += band) {
+      const int n = std::min(band, frozen.height() - top);
+      for (int y = 0; y < n; ++y)
+        raster::veilRow(rows.data() + static_cast<std::size_t>(y) * frozen.width(), frozen.constScanLine(top + y),
+                        frozen.width(), veil);
+      xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc, w, static_cast<std::uint16_t>(n), 0,
+                    static_cast<std::int16_t>(top), 0, s->root_depth,
+                    static_cast<std::uint32_t>(static_cast<std::size_t>(n) * frozen.width() * 4),
+                    reinterpret_cast<const std::uint8_t*>(rows.data()));
+    }
+  }
+  xcb_free_gc(c, gc);
+  xcb_flush(c);
+}
+
+VeilSplash::~VeilSplash() { close(); }
+
+void VeilSplash::close() {
+  if (!window_) return;
+  xcb_destroy_window(x_.connection(), window_);
+  xcb_flush(x_.connection());
+  window_ = 0;
 }
 
 IPoint XcbScreen::cursorPos() const {

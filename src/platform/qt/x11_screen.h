@@ -2,7 +2,7 @@
 // display and to read the root window once.
 #pragma once
 
-#include <future>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,17 +43,34 @@ class XcbScreen : public Screen {
   ~XcbScreen() override;
   int widthTwips() const override { return x_.width() * 15; }
   int heightTwips() const override { return x_.height() * 15; }
-  // The first read after prefetch() is the one prefetch started.
+  // The first read after readNow() hands over what readNow() read.
   std::optional<Image> grab() override;
   IPoint cursorPos() const override;
 
-  // Starts reading the screen on a thread of its own, so that the read
-  // overlaps Qt's start-up. Nothing else uses the connection meanwhile.
-  void prefetch();
+  // Reads the screen right away, before Qt starts and keeps the server busy.
+  const std::optional<Image>& readNow();
 
  private:
   XConnection& x_;
-  std::future<std::optional<Image>> prefetched_;
+  std::optional<std::optional<Image>> early_;
+};
+
+// The frozen screen under the veil in a plain X window of our own, shown the
+// moment the screen has been read, while Qt starts. It goes once the real
+// window has painted; until then it takes no input.
+class VeilSplash {
+ public:
+  // Shows nothing when the screen's pixel format is not 32-bit TrueColor.
+  VeilSplash(XConnection& x, const Image& frozen, Argb veil);
+  ~VeilSplash();
+  VeilSplash(const VeilSplash&) = delete;
+  VeilSplash& operator=(const VeilSplash&) = delete;
+  void close();
+  bool shown() const { return window_ != 0; }
+
+ private:
+  XConnection& x_;
+  std::uint32_t window_ = 0;
 };
 
 // Without X (the offscreen platform of the tests): Qt's primary screen.
