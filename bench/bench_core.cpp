@@ -29,8 +29,8 @@ struct PaintCounter : platform::Presenter {
 };
 
 // One drag step as the window does it, plus composing what the screen must show.
-void dragStep(platform::RasterSurface& s, PaintCounter& paint, const Image& memdc, int step) {
-  const int l = 400 + (step % 200) * 3, t = 300 + (step % 150) * 2;
+void dragStep(platform::RasterSurface& s, PaintCounter& paint, const Image& memdc, int step, int stride) {
+  const int l = 400 + (step % 40) * stride, t = 300 + (step % 30) * stride / 2;
   s.bitBlt(0, 0, kW, kH, memdc, 0, 0);
   s.fillArgb(kVeil, 0, 0, kW, kH);
   s.bitBlt(l, t, 800, 600, memdc, l, t);
@@ -41,16 +41,18 @@ void dragStep(platform::RasterSurface& s, PaintCounter& paint, const Image& memd
 
 void BM_DragStep(benchmark::State& state) {
   const bool lazy = state.range(0) != 0;
+  const int stride = static_cast<int>(state.range(1));  // pixels the pointer moves per step
   PaintCounter paint;
   platform::RasterSurface s(kW, kH, nullptr, &paint);
   s.setLazyRepaint(lazy);
   const Image& memdc = frozen4k();
   int step = 0;
-  dragStep(s, paint, memdc, step++);
-  for (auto _ : state) dragStep(s, paint, memdc, step++);
+  dragStep(s, paint, memdc, step++, stride);
+  for (auto _ : state) dragStep(s, paint, memdc, step++, stride);
   state.SetLabel(lazy ? "damage-tracked" : "full repaint");
 }
-BENCHMARK(BM_DragStep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// A moving 800x600 selection at 4K, 4 and 40 pixels per step.
+BENCHMARK(BM_DragStep)->Args({0, 4})->Args({1, 4})->Args({0, 40})->Args({1, 40})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SnapshotWrite(benchmark::State& state) {
   annotation::ExcelPropertyBag bag;
