@@ -57,3 +57,4 @@ sleep 0.5
 xclip -selection clipboard -t image/png -o > "$OUT/capture.png"
 echo "demo: copied; the clipboard's image/png is in $OUT/capture.png ($(identify -format '%wx%h' "$OUT/capture.png"))"
 kill "$PID" 2>/dev/null || true
+wait "$PID" 2>/dev/null || true
