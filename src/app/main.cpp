@@ -104,9 +104,10 @@ int main(int argc, char** argv) {
   window.relay().setSink(&form);
   window.onCloseRequested = [&form] { form.close(); };
   // The controls are built right after the first frame, off the start-up path.
-  window.onFirstPaint = [&view, &splash] {
-    if (splash) splash->close();
+  window.onFirstPaint = [&view, &splash, &form] {
+    const bool escape = splash && splash->close();  // Esc pressed before the window was up counts
     view.ensureBuilt();
+    if (escape) form.keyPress(27);
   };
 
   // When the window has gone, the process stays only to hand the picture to

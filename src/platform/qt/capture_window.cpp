@@ -167,8 +167,8 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
     firstPaintDone_ = true;
     // The next turn of the event loop: the first frame has gone to the screen.
     QTimer::singleShot(0, this, [this] {
+      if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
       tryKeyboardGrab(10);
-      if (onFirstPaint) onFirstPaint();
     });
   }
 }

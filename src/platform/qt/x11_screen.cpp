@@ -307,16 +307,46 @@ VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
     }
   }
   xcb_free_gc(c, gc);
+  // The window is viewable now (the bands above took round trips); its grab
+  // reply is not needed: a failed grab only means keys go where they went.
+  xcb_discard_reply(c, xcb_grab_keyboard(c, 0, window_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)
+                           .sequence);
   xcb_flush(c);
 }
 
 VeilSplash::~VeilSplash() { close(); }
 
-void VeilSplash::close() {
-  if (!window_) return;
-  xcb_destroy_window(x_.connection(), window_);
-  xcb_flush(x_.connection());
+namespace {
+
+// Whether a key code stands for Esc in the server's keyboard map.
+bool isEscape(xcb_connection_t* c, xcb_keycode_t code) {
+  constexpr xcb_keysym_t kEscape = 0xff1b;
+  auto* map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, code, 1), nullptr);
+  if (!map) return false;
+  const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+  bool esc = false;
+  for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(map); ++i) esc = esc || syms[i] == kEscape;
+  free(map);
+  return esc;
+}
+
+}  // namespace
+
+bool VeilSplash::close() {
+  if (!window_) return false;
+  xcb_connection_t* c = x_.connection();
+  xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+  xcb_destroy_window(c, window_);
   window_ = 0;
+  // A round trip, so every key pressed before the ungrab has arrived.
+  free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  bool escape = false;
+  while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+    if ((e->response_type & 0x7f) == XCB_KEY_PRESS)
+      escape = escape || isEscape(c, reinterpret_cast<xcb_key_press_event_t*>(e)->detail);
+    free(e);
+  }
+  return escape;
 }
 
 IPoint XcbScreen::cursorPos() const {

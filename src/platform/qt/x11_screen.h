@@ -57,7 +57,8 @@ class XcbScreen : public Screen {
 
 // The frozen screen under the veil in a plain X window of our own, shown the
 // moment the screen has been read, while Qt starts. It goes once the real
-// window has painted; until then it takes no input.
+// window has painted. Meanwhile it holds the keyboard, so keys never reach the
+// program below, and it remembers whether Esc was pressed.
 class VeilSplash {
  public:
   // Shows nothing when the screen's pixel format is not 32-bit TrueColor.
@@ -65,7 +66,8 @@ class VeilSplash {
   ~VeilSplash();
   VeilSplash(const VeilSplash&) = delete;
   VeilSplash& operator=(const VeilSplash&) = delete;
-  void close();
+  // Removes the window; true when Esc was pressed while it was up.
+  bool close();
   bool shown() const { return window_ != 0; }
 
  private:
