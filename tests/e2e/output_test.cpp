@@ -44,6 +44,23 @@ TEST_F(Output, DoubleClickCopiesTheExactRegionAndServesItAfterTheWindowCloses) {
   EXPECT_EQ(p_->wait(5s), 0);
 }
 
+TEST_F(Output, ANewCaptureStartsWhileTheOldOneServesAndTakesTheClipboardOver) {
+  x().key("Escape");
+  ASSERT_TRUE(waitUntil([&] { return x().grab() == picture(); }, 5s));
+  ASSERT_TRUE(p_->running());  // serving the clipboard, windowless
+  std::unique_ptr<Program> next;
+  startCapture(next, {300, 300, 400, 380});
+  if (HasFatalFailure()) return;
+  x().doubleClick(350, 340);
+  ASSERT_TRUE(x().waitForWindow("Tolvane-保存为")) << next->stderrText();
+  x().key("Escape");
+  EXPECT_EQ(p_->wait(5s), 0);  // the old process let go of the clipboard and ended
+  const auto png = x().clipboard();
+  ASSERT_TRUE(png.has_value());
+  EXPECT_EQ(decodePng(*png), picture().copy({300, 300, 400, 380}));
+  EXPECT_TRUE(next->running());
+}
+
 class SaveFormat : public Output, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(SaveFormat, WritesAFileOtherToolsReadAndEmptiesTheClipboard) {
