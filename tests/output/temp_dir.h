@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@ namespace tolvane::testutil {
 class TempDir {
  public:
   TempDir() {
-    char tmpl[] = "/tmp/tolvane-output-XXXXXX";
+    char tmpl[] = "/tmp/tolvane-test-XXXXXX";
     path_ = ::mkdtemp(tmpl);
   }
   ~TempDir() { std::filesystem::remove_all(path_); }
@@ -27,6 +28,13 @@ class TempDir {
 
   void write(const std::string& name, const std::string& content) const {
     std::ofstream(path_ / name, std::ios::binary) << content;
+  }
+  // Writes the bytes to a file of that name; its path.
+  std::string file(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    const auto p = path_ / name;
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return p.string();
   }
   std::string read(const std::string& name) const {
     std::ifstream in(path_ / name, std::ios::binary);

@@ -18,6 +18,7 @@
 #include <random>
 #include <string>
 
+#include "output/temp_dir.h"
 #include "platform/codecs/encoders.h"
 
 namespace tolvane {
@@ -178,25 +179,6 @@ GifInfo readGif(const std::vector<std::uint8_t>& bytes) {
   DGifCloseFile(gif, &err);
   return out;
 }
-
-// A scratch folder removed with the test.
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/tolvane-codecs-XXXXXX";
-    path_ = ::mkdtemp(tmpl);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    const auto p = path_ / name;
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
-    return p.string();
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 struct TiffInfo {
   Image picture;
@@ -383,7 +365,7 @@ TEST(GifEncoder, WritesOnePixel) {
 // --- TIFF ---
 
 TEST(TiffEncoder, WritesUncompressed24BitRgbThatReadsBackExactly) {
-  TempDir dir;
+  testutil::TempDir dir;
   const Image pic = noisePicture(33, 17);
   const EncodeResult r = encode(Format::Tiff, pic, {80, 24, 6});
   ASSERT_TRUE(r.ok) << r.description;
@@ -398,7 +380,7 @@ TEST(TiffEncoder, WritesUncompressed24BitRgbThatReadsBackExactly) {
 }
 
 TEST(TiffEncoder, OffersLzwAndRefusesOtherSettings) {
-  TempDir dir;
+  testutil::TempDir dir;
   const Image pic(64, 64, 0xFF336699u);
   const EncodeResult lzw = encode(Format::Tiff, pic, {80, 24, 2});
   ASSERT_TRUE(lzw.ok) << lzw.description;
@@ -463,7 +445,7 @@ TEST(Encoders, WriteOnePixelInEveryFormat) {
 // --- independent readers ---
 
 TEST(EncodersWithTools, IdentifyReadsEveryFormatWithItsSize) {
-  TempDir dir;
+  testutil::TempDir dir;
   const Image pic = gradientPicture(41, 29);
   const std::array<std::pair<Format, std::string>, 5> formats{{{Format::Png, "PNG"},
                                                                {Format::Jpeg, "JPEG"},
@@ -481,7 +463,7 @@ TEST(EncodersWithTools, IdentifyReadsEveryFormatWithItsSize) {
 }
 
 TEST(EncodersWithTools, ImageMagickReadsTheLosslessFormatsToTheSamePixels) {
-  TempDir dir;
+  testutil::TempDir dir;
   const Image pic = noisePicture(7, 5);
   std::string format, expected;
   for (int y = 0; y < pic.height(); ++y)
@@ -503,7 +485,7 @@ TEST(EncodersWithTools, ImageMagickReadsTheLosslessFormatsToTheSamePixels) {
 }
 
 TEST(EncodersWithTools, TiffinfoSeesNoCompressionAndThreeEightBitSamples) {
-  TempDir dir;
+  testutil::TempDir dir;
   const EncodeResult r = encode(Format::Tiff, noisePicture(12, 9), {80, 24, 6});
   ASSERT_TRUE(r.ok);
   const auto out = run("tiffinfo", "'" + dir.file("c.tiff", r.bytes) + "'");
