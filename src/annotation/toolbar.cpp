@@ -82,20 +82,27 @@ void Toolbar::undo() {
   ss_.s.ToolActive = false;
 }
 
-void Toolbar::captureRegion() {
+bool Toolbar::captureRegion() {
   auto& sel = ss_.shape1();
   sel.hide();
   const float l = sel.left(), t = sel.top();
-  finish_.ScrnCap(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()));
+  return finish_.ScrnCap(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()));
 }
 
 void Toolbar::copyAndClose() {
+  const bool panelShown = ss_.c(Ctl::Picture2).visible();
   ss_.c(Ctl::Picture1).hide();
   ss_.c(Ctl::Picture2).hide();
   ss_.p.app.sleep(10);
   ss_.p.app.doEvents();
-  captureRegion();
-  close_();
+  if (captureRegion()) {
+    close_();
+    return;
+  }
+  // Nothing captured: the capture stays open as it was.
+  ss_.c(Ctl::Picture1).show();
+  if (panelShown) ss_.c(Ctl::Picture2).show();
+  ss_.c(Ctl::Shape1).show();
 }
 
 void Toolbar::save() {
@@ -105,10 +112,11 @@ void Toolbar::save() {
   c(Ctl::Picture2).hide();
   ss_.p.app.sleep(10);
   ss_.p.app.doEvents();
-  captureRegion();
+  const bool captured = captureRegion();
   c(Ctl::Picture1).show();
   if (panelShown) c(Ctl::Picture2).show();
   c(Ctl::Shape1).show();
+  if (!captured) return;  // nothing to save: the capture stays open
   finish_.CutdSave();
   close_();
 }

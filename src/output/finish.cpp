@@ -33,6 +33,8 @@ std::string savablePath(const std::string& path, int filter) {
 
 void Finisher::DblClick() {
   auto& s = ss_.s;
+  // SelRect keeps the last region after a cancel, so the mode tells whether one exists.
+  if (s.selMode != session::SelMode::Move) return;
   if (!s.SelRect.contains(roundEven(s.DownX), roundEven(s.DownY))) return;
   ss_.c(Ctl::Picture1).hide();
   ss_.p.app.sleep(10);
@@ -40,12 +42,18 @@ void Finisher::DblClick() {
   auto& sel = ss_.shape1();
   sel.hide();
   const float l = sel.left(), t = sel.top();
-  ScrnCap(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()));
+  if (!ScrnCap(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()))) {
+    // Nothing captured: the capture stays open rather than ending empty.
+    sel.show();
+    ss_.c(Ctl::Picture1).show();
+    return;
+  }
   CutdSave();
   close_();
 }
 
-void Finisher::ScrnCap(int left, int top, int Right, int Bottom) {
+bool Finisher::ScrnCap(int left, int top, int Right, int Bottom) {
+  if (settle_) settle_();
   auto& c = ss_.c;
   c(Ctl::Shape1).hide();
   c(Ctl::LblPos).hide();
@@ -58,7 +66,7 @@ void Finisher::ScrnCap(int left, int top, int Right, int Bottom) {
   const long long h = static_cast<long long>(Bottom) - top;
   if (w <= 0 || h <= 0 || w > kMaxCaptureSide || h > kMaxCaptureSide || w * h > kMaxCapturePixels) {
     ss_.p.app.warn("tolvane: nothing captured: the region is " + std::to_string(w) + "x" + std::to_string(h));
-    return;
+    return false;
   }
   // The window's own picture, frame and handles now hidden; what lies past its
   // edge is black. The sizes were checked above, so the sums stay in range.
@@ -66,12 +74,14 @@ void Finisher::ScrnCap(int left, int top, int Right, int Bottom) {
     captured_ = ss_.p.surface.image(IRect{left, top, Right, Bottom});
   } catch (const std::bad_alloc&) {
     ss_.p.app.warn("tolvane: nothing captured: out of memory");
-    return;
+    return false;
   }
   ss_.p.clipboard.setImage(captured_);
+  return true;
 }
 
 void Finisher::CutdSave() {
+  if (captured_.isNull()) return;
   platform::SaveRequest request;
   request.title = "Tolvane-保存为";
   request.filters = {{"PNG文件(*.PNG)", "*.PNG"},         {"JPEG文件(*.jpg;*.jpeg)", "*.jpg"},

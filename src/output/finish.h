@@ -30,17 +30,25 @@ inline constexpr long long kMaxCapturePixels = 1ll << 27;
 
 class Finisher {
  public:
-  Finisher(session::Session& ss, std::function<void()> close)
-      : ss_(ss), close_(std::move(close)), savePic_(ss.p.pointer, ss.p.messageBox, ss.p.encoders) {}
+  // `settle` runs before every capture: it brings what is still being edited
+  // (an open text box) into the picture.
+  Finisher(session::Session& ss, std::function<void()> close, std::function<void()> settle = {})
+      : ss_(ss),
+        close_(std::move(close)),
+        settle_(std::move(settle)),
+        savePic_(ss.p.pointer, ss.p.messageBox, ss.p.encoders) {}
 
-  // DblClick of the window: finishes when the last press lay inside SelRect.
+  // DblClick of the window: finishes when a region exists and the last press
+  // lay inside SelRect.
   void DblClick();
   // Hides the frame, handles and labels, lets the window repaint, and puts the
   // region (left, top inclusive; Right, Bottom exclusive) of the window's
   // picture on the clipboard. Outside the screen the picture is black.
-  void ScrnCap(int left, int top, int Right, int Bottom);
+  // Returns false when nothing could be captured; the clipboard is untouched.
+  bool ScrnCap(int left, int top, int Right, int Bottom);
   // Offers the save dialog and writes the captured picture. The clipboard is
-  // emptied only when the file was written.
+  // emptied only when the file was written. Without a captured picture there
+  // is nothing to save and no dialog.
   void CutdSave();
 
   const Image& captured() const { return captured_; }
@@ -49,6 +57,7 @@ class Finisher {
  private:
   session::Session& ss_;
   std::function<void()> close_;
+  std::function<void()> settle_;
   ModSavePic savePic_;
   Image captured_;
 };

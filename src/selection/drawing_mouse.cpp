@@ -45,6 +45,14 @@ void DrawingMouse::push() {
   ss_.history.push(ss_.p.surface, undimmedRect(ss_));
 }
 
+void DrawingMouse::commitOpenText() {
+  auto& s = ss_.s;
+  if (s.ToolName != Tool::Text || !s.PenDown || !ss_.c(Ctl::TextEdit).visible()) return;
+  ss_.p.surface.setPersistent(true);
+  text_.commit();
+  push();
+}
+
 void DrawingMouse::commit(const platform::Mouse& m) {
   auto& s = ss_.s;
   ss_.p.surface.setPersistent(true);

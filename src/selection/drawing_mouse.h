@@ -18,6 +18,10 @@ class DrawingMouse {
   void move(const platform::Mouse& m);
   // Runs while PenDown is true, before the release's tail.
   void commit(const platform::Mouse& m);
+  // Draws the text of an open text box into the picture and records it, as
+  // its committing click would; does nothing when no box is open. Every
+  // capture runs it first, so what the screen shows is what gets copied.
+  void commitOpenText();
 
   // The end point, held inside the selection (its edges included).
   float clampX(float x) const;

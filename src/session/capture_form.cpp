@@ -21,7 +21,7 @@ CaptureForm::CaptureForm(Platform& platform, platform::ControlView* view)
   panel_ = std::make_unique<selection::PointerPanel>(controls_, p_.surface);
   style_ = std::make_unique<annotation::StylePanel>(controls_);
   text_ = std::make_unique<annotation::TextTool>(controls_, p_.surface, *style_);
-  finisher_ = std::make_unique<output::Finisher>(session_, close);
+  finisher_ = std::make_unique<output::Finisher>(session_, close, [this] { drawing_->commitOpenText(); });
   toolbar_ = std::make_unique<annotation::Toolbar>(session_, *finisher_, close);
   drawing_ = std::make_unique<selection::DrawingMouse>(session_, *style_, *text_);
   selection_ = std::make_unique<selection::SelectionMouse>(session_, *panel_, close);

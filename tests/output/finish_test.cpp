@@ -366,13 +366,71 @@ TEST_F(Save, AnEncoderFailureKeepsTheClipboardAndAnOldFile) {
   EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
 }
 
-TEST_F(Save, NothingCapturedIsReportedAfterTheDialog) {
+TEST_F(Save, NothingCapturedOffersNoDialog) {
   rig.form.finisher().ScrnCap(5, 5, 5, 5);
-  confirm("empty.png");
-  EXPECT_NE(message().find("错误号: 1000\r\n"), std::string::npos) << message();
+  rig.dialog.answer = platform::SaveAnswer{dir.path("empty.png"), 1};
+  rig.form.finisher().CutdSave();
+  EXPECT_FALSE(rig.dialog.request);
+  EXPECT_TRUE(rig.messageBox.shown.empty());
   EXPECT_TRUE(rig.encoders.calls.empty());
   EXPECT_TRUE(dir.entries().empty());
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
+}
+
+// --- what the screen shows is what is captured ---
+
+// Text typed into the open box reaches every capture exactly as if the user
+// had committed it with a click first.
+TEST(WhatYouSeeIsWhatYouGet, PendingTextReachesEveryCapture) {
+  enum class Finish { CopyButton, SaveButton, DoubleClick };
+  const Image white(200, 150, kWhite);
+  // A region, the text tool, and "HELLO" typed into a box opened at (60, 60).
+  auto typed = [&](Rig& rig) {
+    ASSERT_TRUE(rig.form.Load());
+    rig.drag(20, 20, 180, 130);
+    rig.down(100, 100);  // a click inside the region first
+    rig.up(100, 100);
+    rig.clickTool(5);
+    rig.down(60, 60);
+    rig.up(60, 60);
+    rig.form.textChanged({Ctl::TextEdit, -1}, "HELLO");
+    ASSERT_TRUE(rig.ctl(Ctl::TextEdit).visible());
+  };
+  Rig reference(200, 150, white);
+  typed(reference);
+  reference.down(10, 10);  // a click outside the region commits the text
+  reference.up(10, 10);
+  reference.form.finisher().ScrnCap(20, 20, 180, 130);
+  const Image expected = reference.form.finisher().captured();
+  ASSERT_EQ(expected.width(), 160);
+  ASSERT_NE(expected, Image(160, 110, kWhite));  // the text is there to be lost
+
+  for (const Finish how : {Finish::CopyButton, Finish::SaveButton, Finish::DoubleClick}) {
+    SCOPED_TRACE(static_cast<int>(how));
+    testutil::TempDir dir;
+    Rig rig(200, 150, white);
+    typed(rig);
+    rig.dialog.answer = platform::SaveAnswer{dir.path("shot.png"), 1};
+    switch (how) {
+      case Finish::CopyButton: rig.clickTool(1); break;
+      case Finish::SaveButton: rig.clickTool(2); break;
+      case Finish::DoubleClick:  // press, release, double click, release
+        rig.down(100, 100);
+        rig.up(100, 100);
+        rig.form.dblClick({Ctl::Form, -1});
+        rig.up(100, 100);
+        break;
+    }
+    EXPECT_TRUE(rig.app.unloaded);
+    EXPECT_EQ(rig.form.finisher().captured(), expected);
+    if (how == Finish::CopyButton) {
+      ASSERT_TRUE(rig.clipboard.picture);
+      EXPECT_EQ(*rig.clipboard.picture, expected);
+    } else {
+      EXPECT_TRUE(dir.exists("shot.png"));
+    }
+    EXPECT_FALSE(rig.ctl(Ctl::TextEdit).visible());
+    EXPECT_EQ(rig.form.history().index(), 2);  // recorded like a committed text
+  }
 }
 
 }  // namespace

@@ -192,8 +192,13 @@ void CaptureWindow::mouseMoveEvent(QMouseEvent* e) {
 
 void CaptureWindow::mouseDoubleClickEvent(QMouseEvent* e) {
   // Qt delivers the second press of a double click here instead of as a
-  // press: the logic sees press, release, double click, release.
-  if (!buttonBit(e->button())) return;
+  // press: the logic sees press, release, double click, release. Only the
+  // left button double-clicks; for the others the second press stays a press,
+  // so a quick double right click cancels the region and then ends the capture.
+  if (e->button() != Qt::LeftButton) {
+    mousePressEvent(e);
+    return;
+  }
   relay_.send([](EventSink& s) { s.dblClick(kForm); });
 }
 

@@ -161,7 +161,10 @@ void ControlWidget::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
-  if (!buttonBit(e->button())) return;
+  if (e->button() != Qt::LeftButton) {  // only the left button double-clicks
+    mousePressEvent(e);
+    return;
+  }
   clickArmed_ = false;  // the second release of a double click is no click
   const CtlRef ref = s_.ref;
   relay_.send([&](EventSink& s) { s.dblClick(ref); });

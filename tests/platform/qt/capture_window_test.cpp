@@ -81,6 +81,19 @@ TEST(CaptureWindow, DoubleClickArrivesWithoutASecondPress) {
   EXPECT_EQ(rig.sink.withoutMoves(), expected);
 }
 
+TEST(CaptureWindow, OnlyTheLeftButtonDoubleClicks) {
+  // A quick double right or middle click stays two presses: the logic must
+  // see the second press (a right one ends the capture), never a double click.
+  for (const auto& [button, bit] : {std::pair{Qt::RightButton, 2}, std::pair{Qt::MiddleButton, 4}}) {
+    WindowRig rig;
+    rig.show();
+    QTest::mouseDClick(rig.window.windowHandle(), button, {}, QPoint(50, 60));
+    const std::string down = "down Form " + std::to_string(bit) + " 50,60";
+    const std::string up = "up Form " + std::to_string(bit) + " 50,60";
+    EXPECT_EQ(rig.sink.withoutMoves(), (std::vector<std::string>{down, up, down, up})) << "button " << bit;
+  }
+}
+
 TEST(CaptureWindow, MouseButtonsAndPositionsInWindowPixels) {
   WindowRig rig;
   rig.show();
