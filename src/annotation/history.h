@@ -26,7 +26,6 @@ class History {
   void redo(platform::Surface& surface);
   // Back to the clean screen: only entry 1 is kept.
   void cutBack();
-  void setIndex(int index) { SnapIndex = index; }
 
   int index() const { return SnapIndex; }
   int top() const { return SnapTop; }

@@ -36,6 +36,9 @@ void Toolbar::click(int index) {
 }
 
 void Toolbar::chooseTool(int index) {
+  // Another tool, or the text tool again, ends the text being typed as a
+  // click elsewhere would; its box would otherwise stay open with no owner.
+  if (commitOpenText_) commitOpenText_();
   auto& c = ss_.c;
   auto& bar = c(Ctl::Picture1);
   auto& panel = c(Ctl::Picture2);
@@ -66,6 +69,10 @@ void Toolbar::chooseTool(int index) {
 }
 
 void Toolbar::undo() {
+  // Undo on the clean screen leaves annotating. A text still being typed
+  // becomes a step first, so that undo removes it and redo brings it back,
+  // rather than leaving its box open over a screen with no region.
+  if (ss_.history.index() == 1 && commitOpenText_) commitOpenText_();
   if (ss_.history.undo(ss_.p.surface)) return;
   // Fell off the first entry: back to selecting a region.
   auto& c = ss_.c;
@@ -78,7 +85,9 @@ void Toolbar::undo() {
   c(Ctl::Shape1).setWidth(0);
   c(Ctl::Shape1).setHeight(0);
   for (int i = 0; i < 8; ++i) c(Ctl::Image1, i).hide();
-  ss_.history.setIndex(1);
+  // The region is gone, and with it what was drawn on it: redo must not
+  // bring an old picture, dimmed around the old region, back over a new one.
+  ss_.history.cutBack();
   ss_.s.ToolActive = false;
 }
 

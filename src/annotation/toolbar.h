@@ -10,8 +10,10 @@ namespace tolvane::annotation {
 
 class Toolbar {
  public:
-  Toolbar(session::Session& ss, output::Finisher& finish, std::function<void()> close)
-      : ss_(ss), finish_(finish), close_(std::move(close)) {}
+  // `commitOpenText` brings an open text box into the picture as a step.
+  Toolbar(session::Session& ss, output::Finisher& finish, std::function<void()> close,
+          std::function<void()> commitOpenText = {})
+      : ss_(ss), finish_(finish), close_(std::move(close)), commitOpenText_(std::move(commitOpenText)) {}
 
   void click(int index);
   void buttonMouseMove(int index);  // hover frame behind the button
@@ -29,6 +31,7 @@ class Toolbar {
   session::Session& ss_;
   output::Finisher& finish_;
   std::function<void()> close_;
+  std::function<void()> commitOpenText_;
 };
 
 // The tool a button's tooltip names.

@@ -51,6 +51,13 @@ void HandleDrag::move(int index) {
     case 7: wd = x - L0; break;
     default: return;
   }
+  // The handle's offsets can push an edge a few pixels past the screen; the
+  // region never reaches beyond what was captured.
+  const double sw = ss_.screenWidth(), sh = ss_.screenHeight();
+  if (l < 0) wd += l, l = 0;
+  if (t < 0) ht += t, t = 0;
+  if (wd >= 0 && l + wd > sw) wd = sw - l;
+  if (ht >= 0 && t + ht > sh) ht = sh - t;
   // A negative size is rejected: the selection keeps the previous step's geometry.
   ss_.shape1().move(static_cast<float>(l), static_cast<float>(t), static_cast<float>(wd), static_cast<float>(ht));
   ImageMove(ss_.c);

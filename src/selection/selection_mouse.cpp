@@ -34,6 +34,9 @@ void SelectionMouse::down(const platform::Mouse& m) {
     sel.show();
     sel.setWidth(0);
     sel.setHeight(0);
+    // Another button pressed during a band's drag starts afresh: the
+    // handles of the unfinished band go.
+    for (int i = 0; i < 8; ++i) ss_.c(Ctl::Image1, i).hide();
     s.OriginX = m.x;
     s.OriginY = m.y;
     sel.move(s.OriginX, s.OriginY);

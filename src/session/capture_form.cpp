@@ -21,8 +21,10 @@ CaptureForm::CaptureForm(Platform& platform, platform::ControlView* view)
   panel_ = std::make_unique<selection::PointerPanel>(controls_, p_.surface);
   style_ = std::make_unique<annotation::StylePanel>(controls_);
   text_ = std::make_unique<annotation::TextTool>(controls_, p_.surface, *style_);
-  finisher_ = std::make_unique<output::Finisher>(session_, close, [this] { drawing_->commitOpenText(); });
-  toolbar_ = std::make_unique<annotation::Toolbar>(session_, *finisher_, close);
+  // Every capture, and undo on the clean screen, first commits an open text box.
+  auto commitOpenText = [this] { drawing_->commitOpenText(); };
+  finisher_ = std::make_unique<output::Finisher>(session_, close, commitOpenText);
+  toolbar_ = std::make_unique<annotation::Toolbar>(session_, *finisher_, close, commitOpenText);
   drawing_ = std::make_unique<selection::DrawingMouse>(session_, *style_, *text_);
   selection_ = std::make_unique<selection::SelectionMouse>(session_, *panel_, close);
   handleDrag_ = std::make_unique<handles::HandleDrag>(session_, *panel_);
@@ -84,12 +86,18 @@ void CaptureForm::mouseDown(CtlRef target, const platform::Mouse& m) {
   if (unloaded_) return;
   switch (target.ctl) {
     case Ctl::Form:
+      buttonsDown_ |= m.button;
       if (state_.ToolActive)
         drawing_->down(m);
       else
         selection_->down(m);
       break;
-    case Ctl::Image1: handleDrag_->down(target.index); break;
+    case Ctl::Image1:
+      // Typed text counts as drawn: committed, it keeps the handles from
+      // resizing (which would wipe it) while the tool is chosen.
+      drawing_->commitOpenText();
+      handleDrag_->down(target.index);
+      break;
     case Ctl::PicCombox: style_->picComboxMouseDown(); break;
     default: break;
   }
@@ -98,13 +106,18 @@ void CaptureForm::mouseDown(CtlRef target, const platform::Mouse& m) {
 void CaptureForm::mouseMove(CtlRef target, const platform::Mouse& m) {
   if (unloaded_) return;
   switch (target.ctl) {
-    case Ctl::Form:
+    case Ctl::Form: {
       panel_->showColorAt(m.x, m.y);
+      // Only a left press on the window starts a drag: a button held since
+      // before the window was there drags nothing.
+      platform::Mouse held = m;
+      if (!(buttonsDown_ & platform::kLeft)) held.button &= ~platform::kLeft;
       if (state_.ToolActive)
-        drawing_->move(m);
+        drawing_->move(held);
       else
-        selection_->move(m);
+        selection_->move(held);
       break;
+    }
     case Ctl::Image1: handleDrag_->move(target.index); break;
     case Ctl::Image2: toolbar_->buttonMouseMove(target.index); break;
     case Ctl::Picture1: toolbar_->picture1MouseMove(); break;
@@ -121,6 +134,10 @@ void CaptureForm::mouseUp(CtlRef target, const platform::Mouse& m) {
   if (unloaded_) return;
   switch (target.ctl) {
     case Ctl::Form:
+      // The release of a press the window never saw (the click that started
+      // the program, say) neither makes a region nor ends the capture.
+      if (!(buttonsDown_ & m.button)) return;
+      buttonsDown_ &= ~m.button;
       if (state_.PenDown) drawing_->commit(m);
       selection_->upTail(m);
       break;
@@ -132,6 +149,7 @@ void CaptureForm::mouseUp(CtlRef target, const platform::Mouse& m) {
 
 void CaptureForm::dblClick(CtlRef target) {
   if (unloaded_ || target.ctl != Ctl::Form) return;
+  buttonsDown_ |= platform::kLeft;  // it stands for the second press; its release follows
   finisher_->DblClick();
 }
 

@@ -62,6 +62,7 @@ class CaptureForm : public platform::EventSink {
   std::unique_ptr<selection::DrawingMouse> drawing_;
   std::unique_ptr<selection::SelectionMouse> selection_;
   std::unique_ptr<handles::HandleDrag> handleDrag_;
+  int buttonsDown_ = 0;  // buttons pressed on the window and not yet released
   bool unloaded_ = false;
 };
 

@@ -75,6 +75,66 @@ TEST_F(Toolbar, UndoWithNothingDrawnReturnsToSelecting) {
   EXPECT_EQ(rig.ctl(Ctl::Shape1).width(), 40.f);
 }
 
+TEST_F(Toolbar, RedoAfterReturningToSelectingBringsNothingBack) {
+  rig.clickTool(7);
+  rect(350, 150, 400, 200);
+  const Image drawn = rig.surface.image();
+  rig.clickTool(0);  // to the clean screen
+  rig.clickTool(0);  // back to selecting
+  rig.drag(10, 400, 200, 550);
+  const Image fresh = rig.surface.image();
+  rig.clickTool(8);  // redo: the old picture, dimmed around the old region, must not come back
+  EXPECT_EQ(rig.surface.image(), fresh);
+  EXPECT_NE(rig.surface.image(), drawn);
+  rig.clickTool(1);
+  ASSERT_TRUE(rig.clipboard.picture);
+  EXPECT_EQ(*rig.clipboard.picture, Image(190, 150, 0xFFFFFFFFu));  // the new region, undimmed
+}
+
+// An open text box belongs to the text tool: whatever ends the tool's turn
+// commits the text first, so it is neither lost nor left open with no tool.
+TEST_F(Toolbar, AnOpenTextBoxIsCommittedBeforeTheToolChanges) {
+  enum class Then { OtherTool, Undo, Handle };
+  for (const Then then : {Then::OtherTool, Then::Undo, Then::Handle}) {
+    SCOPED_TRACE(static_cast<int>(then));
+    Rig r{800, 600, Image(800, 600, 0xFFFFFFFFu)};
+    ASSERT_TRUE(r.form.Load());
+    r.drag(300, 100, 600, 300);
+    r.clickTool(5);
+    r.down(350, 150);
+    r.up(350, 150);
+    r.form.textChanged({Ctl::TextEdit, -1}, "Hi");
+    switch (then) {
+      case Then::OtherTool: r.clickTool(6); break;
+      case Then::Undo: r.clickTool(0); break;
+      case Then::Handle:
+        r.form.mouseDown({Ctl::Image1, 6}, {1, 0, 1, 1});
+        r.screen.cursor = {700, 400};
+        r.form.mouseMove({Ctl::Image1, 6}, {1, 0, 1, 1});
+        r.form.mouseUp({Ctl::Image1, 6}, {1, 0, 1, 1});
+        break;
+    }
+    EXPECT_FALSE(r.ctl(Ctl::TextEdit).visible());
+    EXPECT_FALSE(r.form.state().PenDown);
+    EXPECT_EQ(r.form.history().top(), 2);  // the text is a step
+    if (then == Then::Undo) {
+      EXPECT_EQ(r.form.history().index(), 1);  // and undo took it away
+      EXPECT_EQ(r.form.state().selMode, session::SelMode::Move);
+      r.clickTool(8);
+      EXPECT_EQ(r.form.history().index(), 2);
+    }
+    if (then == Then::Handle) {  // text counts as drawn: the handle leaves the region alone
+      const auto& frame = r.ctl(Ctl::Shape1);
+      EXPECT_EQ((std::array{frame.width(), frame.height()}), (std::array{300.f, 200.f}));
+    }
+    // The next release draws nothing stale.
+    const Image before = r.surface.image();
+    r.down(10, 10);
+    r.up(10, 10);
+    EXPECT_EQ(r.surface.image(), before);
+  }
+}
+
 TEST_F(Toolbar, HistoryWalksBackAndForthAndBranches) {
   rig.clickTool(7);
   rect(310, 110, 320, 120);

@@ -96,6 +96,21 @@ TEST_F(Selected, EachStepRepaintsFromTheFrozenScreen) {
   EXPECT_EQ(rig.surface.getPixel(120, 120), colorRefFromArgb(rig.form.state().MemDC.pixel(120, 120)));
 }
 
+TEST_F(Selected, ResizingNeverReachesPastTheScreen) {
+  // The handles' half-size offsets would put an edge past the screen's.
+  dragHandle(2, {{639, 0}});
+  EXPECT_EQ(sel()[0] + sel()[2], 640.f);
+  EXPECT_GE(sel()[1], 0.f);
+  dragHandle(5, {{300, 479}});
+  EXPECT_EQ(sel()[1] + sel()[3], 479.f);
+  dragHandle(1, {{300, 10}});  // the top handle pushes the bottom edge down by its half size
+  EXPECT_EQ(sel()[1] + sel()[3], 480.f);
+  dragHandle(0, {{0, 0}});
+  EXPECT_GE(sel()[0], 0.f);
+  EXPECT_EQ(sel()[0] + sel()[2], 640.f);  // the far edges stay
+  EXPECT_EQ(sel()[1] + sel()[3], 480.f);
+}
+
 TEST_F(Selected, PointerShapesFollowTheHandleWithoutAResize) {
   const int expected[8] = {8, 7, 6, 9, 6, 7, 8, 9};
   for (int i = 0; i < 8; ++i) {

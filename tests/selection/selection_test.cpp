@@ -96,6 +96,31 @@ TEST_F(Idle, RightOrMiddleClickWithNoSelectionEnds) {
   EXPECT_TRUE(rig.app.unloaded);
 }
 
+TEST_F(Idle, ButtonsPressedBeforeTheWindowCameDoNothing) {
+  // The click that started the program, say, ends on the window: its release
+  // makes no region and ends nothing, and a drag with that button held draws no band.
+  for (const int button : {platform::kLeft, platform::kRight, platform::kMiddle}) {
+    rig.move(200, 200, button);
+    rig.up(200, 200, button);
+  }
+  EXPECT_FALSE(rig.app.unloaded);
+  EXPECT_EQ(rig.form.state().selMode, session::SelMode::Draw);
+  EXPECT_FALSE(rig.ctl(Ctl::Shape1).visible());
+  EXPECT_FALSE(rig.ctl(Ctl::Picture1).visible());
+  // A real press afterwards works as always.
+  rig.drag(10, 10, 50, 40);
+  EXPECT_EQ(sel(), (std::array{10.f, 10.f, 40.f, 30.f}));
+}
+
+TEST_F(Idle, AnotherPressDuringABandStartsAfreshWithoutItsHandles) {
+  rig.down(100, 100);
+  rig.move(200, 180);
+  ASSERT_TRUE(rig.ctl(Ctl::Image1, 0).visible());
+  rig.down(300, 300, platform::kMiddle);  // still dragging with the left button
+  for (int i = 0; i < 8; ++i) EXPECT_FALSE(rig.ctl(Ctl::Image1, i).visible()) << i;
+  EXPECT_EQ(sel(), (std::array{300.f, 300.f, 0.f, 0.f}));
+}
+
 TEST_F(Idle, MoveKeepsTheSizeAndStopsAtEveryEdge) {
   rig.drag(100, 100, 200, 150);
   rig.down(150, 120);
