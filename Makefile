@@ -1,30 +1,39 @@
 # Tolvane: `make run` and `make test` do all the set-up on a fresh Debian 12.
-.PHONY: all deps build run test test-release test-asan bench fuzz clean
+.PHONY: all build run test test-release test-asan bench fuzz install clean
 
 JOBS ?= 2
+# Packages are checked once per build folder; scripts/deps.sh is the list.
+STAMPS := build/.deps
 
 all: build
 
-deps:
+$(STAMPS)/run: scripts/deps.sh
 	@./scripts/deps.sh
+	@mkdir -p $(STAMPS) && touch $@
 
-build/release/CMakeCache.txt:
-	cmake --preset release
+$(STAMPS)/test: scripts/deps.sh
+	@./scripts/deps.sh --test
+	@mkdir -p $(STAMPS) && touch $@
 
-build: deps build/release/CMakeCache.txt
-	cmake --build build/release -j$(JOBS)
+# The program alone: what a first `make run` compiles.
+build: $(STAMPS)/run
+	@cmake --preset release >/dev/null
+	cmake --build build/release -j$(JOBS) --target tolvane
 	@ln -sfn release/tolvane build/tolvane
 	@echo "built build/tolvane"
 
 run: build
 	@./scripts/run.sh
 
-test: deps test-release test-asan
+test: test-release test-asan
 
-test-release: build
+test-release: $(STAMPS)/test
+	cmake --preset release
+	cmake --build build/release -j$(JOBS)
+	@ln -sfn release/tolvane build/tolvane
 	ctest --preset release -j1
 
-test-asan: deps
+test-asan: $(STAMPS)/test
 	cmake --preset asan
 	cmake --build build/asan -j$(JOBS)
 	ctest --preset asan -j1 -LE e2e
@@ -34,13 +43,13 @@ test-asan: deps
 FUZZ_RUNS ?= 20000
 FUZZ_EVENTS ?= 200
 FUZZ_FIRST ?= 1
-fuzz: deps
+fuzz: $(STAMPS)/test
 	cmake --preset asan
 	cmake --build build/asan -j$(JOBS) --target tolvane_unit_tests
 	TOLVANE_FUZZ_RUNS=$(FUZZ_RUNS) TOLVANE_FUZZ_EVENTS=$(FUZZ_EVENTS) TOLVANE_FUZZ_FIRST=$(FUZZ_FIRST) \
 	  build/asan/tests/tolvane_unit_tests --gtest_filter='EventFuzz.*'
 
-bench: build
+bench: $(STAMPS)/test
 	@./bench/run.sh
 
 clean:

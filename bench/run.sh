@@ -13,7 +13,7 @@ OUT="$(pwd)/bench/out"
 mkdir -p "$OUT"
 
 ./scripts/deps.sh --bench
-cmake --preset release >/dev/null
+cmake --preset release -DTOLVANE_BENCH=ON >/dev/null
 cmake --build build/release -j2 --target tolvane tolvane_bench tolvane_bench_png
 ln -sfn release/tolvane build/tolvane
 

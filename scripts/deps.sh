@@ -1,26 +1,39 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing and running Tolvane needs.
+# Installs every Debian package that building, testing and running Tolvane needs:
+#   scripts/deps.sh          building and running (make run)
+#   scripts/deps.sh --test   and the tests (make test)
+#   scripts/deps.sh --bench  and the benchmarks (make bench)
 # Only calls apt-get when something is missing, so repeated runs are quick.
 set -euo pipefail
 
+# What building and running the program needs, with what `make run` uses to
+# show a capture on a machine without a display.
 PACKAGES=(
   # toolchain
   build-essential cmake pkg-config
   # Qt 6 and the X11 pieces the platform layer talks to directly
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
+  libxcb1-dev libxcb-shm0-dev
   # snapshots and encoders
   libzstd-dev libpng-dev libjpeg-dev libtiff-dev libgif-dev libimagequant-dev
-  # tests
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool xclip x11-utils x11-xserver-utils imagemagick libtiff-tools
   # a font that renders Chinese
   fonts-wqy-microhei
+  # the scripted capture under a private X server
+  xvfb xdotool imagemagick
 )
 
-# Only for bench/: the whole-process comparison with other tools under Xvfb.
+# What the tests need besides: make test.
+if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
+  PACKAGES+=(
+    googletest libgtest-dev libgmock-dev
+    xclip x11-utils x11-xserver-utils libtiff-tools
+  )
+fi
+
+# Only for bench/: the benchmarks and the whole-process comparison with other tools under Xvfb.
 if [ "${1:-}" = "--bench" ]; then
   PACKAGES+=(
+    libbenchmark-dev
     python3-pil python3-numpy gcc libx11-dev libxext-dev libxfixes-dev libxtst-dev dbus
     flameshot ksnip hyperfine
   )
