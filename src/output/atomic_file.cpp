@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace tolvane::output {
 
@@ -20,8 +21,29 @@ std::string folderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-WriteError failure(int err, const std::string& path, const char* step) {
-  return {err, "无法写入 \"" + path + "\": " + step + ": " + std::strerror(err)};
+// Where a write to `path` lands: symbolic links followed to the file they
+// name, which need not exist yet (a dangling link is written through, as
+// open(O_CREAT) would). A relative link target is taken from the link's folder.
+// Fails with ELOOP on a loop or a chain too long, like open().
+std::optional<int> resolveLinks(std::string& path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return std::nullopt;
+    std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0) + 256, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n < 0) return errno;
+    if (static_cast<std::size_t>(n) == target.size()) return ENAMETOOLONG;
+    target.resize(static_cast<std::size_t>(n));
+    if (target.empty()) return ENOENT;
+    path = target[0] == '/' ? target : folderOf(path) + "/" + target;
+  }
+  return ELOOP;
+}
+
+WriteError failure(int err, const std::string& path, const std::string& target, const std::string& step) {
+  std::string what = "无法写入 \"" + path + "\"";
+  if (target != path) what += " (链接指向 \"" + target + "\")";
+  return {err, what + ": " + step + ": " + std::strerror(err)};
 }
 
 // Creates a fresh hidden file next to the target. Returns the descriptor, or -1 with errno set.
@@ -52,20 +74,23 @@ FileOps FileOps::system() {
 std::optional<WriteError> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                               const FileOps& ops) {
   if (path.empty()) return WriteError{EINVAL, "无法写入: 没有文件名"};
-  const std::string folder = folderOf(path);
+  // Replace the file a link points to, never the link itself.
+  std::string target = path;
+  if (const auto err = resolveLinks(target)) return failure(*err, path, target, "无法解析符号链接");
+  const std::string folder = folderOf(target);
   std::string temp;
   int fd = createTemp(folder, temp);
-  if (fd < 0) return failure(errno, path, "无法在文件夹中创建文件");
+  if (fd < 0) return failure(errno, path, target, "无法在文件夹 \"" + folder + "\" 中创建文件");
 
   // Removes the temporary file on every failure below.
   auto abandon = [&](int err, const char* step) {
     if (fd >= 0) ::close(fd);
     ::unlink(temp.c_str());
-    return failure(err, path, step);
+    return failure(err, path, target, step);
   };
 
   struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
     (void)::fchmod(fd, existing.st_mode & 07777);  // keep the replaced file's permissions
 
   const std::uint8_t* at = bytes.data();
@@ -84,7 +109,7 @@ std::optional<WriteError> writeFileAtomically(const std::string& path, std::span
   const int closed = ::close(fd);
   fd = -1;
   if (closed != 0) return abandon(errno, "写入磁盘失败");
-  if (ops.rename(temp.c_str(), path.c_str()) != 0) return abandon(errno, "无法替换目标文件");
+  if (ops.rename(temp.c_str(), target.c_str()) != 0) return abandon(errno, "无法替换目标文件");
 
   // Make the rename itself durable; the file is in place even if this fails.
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -29,7 +29,9 @@ struct WriteError {
 // Writes `bytes` to a new file in the target's folder, flushes it to disk and
 // renames it over `path`. On failure the temporary file is removed and an
 // existing `path` is left as it was. An existing target's permission bits are
-// kept; a new file gets 0666 less the umask.
+// kept; a new file gets 0666 less the umask. When `path` is a symbolic link
+// the file it points to is replaced (or created, for a dangling link) and the
+// link stays.
 std::optional<WriteError> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                               const FileOps& ops = FileOps::system());
 

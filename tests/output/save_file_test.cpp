@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
 
 #include "fake/fake_platform.h"
 #include "output/atomic_file.h"
@@ -248,6 +253,162 @@ TEST_F(AtomicWrite, WritesIntoTheCurrentFolderForABareName) {
   EXPECT_TRUE(written(error));
   EXPECT_EQ(dir.read("bare.png"), "b");
 }
+
+// --- save targets: links, permissions, leftovers ---
+
+namespace fs = std::filesystem;
+
+const std::string kNew = "the new picture";
+
+// The names in a folder, sorted.
+std::vector<std::string> names(const std::string& folder) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// What one save did.
+struct Saved {
+  std::optional<output::WriteError> error;
+  std::string renamedFrom, renamedTo;  // the temporary file and what it replaced
+};
+
+struct SaveTarget {
+  const char* name;
+  // Prepares the scratch folder; the path the user chose.
+  std::function<std::string(const testutil::TempDir&)> arrange;
+  int error;  // the errno the save fails with; 0 when it works
+  std::function<void(const testutil::TempDir&, const Saved&)> check;
+};
+
+void PrintTo(const SaveTarget& t, std::ostream* out) { *out << t.name; }
+
+class SaveTo : public ::testing::TestWithParam<SaveTarget> {
+ protected:
+  Saved save(const std::string& path) {
+    Saved saved;
+    FileOps ops = FileOps::system();
+    ops.rename = [&](const char* from, const char* to) {
+      saved.renamedFrom = from;
+      saved.renamedTo = to;
+      return ::rename(from, to);
+    };
+    saved.error = output::writeFileAtomically(path, bytesOf(kNew), ops);
+    return saved;
+  }
+  testutil::TempDir dir;
+};
+
+TEST_P(SaveTo, EndsAsAPlainWriteWouldAndKeepsWhatTheUserMade) {
+  const SaveTarget& t = GetParam();
+  const std::string path = t.arrange(dir);
+  const Saved saved = save(path);
+  if (t.error == 0) {
+    EXPECT_TRUE(written(saved.error));
+  } else {
+    ASSERT_TRUE(saved.error) << "the save should fail";
+    EXPECT_EQ(saved.error->error, t.error) << saved.error->description;
+    EXPECT_NE(saved.error->description.find(path), std::string::npos) << saved.error->description;
+    EXPECT_NE(saved.error->description.find(std::strerror(t.error)), std::string::npos) << saved.error->description;
+  }
+  t.check(dir, saved);
+}
+
+void link(const testutil::TempDir& d, const std::string& target, const std::string& name) {
+  fs::create_symlink(target, d.path(name));
+}
+void expectLink(const testutil::TempDir& d, const std::string& name, const std::string& target) {
+  EXPECT_TRUE(fs::is_symlink(d.path(name))) << name << " should still be a link";
+  if (fs::is_symlink(d.path(name))) {
+    EXPECT_EQ(fs::read_symlink(d.path(name)).string(), target);
+  }
+}
+
+const SaveTarget kSaveTargets[] = {
+    {"LinkInTheSameFolder",
+     [](const auto& d) {
+       d.write("real.png", "old");
+       link(d, "real.png", "link.png");
+       return d.path("link.png");
+     },
+     0,
+     [](const auto& d, const Saved& s) {
+       expectLink(d, "link.png", "real.png");
+       EXPECT_EQ(d.read("real.png"), kNew);
+       EXPECT_EQ(s.renamedTo, d.root() + "/real.png");
+       EXPECT_EQ(d.entries(), (std::vector<std::string>{"link.png", "real.png"}));
+     }},
+    {"RelativeLinkIntoAnotherFolder",
+     [](const auto& d) {
+       fs::create_directory(d.path("a"));
+       fs::create_directory(d.path("b"));
+       d.write("b/real.png", "old");
+       link(d, "../b/real.png", "a/link.png");  // relative to the link's folder, not the current one
+       return d.path("a/link.png");
+     },
+     0,
+     [](const auto& d, const Saved& s) {
+       expectLink(d, "a/link.png", "../b/real.png");
+       EXPECT_EQ(d.read("b/real.png"), kNew);
+       // The temporary file sat beside the target.
+       EXPECT_TRUE(fs::equivalent(fs::path(s.renamedFrom).parent_path(), d.path("b"))) << s.renamedFrom;
+       EXPECT_EQ(names(d.path("a")), std::vector<std::string>{"link.png"});
+       EXPECT_EQ(names(d.path("b")), std::vector<std::string>{"real.png"});
+     }},
+    {"ChainOfLinksEndingInAnAbsolutePath",
+     [](const auto& d) {
+       fs::create_directory(d.path("c"));
+       d.write("c/real.png", "old");
+       link(d, d.path("c/real.png"), "second");
+       link(d, "second", "first");
+       return d.path("first");
+     },
+     0,
+     [](const auto& d, const Saved&) {
+       expectLink(d, "first", "second");
+       expectLink(d, "second", d.path("c/real.png"));
+       EXPECT_EQ(d.read("c/real.png"), kNew);
+     }},
+    {"DanglingLink",
+     [](const auto& d) {
+       link(d, "new.png", "link.png");
+       return d.path("link.png");
+     },
+     0,
+     [](const auto& d, const Saved&) {
+       expectLink(d, "link.png", "new.png");
+       EXPECT_EQ(d.read("new.png"), kNew);
+       EXPECT_EQ(d.entries(), (std::vector<std::string>{"link.png", "new.png"}));
+     }},
+    {"DanglingLinkIntoAMissingFolder",
+     [](const auto& d) {
+       link(d, "gone/new.png", "link.png");
+       return d.path("link.png");
+     },
+     ENOENT,
+     [](const auto& d, const Saved& s) {
+       expectLink(d, "link.png", "gone/new.png");
+       ASSERT_TRUE(s.error);
+       EXPECT_NE(s.error->description.find("gone/new.png"), std::string::npos) << s.error->description;
+       EXPECT_EQ(d.entries(), std::vector<std::string>{"link.png"});
+     }},
+    {"LinkLoop",
+     [](const auto& d) {
+       link(d, "b.png", "a.png");
+       link(d, "a.png", "b.png");
+       return d.path("a.png");
+     },
+     ELOOP,
+     [](const auto& d, const Saved&) {
+       expectLink(d, "a.png", "b.png");
+       expectLink(d, "b.png", "a.png");
+       EXPECT_EQ(d.entries(), (std::vector<std::string>{"a.png", "b.png"}));
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Targets, SaveTo, ::testing::ValuesIn(kSaveTargets),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace tolvane
