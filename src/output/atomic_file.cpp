@@ -68,6 +68,13 @@ FileOps FileOps::system() {
   ops.write = [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); };
   ops.fsync = [](int fd) { return ::fsync(fd); };
   ops.rename = [](const char* from, const char* to) { return ::rename(from, to); };
+  // Opened without O_TRUNC and closed again: the file is not changed.
+  ops.writable = [](const char* path) {
+    const int fd = ::open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
+  };
   return ops;
 }
 
@@ -78,6 +85,15 @@ std::optional<WriteError> writeFileAtomically(const std::string& path, std::span
   std::string target = path;
   if (const auto err = resolveLinks(target)) return failure(*err, path, target, "无法解析符号链接");
   const std::string folder = folderOf(target);
+
+  // The rename needs only the folder's permission; refuse what a plain write
+  // to the file itself would not be allowed to do.
+  struct stat existing {};
+  const bool replacing = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  if (replacing) {
+    if (const int err = ops.writable(target.c_str())) return failure(err, path, target, "文件不可写");
+  }
+
   std::string temp;
   int fd = createTemp(folder, temp);
   if (fd < 0) return failure(errno, path, target, "无法在文件夹 \"" + folder + "\" 中创建文件");
@@ -89,9 +105,13 @@ std::optional<WriteError> writeFileAtomically(const std::string& path, std::span
     return failure(err, path, target, step);
   };
 
-  struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
-    (void)::fchmod(fd, existing.st_mode & 07777);  // keep the replaced file's permissions
+  if (replacing) {
+    // Keep the replaced file's owner (only root may give it away; the group
+    // alone may still be kept) and then its permissions, which chown may clear.
+    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0)
+      (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+    (void)::fchmod(fd, existing.st_mode & 07777);
+  }
 
   const std::uint8_t* at = bytes.data();
   std::size_t left = bytes.size();
