@@ -1,14 +1,18 @@
 #include "output/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace tolvane::output {
 
@@ -44,6 +48,42 @@ WriteError failure(int err, const std::string& path, const std::string& target, 
   std::string what = "无法写入 \"" + path + "\"";
   if (target != path) what += " (链接指向 \"" + target + "\")";
   return {err, what + ": " + step + ": " + std::strerror(err)};
+}
+
+bool allOf(std::string_view s, const char* set) {
+  return !s.empty() && s.find_first_not_of(set) == std::string_view::npos;
+}
+
+// The process that made a temporary file, from the name createTemp gives it:
+// ".tolvane-<pid>-<hex>-<n>.tmp". 0 for any other name.
+pid_t tempFileOwner(std::string_view name) {
+  constexpr std::string_view head = ".tolvane-", tail = ".tmp";
+  if (name.size() <= head.size() + tail.size() || !name.starts_with(head) || !name.ends_with(tail)) return 0;
+  name = name.substr(head.size(), name.size() - head.size() - tail.size());
+  const auto dash1 = name.find('-');
+  const auto dash2 = dash1 == std::string_view::npos ? dash1 : name.find('-', dash1 + 1);
+  if (dash2 == std::string_view::npos) return 0;
+  const std::string_view pid = name.substr(0, dash1), stamp = name.substr(dash1 + 1, dash2 - dash1 - 1),
+                         count = name.substr(dash2 + 1);
+  if (!allOf(pid, "0123456789") || pid[0] == '0' || pid.size() > 9) return 0;
+  if (!allOf(stamp, "0123456789abcdef") || !allOf(count, "0123456789")) return 0;
+  return static_cast<pid_t>(std::stol(std::string(pid)));
+}
+
+// Removes the temporary files that saves into `folder` left behind when they
+// were killed: those whose process is gone. A file of a running process, or
+// of one we may not signal, stays.
+void removeStaleTemps(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t owner = tempFileOwner(entry->d_name);
+    if (owner <= 0 || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    (void)::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
 }
 
 // Creates a fresh hidden file next to the target. Returns the descriptor, or -1 with errno set.
@@ -94,6 +134,7 @@ std::optional<WriteError> writeFileAtomically(const std::string& path, std::span
     if (const int err = ops.writable(target.c_str())) return failure(err, path, target, "文件不可写");
   }
 
+  removeStaleTemps(folder);
   std::string temp;
   int fd = createTemp(folder, temp);
   if (fd < 0) return failure(errno, path, target, "无法在文件夹 \"" + folder + "\" 中创建文件");

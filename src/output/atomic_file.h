@@ -36,7 +36,8 @@ struct WriteError {
 // permission bits, owner and group are kept (the owner as far as the user may
 // give files away); a new file gets 0666 less the umask. When `path` is a symbolic link
 // the file it points to is replaced (or created, for a dangling link) and the
-// link stays.
+// link stays. Temporary files that killed saves left in the folder are removed
+// first, those of processes that still run are not.
 std::optional<WriteError> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                               const FileOps& ops = FileOps::system());
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -441,6 +442,36 @@ mode_t modeOf(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
+// A process id that no process has now.
+pid_t deadPid() {
+  for (;;) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    if (::kill(child, 0) != 0 && errno == ESRCH) return child;
+  }
+}
+
+std::string tempName(long pid, const std::string& rest = "-1a2b3c-7.tmp") {
+  return ".tolvane-" + std::to_string(pid) + rest;
+}
+
+// A save of `path` in a child process that is killed halfway through writing.
+void killedSave(const std::string& path) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    FileOps ops = FileOps::system();
+    ops.write = [](int fd, const void* data, std::size_t size) -> ssize_t {
+      (void)!::write(fd, data, size / 2);
+      ::raise(SIGKILL);
+      return -1;
+    };
+    (void)output::writeFileAtomically(path, bytesOf(kNew), ops);
+    ::_exit(0);
+  }
+  ::waitpid(child, nullptr, 0);
+}
+
 void expectLink(const testutil::TempDir& d, const std::string& name, const std::string& target) {
   EXPECT_TRUE(fs::is_symlink(d.path(name))) << name << " should still be a link";
   if (fs::is_symlink(d.path(name))) {
@@ -583,6 +614,66 @@ const SaveTarget kSaveTargets[] = {
        EXPECT_EQ(names(d.path("sub")), std::vector<std::string>{"f.png"});
      },
      true},
+    {"TempLeftByAKilledSave",
+     [](const auto& d) {
+       d.write("f.png", "old");
+       killedSave(d.path("f.png"));
+       EXPECT_EQ(d.entries().size(), 2u) << "the killed save should leave its temporary file";
+       return d.path("f.png");
+     },
+     0,
+     [](const auto& d, const Saved&) {
+       EXPECT_EQ(d.read("f.png"), kNew);
+       EXPECT_EQ(d.entries(), std::vector<std::string>{"f.png"});
+     }},
+    {"TempsOfLiveProcessesStay",
+     [](const auto& d) {
+       d.write(tempName(::getppid()), "another save at work");
+       d.write(tempName(::getpid(), "-ff-1.tmp"), "this process's");
+       d.write(tempName(deadPid()), "stale");
+       return d.path("f.png");
+     },
+     0,
+     [](const auto& d, const Saved&) {
+       EXPECT_EQ(d.read("f.png"), kNew);
+       std::vector<std::string> kept{tempName(::getpid(), "-ff-1.tmp"), tempName(::getppid()), "f.png"};
+       std::sort(kept.begin(), kept.end());
+       EXPECT_EQ(d.entries(), kept);
+     }},
+    {"OnlyTheWritersOwnNamesAreTakenForTemps",
+     [](const auto& d) {
+       const long dead = deadPid();
+       for (const std::string& name :
+            {tempName(dead, "-1a2b3c-7.tmp~"), tempName(dead, "-1A2B3C-7.tmp"), tempName(dead, "-1a2b3c.tmp"),
+             tempName(dead, "-1a2b3c-7-8.tmp"), tempName(dead, "--7.tmp"), tempName(dead, "-1a2b3c-.tmp"),
+             tempName(0, "-1a2b3c-7.tmp"), ".tolvane-0" + std::to_string(dead) + "-1a2b3c-7.tmp",
+             "tolvane-" + std::to_string(dead) + "-1a2b3c-7.tmp", "x" + tempName(dead)})
+         d.write(name, "not a temporary file");
+       fs::create_directory(d.path(tempName(dead, "-1-1.tmp")));  // a folder by that name
+       link(d, "f.png", tempName(dead, "-1-2.tmp"));              // a link by that name
+       fs::create_directory(d.path("other"));
+       d.write("other/" + tempName(dead), "stale, but in another folder");
+       return d.path("f.png");
+     },
+     0,
+     [](const auto& d, const Saved&) {
+       EXPECT_EQ(d.read("f.png"), kNew);
+       EXPECT_EQ(d.entries().size(), 14u);  // the ten files, the folder, the link, other/ and f.png
+       EXPECT_EQ(names(d.path("other")).size(), 1u);
+     }},
+    {"StaleTempBesideTheFileALinkPointsTo",
+     [](const auto& d) {
+       fs::create_directory(d.path("a"));
+       fs::create_directory(d.path("b"));
+       const pid_t dead = deadPid();
+       d.write("b/" + tempName(dead), "stale");
+       link(d, "../b/real.png", "a/link.png");
+       return d.path("a/link.png");
+     },
+     0,
+     [](const auto& d, const Saved&) {
+       EXPECT_EQ(names(d.path("b")), std::vector<std::string>{"real.png"});
+     }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Targets, SaveTo, ::testing::ValuesIn(kSaveTargets),
