@@ -12,11 +12,14 @@
 namespace tolvane::output {
 
 // The system calls the writer makes that can fail halfway; tests swap them to
-// simulate a full disk or a failing rename.
+// simulate a full disk, a failing rename or a file the user may not write.
 struct FileOps {
   std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
   std::function<int(int fd)> fsync;
   std::function<int(const char* from, const char* to)> rename;
+  // Whether a plain write could open the existing file: 0, or the errno it
+  // would fail with.
+  std::function<int(const char* path)> writable;
 
   static FileOps system();
 };
@@ -28,8 +31,13 @@ struct WriteError {
 
 // Writes `bytes` to a new file in the target's folder, flushes it to disk and
 // renames it over `path`. On failure the temporary file is removed and an
-// existing `path` is left as it was. An existing target's permission bits are
-// kept; a new file gets 0666 less the umask.
+// existing `path` is left as it was. A target that a plain write could not
+// open is refused with that errno and left alone. An existing target's
+// permission bits, owner and group are kept (the owner as far as the user may
+// give files away); a new file gets 0666 less the umask. When `path` is a symbolic link
+// the file it points to is replaced (or created, for a dangling link) and the
+// link stays. Temporary files that killed saves left in the folder are removed
+// first, those of processes that still run are not.
 std::optional<WriteError> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                               const FileOps& ops = FileOps::system());
 

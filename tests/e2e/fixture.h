@@ -30,7 +30,13 @@ class E2E : public ::testing::Test {
   void TearDown() override { x_.reset(); }
 
   std::map<std::string, std::string> env() const {
-    return {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", home_}, {"LANG", "C.UTF-8"}};
+    return {{"XDG_RUNTIME_DIR", runtime_},
+            {"HOME", home_},
+            {"XDG_CONFIG_HOME", home_ + "/.config"},
+            {"XDG_CACHE_HOME", home_ + "/.cache"},
+            {"XDG_DATA_HOME", home_ + "/.local/share"},
+            {"XDG_STATE_HOME", home_ + "/.local/state"},
+            {"LANG", "C.UTF-8"}};
   }
   std::unique_ptr<Program> start() { return std::make_unique<Program>(*x_, std::vector<std::string>{programPath()}, env()); }
 

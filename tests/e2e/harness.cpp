@@ -251,6 +251,63 @@ std::string XServer::clipboardTargets() const {
   return run({"xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"}, {{"DISPLAY", display_}}, 5s).out;
 }
 
+namespace {
+xcb_atom_t intern(xcb_connection_t* c, const std::string& name) {
+  auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.c_str()), nullptr);
+  const xcb_atom_t a = r ? r->atom : XCB_NONE;
+  free(r);
+  return a;
+}
+std::string atomName(xcb_connection_t* c, xcb_atom_t a) {
+  auto* r = xcb_get_atom_name_reply(c, xcb_get_atom_name(c, a), nullptr);
+  std::string out =
+      r ? std::string(xcb_get_atom_name_name(r), static_cast<std::size_t>(xcb_get_atom_name_name_length(r))) : "";
+  free(r);
+  return out;
+}
+}  // namespace
+
+SelectionAnswer XServer::askClipboard(const std::string& target, Millis timeout) const {
+  SelectionAnswer answer;
+  xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
+  if (xcb_connection_has_error(c)) {
+    xcb_disconnect(c);
+    return answer;
+  }
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  const xcb_window_t w = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, w, s->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, s->root_visual, 0,
+                    nullptr);
+  const xcb_atom_t property = intern(c, "TOLVANE_TEST_ANSWER");
+  xcb_convert_selection(c, w, intern(c, "CLIPBOARD"), intern(c, target), property, XCB_CURRENT_TIME);
+  xcb_flush(c);
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  pollfd f{xcb_get_file_descriptor(c), POLLIN, 0};
+  while (!answer.answered && std::chrono::steady_clock::now() < end) {
+    while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+      if ((e->response_type & 0x7f) == XCB_SELECTION_NOTIFY) {
+        const auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(e);
+        answer.answered = true;
+        answer.refused = n->property == XCB_NONE;
+        if (!answer.refused) {
+          auto* r = xcb_get_property_reply(
+              c, xcb_get_property(c, 1, w, n->property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 24), nullptr);
+          if (r) {
+            answer.type = r->type == XCB_NONE ? "" : atomName(c, r->type);
+            answer.bytes.assign(static_cast<const char*>(xcb_get_property_value(r)),
+                                static_cast<std::size_t>(xcb_get_property_value_length(r)));
+            free(r);
+          }
+        }
+      }
+      free(e);
+    }
+    if (!answer.answered) poll(&f, 1, 20);
+  }
+  xcb_disconnect(c);
+  return answer;
+}
+
 bool XServer::waitForWindow(const std::string& title, Millis timeout) const {
   return waitUntil(
       [&] {

@@ -19,6 +19,14 @@ namespace tolvane::e2e {
 using namespace std::chrono_literals;
 using Millis = std::chrono::milliseconds;
 
+// How the clipboard's owner answered a request for one type.
+struct SelectionAnswer {
+  bool answered = false;  // a SelectionNotify came in time
+  bool refused = false;   // it named no property: the owner cannot give that type
+  std::string type;       // the property's type, e.g. "image/png" or "INCR"
+  std::string bytes;
+};
+
 struct RunResult {
   int status = -1;  // exit code, or -1 when it did not end in time
   std::string out, err;
@@ -56,6 +64,9 @@ class XServer {
   // The CLIPBOARD's content of a type, read by xclip; nullopt when nobody serves it.
   std::optional<std::string> clipboard(const std::string& type = "image/png", Millis timeout = 5s) const;
   std::string clipboardTargets() const;
+  // Asks the CLIPBOARD's owner for a target directly, as any program would, and
+  // tells a refusal from data (xclip shows both as empty output).
+  SelectionAnswer askClipboard(const std::string& target, Millis timeout = 5s) const;
   // Waits until a window with this title is mapped.
   bool waitForWindow(const std::string& title, Millis timeout = 10s) const;
   // Another program takes the clipboard over with a text.

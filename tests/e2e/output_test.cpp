@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <sstream>
 #include <thread>
 
 #include "fixture.h"
@@ -59,6 +60,32 @@ TEST_F(Output, ANewCaptureStartsWhileTheOldOneServesAndTakesTheClipboardOver) {
   ASSERT_TRUE(png.has_value());
   EXPECT_EQ(decodePng(*png), picture().copy({300, 300, 400, 380}));
   EXPECT_TRUE(next->running());
+}
+
+TEST_F(Output, TheClipboardRefusesTypesThePictureCannotBeGivenAs) {
+  x().key("Escape");
+  ASSERT_TRUE(waitUntil([&] { return x().grab() == picture(); }, 5s));
+  ASSERT_TRUE(waitUntil([&] { return x().askClipboard("image/png").bytes.size() > 0; }, 5s)) << p_->stderrText();
+  EXPECT_EQ(decodePng(x().askClipboard("image/png").bytes), region());
+  for (const char* target : {"text/plain", "UTF8_STRING", "STRING", "TEXT", "text/uri-list", "foo/bar", "image/",
+                             "image/no-such-format", "PIXMAP", "BITMAP"}) {
+    const SelectionAnswer a = x().askClipboard(target);
+    ASSERT_TRUE(a.answered) << target;
+    EXPECT_TRUE(a.refused) << target << " came back as " << a.bytes.size() << " bytes of type \"" << a.type << '"';
+  }
+  // Every MIME type the owner offers really comes with data.
+  std::istringstream offered(x().clipboardTargets());
+  int types = 0;
+  for (std::string target; std::getline(offered, target);) {
+    if (target.find('/') == std::string::npos) continue;
+    ++types;
+    const SelectionAnswer a = x().askClipboard(target);
+    EXPECT_FALSE(a.refused) << target;
+    EXPECT_TRUE(a.type == "INCR" || (a.type == target && !a.bytes.empty()))
+        << target << ": " << a.bytes.size() << " bytes of type \"" << a.type << '"';
+  }
+  EXPECT_GE(types, 5);
+  EXPECT_TRUE(p_->running());
 }
 
 class SaveFormat : public Output, public ::testing::WithParamInterface<const char*> {};

@@ -1,10 +1,19 @@
 #include "platform/qt/clipboard.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QBuffer>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace tolvane::platform::qt {
 
@@ -20,7 +29,84 @@ QByteArray encodeWithQt(const QImage& img, const QByteArray& format) {
   if (!writer.write(img)) return {};
   return out;
 }
+
+// The QImageWriter format for a MIME type: by Qt's own table, or the
+// "image/<format>" spelling Qt's clipboard offers for every format it writes.
+QByteArray writerFormat(const QString& mimeType) {
+  const QList<QByteArray> names = QImageWriter::imageFormatsForMimeType(mimeType.toLatin1());
+  if (!names.isEmpty()) return names.first();
+  if (!mimeType.startsWith(QLatin1String("image/"))) return {};
+  const QByteArray name = mimeType.mid(6).toLatin1().toLower();
+  for (const QByteArray& f : QImageWriter::supportedImageFormats())
+    if (f.toLower() == name) return f;
+  return {};
+}
 }  // namespace
+
+// Qt's X clipboard answers a request for a type it has no data for as if it
+// had sent it, without setting the property; a program asking for text then
+// reads an empty success. This answers such requests first with a refusal
+// (property None, as ICCCM asks), and leaves every other request to Qt.
+class RefuseUnknownTargets : public QAbstractNativeEventFilter {
+ public:
+  RefuseUnknownTargets(xcb_connection_t* c, std::function<const ImageMimeData*()> serving)
+      : c_(c), serving_(std::move(serving)) {
+    clipboard_ = intern("CLIPBOARD");
+    // Qt answers these about the data rather than with it.
+    passOn_ = {intern("TARGETS"), intern("MULTIPLE"), intern("TIMESTAMP")};
+  }
+
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+    if (eventType != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST) return false;
+    const auto* req = reinterpret_cast<const xcb_selection_request_event_t*>(event);
+    const ImageMimeData* data = serving_();
+    if (!data || req->selection != clipboard_ || req->target == XCB_NONE) return false;
+    for (xcb_atom_t a : passOn_)
+      if (req->target == a) return false;
+    if (!data->bytesFor(name(req->target)).isEmpty()) return false;
+
+    // xcb_send_event always sends 32 bytes.
+    char buffer[32] = {};
+    xcb_selection_notify_event_t refusal{};
+    refusal.response_type = XCB_SELECTION_NOTIFY;
+    refusal.time = req->time;
+    refusal.requestor = req->requestor;
+    refusal.selection = req->selection;
+    refusal.target = req->target;
+    refusal.property = XCB_NONE;
+    std::memcpy(buffer, &refusal, sizeof refusal);
+    xcb_send_event(c_, false, req->requestor, XCB_EVENT_MASK_NO_EVENT, buffer);
+    xcb_flush(c_);
+    return true;
+  }
+
+ private:
+  xcb_atom_t intern(const char* atomName) {
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+        c_, xcb_intern_atom(c_, 0, static_cast<uint16_t>(std::strlen(atomName)), atomName), nullptr);
+    const xcb_atom_t a = r ? r->atom : XCB_NONE;
+    std::free(r);
+    return a;
+  }
+  QString name(xcb_atom_t atom) {
+    auto it = names_.find(atom);
+    if (it != names_.end()) return it->second;
+    QString text;
+    if (xcb_get_atom_name_reply_t* r = xcb_get_atom_name_reply(c_, xcb_get_atom_name(c_, atom), nullptr)) {
+      text = QString::fromLatin1(xcb_get_atom_name_name(r), xcb_get_atom_name_name_length(r));
+      std::free(r);
+    }
+    return names_.emplace(atom, text).first->second;
+  }
+
+  xcb_connection_t* c_;
+  std::function<const ImageMimeData*()> serving_;
+  xcb_atom_t clipboard_ = XCB_NONE;
+  std::vector<xcb_atom_t> passOn_;
+  std::map<xcb_atom_t, QString> names_;
+};
 
 ImageMimeData::ImageMimeData(const Image& picture, QByteArray png) : picture_(picture), png_(std::move(png)) {
   formats_ << kPng;
@@ -47,15 +133,18 @@ QVariant ImageMimeData::retrieveData(const QString& mimeType, QMetaType type) co
     if (type.id() == QMetaType::QImage) return image();
     return png_;
   }
-  if (!formats_.contains(mimeType)) return {};
   auto it = converted_.find(mimeType);
   if (it == converted_.end()) {
-    const QList<QByteArray> names = QImageWriter::imageFormatsForMimeType(mimeType.toLatin1());
-    QByteArray bytes;
-    if (!names.isEmpty()) bytes = encodeWithQt(image(), names.first());
-    it = converted_.emplace(mimeType, bytes).first;
+    const QByteArray format = writerFormat(mimeType);
+    if (format.isEmpty()) return {};  // not a type the picture can be given as
+    it = converted_.emplace(mimeType, encodeWithQt(image(), format)).first;
   }
+  if (it->second.isEmpty()) return {};  // Qt could not write it
   return it->second;
+}
+
+QByteArray ImageMimeData::bytesFor(const QString& type) const {
+  return retrieveData(type, QMetaType(QMetaType::QByteArray)).toByteArray();
 }
 
 QByteArray encodePng(Encoders& encoders, const Image& picture) {
@@ -70,12 +159,21 @@ QByteArray encodePng(Encoders& encoders, const Image& picture) {
 QtClipboard::QtClipboard(Encoders& encoders) : encoders_(encoders) {
   tracksOwnership_ = QGuiApplication::platformName() == QLatin1String("xcb");
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &QtClipboard::clipboardChanged);
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (tracksOwnership_ && x11 && x11->connection()) {
+    refuser_ = std::make_unique<RefuseUnknownTargets>(
+        x11->connection(), [this]() -> const ImageMimeData* { return holding_ ? data_.data() : nullptr; });
+    QCoreApplication::instance()->installNativeEventFilter(refuser_.get());
+  }
 }
 
-QtClipboard::~QtClipboard() = default;
+QtClipboard::~QtClipboard() {
+  if (refuser_) QCoreApplication::instance()->removeNativeEventFilter(refuser_.get());
+}
 
 void QtClipboard::setImage(const Image& picture) {
   auto* data = new ImageMimeData(picture, encodePng(encoders_, picture));
+  data_ = data;
   holding_ = true;
   QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
 }

@@ -4,9 +4,11 @@
 
 #include <QMimeData>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "platform/output.h"
 
@@ -19,6 +21,11 @@ class ImageMimeData : public QMimeData {
 
   QStringList formats() const override;
   bool hasFormat(const QString& mimeType) const override;
+  // What a program asking for `type` is given: the picture in that type, or
+  // nothing when it cannot be had as that type (the request is refused).
+  // Besides formats(), every "image/<name>" Qt's clipboard offers for any
+  // format Qt can write.
+  QByteArray bytesFor(const QString& type) const;
   // How many types other than PNG were made so far (each once).
   int conversions() const { return static_cast<int>(converted_.size()); }
   const Image& picture() const { return picture_; }
@@ -37,6 +44,8 @@ class ImageMimeData : public QMimeData {
 // PNG bytes of `picture` from the encoders, or from Qt when they fail.
 QByteArray encodePng(Encoders& encoders, const Image& picture);
 
+class RefuseUnknownTargets;
+
 class QtClipboard : public QObject, public Clipboard {
  public:
   explicit QtClipboard(Encoders& encoders);
@@ -54,8 +63,10 @@ class QtClipboard : public QObject, public Clipboard {
  private:
   void clipboardChanged();
   Encoders& encoders_;
+  QPointer<ImageMimeData> data_;  // Qt owns it and deletes it when the clipboard changes hands
   bool holding_ = false;
   bool tracksOwnership_ = false;
+  std::unique_ptr<RefuseUnknownTargets> refuser_;
 };
 
 }  // namespace tolvane::platform::qt

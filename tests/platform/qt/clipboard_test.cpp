@@ -72,6 +72,52 @@ TEST(Clipboard, OtherTypesAreConvertedOnceWhenAskedAndPixelExact) {
   EXPECT_EQ(enc.calls, 1);
 }
 
+// What a program asking the clipboard for a type gets. Qt's X clipboard offers
+// "image/<format>" for every format Qt writes besides formats(); anything the
+// picture cannot be written as must come back empty, which the X side turns
+// into a refusal.
+TEST(Clipboard, GivesThePictureOnlyAsTypesItCanBeWrittenAs) {
+  const Image picture = qttest::pattern(21, 13);
+  CountingEncoders enc;
+  ImageMimeData data(picture, platform::qt::encodePng(enc, picture));
+  const struct {
+    const char* type;
+    const char* decodeAs;  // nullptr: refused
+    bool exact;
+  } cases[] = {
+      {"image/png", "png", true},
+      {"application/x-qt-image", "png", true},
+      {"image/bmp", "bmp", true},
+      {"image/x-portable-pixmap", "ppm", true},
+      {"image/ppm", "ppm", true},  // the spellings Qt's clipboard adds
+      {"image/jpg", "jpeg", false},
+      {"image/tif", "tiff", true},
+      {"image/pbm", "pbm", false},
+      {"text/plain", nullptr, false},
+      {"UTF8_STRING", nullptr, false},
+      {"STRING", nullptr, false},
+      {"PIXMAP", nullptr, false},  // X wants a pixmap id here, not a file
+      {"BITMAP", nullptr, false},
+      {"image/", nullptr, false},
+      {"image/no-such-format", nullptr, false},
+      {"foo/bar", nullptr, false},
+      {"", nullptr, false},
+  };
+  for (const auto& c : cases) {
+    const QByteArray bytes = data.data(QString::fromLatin1(c.type));
+    EXPECT_EQ(data.bytesFor(QString::fromLatin1(c.type)), bytes) << c.type;
+    if (!c.decodeAs) {
+      EXPECT_TRUE(bytes.isEmpty()) << c.type;
+      continue;
+    }
+    const QImage got = decode(bytes, c.decodeAs);
+    ASSERT_EQ(got.size(), QSize(21, 13)) << c.type << ", " << bytes.size() << " bytes";
+    if (c.exact) {
+      EXPECT_EQ(qttest::differingPixels(got, qttest::toQImage(picture)), 0) << c.type;
+    }
+  }
+}
+
 TEST(Clipboard, FallsBackToQtWhenTheEncoderFails) {
   const Image picture = qttest::pattern(16, 9);
   CountingEncoders enc;
