@@ -82,11 +82,11 @@ void Toolbar::undo() {
   ss_.s.ToolActive = false;
 }
 
-void Toolbar::captureRegion() {
+void Toolbar::captureRegion(output::Finisher::Then then) {
   auto& sel = ss_.shape1();
   sel.hide();
   const float l = sel.left(), t = sel.top();
-  finish_.ScrnCap(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()));
+  finish_.ScrnCap(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()), then);
 }
 
 void Toolbar::copyAndClose() {
@@ -94,7 +94,7 @@ void Toolbar::copyAndClose() {
   ss_.c(Ctl::Picture2).hide();
   ss_.p.app.sleep(10);
   ss_.p.app.doEvents();
-  captureRegion();
+  captureRegion(output::Finisher::Then::Close);
   close_();
 }
 
@@ -105,7 +105,7 @@ void Toolbar::save() {
   c(Ctl::Picture2).hide();
   ss_.p.app.sleep(10);
   ss_.p.app.doEvents();
-  captureRegion();
+  captureRegion(output::Finisher::Then::AskToSave);
   c(Ctl::Picture1).show();
   if (panelShown) c(Ctl::Picture2).show();
   c(Ctl::Shape1).show();

@@ -24,7 +24,7 @@ class Toolbar {
   void copyAndClose();
   void save();
   void hideHoverFrames();
-  void captureRegion();
+  void captureRegion(output::Finisher::Then then);
 
   session::Session& ss_;
   output::Finisher& finish_;

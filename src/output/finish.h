@@ -33,14 +33,21 @@ class Finisher {
   Finisher(session::Session& ss, std::function<void()> close)
       : ss_(ss), close_(std::move(close)), savePic_(ss.p.pointer, ss.p.messageBox, ss.p.encoders) {}
 
+  // What the window does once the region is taken: it closes (copy and
+  // close), or it stays for the save dialog.
+  enum class Then { Close, AskToSave };
+
   // DblClick of the window: finishes when the last press lay inside SelRect.
   void DblClick();
   // Hides the frame, handles and labels, lets the window repaint, and puts the
   // region (left, top inclusive; Right, Bottom exclusive) of the window's
   // picture on the clipboard. Outside the screen the picture is black.
-  void ScrnCap(int left, int top, int Right, int Bottom);
-  // Offers the save dialog and writes the captured picture. The clipboard is
-  // emptied only when the file was written.
+  // Encoding it for the clipboard takes a while on a large region: a window
+  // that closes goes off the screen first; one that stays shows it is busy.
+  void ScrnCap(int left, int top, int Right, int Bottom, Then then = Then::AskToSave);
+  // Offers the save dialog and writes the captured picture; the window goes
+  // off the screen once the user has answered. The clipboard is emptied only
+  // when the file was written.
   void CutdSave();
 
   const Image& captured() const { return captured_; }
