@@ -116,7 +116,10 @@ class FinishOrder : public ::testing::Test {
     const std::string base = scratchDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     home_ = base + "-home";
     out_ = base + "-out";
-    for (const std::string& d : {base, base + "-run", home_, out_}) mkdir(d.c_str(), 0700);
+    for (const std::string& d : {base, base + "-run", home_, out_}) {
+      std::filesystem::remove_all(d);  // a repeated run starts empty
+      mkdir(d.c_str(), 0700);
+    }
     watcher_ = std::make_unique<Watcher>(x_->display());
     ASSERT_TRUE(watcher_->ok());
     p_ = std::make_unique<Program>(*x_, std::vector<std::string>{programPath()},
