@@ -14,7 +14,7 @@ mkdir -p "$OUT"
 
 ./scripts/deps.sh --bench
 cmake --preset release -DTOLVANE_BENCH=ON >/dev/null
-cmake --build build/release -j2 --target tolvane tolvane_bench tolvane_bench_png
+cmake --build build/release -j2 --target tolvane tolvane_bench tolvane_bench_png tolvane_bench_text
 ln -sfn release/tolvane build/tolvane
 
 for size in 1920x1080 3840x2160; do
@@ -25,6 +25,8 @@ echo "== in-process (medians of 5)"
 ./build/release/bench/tolvane_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   | tee "$OUT/core.txt"
 ./build/release/bench/tolvane_bench_png "$OUT/bg_3840x2160.ppm" | tee "$OUT/png.txt"
+./build/release/bench/tolvane_bench_text --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  | tee "$OUT/text.txt"
 
 echo "== whole process against the peers ($RUNS runs each)"
 cat > "$OUT/tolvane-profile.json" <<JSON

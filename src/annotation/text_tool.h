@@ -2,6 +2,10 @@
 // drawn into the picture at the box's place.
 #pragma once
 
+#include <cstddef>
+#include <string>
+#include <string_view>
+
 #include "annotation/style_panel.h"
 #include "layout/controls.h"
 #include "platform/surface.h"
@@ -19,11 +23,20 @@ class TextTool {
   // TextEdit's Change: widens the box to its text; it never shrinks.
   void change();
 
+  // Characters measured again before an edit at the end: enough for kerning
+  // and for marks and joining forms that depend on the characters before them.
+  static constexpr int kContext = 8;
+
  private:
   void begin();
+  float measure(const std::string& text);
   layout::Controls& c_;
   platform::Surface& dc_;
   StylePanel& style_;
+  // The text last measured, its width and the font size it was measured in.
+  std::string measured_;
+  double measuredWidth_ = 0;  // sums of many small steps: kept in double
+  float measuredPoints_ = -1;
 };
 
 }  // namespace tolvane::annotation

@@ -91,11 +91,11 @@ void Toolbar::undo() {
   ss_.s.ToolActive = false;
 }
 
-bool Toolbar::captureRegion() {
+bool Toolbar::captureRegion(output::Finisher::Then then) {
   auto& sel = ss_.shape1();
   sel.hide();
   const float l = sel.left(), t = sel.top();
-  return finish_.ScrnCap(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()));
+  return finish_.ScrnCap(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()), then);
 }
 
 void Toolbar::copyAndClose() {
@@ -104,7 +104,7 @@ void Toolbar::copyAndClose() {
   ss_.c(Ctl::Picture2).hide();
   ss_.p.app.sleep(10);
   ss_.p.app.doEvents();
-  if (captureRegion()) {
+  if (captureRegion(output::Finisher::Then::Close)) {
     close_();
     return;
   }
@@ -121,7 +121,7 @@ void Toolbar::save() {
   c(Ctl::Picture2).hide();
   ss_.p.app.sleep(10);
   ss_.p.app.doEvents();
-  const bool captured = captureRegion();
+  const bool captured = captureRegion(output::Finisher::Then::AskToSave);
   c(Ctl::Picture1).show();
   if (panelShown) c(Ctl::Picture2).show();
   c(Ctl::Shape1).show();

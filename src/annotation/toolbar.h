@@ -26,7 +26,7 @@ class Toolbar {
   void copyAndClose();
   void save();
   void hideHoverFrames();
-  bool captureRegion();
+  bool captureRegion(output::Finisher::Then then);
 
   session::Session& ss_;
   output::Finisher& finish_;

@@ -52,14 +52,14 @@ void Finisher::DblClick() {
   close_();
 }
 
-bool Finisher::ScrnCap(int left, int top, int Right, int Bottom) {
+bool Finisher::ScrnCap(int left, int top, int Right, int Bottom, Then then) {
   if (settle_) settle_();
   auto& c = ss_.c;
   c(Ctl::Shape1).hide();
   c(Ctl::LblPos).hide();
   c(Ctl::lblInfo).hide();
   for (int i = 0; i < 8; ++i) c(Ctl::Image1, i).hide();
-  ss_.p.app.doEvents();
+  if (then == Then::AskToSave) ss_.p.app.doEvents();
 
   captured_ = Image();
   const long long w = static_cast<long long>(Right) - left;
@@ -76,7 +76,19 @@ bool Finisher::ScrnCap(int left, int top, int Right, int Bottom) {
     ss_.p.app.warn("tolvane: nothing captured: out of memory");
     return false;
   }
+  if (then == Then::Close) {
+    // The picture comes from the canvas, not from the screen: a window that
+    // closes anyway leaves the screen now, before the slow encoding.
+    ss_.p.app.hideWindow();
+    ss_.p.clipboard.setImage(captured_);
+    return true;
+  }
+  // The window stays for the save dialog: it shows that it is busy.
+  auto& pointer = ss_.p.pointer;
+  const int shape = pointer.shape();
+  pointer.setShape(platform::kPointerBusy);
   ss_.p.clipboard.setImage(captured_);
+  pointer.setShape(shape);
   return true;
 }
 
@@ -98,6 +110,7 @@ void Finisher::CutdSave() {
   if (path.empty()) return;
   path = savablePath(path, answer->filter);
   const std::string extension = extensionOf(path).value_or(path);
+  ss_.p.app.hideWindow();  // nothing left to ask: encode and write out of sight
   // Saved from the picture in memory; the clipboard is emptied only once the
   // file is safely written, so a failed save still leaves the capture there.
   if (savePic_.PicToFile(captured_, path, extension, 80, 24, 6)) ss_.p.clipboard.clear();

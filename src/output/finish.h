@@ -38,17 +38,24 @@ class Finisher {
         settle_(std::move(settle)),
         savePic_(ss.p.pointer, ss.p.messageBox, ss.p.encoders) {}
 
+  // What the window does once the region is taken: it closes (copy and
+  // close), or it stays for the save dialog.
+  enum class Then { Close, AskToSave };
+
   // DblClick of the window: finishes when a region exists and the last press
   // lay inside SelRect.
   void DblClick();
   // Hides the frame, handles and labels, lets the window repaint, and puts the
   // region (left, top inclusive; Right, Bottom exclusive) of the window's
   // picture on the clipboard. Outside the screen the picture is black.
+  // Encoding it for the clipboard takes a while on a large region: a window
+  // that closes goes off the screen first; one that stays shows it is busy.
   // Returns false when nothing could be captured; the clipboard is untouched.
-  bool ScrnCap(int left, int top, int Right, int Bottom);
-  // Offers the save dialog and writes the captured picture. The clipboard is
-  // emptied only when the file was written. Without a captured picture there
-  // is nothing to save and no dialog.
+  bool ScrnCap(int left, int top, int Right, int Bottom, Then then = Then::AskToSave);
+  // Offers the save dialog and writes the captured picture; the window goes
+  // off the screen once the user has answered. The clipboard is emptied only
+  // when the file was written. Without a captured picture there is nothing to
+  // save and no dialog.
   void CutdSave();
 
   const Image& captured() const { return captured_; }

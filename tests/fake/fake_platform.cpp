@@ -129,6 +129,7 @@ void FakePointer::setShape(int s) {
 platform::EncodeResult FakeEncoders::encode(platform::Format f, const Image& p, const platform::EncodeParams& ps) {
   calls.push_back(f);
   params.push_back(ps);
+  seen = witness.now();
   if (failWith) return *failWith;
   platform::EncodeResult r;
   r.ok = true;
@@ -189,6 +190,7 @@ Rig::Rig(int w, int h, std::optional<Image> screenPicture)
       platform{surface, screen, pointer, app, lock, clipboard, dialog, messageBox, encoders, env},
       form(platform, &view) {
   screen.picture = screenPicture ? *screenPicture : patternPicture(w, h);
+  clipboard.witness = encoders.witness = {&app, &pointer};
 }
 
 Log Rig::logSince(std::size_t from, std::vector<std::string> prefixes) const {

@@ -92,13 +92,22 @@ class FakeApp : public platform::App {
   explicit FakeApp(Log& log) : log_(log) {}
   void doEvents() override { log_.push_back("DoEvents"); }
   void sleep(int ms) override { log_.push_back("Sleep " + std::to_string(ms)); }
-  void showMaximized() override { log_.push_back("ShowMaximized"); }
+  void showMaximized() override {
+    log_.push_back("ShowMaximized");
+    onScreen = true;
+  }
+  void hideWindow() override {
+    log_.push_back("HideWindow");
+    onScreen = false;
+  }
   void unload() override {
     log_.push_back("Unload");
     unloaded = true;
+    onScreen = false;
   }
   void warn(const std::string& m) override { warnings.push_back(m); }
   bool unloaded = false;
+  bool onScreen = false;  // the window is shown
   std::vector<std::string> warnings;
 
  private:
@@ -124,18 +133,34 @@ class FakeLock : public platform::InstanceLock {
   Log& log_;
 };
 
+// What the user saw while a picture was being encoded.
+struct SeenWhileEncoding {
+  bool windowOnScreen = false;
+  int pointer = 0;
+};
+
+// Where a fake looks to tell what the user sees; unset outside a Rig.
+struct Witness {
+  const FakeApp* app = nullptr;
+  const FakePointer* pointer = nullptr;
+  SeenWhileEncoding now() const { return {app && app->onScreen, pointer ? pointer->shape() : 0}; }
+};
+
 class FakeClipboard : public platform::Clipboard {
  public:
   explicit FakeClipboard(Log& log) : log_(log) {}
   void setImage(const Image& p) override {
     log_.push_back("Clipboard set " + std::to_string(p.width()) + "x" + std::to_string(p.height()));
     picture = p;
+    seen = witness.now();
   }
   void clear() override {
     log_.push_back("Clipboard clear");
     picture.reset();
   }
   std::optional<Image> picture;
+  SeenWhileEncoding seen;  // at the last setImage
+  Witness witness;
 
  private:
   Log& log_;
@@ -175,6 +200,8 @@ class FakeEncoders : public platform::Encoders {
   std::vector<platform::Format> calls;
   std::vector<platform::EncodeParams> params;  // what each call was given
   std::optional<platform::EncodeResult> failWith;
+  SeenWhileEncoding seen;  // at the last call
+  Witness witness;
 };
 
 class FakeEnvironment : public platform::Environment {

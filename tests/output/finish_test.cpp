@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 
 #include "fake/fake_platform.h"
 #include "output/finish.h"
@@ -238,7 +239,7 @@ TEST_F(Capture, HidesTheOverlaysInOrderThenLetsTheWindowRepaint) {
   rig.ctl(Ctl::Picture1).show();
   const auto from = rig.log.size();
   fin().ScrnCap(0, 0, 8, 8);
-  const Log log = rig.logSince(from);
+  const Log log = rig.logSince(from, {"Shape1", "LblPos", "lblInfo", "Image1", "DoEvents", "Clipboard"});
   const Log expected = {"Shape1.Visible=0",     "LblPos.Visible=0",     "lblInfo.Visible=0",
                         "Image1(0).Visible=0",  "Image1(1).Visible=0",  "Image1(2).Visible=0",
                         "Image1(3).Visible=0",  "Image1(4).Visible=0",  "Image1(5).Visible=0",
@@ -246,6 +247,65 @@ TEST_F(Capture, HidesTheOverlaysInOrderThenLetsTheWindowRepaint) {
                         "Clipboard set 8x8"};
   EXPECT_EQ(log, expected);
   EXPECT_TRUE(rig.ctl(Ctl::Picture1).visible());  // the caller's to hide
+}
+
+// --- what the user sees while a picture is encoded ---
+
+// Encoding takes seconds on a large region: the window must not stand frozen
+// meanwhile. It goes first when nothing more is asked of the user; while it
+// has to stay (the save dialog follows), the pointer shows it is busy.
+TEST(WhileEncoding, TheWindowIsGoneOrThePointerBusy) {
+  struct Finish {
+    const char* how;
+    std::function<void(Rig&)> run;
+    bool clipboardEncodedOnScreen;  // the save dialog still needed the window
+    bool fileWritten;
+  };
+  testutil::TempDir dir;
+  const auto saveAs = [&dir](Rig& rig, const std::string& name) {
+    rig.dialog.answer = platform::SaveAnswer{dir.path(name), 1};
+  };
+  const auto doubleClick = [](Rig& rig) {
+    rig.down(60, 50);
+    rig.up(60, 50);
+    rig.form.dblClick({Ctl::Form, -1});
+  };
+  const std::vector<Finish> finishes = {
+      {"copy and close", [](Rig& rig) { rig.clickTool(1); }, false, false},
+      {"save, confirmed", [&](Rig& rig) { saveAs(rig, "a.png"); rig.clickTool(2); }, true, true},
+      {"save, cancelled", [](Rig& rig) { rig.clickTool(2); }, true, false},
+      {"double click, confirmed", [&](Rig& rig) { saveAs(rig, "b.gif"); doubleClick(rig); }, true, true},
+      {"save, failing", [&](Rig& rig) { saveAs(rig, "no/such/folder/c.png"); rig.clickTool(2); }, true, false},
+  };
+  for (const auto& f : finishes) {
+    SCOPED_TRACE(f.how);
+    Rig rig(320, 240);
+    ASSERT_TRUE(rig.form.Load());
+    rig.drag(40, 30, 140, 90);
+    rig.pointer.setShape(platform::kPointerArrow);
+    f.run(rig);
+    ASSERT_TRUE(rig.app.unloaded);
+    EXPECT_EQ(rig.clipboard.seen.windowOnScreen, f.clipboardEncodedOnScreen);
+    EXPECT_EQ(rig.clipboard.seen.pointer == platform::kPointerBusy, f.clipboardEncodedOnScreen);
+    ASSERT_EQ(rig.encoders.calls.size(), rig.dialog.answer ? 1u : 0u);
+    if (rig.dialog.answer) {
+      EXPECT_FALSE(rig.encoders.seen.windowOnScreen);  // the file's encoding
+    }
+    EXPECT_NE(rig.pointer.shape(), platform::kPointerBusy);
+    // What the user made is kept: in the file, else on the clipboard.
+    EXPECT_EQ(rig.clipboard.picture.has_value(), !f.fileWritten);
+    EXPECT_EQ(rig.messageBox.shown.size(), std::string(f.how) == "save, failing" ? 1u : 0u);
+  }
+}
+
+TEST(WhileEncoding, AWindowThatStaysGetsItsPointerBack) {
+  Rig rig(200, 150);
+  ASSERT_TRUE(rig.form.Load());
+  rig.pointer.setShape(platform::kPointerMove);
+  rig.form.finisher().ScrnCap(10, 10, 50, 40);
+  EXPECT_EQ(rig.clipboard.seen.pointer, platform::kPointerBusy);
+  EXPECT_EQ(rig.pointer.shape(), platform::kPointerMove);
+  EXPECT_TRUE(rig.app.onScreen);
 }
 
 // --- the save dialog and the file ---

@@ -91,7 +91,11 @@ void CaptureWindow::present() {
 void CaptureWindow::dismiss() {
   wantKeyboardGrab_ = false;
   ungrabKeyboard();
+  const bool shown = isVisible();
   hide();
+  // A round trip: the unmap request has been sent and carried out.
+  if (xcb_connection_t* c = x11Connection(); c && shown)
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 void CaptureWindow::suspendKeyboardGrab() { ungrabKeyboard(); }

@@ -58,7 +58,8 @@ class CaptureWindow : public QWidget, public Presenter {
 
   // Shows the window over the whole screen and takes the keyboard.
   void present();
-  // Hides it and lets the keyboard go.
+  // Hides it and lets the keyboard go; returns once the X server has taken
+  // it off the screen, so that work after it happens out of sight.
   void dismiss();
 
   // While a dialog runs the keyboard grab must not hold its keys.

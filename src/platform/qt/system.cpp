@@ -69,6 +69,11 @@ void QtApp::goLive() {
   if (showRequested_) window_.present();
 }
 
+void QtApp::hideWindow() {
+  window_.dismiss();
+  pointer_.reset();
+}
+
 void QtApp::unload() {
   window_.dismiss();
   pointer_.reset();

@@ -31,6 +31,7 @@ class QtApp : public App {
   void sleep(int milliseconds) override;
   // Before the program goes live this only asks for the window to be shown.
   void showMaximized() override;
+  void hideWindow() override;
   void unload() override;
   void warn(const std::string& message) override;
 

@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include "platform/qt/capture_window.h"
 #include "platform/qt/system.h"
 
 namespace tolvane {
@@ -36,6 +38,25 @@ TEST(Pointer, ShapesAreOneApplicationWideOverride) {
   }
   // One override at most, and it goes with the pointer.
   EXPECT_EQ(overrideShape(), Qt::BitmapCursor);
+}
+
+TEST(App, HidingTheWindowLeavesTheCaptureToUnload) {
+  platform::qt::CaptureWindow window;
+  window.setScreenRect(QRect(0, 0, 320, 200));
+  QtPointer pointer;
+  platform::qt::QtApp app(window, pointer);
+  int unloads = 0;
+  app.onUnload = [&unloads] { ++unloads; };
+  app.showMaximized();
+  app.goLive();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  pointer.setShape(platform::kPointerCross);
+  app.hideWindow();
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(overrideShape(), Qt::BitmapCursor);  // no pointer of ours left on the screen
+  EXPECT_EQ(unloads, 0);  // the process may not end yet: the work after it is still to do
+  app.unload();
+  EXPECT_EQ(unloads, 1);
 }
 
 TEST(Environment, PicturesFolderFallsBackToHome) {
