@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   # Qt 6 and the X11 pieces the platform layer talks to directly
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
+  libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-randr0-dev
   # snapshots and encoders
   libzstd-dev libpng-dev libjpeg-dev libtiff-dev libgif-dev libimagequant-dev
   # tests

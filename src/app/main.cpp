@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     if (form.unloaded()) QCoreApplication::exit(0);
   };
 
-  if (!form.Load()) return 0;
+  if (!form.Load()) return form.failure().empty() ? 0 : 1;  // a second capture, or an unreadable screen
   if (form.unloaded()) return clipboard.serving() ? app.exec() : 0;
 
   view.setLive(true);

@@ -15,10 +15,13 @@ class E2E : public ::testing::Test {
   static constexpr int kW = 640, kH = 480;
 
   void SetUp() override {
-    x_ = std::make_unique<XServer>(kW, kH);
+    x_ = std::make_unique<XServer>(kW, kH, depth());
     ASSERT_TRUE(x_->ok()) << "Xvfb did not start";
-    picture_ = knownPicture(kW, kH);
-    ASSERT_TRUE(x_->setRoot(picture_));
+    // The known picture as the screen holds it; an 8-bit screen keeps its own.
+    if (depth() != 8) {
+      picture_ = x_->shown(knownPicture(kW, kH));
+      ASSERT_TRUE(x_->setRoot(picture_));
+    }
     const std::string base = scratchDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     runtime_ = base + "-run";
     home_ = base + "-home";
@@ -28,11 +31,17 @@ class E2E : public ::testing::Test {
     mkdir((home_ + "/Pictures").c_str(), 0700);
   }
   void TearDown() override { x_.reset(); }
+  // The screen's depth; Xvfb's TrueColor at 24 unless a case says otherwise.
+  virtual int depth() const { return 24; }
 
   std::map<std::string, std::string> env() const {
     return {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", home_}, {"LANG", "C.UTF-8"}};
   }
-  std::unique_ptr<Program> start() { return std::make_unique<Program>(*x_, std::vector<std::string>{programPath()}, env()); }
+  std::unique_ptr<Program> start(const std::map<std::string, std::string>& extraEnv = {}) {
+    auto all = env();
+    for (const auto& [k, v] : extraEnv) all[k] = v;
+    return std::make_unique<Program>(*x_, std::vector<std::string>{programPath()}, all);
+  }
 
   // Starts a capture and waits for its veil; with a region selected when given.
   void startCapture(std::unique_ptr<Program>& p, const IRect& region = {}) {
@@ -43,7 +52,7 @@ class E2E : public ::testing::Test {
 
   // Waits until the screen shows the frozen picture under the veil.
   bool waitForVeil(Program& p) {
-    const Image want = veiled(picture_);
+    const Image want = x_->shown(veiled(picture_));
     return waitUntil([&] { return !p.running() || x_->grab() == want; }, 10s) && p.running();
   }
   // The colour the screen shows at (x, y).

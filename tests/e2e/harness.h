@@ -14,6 +14,8 @@
 
 #include "platform/image.h"
 
+struct xcb_connection_t;
+
 namespace tolvane::e2e {
 
 using namespace std::chrono_literals;
@@ -32,7 +34,8 @@ bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every 
 
 class XServer {
  public:
-  XServer(int width, int height);
+  // Xvfb's screen 0 at this size and depth (8, 15, 16, 24 or 30).
+  XServer(int width, int height, int depth = 24);
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
@@ -41,10 +44,14 @@ class XServer {
   const std::string& display() const { return display_; }
   int width() const { return width_; }
   int height() const { return height_; }
+  int depth() const { return depth_; }
 
-  // Puts the picture on the root window, where it stays (the server runs with -noreset).
+  // Puts the picture on the root window, where it stays (the server runs with
+  // -noreset). True when the screen then shows shown(picture). TrueColor only.
   bool setRoot(const Image& picture);
-  // What the screen shows now.
+  // The picture as this screen's pixel format can hold it (the same at depth 24).
+  Image shown(const Image& picture) const;
+  // What the screen shows now; empty when it is not TrueColor.
   Image grab() const;
 
   // xdotool with DISPLAY set; true when it succeeded.
@@ -64,7 +71,23 @@ class XServer {
  private:
   pid_t pid_ = -1;
   std::string display_;
-  int width_, height_;
+  int width_, height_, depth_;
+};
+
+// Counts the windows mapped on a server from its own start on.
+class MapWatch {
+ public:
+  explicit MapWatch(const XServer& x);
+  ~MapWatch();
+  MapWatch(const MapWatch&) = delete;
+  MapWatch& operator=(const MapWatch&) = delete;
+  bool ok() const;
+  // After a round trip, so every map the server has made so far counts.
+  int maps();
+
+ private:
+  xcb_connection_t* c_;
+  int maps_ = 0;
 };
 
 class Program {
