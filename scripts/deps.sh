@@ -13,7 +13,7 @@ PACKAGES=(
   libzstd-dev libpng-dev libjpeg-dev libtiff-dev libgif-dev libimagequant-dev
   # tests
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool xclip x11-utils x11-xserver-utils imagemagick libtiff-tools
+  xvfb xdotool xclip libxcb-xtest0-dev x11-utils x11-xserver-utils imagemagick libtiff-tools
   # a font that renders Chinese
   fonts-wqy-microhei
 )

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "harness.h"
@@ -22,7 +23,10 @@ class E2E : public ::testing::Test {
       picture_ = x_->shown(knownPicture(kW, kH));
       ASSERT_TRUE(x_->setRoot(picture_));
     }
-    const std::string base = scratchDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    // Parameterised cases are named "Case/0": one folder per case all the same.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    const std::string base = scratchDir() + "/" + name;
     runtime_ = base + "-run";
     home_ = base + "-home";
     mkdir(base.c_str(), 0700);
@@ -54,6 +58,30 @@ class E2E : public ::testing::Test {
   bool waitForVeil(Program& p) {
     const Image want = x_->shown(veiled(picture_));
     return waitUntil([&] { return !p.running() || x_->grab() == want; }, 10s) && p.running();
+  }
+  // The program's start-up window (viewable, nameless) and its real window.
+  static bool hasSplash(const std::vector<TopLevel>& windows, pid_t pid) {
+    for (const auto& w : windows)
+      if (w.viewable && w.pid == static_cast<std::uint32_t>(pid) && w.name.empty()) return true;
+    return false;
+  }
+  static bool hasCaptureWindow(const std::vector<TopLevel>& windows, pid_t pid) {
+    for (const auto& w : windows)
+      if (w.viewable && w.pid == static_cast<std::uint32_t>(pid) && w.name == "Tolvane") return true;
+    return false;
+  }
+  // Waits until the capture window is up and holds the keyboard, the start-up
+  // window gone: from then on input reaches the capture window itself.
+  bool waitForCaptureWindow(Program& p) {
+    return waitUntil(
+               [&] {
+                 if (!p.running()) return true;
+                 const auto windows = x_->topLevels();
+                 return hasCaptureWindow(windows, p.pid()) && !hasSplash(windows, p.pid()) &&
+                        x_->keyboardGrabbed();
+               },
+               30s) &&
+           p.running();
   }
   // The colour the screen shows at (x, y).
   Argb at(int x, int y) const { return x_->grab().pixel(x, y); }

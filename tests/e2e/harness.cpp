@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <QImage>
 #include <cstdlib>
@@ -174,6 +175,87 @@ Argb unpack(std::uint32_t p, const PixelLayout& l) {
   return 0xFF000000u | unpackChannel(p, l.red) << 16 | unpackChannel(p, l.green) << 8 | unpackChannel(p, l.blue);
 }
 
+std::string textProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
+  auto* r = xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, type, 0, 1024), nullptr);
+  std::string out;
+  if (r && r->type == type)
+    out.assign(static_cast<const char*>(xcb_get_property_value(r)),
+               static_cast<std::size_t>(xcb_get_property_value_length(r)));
+  free(r);
+  return out;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+  auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+  free(r);
+  return a;
+}
+
+std::vector<TopLevel> topLevelsOn(xcb_connection_t* c) {
+  std::vector<TopLevel> out;
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, s->root), nullptr);
+  if (!tree) return out;
+  const xcb_atom_t netName = atom(c, "_NET_WM_NAME"), utf8 = atom(c, "UTF8_STRING"), netPid = atom(c, "_NET_WM_PID");
+  const xcb_window_t* kids = xcb_query_tree_children(tree);
+  for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+    TopLevel t;
+    t.id = kids[i];
+    if (auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, kids[i]), nullptr)) {
+      t.viewable = a->map_state == XCB_MAP_STATE_VIEWABLE;
+      t.overrideRedirect = a->override_redirect;
+      free(a);
+    }
+    t.name = textProperty(c, kids[i], netName, utf8);
+    if (t.name.empty()) t.name = textProperty(c, kids[i], XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
+    const std::string pid = textProperty(c, kids[i], netPid, XCB_ATOM_CARDINAL);
+    if (pid.size() == 4) std::memcpy(&t.pid, pid.data(), 4);
+    out.push_back(std::move(t));
+  }
+  free(tree);
+  return out;
+}
+
+bool pointerGrabbedOn(xcb_connection_t* c) {
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  auto* r = xcb_grab_pointer_reply(c,
+                                   xcb_grab_pointer(c, 0, s->root, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                                    XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                                   nullptr);
+  const bool ours = r && r->status == XCB_GRAB_STATUS_SUCCESS;
+  const bool theirs = r && r->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+  free(r);
+  if (ours) {
+    xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+  }
+  return theirs;
+}
+
+bool keyboardGrabbedOn(xcb_connection_t* c) {
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  auto* r = xcb_grab_keyboard_reply(
+      c, xcb_grab_keyboard(c, 0, s->root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+  const bool ours = r && r->status == XCB_GRAB_STATUS_SUCCESS;
+  const bool theirs = r && r->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+  free(r);
+  if (ours) {
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+  }
+  return theirs;
+}
+
+// Runs `f` on a connection of its own to the display; `fallback` when none.
+template <class F, class R>
+R withConnection(const std::string& display, R fallback, F&& f) {
+  xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+  R out = xcb_connection_has_error(c) ? fallback : f(c);
+  xcb_disconnect(c);
+  return out;
+}
+
 }  // namespace
 
 XServer::XServer(int width, int height, int depth) : width_(width), height_(height), depth_(depth) {
@@ -301,6 +383,48 @@ Image XServer::grab() const {
   }
   xcb_disconnect(c);
   return out;
+}
+
+std::vector<TopLevel> XServer::topLevels() const {
+  return withConnection(display_, std::vector<TopLevel>{}, topLevelsOn);
+}
+
+bool XServer::pointerGrabbed() const { return withConnection(display_, false, pointerGrabbedOn); }
+
+bool XServer::keyboardGrabbed() const { return withConnection(display_, false, keyboardGrabbedOn); }
+
+ServerHold::ServerHold(const XServer& x) : c_(xcb_connect(x.display().c_str(), nullptr)) {
+  if (!ok()) return;
+  xcb_grab_server(c_);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+ServerHold::~ServerHold() {
+  if (ok()) {
+    xcb_ungrab_server(c_);
+    free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+  }
+  xcb_disconnect(c_);
+}
+
+bool ServerHold::ok() const { return c_ && !xcb_connection_has_error(c_); }
+std::vector<TopLevel> ServerHold::topLevels() { return topLevelsOn(c_); }
+bool ServerHold::pointerGrabbed() { return pointerGrabbedOn(c_); }
+
+void ServerHold::move(int x, int y) {
+  xcb_test_fake_input(c_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, XCB_NONE, static_cast<int16_t>(x),
+                      static_cast<int16_t>(y), 0);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+void ServerHold::press(int button) {
+  xcb_test_fake_input(c_, XCB_BUTTON_PRESS, static_cast<uint8_t>(button), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+void ServerHold::release(int button) {
+  xcb_test_fake_input(c_, XCB_BUTTON_RELEASE, static_cast<uint8_t>(button), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
 }
 
 bool XServer::xdotool(const std::vector<std::string>& args) const {

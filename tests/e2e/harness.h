@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -31,6 +32,15 @@ RunResult run(const std::vector<std::string>& argv, const std::map<std::string, 
               Millis timeout = 10s, const std::string& input = {});
 
 bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every = 20ms);
+
+// A top-level window as the tests see it.
+struct TopLevel {
+  std::uint32_t id = 0;
+  std::string name;       // _NET_WM_NAME, else WM_NAME
+  std::uint32_t pid = 0;  // _NET_WM_PID, 0 when not set
+  bool viewable = false;
+  bool overrideRedirect = false;
+};
 
 class XServer {
  public:
@@ -63,6 +73,12 @@ class XServer {
   // The CLIPBOARD's content of a type, read by xclip; nullopt when nobody serves it.
   std::optional<std::string> clipboard(const std::string& type = "image/png", Millis timeout = 5s) const;
   std::string clipboardTargets() const;
+  // The children of the root window, bottom to top.
+  std::vector<TopLevel> topLevels() const;
+  // Whether some client holds the pointer / keyboard: a grab of our own is
+  // tried and, when it succeeds, let go at once.
+  bool pointerGrabbed() const;
+  bool keyboardGrabbed() const;
   // Waits until a window with this title is mapped.
   bool waitForWindow(const std::string& title, Millis timeout = 10s) const;
   // Another program takes the clipboard over with a text.
@@ -88,6 +104,26 @@ class MapWatch {
  private:
   xcb_connection_t* c_;
   int maps_ = 0;
+};
+
+// Holds the server for the test alone while it lives: no other client's
+// requests are served, so what it sees stays true while it sends input
+// through XTest.
+class ServerHold {
+ public:
+  explicit ServerHold(const XServer& x);
+  ~ServerHold();
+  ServerHold(const ServerHold&) = delete;
+  ServerHold& operator=(const ServerHold&) = delete;
+  bool ok() const;
+  std::vector<TopLevel> topLevels();
+  bool pointerGrabbed();
+  void move(int x, int y);
+  void press(int button);
+  void release(int button);
+
+ private:
+  xcb_connection_t* c_;
 };
 
 class Program {

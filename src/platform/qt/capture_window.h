@@ -61,6 +61,11 @@ class CaptureWindow : public QWidget, public Presenter {
   // Hides it and lets the keyboard go.
   void dismiss();
 
+  // A left drag begun on the start-up window, still held: the window takes
+  // the pointer until the button comes up, so that the drag goes on here
+  // although the window never saw the press.
+  void continueDrag();
+
   // While a dialog runs the keyboard grab must not hold its keys.
   void suspendKeyboardGrab();
   void resumeKeyboardGrab();
@@ -90,6 +95,7 @@ class CaptureWindow : public QWidget, public Presenter {
  private:
   void tryKeyboardGrab(int attemptsLeft);
   void ungrabKeyboard();
+  void endCarriedDrag(const QPointF& at);
 
   RasterSurface* surface_ = nullptr;
   EventRelay relay_;
@@ -98,6 +104,7 @@ class CaptureWindow : public QWidget, public Presenter {
   bool firstPaintDone_ = false;
   bool keyFilterInstalled_ = false;
   bool keyboardGrabbed_ = false;
+  bool carriedDrag_ = false;
   bool wantKeyboardGrab_ = false;
 };
 

@@ -352,12 +352,21 @@ VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
   if (!direct || frozen.width() != s->width_in_pixels || frozen.height() != s->height_in_pixels) return;
   const auto w = static_cast<std::uint16_t>(frozen.width()), h = static_cast<std::uint16_t>(frozen.height());
 
+  // The cross-hair from the X cursor font, as the real window shows it.
+  constexpr char kCursorFont[] = "cursor";
+  constexpr std::uint16_t kCrosshair = 34;  // XC_crosshair; its mask is the next glyph
+  const xcb_font_t font = xcb_generate_id(c);
+  xcb_open_font(c, font, sizeof kCursorFont - 1, kCursorFont);
+  cursor_ = xcb_generate_id(c);
+  xcb_create_glyph_cursor(c, cursor_, font, font, kCrosshair, kCrosshair + 1, 0, 0, 0, 0xFFFF, 0xFFFF, 0xFFFF);
+  xcb_close_font(c, font);
+
   // The window keeps what the screen showed (no background) until the
   // veiled picture is drawn into it, band by band, right after it maps.
   window_ = xcb_generate_id(c);
-  const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 1u};  // no background, override-redirect
+  const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 1u, cursor_};  // no background, override-redirect
   xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, s->root, 0, 0, w, h, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                    s->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
+                    s->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR, values);
   // Our process owns it, like any window of ours.
   const char kPidAtom[] = "_NET_WM_PID";
   if (auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kPidAtom - 1, kPidAtom), nullptr)) {
@@ -366,6 +375,16 @@ VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
     free(atom);
   }
   xcb_map_window(c, window_);
+  // Keyboard and pointer are ours from the moment the window is viewable
+  // (the server takes requests in order). No replies are awaited: a failed
+  // grab only means input goes where it went before.
+  xcb_discard_reply(c, xcb_grab_keyboard(c, 0, window_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)
+                           .sequence);
+  constexpr std::uint16_t kPointerEvents =
+      XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
+  xcb_discard_reply(c, xcb_grab_pointer(c, 0, window_, kPointerEvents, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                        XCB_NONE, cursor_, XCB_CURRENT_TIME)
+                           .sequence);
   const xcb_gcontext_t gc = xcb_generate_id(c);
   xcb_create_gc(c, gc, window_, 0, nullptr);
   if (!putVeiledShm(c, s, window_, gc, frozen, veil)) {
@@ -383,10 +402,6 @@ VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
     }
   }
   xcb_free_gc(c, gc);
-  // The window is viewable now (the bands above took round trips); its grab
-  // reply is not needed: a failed grab only means keys go where they went.
-  xcb_discard_reply(c, xcb_grab_keyboard(c, 0, window_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)
-                           .sequence);
   xcb_flush(c);
 }
 
@@ -406,23 +421,54 @@ bool isEscape(xcb_connection_t* c, xcb_keycode_t code) {
   return esc;
 }
 
+// X's buttons 1, 2, 3 as the platform's.
+int buttonOf(xcb_button_t detail) {
+  switch (detail) {
+    case 1: return kLeft;
+    case 2: return kMiddle;
+    case 3: return kRight;
+    default: return 0;
+  }
+}
+
 }  // namespace
 
-bool VeilSplash::close() {
-  if (!window_) return false;
+EarlyInput VeilSplash::close() {
+  EarlyInput early;
+  if (!window_) return early;
   xcb_connection_t* c = x_.connection();
+  xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
   xcb_destroy_window(c, window_);
-  window_ = 0;
-  // A round trip, so every key pressed before the ungrab has arrived.
+  xcb_free_cursor(c, cursor_);
+  window_ = cursor_ = 0;
+  // A round trip, so every key and button event from before the ungrab has arrived.
   free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-  bool escape = false;
   while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
-    if ((e->response_type & 0x7f) == XCB_KEY_PRESS)
-      escape = escape || isEscape(c, reinterpret_cast<xcb_key_press_event_t*>(e)->detail);
+    switch (e->response_type & 0x7f) {
+      case XCB_KEY_PRESS:
+        if (isEscape(c, reinterpret_cast<xcb_key_press_event_t*>(e)->detail)) early.escape();
+        break;
+      case XCB_BUTTON_PRESS: {
+        const auto* b = reinterpret_cast<xcb_button_press_event_t*>(e);
+        early.press(buttonOf(b->detail), b->root_x, b->root_y);
+        break;
+      }
+      case XCB_BUTTON_RELEASE: {
+        const auto* b = reinterpret_cast<xcb_button_release_event_t*>(e);
+        early.release(buttonOf(b->detail), b->root_x, b->root_y);
+        break;
+      }
+      case XCB_MOTION_NOTIFY: {
+        const auto* m = reinterpret_cast<xcb_motion_notify_event_t*>(e);
+        early.motion(m->root_x, m->root_y);
+        break;
+      }
+      default: break;
+    }
     free(e);
   }
-  return escape;
+  return early;
 }
 
 IPoint XcbScreen::cursorPos() const {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/qt/early_input.h"
 #include "platform/system.h"
 
 struct xcb_connection_t;
@@ -79,8 +80,9 @@ class XcbScreen : public Screen {
 
 // The frozen screen under the veil in a plain X window of our own, shown the
 // moment the screen has been read, while Qt starts. It goes once the real
-// window has painted. Meanwhile it holds the keyboard, so keys never reach the
-// program below, and it remembers whether Esc was pressed.
+// window has painted. Meanwhile it holds the keyboard and the pointer (with
+// the cross-hair), so neither reaches the program below, and it keeps an Esc
+// and a drag begun on it for the real window.
 class VeilSplash {
  public:
   // Shows nothing when the screen's pixel format is not 32-bit TrueColor.
@@ -88,13 +90,15 @@ class VeilSplash {
   ~VeilSplash();
   VeilSplash(const VeilSplash&) = delete;
   VeilSplash& operator=(const VeilSplash&) = delete;
-  // Removes the window; true when Esc was pressed while it was up.
-  bool close();
+  // Removes the window and lets keyboard and pointer go; what was pressed
+  // while it was up.
+  EarlyInput close();
   bool shown() const { return window_ != 0; }
 
  private:
   XConnection& x_;
   std::uint32_t window_ = 0;
+  std::uint32_t cursor_ = 0;
 };
 
 // Without X (the offscreen platform of the tests): Qt's primary screen.
