@@ -54,10 +54,13 @@ class E2E : public ::testing::Test {
     if (!region.empty()) x_->drag(region.left, region.top, region.right, region.bottom);
   }
 
-  // Waits until the screen shows the frozen picture under the veil.
+  // Waits until the capture window has taken over from the start-up window
+  // (which shows the same veil but cannot take a drag) and the screen shows
+  // the frozen picture under the veil.
   bool waitForVeil(Program& p) {
+    if (!waitForCaptureWindow(p)) return false;
     const Image want = x_->shown(veiled(picture_));
-    return waitUntil([&] { return !p.running() || x_->grab() == want; }, 10s) && p.running();
+    return waitUntil([&] { return !p.running() || x_->grab() == want; }, kPatience) && p.running();
   }
   // The program's start-up window (viewable, nameless) and its real window.
   static bool hasSplash(const std::vector<TopLevel>& windows, pid_t pid) {
@@ -80,8 +83,14 @@ class E2E : public ::testing::Test {
                  return hasCaptureWindow(windows, p.pid()) && !hasSplash(windows, p.pid()) &&
                         x_->keyboardGrabbed();
                },
-               30s) &&
+               kPatience) &&
            p.running();
+  }
+  // Whether any window of the program is still shown.
+  bool showsAWindow(Program& p) const {
+    for (const auto& w : x_->topLevels())
+      if (w.viewable && w.pid == static_cast<std::uint32_t>(p.pid())) return true;
+    return false;
   }
   // The colour the screen shows at (x, y).
   Argb at(int x, int y) const { return x_->grab().pixel(x, y); }

@@ -433,26 +433,28 @@ bool XServer::xdotool(const std::vector<std::string>& args) const {
   return run(argv, {{"DISPLAY", display_}}).status == 0;
 }
 
+// The program gets input events in the order they are sent, so nothing here
+// waits for it; the short pauses only space the events out like a hand would,
+// so that motion arrives between press and release.
 void XServer::drag(int x0, int y0, int x1, int y1, int button) const {
   const std::string b = std::to_string(button);
   xdotool({"mousemove", std::to_string(x0), std::to_string(y0), "sleep", "0.05", "mousedown", b});
   for (int i = 1; i <= 5; ++i)
     xdotool({"mousemove", std::to_string(x0 + (x1 - x0) * i / 5), std::to_string(y0 + (y1 - y0) * i / 5), "sleep",
              "0.03"});
-  xdotool({"mouseup", b, "sleep", "0.1"});
+  xdotool({"mouseup", b});
 }
 
 void XServer::click(int x, int y, int button) const {
-  xdotool({"mousemove", std::to_string(x), std::to_string(y), "sleep", "0.05", "click", std::to_string(button),
-           "sleep", "0.1"});
+  xdotool({"mousemove", std::to_string(x), std::to_string(y), "sleep", "0.05", "click", std::to_string(button)});
 }
 
 void XServer::doubleClick(int x, int y) const {
   xdotool({"mousemove", std::to_string(x), std::to_string(y), "sleep", "0.05", "click", "--repeat", "2", "--delay",
-           "60", "1", "sleep", "0.1"});
+           "60", "1"});
 }
 
-void XServer::key(const std::string& name) const { xdotool({"key", name, "sleep", "0.1"}); }
+void XServer::key(const std::string& name) const { xdotool({"key", name}); }
 
 std::optional<std::string> XServer::clipboard(const std::string& type, Millis timeout) const {
   const RunResult r = run({"xclip", "-selection", "clipboard", "-t", type, "-o"}, {{"DISPLAY", display_}}, timeout);
@@ -467,16 +469,34 @@ std::string XServer::clipboardTargets() const {
 bool XServer::waitForWindow(const std::string& title, Millis timeout) const {
   return waitUntil(
       [&] {
-        return run({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, {{"DISPLAY", display_}}, 3s)
-                   .status == 0;
+        return withConnection(display_, false, [&](xcb_connection_t* c) {
+          xcb_window_t window = XCB_NONE;
+          for (const auto& w : topLevelsOn(c))
+            if (w.viewable && w.name == title) window = w.id;
+          if (window == XCB_NONE) return false;
+          auto* focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+          xcb_window_t f = focus ? focus->focus : XCB_NONE;
+          free(focus);
+          // The focus may sit on a child of the window.
+          for (int depth = 0; f != XCB_NONE && f != XCB_INPUT_FOCUS_POINTER_ROOT && depth < 64; ++depth) {
+            if (f == window) return true;
+            auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, f), nullptr);
+            if (!tree) return false;
+            f = tree->parent == tree->root ? XCB_NONE : tree->parent;
+            free(tree);
+          }
+          return false;
+        });
       },
-      timeout, 100ms);
+      timeout);
 }
 
 bool XServer::takeClipboard(const std::string& text) const {
   // xclip stays behind to serve the text; its output goes nowhere so we need not wait for it.
-  return run({"sh", "-c", "xclip -selection clipboard -i >/dev/null 2>&1"}, {{"DISPLAY", display_}}, 5s, text).status ==
-         0;
+  if (run({"sh", "-c", "xclip -selection clipboard -i >/dev/null 2>&1"}, {{"DISPLAY", display_}}, kPatience, text)
+          .status != 0)
+    return false;
+  return waitUntil([&] { return clipboard("UTF8_STRING", 5s) == text; }, kPatience);
 }
 
 MapWatch::MapWatch(const XServer& x) : c_(xcb_connect(x.display().c_str(), nullptr)) {

@@ -22,6 +22,10 @@ namespace tolvane::e2e {
 using namespace std::chrono_literals;
 using Millis = std::chrono::milliseconds;
 
+// How long a step may take on a busy machine before the test gives up. Every
+// wait polls for what it needs, so this costs nothing when all goes well.
+inline constexpr Millis kPatience = 30s;
+
 struct RunResult {
   int status = -1;  // exit code, or -1 when it did not end in time
   std::string out, err;
@@ -79,9 +83,10 @@ class XServer {
   // tried and, when it succeeds, let go at once.
   bool pointerGrabbed() const;
   bool keyboardGrabbed() const;
-  // Waits until a window with this title is mapped.
-  bool waitForWindow(const std::string& title, Millis timeout = 10s) const;
-  // Another program takes the clipboard over with a text.
+  // Waits until a window with this title is shown and has the keyboard
+  // focus, so that keys typed next reach it.
+  bool waitForWindow(const std::string& title, Millis timeout = kPatience) const;
+  // Another program takes the clipboard over with a text; true once it serves it.
   bool takeClipboard(const std::string& text) const;
 
  private:

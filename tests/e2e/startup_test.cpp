@@ -27,7 +27,7 @@ class EarlyDrag : public E2E, public ::testing::WithParamInterface<bool> {
           windows = x().topLevels();
           return !p->running() || hasSplash(windows, p->pid()) || hasCaptureWindow(windows, p->pid());
         },
-        20s, 1ms);
+        kPatience, 1ms);
     if (!splashSeen || !p->running() || !hasSplash(windows, p->pid())) return false;
     kill(p->pid(), SIGSTOP);
     bool pressed = false;
@@ -74,7 +74,7 @@ TEST_P(EarlyDrag, SelectsFromThePressMadeOnTheStartUpWindow) {
   // The frame's edges run through the press and the release.
   ASSERT_TRUE(waitUntil(
       [&] { return at(region.left, region.top + 20) == kFrame && at(region.right - 1, region.top + 20) == kFrame; },
-      10s))
+      kPatience))
       << p->stderrText();
   const Image screen = x().grab();
   const Image veil = veiled(picture());
@@ -84,7 +84,7 @@ TEST_P(EarlyDrag, SelectsFromThePressMadeOnTheStartUpWindow) {
   EXPECT_EQ(screen.pixel(region.left - 5, region.top + 40), veil.pixel(region.left - 5, region.top + 40));
   EXPECT_EQ(screen.pixel(50, 50), veil.pixel(50, 50));
   x().key("Escape");
-  EXPECT_EQ(p->wait(10s), 0);
+  EXPECT_EQ(p->wait(kPatience), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Release, EarlyDrag, ::testing::Values(false, true),
