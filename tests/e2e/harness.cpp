@@ -155,9 +155,12 @@ PixelLayout layoutOf(xcb_connection_t* c, xcb_screen_t* s) {
 int lowBit(std::uint32_t mask) { return __builtin_ctz(mask); }
 int bitCount(std::uint32_t mask) { return __builtin_popcount(mask); }
 
-// An 8-bit channel into a mask (its top bits), and back by repeating the bits.
+// An 8-bit channel into a mask: its top bits into a narrower one, the bits
+// repeated into a wider one; and back the same way.
 std::uint32_t packChannel(std::uint32_t v8, std::uint32_t mask) {
-  return ((v8 >> (8 - std::min(8, bitCount(mask)))) << lowBit(mask)) & mask;
+  const int bits = bitCount(mask);
+  const std::uint32_t v = bits <= 8 ? v8 >> (8 - bits) : (v8 << (bits - 8)) | (v8 >> (16 - bits));
+  return (v << lowBit(mask)) & mask;
 }
 std::uint32_t unpackChannel(std::uint32_t p, std::uint32_t mask) {
   const int bits = bitCount(mask);

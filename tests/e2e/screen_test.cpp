@@ -22,12 +22,13 @@ TEST_F(EightBitScreen, IsRefusedNamingItsVisualWithNothingShownOrCopied) {
   EXPECT_EQ(x().clipboard("UTF8_STRING"), std::optional<std::string>("before"));
 }
 
-class SixteenBitScreen : public E2E {
+// The other TrueColor depths Xvfb offers: 5-5-5, 5-6-5 and 10-10-10 bits.
+class TrueColorScreen : public E2E, public ::testing::WithParamInterface<int> {
  protected:
-  int depth() const override { return 16; }
+  int depth() const override { return GetParam(); }
 };
 
-TEST_F(SixteenBitScreen, IsCapturedAsItShows) {
+TEST_P(TrueColorScreen, IsCapturedAsItShows) {
   constexpr IRect kRegion{100, 80, 300, 200};
   std::unique_ptr<Program> p;
   startCapture(p, kRegion);
@@ -39,6 +40,8 @@ TEST_F(SixteenBitScreen, IsCapturedAsItShows) {
   ASSERT_TRUE(waitUntil([&] { return (png = x().clipboard("image/png", 2s)).has_value(); }, kPatience));
   EXPECT_EQ(decodePng(*png), picture().copy(kRegion));
 }
+
+INSTANTIATE_TEST_SUITE_P(Depths, TrueColorScreen, ::testing::Values(15, 16, 30));
 
 TEST_F(E2E, AWaylandVariableAloneDoesNotStopAPlainXServer) {
   auto p = start({{"WAYLAND_DISPLAY", "wayland-e2e"}});
