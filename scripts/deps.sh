@@ -13,7 +13,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   # Qt 6 and the X11 pieces the platform layer talks to directly
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  libxcb1-dev libxcb-shm0-dev
+  libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev
   # snapshots and encoders
   libzstd-dev libpng-dev libjpeg-dev libtiff-dev libgif-dev libimagequant-dev
   # a font that renders Chinese
@@ -26,7 +26,7 @@ PACKAGES=(
 if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
   PACKAGES+=(
     googletest libgtest-dev libgmock-dev
-    xclip x11-utils x11-xserver-utils libtiff-tools
+    xclip x11-utils x11-xserver-utils libtiff-tools libxcb-xtest0-dev
   )
 fi
 

@@ -104,10 +104,13 @@ int main(int argc, char** argv) {
   window.relay().setSink(&form);
   window.onCloseRequested = [&form] { form.close(); };
   // The controls are built right after the first frame, off the start-up path.
-  window.onFirstPaint = [&view, &splash, &form] {
-    const bool escape = splash && splash->close();  // Esc pressed before the window was up counts
+  // An Esc or a drag begun on the start-up window counts as if made here; a
+  // drag still held goes on in this window.
+  window.onFirstPaint = [&view, &splash, &window] {
+    const pq::EarlyInput early = splash ? splash->close() : pq::EarlyInput{};
     view.ensureBuilt();
-    if (escape) form.keyPress(27);
+    window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
+    if (!early.escaped() && early.leftHeld()) window.continueDrag();
   };
 
   // When the window has gone, the process stays only to hand the picture to
@@ -119,7 +122,7 @@ int main(int argc, char** argv) {
     if (form.unloaded()) QCoreApplication::exit(0);
   };
 
-  if (!form.Load()) return 0;
+  if (!form.Load()) return form.failure().empty() ? 0 : 1;  // a second capture, or an unreadable screen
   if (form.unloaded()) return clipboard.serving() ? app.exec() : 0;
 
   view.setLive(true);

@@ -18,8 +18,10 @@ class Screen {
   virtual ~Screen() = default;
   virtual int widthTwips() const = 0;   // pixels x 15
   virtual int heightTwips() const = 0;
-  // Reads the whole screen once. nullopt when it cannot be read.
+  // Reads the whole screen once. nullopt when it cannot be read; problem()
+  // then says why.
   virtual std::optional<Image> grab() = 0;
+  virtual std::string problem() const = 0;
   virtual IPoint cursorPos() const = 0;  // GetCursorPos, screen pixels
 };
 

@@ -44,6 +44,18 @@ bool CaptureForm::Load() {
     case LockState::Acquired:
       break;
   }
+  // One read of the screen fills both the canvas and the frozen copy. A
+  // screen that cannot be read ends the start-up: a made-up picture would be
+  // passed off as the user's screen.
+  auto shot = p_.screen.grab();
+  if (!shot) {
+    failure_ = p_.screen.problem();
+    if (failure_.empty()) failure_ = "the read failed";
+    p_.app.warn("tolvane: cannot read the screen: " + failure_ + ". Nothing was captured.");
+    unloaded_ = true;
+    p_.lock.release();
+    return false;
+  }
   auto& bar = controls_(Ctl::Picture1);
   bar.setTop(-bar.height());
   bar.hide();
@@ -52,14 +64,8 @@ bool CaptureForm::Load() {
 
   const float sw = session_.screenWidth(), sh = session_.screenHeight();
   const int w = roundEven(sw), h = roundEven(sh);
-  // One read of the screen fills both the canvas and the frozen copy.
-  if (auto shot = p_.screen.grab()) {
-    p_.surface.bitBlt(0, 0, w, h, *shot, 0, 0);
-    state_.MemDC = std::move(*shot);
-  } else {
-    p_.app.warn("tolvane: could not read the screen; capturing a black picture");
-    state_.MemDC = Image(w, h);
-  }
+  p_.surface.bitBlt(0, 0, w, h, *shot, 0, 0);
+  state_.MemDC = std::move(*shot);
   p_.app.showMaximized();
   p_.surface.setPicture(p_.surface.image());
   history_.firstEntry(p_.surface.picture());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "annotation/gdip.h"
 #include "annotation/history.h"
@@ -23,8 +24,11 @@ class CaptureForm : public platform::EventSink {
   CaptureForm(Platform& platform, platform::ControlView* view);
   ~CaptureForm() override;
 
-  // Start-up. Returns false when another capture runs: nothing was read.
+  // Start-up. Returns false when another capture runs (nothing was read) or
+  // when the screen cannot be read; failure() then says why.
   bool Load();
+  // Why start-up failed; empty when it did not, or when another capture runs.
+  const std::string& failure() const { return failure_; }
   // Closes the window (Esc, right click, finishing). Runs Unload once.
   void close();
   bool unloaded() const { return unloaded_; }
@@ -64,6 +68,7 @@ class CaptureForm : public platform::EventSink {
   std::unique_ptr<handles::HandleDrag> handleDrag_;
   int buttonsDown_ = 0;  // buttons pressed on the window and not yet released
   bool unloaded_ = false;
+  std::string failure_;
 };
 
 }  // namespace tolvane::session

@@ -34,7 +34,7 @@ class Annotate : public E2E {
   // Copy and close, then the picture from the clipboard.
   Image copy() {
     button(1);
-    EXPECT_TRUE(waitUntil([&] { return x().clipboard("image/png", 2s).has_value(); }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return x().clipboard("image/png", 2s).has_value(); }, kPatience));
     const auto png = x().clipboard();
     return png ? decodePng(*png) : Image();
   }
@@ -101,9 +101,9 @@ TEST_F(Annotate, UndoThenRedo) {
   button(7);
   x().drag(150, 150, 250, 220);
   button(0);
-  ASSERT_TRUE(waitUntil([&] { return at(150, 150) == picture().pixel(150, 150); }, 3s));
+  ASSERT_TRUE(waitUntil([&] { return at(150, 150) == picture().pixel(150, 150); }, kPatience));
   button(8);
-  ASSERT_TRUE(waitUntil([&] { return at(150, 150) == kRed; }, 3s));
+  ASSERT_TRUE(waitUntil([&] { return at(150, 150) == kRed; }, kPatience));
   const Image shot = copy();
   ASSERT_FALSE(shot.isNull());
   EXPECT_EQ(shot.pixel(50, 50), kRed);
@@ -112,17 +112,17 @@ TEST_F(Annotate, UndoThenRedo) {
 TEST_F(Annotate, UndoWithNothingDrawnReturnsToSelecting) {
   button(0);
   // The frame, handles and toolbar go; the user selects anew.
-  ASSERT_TRUE(waitUntil([&] { return at(kL, 200) != 0xFF007AECu; }, 3s));
+  ASSERT_TRUE(waitUntil([&] { return at(kL, 200) != 0xFF007AECu; }, kPatience));
   x().drag(200, 150, 350, 280);
-  ASSERT_TRUE(waitUntil([&] { return at(200, 200) == 0xFF007AECu; }, 3s));
+  ASSERT_TRUE(waitUntil([&] { return at(200, 200) == 0xFF007AECu; }, kPatience));
   x().key("Escape");
-  EXPECT_EQ(p_->wait(5s), 0);
+  EXPECT_EQ(p_->wait(kPatience), 0);
 }
 
 TEST_F(Annotate, CloseLeavesTheClipboardAlone) {
   ASSERT_TRUE(x().takeClipboard("keep me"));
   button(3);
-  EXPECT_EQ(p_->wait(5s), 0);
+  EXPECT_EQ(p_->wait(kPatience), 0);
   EXPECT_EQ(x().clipboard("UTF8_STRING"), "keep me");
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "harness.h"
@@ -15,11 +16,17 @@ class E2E : public ::testing::Test {
   static constexpr int kW = 640, kH = 480;
 
   void SetUp() override {
-    x_ = std::make_unique<XServer>(kW, kH);
+    x_ = std::make_unique<XServer>(kW, kH, depth());
     ASSERT_TRUE(x_->ok()) << "Xvfb did not start";
-    picture_ = knownPicture(kW, kH);
-    ASSERT_TRUE(x_->setRoot(picture_));
-    const std::string base = scratchDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    // The known picture as the screen holds it; an 8-bit screen keeps its own.
+    if (depth() != 8) {
+      picture_ = x_->shown(knownPicture(kW, kH));
+      ASSERT_TRUE(x_->setRoot(picture_));
+    }
+    // Parameterised cases are named "Case/0": one folder per case all the same.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    const std::string base = scratchDir() + "/" + name;
     runtime_ = base + "-run";
     home_ = base + "-home";
     mkdir(base.c_str(), 0700);
@@ -28,6 +35,8 @@ class E2E : public ::testing::Test {
     mkdir((home_ + "/Pictures").c_str(), 0700);
   }
   void TearDown() override { x_.reset(); }
+  // The screen's depth; Xvfb's TrueColor at 24 unless a case says otherwise.
+  virtual int depth() const { return 24; }
 
   std::map<std::string, std::string> env() const {
     return {{"XDG_RUNTIME_DIR", runtime_},
@@ -38,7 +47,11 @@ class E2E : public ::testing::Test {
             {"XDG_STATE_HOME", home_ + "/.local/state"},
             {"LANG", "C.UTF-8"}};
   }
-  std::unique_ptr<Program> start() { return std::make_unique<Program>(*x_, std::vector<std::string>{programPath()}, env()); }
+  std::unique_ptr<Program> start(const std::map<std::string, std::string>& extraEnv = {}) {
+    auto all = env();
+    for (const auto& [k, v] : extraEnv) all[k] = v;
+    return std::make_unique<Program>(*x_, std::vector<std::string>{programPath()}, all);
+  }
 
   // Starts a capture and waits for its veil; with a region selected when given.
   void startCapture(std::unique_ptr<Program>& p, const IRect& region = {}) {
@@ -47,10 +60,43 @@ class E2E : public ::testing::Test {
     if (!region.empty()) x_->drag(region.left, region.top, region.right, region.bottom);
   }
 
-  // Waits until the screen shows the frozen picture under the veil.
+  // Waits until the capture window has taken over from the start-up window
+  // (which shows the same veil but cannot take a drag) and the screen shows
+  // the frozen picture under the veil.
   bool waitForVeil(Program& p) {
-    const Image want = veiled(picture_);
-    return waitUntil([&] { return !p.running() || x_->grab() == want; }, 10s) && p.running();
+    if (!waitForCaptureWindow(p)) return false;
+    const Image want = x_->shown(veiled(picture_));
+    return waitUntil([&] { return !p.running() || x_->grab() == want; }, kPatience) && p.running();
+  }
+  // The program's start-up window (viewable, nameless) and its real window.
+  static bool hasSplash(const std::vector<TopLevel>& windows, pid_t pid) {
+    for (const auto& w : windows)
+      if (w.viewable && w.pid == static_cast<std::uint32_t>(pid) && w.name.empty()) return true;
+    return false;
+  }
+  static bool hasCaptureWindow(const std::vector<TopLevel>& windows, pid_t pid) {
+    for (const auto& w : windows)
+      if (w.viewable && w.pid == static_cast<std::uint32_t>(pid) && w.name == "Tolvane") return true;
+    return false;
+  }
+  // Waits until the capture window is up and holds the keyboard, the start-up
+  // window gone: from then on input reaches the capture window itself.
+  bool waitForCaptureWindow(Program& p) {
+    return waitUntil(
+               [&] {
+                 if (!p.running()) return true;
+                 const auto windows = x_->topLevels();
+                 return hasCaptureWindow(windows, p.pid()) && !hasSplash(windows, p.pid()) &&
+                        x_->keyboardGrabbed();
+               },
+               kPatience) &&
+           p.running();
+  }
+  // Whether any window of the program is still shown.
+  bool showsAWindow(Program& p) const {
+    for (const auto& w : x_->topLevels())
+      if (w.viewable && w.pid == static_cast<std::uint32_t>(p.pid())) return true;
+    return false;
   }
   // The colour the screen shows at (x, y).
   Argb at(int x, int y) const { return x_->grab().pixel(x, y); }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <QImage>
 #include <cstdlib>
@@ -127,13 +128,146 @@ bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every)
   }
 }
 
-XServer::XServer(int width, int height) : width_(width), height_(height) {
+namespace {
+
+// How the root window stores a pixel: bits per pixel and TrueColor masks.
+struct PixelLayout {
+  int bitsPerPixel = 0;
+  std::uint32_t red = 0, green = 0, blue = 0;
+  bool trueColor() const { return red && green && blue && (bitsPerPixel == 16 || bitsPerPixel == 32); }
+  int stride(int width) const { return (width * bitsPerPixel + 31) / 32 * 4; }
+};
+
+PixelLayout layoutOf(xcb_connection_t* c, xcb_screen_t* s) {
+  PixelLayout l;
+  for (auto f = xcb_setup_pixmap_formats_iterator(xcb_get_setup(c)); f.rem; xcb_format_next(&f))
+    if (f.data->depth == s->root_depth) l.bitsPerPixel = f.data->bits_per_pixel;
+  for (auto d = xcb_screen_allowed_depths_iterator(s); d.rem; xcb_depth_next(&d))
+    for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
+      if (v.data->visual_id == s->root_visual && v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR) {
+        l.red = v.data->red_mask;
+        l.green = v.data->green_mask;
+        l.blue = v.data->blue_mask;
+      }
+  return l;
+}
+
+int lowBit(std::uint32_t mask) { return __builtin_ctz(mask); }
+int bitCount(std::uint32_t mask) { return __builtin_popcount(mask); }
+
+// An 8-bit channel into a mask: its top bits into a narrower one, the bits
+// repeated into a wider one; and back the same way.
+std::uint32_t packChannel(std::uint32_t v8, std::uint32_t mask) {
+  const int bits = bitCount(mask);
+  const std::uint32_t v = bits <= 8 ? v8 >> (8 - bits) : (v8 << (bits - 8)) | (v8 >> (16 - bits));
+  return (v << lowBit(mask)) & mask;
+}
+std::uint32_t unpackChannel(std::uint32_t p, std::uint32_t mask) {
+  const int bits = bitCount(mask);
+  std::uint32_t v = (p & mask) >> lowBit(mask);
+  if (bits >= 8) return v >> (bits - 8);
+  std::uint32_t out = 0;
+  for (int filled = 0; filled < 8; filled += bits) out = (out << bits) | v;
+  return (out >> (((8 + bits - 1) / bits) * bits - 8)) & 0xFF;
+}
+
+std::uint32_t pack(Argb c, const PixelLayout& l) {
+  return packChannel((c >> 16) & 0xFF, l.red) | packChannel((c >> 8) & 0xFF, l.green) | packChannel(c & 0xFF, l.blue);
+}
+Argb unpack(std::uint32_t p, const PixelLayout& l) {
+  return 0xFF000000u | unpackChannel(p, l.red) << 16 | unpackChannel(p, l.green) << 8 | unpackChannel(p, l.blue);
+}
+
+std::string textProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
+  auto* r = xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, type, 0, 1024), nullptr);
+  std::string out;
+  if (r && r->type == type)
+    out.assign(static_cast<const char*>(xcb_get_property_value(r)),
+               static_cast<std::size_t>(xcb_get_property_value_length(r)));
+  free(r);
+  return out;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+  auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+  free(r);
+  return a;
+}
+
+std::vector<TopLevel> topLevelsOn(xcb_connection_t* c) {
+  std::vector<TopLevel> out;
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, s->root), nullptr);
+  if (!tree) return out;
+  const xcb_atom_t netName = atom(c, "_NET_WM_NAME"), utf8 = atom(c, "UTF8_STRING"), netPid = atom(c, "_NET_WM_PID");
+  const xcb_window_t* kids = xcb_query_tree_children(tree);
+  for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+    TopLevel t;
+    t.id = kids[i];
+    if (auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, kids[i]), nullptr)) {
+      t.viewable = a->map_state == XCB_MAP_STATE_VIEWABLE;
+      t.overrideRedirect = a->override_redirect;
+      free(a);
+    }
+    t.name = textProperty(c, kids[i], netName, utf8);
+    if (t.name.empty()) t.name = textProperty(c, kids[i], XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
+    const std::string pid = textProperty(c, kids[i], netPid, XCB_ATOM_CARDINAL);
+    if (pid.size() == 4) std::memcpy(&t.pid, pid.data(), 4);
+    out.push_back(std::move(t));
+  }
+  free(tree);
+  return out;
+}
+
+bool pointerGrabbedOn(xcb_connection_t* c) {
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  auto* r = xcb_grab_pointer_reply(c,
+                                   xcb_grab_pointer(c, 0, s->root, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                                    XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                                   nullptr);
+  const bool ours = r && r->status == XCB_GRAB_STATUS_SUCCESS;
+  const bool theirs = r && r->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+  free(r);
+  if (ours) {
+    xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+  }
+  return theirs;
+}
+
+bool keyboardGrabbedOn(xcb_connection_t* c) {
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  auto* r = xcb_grab_keyboard_reply(
+      c, xcb_grab_keyboard(c, 0, s->root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+  const bool ours = r && r->status == XCB_GRAB_STATUS_SUCCESS;
+  const bool theirs = r && r->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+  free(r);
+  if (ours) {
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+  }
+  return theirs;
+}
+
+// Runs `f` on a connection of its own to the display; `fallback` when none.
+template <class F, class R>
+R withConnection(const std::string& display, R fallback, F&& f) {
+  xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+  R out = xcb_connection_has_error(c) ? fallback : f(c);
+  xcb_disconnect(c);
+  return out;
+}
+
+}  // namespace
+
+XServer::XServer(int width, int height, int depth) : width_(width), height_(height), depth_(depth) {
   int p[2];
   if (pipe(p)) return;
   fcntl(p[0], F_SETFD, FD_CLOEXEC);
   // -displayfd picks a free display and writes its number; -noreset keeps the
   // root picture when the last client goes.
-  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
   pid_ = spawn({"Xvfb", "-displayfd", std::to_string(p[1]), "-screen", "0", screen, "-noreset", "-nolisten", "tcp"},
                {}, -1, -1, open("/dev/null", O_WRONLY | O_CLOEXEC));
   close(p[1]);
@@ -166,19 +300,31 @@ bool XServer::setRoot(const Image& pic) {
     return false;
   }
   xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  const PixelLayout layout = layoutOf(c, s);
+  if (!layout.trueColor()) {
+    xcb_disconnect(c);
+    return false;
+  }
   const xcb_pixmap_t pm = xcb_generate_id(c);
   xcb_create_pixmap(c, s->root_depth, pm, s->root, static_cast<uint16_t>(pic.width()),
                     static_cast<uint16_t>(pic.height()));
   const xcb_gcontext_t gc = xcb_generate_id(c);
   xcb_create_gc(c, gc, pm, 0, nullptr);
   // Row bands keep each request under the server's size limit.
-  const int band = std::max(1, 65536 / std::max(pic.width(), 1));
+  const int stride = layout.stride(pic.width());
+  const int band = std::max(1, 262144 / std::max(stride, 1));
+  std::vector<uint8_t> rows;
   for (int y = 0; y < pic.height(); y += band) {
     const int h = std::min(band, pic.height() - y);
+    rows.assign(static_cast<std::size_t>(stride) * h, 0);
+    for (int row = 0; row < h; ++row)
+      for (int x = 0; x < pic.width(); ++x) {
+        const std::uint32_t p = pack(pic.pixel(x, y + row), layout);
+        uint8_t* d = rows.data() + static_cast<std::size_t>(row) * stride + x * layout.bitsPerPixel / 8;
+        std::memcpy(d, &p, static_cast<std::size_t>(layout.bitsPerPixel / 8));  // the server's own byte order
+      }
     xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pm, gc, static_cast<uint16_t>(pic.width()), static_cast<uint16_t>(h), 0,
-                  static_cast<int16_t>(y), 0, s->root_depth,
-                  static_cast<uint32_t>(pic.width() * h * 4),
-                  reinterpret_cast<const uint8_t*>(pic.constScanLine(y)));
+                  static_cast<int16_t>(y), 0, s->root_depth, static_cast<uint32_t>(rows.size()), rows.data());
   }
   xcb_change_window_attributes(c, s->root, XCB_CW_BACK_PIXMAP, &pm);
   xcb_clear_area(c, 0, s->root, 0, 0, 0, 0);
@@ -187,7 +333,21 @@ bool XServer::setRoot(const Image& pic) {
   // A round trip makes sure the server has done all of the above.
   free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
   xcb_disconnect(c);
-  return grab() == pic;
+  return grab() == shown(pic);
+}
+
+Image XServer::shown(const Image& pic) const {
+  xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
+  Image out;
+  if (!xcb_connection_has_error(c)) {
+    const PixelLayout layout = layoutOf(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data);
+    if (layout.trueColor()) out = Image(pic.width(), pic.height());
+    if (!out.isNull())
+      for (int y = 0; y < pic.height(); ++y)
+      for (int x = 0; x < pic.width(); ++x) out.setPixel(x, y, unpack(pack(pic.pixel(x, y), layout), layout));
+  }
+  xcb_disconnect(c);
+  return out;
 }
 
 Image XServer::grab() const {
@@ -195,6 +355,12 @@ Image XServer::grab() const {
   Image out;
   if (!xcb_connection_has_error(c)) {
     xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const PixelLayout layout = layoutOf(c, s);
+    if (!layout.trueColor()) {
+      xcb_disconnect(c);
+      return {};
+    }
+    const int stride = layout.stride(width_);
     out = Image(width_, height_);
     const int band = 256;
     for (int y = 0; y < height_; y += band) {
@@ -203,15 +369,65 @@ Image XServer::grab() const {
                                     xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, s->root, 0, static_cast<int16_t>(y),
                                                   static_cast<uint16_t>(width_), static_cast<uint16_t>(h), ~0u),
                                     nullptr);
-      if (!r) return {};
-      const auto* d = reinterpret_cast<const Argb*>(xcb_get_image_data(r));
+      if (!r) {
+        out = {};
+        break;
+      }
+      const uint8_t* d = xcb_get_image_data(r);
       for (int row = 0; row < h; ++row)
-        for (int x = 0; x < width_; ++x) out.setPixel(x, y + row, 0xFF000000u | d[row * width_ + x]);
+        for (int x = 0; x < width_; ++x) {
+          std::uint32_t p = 0;
+          std::memcpy(&p, d + static_cast<std::size_t>(row) * stride + x * layout.bitsPerPixel / 8,
+                      static_cast<std::size_t>(layout.bitsPerPixel / 8));
+          out.setPixel(x, y + row, unpack(p, layout));
+        }
       free(r);
     }
   }
   xcb_disconnect(c);
   return out;
+}
+
+std::vector<TopLevel> XServer::topLevels() const {
+  return withConnection(display_, std::vector<TopLevel>{}, topLevelsOn);
+}
+
+bool XServer::pointerGrabbed() const { return withConnection(display_, false, pointerGrabbedOn); }
+
+bool XServer::keyboardGrabbed() const { return withConnection(display_, false, keyboardGrabbedOn); }
+
+ServerHold::ServerHold(const XServer& x) : c_(xcb_connect(x.display().c_str(), nullptr)) {
+  if (!ok()) return;
+  xcb_grab_server(c_);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+ServerHold::~ServerHold() {
+  if (ok()) {
+    xcb_ungrab_server(c_);
+    free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+  }
+  xcb_disconnect(c_);
+}
+
+bool ServerHold::ok() const { return c_ && !xcb_connection_has_error(c_); }
+std::vector<TopLevel> ServerHold::topLevels() { return topLevelsOn(c_); }
+bool ServerHold::pointerGrabbed() { return pointerGrabbedOn(c_); }
+
+void ServerHold::move(int x, int y) {
+  xcb_test_fake_input(c_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, XCB_NONE, static_cast<int16_t>(x),
+                      static_cast<int16_t>(y), 0);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+void ServerHold::press(int button) {
+  xcb_test_fake_input(c_, XCB_BUTTON_PRESS, static_cast<uint8_t>(button), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+void ServerHold::release(int button) {
+  xcb_test_fake_input(c_, XCB_BUTTON_RELEASE, static_cast<uint8_t>(button), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
 }
 
 bool XServer::xdotool(const std::vector<std::string>& args) const {
@@ -220,26 +436,28 @@ bool XServer::xdotool(const std::vector<std::string>& args) const {
   return run(argv, {{"DISPLAY", display_}}).status == 0;
 }
 
+// The program gets input events in the order they are sent, so nothing here
+// waits for it; the short pauses only space the events out like a hand would,
+// so that motion arrives between press and release.
 void XServer::drag(int x0, int y0, int x1, int y1, int button) const {
   const std::string b = std::to_string(button);
   xdotool({"mousemove", std::to_string(x0), std::to_string(y0), "sleep", "0.05", "mousedown", b});
   for (int i = 1; i <= 5; ++i)
     xdotool({"mousemove", std::to_string(x0 + (x1 - x0) * i / 5), std::to_string(y0 + (y1 - y0) * i / 5), "sleep",
              "0.03"});
-  xdotool({"mouseup", b, "sleep", "0.1"});
+  xdotool({"mouseup", b});
 }
 
 void XServer::click(int x, int y, int button) const {
-  xdotool({"mousemove", std::to_string(x), std::to_string(y), "sleep", "0.05", "click", std::to_string(button),
-           "sleep", "0.1"});
+  xdotool({"mousemove", std::to_string(x), std::to_string(y), "sleep", "0.05", "click", std::to_string(button)});
 }
 
 void XServer::doubleClick(int x, int y) const {
   xdotool({"mousemove", std::to_string(x), std::to_string(y), "sleep", "0.05", "click", "--repeat", "2", "--delay",
-           "60", "1", "sleep", "0.1"});
+           "60", "1"});
 }
 
-void XServer::key(const std::string& name) const { xdotool({"key", name, "sleep", "0.1"}); }
+void XServer::key(const std::string& name) const { xdotool({"key", name}); }
 
 std::optional<std::string> XServer::clipboard(const std::string& type, Millis timeout) const {
   const RunResult r = run({"xclip", "-selection", "clipboard", "-t", type, "-o"}, {{"DISPLAY", display_}}, timeout);
@@ -311,16 +529,56 @@ SelectionAnswer XServer::askClipboard(const std::string& target, Millis timeout)
 bool XServer::waitForWindow(const std::string& title, Millis timeout) const {
   return waitUntil(
       [&] {
-        return run({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, {{"DISPLAY", display_}}, 3s)
-                   .status == 0;
+        return withConnection(display_, false, [&](xcb_connection_t* c) {
+          xcb_window_t window = XCB_NONE;
+          for (const auto& w : topLevelsOn(c))
+            if (w.viewable && w.name == title) window = w.id;
+          if (window == XCB_NONE) return false;
+          auto* focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+          xcb_window_t f = focus ? focus->focus : XCB_NONE;
+          free(focus);
+          // The focus may sit on a child of the window.
+          for (int depth = 0; f != XCB_NONE && f != XCB_INPUT_FOCUS_POINTER_ROOT && depth < 64; ++depth) {
+            if (f == window) return true;
+            auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, f), nullptr);
+            if (!tree) return false;
+            f = tree->parent == tree->root ? XCB_NONE : tree->parent;
+            free(tree);
+          }
+          return false;
+        });
       },
-      timeout, 100ms);
+      timeout);
 }
 
 bool XServer::takeClipboard(const std::string& text) const {
   // xclip stays behind to serve the text; its output goes nowhere so we need not wait for it.
-  return run({"sh", "-c", "xclip -selection clipboard -i >/dev/null 2>&1"}, {{"DISPLAY", display_}}, 5s, text).status ==
-         0;
+  if (run({"sh", "-c", "xclip -selection clipboard -i >/dev/null 2>&1"}, {{"DISPLAY", display_}}, kPatience, text)
+          .status != 0)
+    return false;
+  return waitUntil([&] { return clipboard("UTF8_STRING", 5s) == text; }, kPatience);
+}
+
+MapWatch::MapWatch(const XServer& x) : c_(xcb_connect(x.display().c_str(), nullptr)) {
+  if (!ok()) return;
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+  const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+  xcb_change_window_attributes(c_, s->root, XCB_CW_EVENT_MASK, &mask);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+MapWatch::~MapWatch() { xcb_disconnect(c_); }
+
+bool MapWatch::ok() const { return c_ && !xcb_connection_has_error(c_); }
+
+int MapWatch::maps() {
+  if (!ok()) return -1;
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+  while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
+    if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) ++maps_;
+    free(e);
+  }
+  return maps_;
 }
 
 Program::Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env) {

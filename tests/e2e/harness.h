@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -14,10 +15,16 @@
 
 #include "platform/image.h"
 
+struct xcb_connection_t;
+
 namespace tolvane::e2e {
 
 using namespace std::chrono_literals;
 using Millis = std::chrono::milliseconds;
+
+// How long a step may take on a busy machine before the test gives up. Every
+// wait polls for what it needs, so this costs nothing when all goes well.
+inline constexpr Millis kPatience = 30s;
 
 // How the clipboard's owner answered a request for one type.
 struct SelectionAnswer {
@@ -38,9 +45,19 @@ RunResult run(const std::vector<std::string>& argv, const std::map<std::string, 
 
 bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every = 20ms);
 
+// A top-level window as the tests see it.
+struct TopLevel {
+  std::uint32_t id = 0;
+  std::string name;       // _NET_WM_NAME, else WM_NAME
+  std::uint32_t pid = 0;  // _NET_WM_PID, 0 when not set
+  bool viewable = false;
+  bool overrideRedirect = false;
+};
+
 class XServer {
  public:
-  XServer(int width, int height);
+  // Xvfb's screen 0 at this size and depth (8, 15, 16, 24 or 30).
+  XServer(int width, int height, int depth = 24);
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
@@ -49,10 +66,14 @@ class XServer {
   const std::string& display() const { return display_; }
   int width() const { return width_; }
   int height() const { return height_; }
+  int depth() const { return depth_; }
 
-  // Puts the picture on the root window, where it stays (the server runs with -noreset).
+  // Puts the picture on the root window, where it stays (the server runs with
+  // -noreset). True when the screen then shows shown(picture). TrueColor only.
   bool setRoot(const Image& picture);
-  // What the screen shows now.
+  // The picture as this screen's pixel format can hold it (the same at depth 24).
+  Image shown(const Image& picture) const;
+  // What the screen shows now; empty when it is not TrueColor.
   Image grab() const;
 
   // xdotool with DISPLAY set; true when it succeeded.
@@ -67,15 +88,58 @@ class XServer {
   // Asks the CLIPBOARD's owner for a target directly, as any program would, and
   // tells a refusal from data (xclip shows both as empty output).
   SelectionAnswer askClipboard(const std::string& target, Millis timeout = 5s) const;
-  // Waits until a window with this title is mapped.
-  bool waitForWindow(const std::string& title, Millis timeout = 10s) const;
-  // Another program takes the clipboard over with a text.
+  // The children of the root window, bottom to top.
+  std::vector<TopLevel> topLevels() const;
+  // Whether some client holds the pointer / keyboard: a grab of our own is
+  // tried and, when it succeeds, let go at once.
+  bool pointerGrabbed() const;
+  bool keyboardGrabbed() const;
+  // Waits until a window with this title is shown and has the keyboard
+  // focus, so that keys typed next reach it.
+  bool waitForWindow(const std::string& title, Millis timeout = kPatience) const;
+  // Another program takes the clipboard over with a text; true once it serves it.
   bool takeClipboard(const std::string& text) const;
 
  private:
   pid_t pid_ = -1;
   std::string display_;
-  int width_, height_;
+  int width_, height_, depth_;
+};
+
+// Counts the windows mapped on a server from its own start on.
+class MapWatch {
+ public:
+  explicit MapWatch(const XServer& x);
+  ~MapWatch();
+  MapWatch(const MapWatch&) = delete;
+  MapWatch& operator=(const MapWatch&) = delete;
+  bool ok() const;
+  // After a round trip, so every map the server has made so far counts.
+  int maps();
+
+ private:
+  xcb_connection_t* c_;
+  int maps_ = 0;
+};
+
+// Holds the server for the test alone while it lives: no other client's
+// requests are served, so what it sees stays true while it sends input
+// through XTest.
+class ServerHold {
+ public:
+  explicit ServerHold(const XServer& x);
+  ~ServerHold();
+  ServerHold(const ServerHold&) = delete;
+  ServerHold& operator=(const ServerHold&) = delete;
+  bool ok() const;
+  std::vector<TopLevel> topLevels();
+  bool pointerGrabbed();
+  void move(int x, int y);
+  void press(int button);
+  void release(int button);
+
+ private:
+  xcb_connection_t* c_;
 };
 
 class Program {

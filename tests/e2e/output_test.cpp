@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <sstream>
-#include <thread>
 
 #include "fixture.h"
 
@@ -33,8 +32,8 @@ class Output : public E2E {
 
 TEST_F(Output, DoubleClickCopiesTheExactRegionAndServesItAfterTheWindowCloses) {
   x().key("Escape");  // no saving
-  ASSERT_TRUE(waitUntil([&] { return x().grab() == picture(); }, 5s)) << "the window should be gone";
-  std::this_thread::sleep_for(2s);
+  ASSERT_TRUE(waitUntil([&] { return x().grab() == picture() && !showsAWindow(*p_); }, kPatience))
+      << "the window should be gone";
   const auto png = x().clipboard();
   ASSERT_TRUE(png.has_value());
   EXPECT_EQ(decodePng(*png), region());

@@ -66,8 +66,10 @@ class FakeScreen : public platform::Screen {
   int widthTwips() const override { return w_ * 15; }
   int heightTwips() const override { return h_ * 15; }
   std::optional<Image> grab() override;
+  std::string problem() const override { return why; }
   platform::IPoint cursorPos() const override { return cursor; }
   std::optional<Image> picture;  // what the screen shows; nullopt: the read fails
+  std::string why;               // problem() after a failed read
   platform::IPoint cursor;
   int grabs = 0;
 

@@ -25,11 +25,11 @@ TEST(Load, CallsThePlatformInOrder) {
   ASSERT_TRUE(rig.form.Load());
   const Log expected = {
       "Lock acquire",
+      "Grab",
       "Picture1.Geometry=0,-26,241.33333,26",
       "Picture1.Visible=0",
       "Persistent on",
       "Pointer 2",
-      "Grab",
       "BitBlt 0,0 64x48 from 0,0",
       "ShowMaximized",
       "SetPicture 64x48",
@@ -68,6 +68,7 @@ TEST(Load, SecondInstanceReadsNothingAndEnds) {
   EXPECT_FALSE(rig.form.Load());
   EXPECT_EQ(rig.screen.grabs, 0);
   EXPECT_EQ(rig.logSince(0), (Log{"Lock acquire"}));
+  EXPECT_TRUE(rig.form.failure().empty());  // not a failure: the program ends quietly
 }
 
 TEST(Load, RunsWithAWarningWhenTheLockCannotBeTaken) {
@@ -78,13 +79,33 @@ TEST(Load, RunsWithAWarningWhenTheLockCannotBeTaken) {
   EXPECT_NE(rig.app.warnings[0].find("single-instance check is off"), std::string::npos);
 }
 
-TEST(Load, AFailedScreenReadGoesOnWithABlackPicture) {
+TEST(Load, AnUnreadableScreenEndsTheStartUpWithItsReasonAndNoCapture) {
   Rig rig(8, 8);
   rig.screen.picture.reset();
-  ASSERT_TRUE(rig.form.Load());
-  EXPECT_EQ(rig.form.state().MemDC, Image(8, 8));
-  EXPECT_EQ(rig.surface.getPixel(3, 3), rgb(17, 17, 17));  // veil over black
-  EXPECT_FALSE(rig.app.warnings.empty());
+  rig.screen.why = "the screen's visual is PseudoColor at depth 8";
+  EXPECT_FALSE(rig.form.Load());
+  EXPECT_EQ(rig.form.failure(), rig.screen.why);
+  ASSERT_EQ(rig.app.warnings.size(), 1u);
+  EXPECT_NE(rig.app.warnings[0].find("cannot read the screen: the screen's visual is PseudoColor at depth 8"),
+            std::string::npos)
+      << rig.app.warnings[0];
+  // Nothing shown, drawn or kept; the lock is free for the next capture.
+  EXPECT_EQ(rig.logSince(0), (Log{"Lock acquire", "Grab", "Lock release"}));
+  EXPECT_TRUE(rig.form.unloaded());
+  EXPECT_TRUE(rig.form.state().MemDC.isNull());
+  EXPECT_FALSE(rig.clipboard.picture.has_value());
+  // Events that still arrive do nothing.
+  const auto n = rig.log.size();
+  rig.form.mouseDown({Ctl::Form, -1}, {platform::kLeft, 0, 2, 2});
+  rig.form.keyPress(27);
+  EXPECT_EQ(rig.log.size(), n);
+}
+
+TEST(Load, AFailedReadWithoutAReasonStillFails) {
+  Rig rig(8, 8);
+  rig.screen.picture.reset();
+  EXPECT_FALSE(rig.form.Load());
+  EXPECT_FALSE(rig.form.failure().empty());
 }
 
 TEST(KeyPress, EscClosesAndReleasesEverythingOnce) {

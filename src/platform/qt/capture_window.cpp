@@ -132,6 +132,29 @@ void CaptureWindow::ungrabKeyboard() {
   }
 }
 
+void CaptureWindow::continueDrag() {
+  // Qt hands moves with a button held, and releases, only to the widget that
+  // saw the press, or to a mouse grabber.
+  grabMouse();
+  carriedDrag_ = true;
+  // The button may have come up before the grab.
+  if (xcb_connection_t* c = x11Connection()) {
+    auto* r = xcb_query_pointer_reply(c, xcb_query_pointer(c, static_cast<xcb_window_t>(winId())), nullptr);
+    if (r && !(r->mask & XCB_BUTTON_MASK_1)) endCarriedDrag(QPointF(r->win_x, r->win_y));
+    free(r);
+  }
+}
+
+void CaptureWindow::endCarriedDrag(const QPointF& at) {
+  carriedDrag_ = false;
+  releaseMouse();
+  Mouse m;
+  m.button = kLeft;
+  m.x = static_cast<float>(at.x());
+  m.y = static_cast<float>(at.y());
+  relay_.send([&](EventSink& s) { s.mouseUp(kForm, m); });
+}
+
 void CaptureWindow::invalidate(const IRect& area) {
   if (area.empty()) return;
   const QRect r(area.left, area.top, area.width(), area.height());
@@ -184,12 +207,18 @@ void CaptureWindow::mousePressEvent(QMouseEvent* e) {
 }
 
 void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
+  if (carriedDrag_ && e->button() == Qt::LeftButton) {
+    endCarriedDrag(e->position());
+    return;
+  }
   const Mouse m = mouseFrom(*e, true);
   if (!m.button) return;
   relay_.send([&](EventSink& s) { s.mouseUp(kForm, m); });
 }
 
 void CaptureWindow::mouseMoveEvent(QMouseEvent* e) {
+  // A release missed while the pointer changed hands.
+  if (carriedDrag_ && !(e->buttons() & Qt::LeftButton)) endCarriedDrag(e->position());
   const Mouse m = mouseFrom(*e, false);
   relay_.send([&](EventSink& s) { s.mouseMove(kForm, m); });
 }

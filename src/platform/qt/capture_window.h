@@ -62,6 +62,11 @@ class CaptureWindow : public QWidget, public Presenter {
   // it off the screen, so that work after it happens out of sight.
   void dismiss();
 
+  // A left drag begun on the start-up window, still held: the window takes
+  // the pointer until the button comes up, so that the drag goes on here
+  // although the window never saw the press.
+  void continueDrag();
+
   // While a dialog runs the keyboard grab must not hold its keys.
   void suspendKeyboardGrab();
   void resumeKeyboardGrab();
@@ -91,6 +96,7 @@ class CaptureWindow : public QWidget, public Presenter {
  private:
   void tryKeyboardGrab(int attemptsLeft);
   void ungrabKeyboard();
+  void endCarriedDrag(const QPointF& at);
 
   RasterSurface* surface_ = nullptr;
   EventRelay relay_;
@@ -99,6 +105,7 @@ class CaptureWindow : public QWidget, public Presenter {
   bool firstPaintDone_ = false;
   bool keyFilterInstalled_ = false;
   bool keyboardGrabbed_ = false;
+  bool carriedDrag_ = false;
   bool wantKeyboardGrab_ = false;
 };
 

@@ -10,6 +10,7 @@
 #include <sys/mman.h>
 #include <sys/shm.h>
 #include <unistd.h>
+#include <xcb/randr.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -20,6 +21,7 @@
 #include <vector>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace tolvane::platform::qt {
 
@@ -46,6 +48,72 @@ XConnection::~XConnection() { xcb_disconnect(c_); }
 int XConnection::width() const { return screen_->width_in_pixels; }
 int XConnection::height() const { return screen_->height_in_pixels; }
 
+RootVisual rootVisual(xcb_connection_t* c, xcb_screen_t* screen) {
+  RootVisual v;
+  v.depth = screen->root_depth;
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
+    if (it.data->depth == screen->root_depth) v.bitsPerPixel = it.data->bits_per_pixel;
+  for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
+    for (auto t = xcb_depth_visuals_iterator(d.data); t.rem; xcb_visualtype_next(&t)) {
+      if (t.data->visual_id == screen->root_visual) {
+        v.visualClass = t.data->_class;
+        v.red = t.data->red_mask;
+        v.green = t.data->green_mask;
+        v.blue = t.data->blue_mask;
+      }
+    }
+  }
+  return v;
+}
+
+std::string visualProblem(const RootVisual& v) {
+  static const char* const kClasses[] = {"StaticGray", "GrayScale",  "StaticColor",
+                                         "PseudoColor", "TrueColor", "DirectColor"};
+  const bool sized = v.bitsPerPixel == 16 || v.bitsPerPixel == 24 || v.bitsPerPixel == 32;
+  if (v.visualClass == XCB_VISUAL_CLASS_TRUE_COLOR && sized && v.red && v.green && v.blue) return {};
+  const std::string name = v.visualClass >= 0 && v.visualClass <= 5 ? kClasses[v.visualClass]
+                                                                     : "class " + std::to_string(v.visualClass);
+  return "the screen's visual is " + name + " at depth " + std::to_string(v.depth) + ", " +
+         std::to_string(v.bitsPerPixel) + " bits per pixel; only TrueColor at 16, 24 or 32 bits per pixel is supported";
+}
+
+std::string sessionProblem(bool xwayland, const char* waylandDisplay) {
+  if (!xwayland || !waylandDisplay || !*waylandDisplay) return {};
+  return std::string("this is a Wayland session (WAYLAND_DISPLAY=") + waylandDisplay +
+         ") and the X server is XWayland, which holds only the windows of X programs, not the desktop; "
+         "Tolvane captures an X11 desktop";
+}
+
+bool isXWayland(xcb_connection_t* c, xcb_screen_t* screen) {
+  constexpr char kName[] = "XWAYLAND";
+  if (auto* ext = xcb_query_extension_reply(c, xcb_query_extension(c, sizeof kName - 1, kName), nullptr)) {
+    const bool present = ext->present;
+    free(ext);
+    if (present) return true;
+  }
+  // Older XWayland has no extension of its own, but names its outputs XWAYLAND0, XWAYLAND1...
+  const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+  if (!randr || !randr->present) return false;
+  free(xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 3), nullptr));
+  auto* res = xcb_randr_get_screen_resources_current_reply(
+      c, xcb_randr_get_screen_resources_current(c, screen->root), nullptr);
+  if (!res) return false;
+  bool found = false;
+  const xcb_randr_output_t* outputs = xcb_randr_get_screen_resources_current_outputs(res);
+  for (int i = 0; i < xcb_randr_get_screen_resources_current_outputs_length(res) && !found; ++i) {
+    auto* info =
+        xcb_randr_get_output_info_reply(c, xcb_randr_get_output_info(c, outputs[i], res->config_timestamp), nullptr);
+    if (!info) continue;
+    const std::string_view name(reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info)),
+                                static_cast<std::size_t>(xcb_randr_get_output_info_name_length(info)));
+    found = name.starts_with("XWAYLAND");
+    free(info);
+  }
+  free(res);
+  return found;
+}
+
 namespace {
 
 struct PixelFormat {
@@ -55,27 +123,22 @@ struct PixelFormat {
   bool msbFirst = false;
 };
 
-std::optional<PixelFormat> rootFormat(xcb_connection_t* c, xcb_screen_t* screen) {
+// The root window's pixel layout; nothing when it cannot be read (`why` says why).
+std::optional<PixelFormat> rootFormat(xcb_connection_t* c, xcb_screen_t* screen, std::string* why = nullptr) {
+  const RootVisual v = rootVisual(c, screen);
+  if (std::string problem = visualProblem(v); !problem.empty()) {
+    if (why) *why = std::move(problem);
+    return std::nullopt;
+  }
   const xcb_setup_t* setup = xcb_get_setup(c);
   PixelFormat f;
   f.msbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
-  for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
-    if (it.data->depth == screen->root_depth) {
-      f.bitsPerPixel = it.data->bits_per_pixel;
-      f.scanlinePad = it.data->scanline_pad;
-    }
-  }
-  for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
-    for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
-      if (v.data->visual_id == screen->root_visual) {
-        f.red = v.data->red_mask;
-        f.green = v.data->green_mask;
-        f.blue = v.data->blue_mask;
-      }
-    }
-  }
-  if (f.bitsPerPixel != 16 && f.bitsPerPixel != 24 && f.bitsPerPixel != 32) return std::nullopt;
-  if (!f.red || !f.green || !f.blue) return std::nullopt;
+  f.bitsPerPixel = v.bitsPerPixel;
+  for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
+    if (it.data->depth == screen->root_depth) f.scanlinePad = it.data->scanline_pad;
+  f.red = v.red;
+  f.green = v.green;
+  f.blue = v.blue;
   return f;
 }
 
@@ -213,21 +276,34 @@ bool grabPlain(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, 
 
 }  // namespace
 
-std::optional<Image> grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm) {
+std::optional<Image> grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm, std::string* why) {
   if (!c || !screen) return std::nullopt;
-  const auto format = rootFormat(c, screen);
+  const auto format = rootFormat(c, screen, why);
   if (!format) return std::nullopt;
   // Every pixel is written below, or the read fails as a whole.
   Image out = Image::uninitialized(screen->width_in_pixels, screen->height_in_pixels);
   if (allowShm && grabShm(c, screen, *format, out)) return out;
   if (grabPlain(c, screen, *format, out)) return out;
+  if (why) *why = "the X server did not hand over the screen's pixels";
   return std::nullopt;
 }
 
 XcbScreen::~XcbScreen() = default;
 
+std::optional<Image> XcbScreen::read() {
+  problem_.clear();
+  xcb_connection_t* c = x_.connection();
+  xcb_screen_t* s = x_.screen();
+  // Only asked in a Wayland session, so a plain X desktop pays no round trips.
+  if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland) {
+    problem_ = sessionProblem(isXWayland(c, s), wayland);
+    if (!problem_.empty()) return std::nullopt;
+  }
+  return grabRoot(c, s, true, &problem_);
+}
+
 const std::optional<Image>& XcbScreen::readNow() {
-  if (!early_) early_ = grabRoot(x_.connection(), x_.screen());
+  if (!early_) early_ = read();
   return *early_;
 }
 
@@ -237,7 +313,7 @@ std::optional<Image> XcbScreen::grab() {
     early_.reset();
     return out;
   }
-  return grabRoot(x_.connection(), x_.screen());
+  return read();
 }
 
 namespace {
@@ -276,12 +352,21 @@ VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
   if (!direct || frozen.width() != s->width_in_pixels || frozen.height() != s->height_in_pixels) return;
   const auto w = static_cast<std::uint16_t>(frozen.width()), h = static_cast<std::uint16_t>(frozen.height());
 
+  // The cross-hair from the X cursor font, as the real window shows it.
+  constexpr char kCursorFont[] = "cursor";
+  constexpr std::uint16_t kCrosshair = 34;  // XC_crosshair; its mask is the next glyph
+  const xcb_font_t font = xcb_generate_id(c);
+  xcb_open_font(c, font, sizeof kCursorFont - 1, kCursorFont);
+  cursor_ = xcb_generate_id(c);
+  xcb_create_glyph_cursor(c, cursor_, font, font, kCrosshair, kCrosshair + 1, 0, 0, 0, 0xFFFF, 0xFFFF, 0xFFFF);
+  xcb_close_font(c, font);
+
   // The window keeps what the screen showed (no background) until the
   // veiled picture is drawn into it, band by band, right after it maps.
   window_ = xcb_generate_id(c);
-  const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 1u};  // no background, override-redirect
+  const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 1u, cursor_};  // no background, override-redirect
   xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, s->root, 0, 0, w, h, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                    s->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
+                    s->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR, values);
   // Our process owns it, like any window of ours.
   const char kPidAtom[] = "_NET_WM_PID";
   if (auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kPidAtom - 1, kPidAtom), nullptr)) {
@@ -290,6 +375,16 @@ VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
     free(atom);
   }
   xcb_map_window(c, window_);
+  // Keyboard and pointer are ours from the moment the window is viewable
+  // (the server takes requests in order). No replies are awaited: a failed
+  // grab only means input goes where it went before.
+  xcb_discard_reply(c, xcb_grab_keyboard(c, 0, window_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)
+                           .sequence);
+  constexpr std::uint16_t kPointerEvents =
+      XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
+  xcb_discard_reply(c, xcb_grab_pointer(c, 0, window_, kPointerEvents, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                        XCB_NONE, cursor_, XCB_CURRENT_TIME)
+                           .sequence);
   const xcb_gcontext_t gc = xcb_generate_id(c);
   xcb_create_gc(c, gc, window_, 0, nullptr);
   if (!putVeiledShm(c, s, window_, gc, frozen, veil)) {
@@ -307,10 +402,6 @@ VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
     }
   }
   xcb_free_gc(c, gc);
-  // The window is viewable now (the bands above took round trips); its grab
-  // reply is not needed: a failed grab only means keys go where they went.
-  xcb_discard_reply(c, xcb_grab_keyboard(c, 0, window_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)
-                           .sequence);
   xcb_flush(c);
 }
 
@@ -330,23 +421,54 @@ bool isEscape(xcb_connection_t* c, xcb_keycode_t code) {
   return esc;
 }
 
+// X's buttons 1, 2, 3 as the platform's.
+int buttonOf(xcb_button_t detail) {
+  switch (detail) {
+    case 1: return kLeft;
+    case 2: return kMiddle;
+    case 3: return kRight;
+    default: return 0;
+  }
+}
+
 }  // namespace
 
-bool VeilSplash::close() {
-  if (!window_) return false;
+EarlyInput VeilSplash::close() {
+  EarlyInput early;
+  if (!window_) return early;
   xcb_connection_t* c = x_.connection();
+  xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
   xcb_destroy_window(c, window_);
-  window_ = 0;
-  // A round trip, so every key pressed before the ungrab has arrived.
+  xcb_free_cursor(c, cursor_);
+  window_ = cursor_ = 0;
+  // A round trip, so every key and button event from before the ungrab has arrived.
   free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-  bool escape = false;
   while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
-    if ((e->response_type & 0x7f) == XCB_KEY_PRESS)
-      escape = escape || isEscape(c, reinterpret_cast<xcb_key_press_event_t*>(e)->detail);
+    switch (e->response_type & 0x7f) {
+      case XCB_KEY_PRESS:
+        if (isEscape(c, reinterpret_cast<xcb_key_press_event_t*>(e)->detail)) early.escape();
+        break;
+      case XCB_BUTTON_PRESS: {
+        const auto* b = reinterpret_cast<xcb_button_press_event_t*>(e);
+        early.press(buttonOf(b->detail), b->root_x, b->root_y);
+        break;
+      }
+      case XCB_BUTTON_RELEASE: {
+        const auto* b = reinterpret_cast<xcb_button_release_event_t*>(e);
+        early.release(buttonOf(b->detail), b->root_x, b->root_y);
+        break;
+      }
+      case XCB_MOTION_NOTIFY: {
+        const auto* m = reinterpret_cast<xcb_motion_notify_event_t*>(e);
+        early.motion(m->root_x, m->root_y);
+        break;
+      }
+      default: break;
+    }
     free(e);
   }
-  return escape;
+  return early;
 }
 
 IPoint XcbScreen::cursorPos() const {
@@ -363,6 +485,8 @@ QRect qtScreenRect() {
 
 int QtScreen::widthTwips() const { return qtScreenRect().width() * 15; }
 int QtScreen::heightTwips() const { return qtScreenRect().height() * 15; }
+
+std::string QtScreen::problem() const { return "Qt could not read the primary screen"; }
 
 std::optional<Image> QtScreen::grab() {
   QScreen* s = QGuiApplication::primaryScreen();

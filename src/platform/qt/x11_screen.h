@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/qt/early_input.h"
 #include "platform/system.h"
 
 struct xcb_connection_t;
@@ -33,9 +34,26 @@ class XConnection {
   xcb_screen_t* screen_;
 };
 
+// The root window's visual, as far as reading its pixels goes.
+struct RootVisual {
+  int depth = 0;
+  int bitsPerPixel = 0;
+  int visualClass = 0;  // as in the X protocol: 0 StaticGray ... 4 TrueColor, 5 DirectColor
+  std::uint32_t red = 0, green = 0, blue = 0;
+};
+RootVisual rootVisual(xcb_connection_t* c, xcb_screen_t* screen);
+// Why pixels of this visual cannot be read (nor shown by Qt); empty when they can.
+std::string visualProblem(const RootVisual& v);
+// Why the desktop cannot be read through this X server: XWayland inside a
+// Wayland session only holds the windows of X programs. Empty otherwise.
+std::string sessionProblem(bool xwayland, const char* waylandDisplay);
+// Whether the X server is XWayland: its own extension, or outputs named XWAYLAND<n>.
+bool isXWayland(xcb_connection_t* c, xcb_screen_t* screen);
+
 // Reads the root window: MIT-SHM first, plain GetImage when that fails.
-// Pixels are 0xAARRGGBB with alpha 0xFF.
-std::optional<Image> grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm = true);
+// Pixels are 0xAARRGGBB with alpha 0xFF. On failure `why` says why.
+std::optional<Image> grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm = true,
+                              std::string* why = nullptr);
 
 class XcbScreen : public Screen {
  public:
@@ -45,20 +63,26 @@ class XcbScreen : public Screen {
   int heightTwips() const override { return x_.height() * 15; }
   // The first read after readNow() hands over what readNow() read.
   std::optional<Image> grab() override;
+  std::string problem() const override { return problem_; }
   IPoint cursorPos() const override;
 
   // Reads the screen right away, before Qt starts and keeps the server busy.
+  // Nothing when the screen cannot be read as it is.
   const std::optional<Image>& readNow();
 
  private:
+  std::optional<Image> read();
+
   XConnection& x_;
   std::optional<std::optional<Image>> early_;
+  std::string problem_;
 };
 
 // The frozen screen under the veil in a plain X window of our own, shown the
 // moment the screen has been read, while Qt starts. It goes once the real
-// window has painted. Meanwhile it holds the keyboard, so keys never reach the
-// program below, and it remembers whether Esc was pressed.
+// window has painted. Meanwhile it holds the keyboard and the pointer (with
+// the cross-hair), so neither reaches the program below, and it keeps an Esc
+// and a drag begun on it for the real window.
 class VeilSplash {
  public:
   // Shows nothing when the screen's pixel format is not 32-bit TrueColor.
@@ -66,13 +90,15 @@ class VeilSplash {
   ~VeilSplash();
   VeilSplash(const VeilSplash&) = delete;
   VeilSplash& operator=(const VeilSplash&) = delete;
-  // Removes the window; true when Esc was pressed while it was up.
-  bool close();
+  // Removes the window and lets keyboard and pointer go; what was pressed
+  // while it was up.
+  EarlyInput close();
   bool shown() const { return window_ != 0; }
 
  private:
   XConnection& x_;
   std::uint32_t window_ = 0;
+  std::uint32_t cursor_ = 0;
 };
 
 // Without X (the offscreen platform of the tests): Qt's primary screen.
@@ -81,6 +107,7 @@ class QtScreen : public Screen {
   int widthTwips() const override;
   int heightTwips() const override;
   std::optional<Image> grab() override;
+  std::string problem() const override;
   IPoint cursorPos() const override;
 };
 

@@ -1,0 +1,46 @@
+#include "platform/qt/early_input.h"
+
+namespace tolvane::platform::qt {
+
+void EarlyInput::press(int button, int x, int y) {
+  // Only a left drag is carried on; the other buttons act on a region, and
+  // there is none yet.
+  if (button != kLeft) return;
+  pressed_ = held_ = true;
+  pressX_ = lastX_ = x;
+  pressY_ = lastY_ = y;
+}
+
+void EarlyInput::motion(int x, int y) {
+  if (!held_) return;
+  lastX_ = x;
+  lastY_ = y;
+}
+
+void EarlyInput::release(int button, int x, int y) {
+  if (button != kLeft || !held_) return;
+  held_ = false;
+  lastX_ = x;
+  lastY_ = y;
+}
+
+void EarlyInput::replay(EventSink& sink) const {
+  if (escape_) {
+    sink.keyPress(27);
+    return;
+  }
+  if (!pressed_) return;
+  constexpr CtlRef kForm{Ctl::Form, -1};
+  const auto at = [](int button, int x, int y) {
+    Mouse m;
+    m.button = button;
+    m.x = static_cast<float>(x);
+    m.y = static_cast<float>(y);
+    return m;
+  };
+  sink.mouseDown(kForm, at(kLeft, pressX_, pressY_));
+  if (lastX_ != pressX_ || lastY_ != pressY_) sink.mouseMove(kForm, at(kLeft, lastX_, lastY_));
+  if (!held_) sink.mouseUp(kForm, at(kLeft, lastX_, lastY_));
+}
+
+}  // namespace tolvane::platform::qt
