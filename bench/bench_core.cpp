@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "annotation/excel_property_bag.h"
+#include "annotation/snapshot_codec.h"
 #include "annotation/history.h"
 #include "annotation/shapes.h"
 #include "platform/raster_surface.h"
@@ -55,19 +55,19 @@ void BM_DragStep(benchmark::State& state) {
 BENCHMARK(BM_DragStep)->Args({0, 4})->Args({1, 4})->Args({0, 40})->Args({1, 40})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SnapshotWrite(benchmark::State& state) {
-  annotation::ExcelPropertyBag bag;
+  annotation::SnapshotCodec bag;
   annotation::Bytes out;
-  for (auto _ : state) bag.WriteP(out, frozen4k());
+  for (auto _ : state) bag.encode(out, frozen4k());
   state.counters["bytes"] = static_cast<double>(out.size());
   state.counters["of_raw_frame"] = static_cast<double>(out.size()) / (kW * kH * 4.0);
 }
 BENCHMARK(BM_SnapshotWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SnapshotRead(benchmark::State& state) {
-  annotation::ExcelPropertyBag bag;
+  annotation::SnapshotCodec bag;
   annotation::Bytes out;
-  bag.WriteP(out, frozen4k());
-  for (auto _ : state) benchmark::DoNotOptimize(bag.ReadP(out));
+  bag.encode(out, frozen4k());
+  for (auto _ : state) benchmark::DoNotOptimize(bag.decode(out));
 }
 BENCHMARK(BM_SnapshotRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -16,7 +16,7 @@
 #include "platform/qt/system.h"
 #include "platform/qt/text_engine.h"
 #include "platform/qt/x11_screen.h"
-#include "session/capture_form.h"
+#include "session/capture_session.h"
 
 namespace tolvane::bench {
 namespace {
@@ -49,7 +49,7 @@ struct Typing {
   pq::QtTextEngine text;
   pq::CaptureWindow window;
   pq::QtScreen screen;
-  platform::RasterSurface surface{screen.widthTwips() / 15, screen.heightTwips() / 15, &text, &window};
+  platform::RasterSurface surface{screen.width(), screen.height(), &text, &window};
   pq::QtPointer pointer;
   pq::QtApp app{window, pointer};
   NoLock lock;
@@ -60,7 +60,7 @@ struct Typing {
   pq::QtEnvironment env;
   pq::QtControlView view{window};
   session::Platform platform{surface, screen, pointer, app, lock, clipboard, dialog, messages, encoders, env};
-  session::CaptureForm form;
+  session::CaptureSession form;
   QLineEdit* edit = nullptr;
   std::string typed;
 
@@ -68,7 +68,7 @@ struct Typing {
     window.setSurface(&surface);
     window.relay().setSink(&form);
     if (widgets) view.attach(&form.controls());
-    form.Load();
+    form.start();
     if (widgets) {
       view.setLive(true);
       app.goLive();
@@ -76,18 +76,18 @@ struct Typing {
     }
     using platform::Ctl;
     auto at = [](float x, float y) { return platform::Mouse{1, 0, x, y}; };
-    form.mouseDown({Ctl::Form, -1}, at(10, 10));
-    form.mouseMove({Ctl::Form, -1}, at(700, 500));
-    form.mouseUp({Ctl::Form, -1}, at(700, 500));
-    form.click({Ctl::Image2, 5});  // the text tool
-    form.mouseDown({Ctl::Form, -1}, at(20, 40));
-    form.mouseUp({Ctl::Form, -1}, at(20, 40));
-    edit = qobject_cast<QLineEdit*>(view.widget({Ctl::TextEdit, -1}));
+    form.mouseDown({Ctl::Window, -1}, at(10, 10));
+    form.mouseMove({Ctl::Window, -1}, at(700, 500));
+    form.mouseUp({Ctl::Window, -1}, at(700, 500));
+    form.click({Ctl::ToolButton, 5});  // the text tool
+    form.mouseDown({Ctl::Window, -1}, at(20, 40));
+    form.mouseUp({Ctl::Window, -1}, at(20, 40));
+    edit = qobject_cast<QLineEdit*>(view.widget({Ctl::TextEditor, -1}));
   }
 
   // Empties the box, then types `n` characters; the width starts over at 25.
   void startWith(int n) {
-    form.controls()(platform::Ctl::TextEdit).setWidth(25);
+    form.controls()(platform::Ctl::TextEditor).setWidth(25);
     typed.clear();
     if (edit) edit->clear();
     for (int i = 0; i < n; ++i) key(i);
@@ -101,7 +101,7 @@ struct Typing {
       QCoreApplication::sendEvent(edit, &press);
     } else {
       typed += c;
-      form.textChanged({platform::Ctl::TextEdit, -1}, typed);
+      form.textChanged({platform::Ctl::TextEditor, -1}, typed);
     }
   }
   std::size_t length() const { return edit ? static_cast<std::size_t>(edit->text().size()) : typed.size(); }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "annotation/gdip.h"
+#include "annotation/veil_painter.h"
 #include "platform/raster_surface.h"
 
 namespace tolvane::annotation {
@@ -23,30 +23,30 @@ void predictRow(Argb* out, const Image& base, const IRect& hole, int y, int x0, 
 
 }  // namespace
 
-ExcelPropertyBag& History::bag() const {
-  if (!SnapBag) SnapBag.emplace();
-  return *SnapBag;
+SnapshotCodec& History::bag() const {
+  if (!codec_) codec_.emplace();
+  return *codec_;
 }
 
 void History::firstEntry(const Image& background) {
-  SnapIndex = 1;
-  SnapTop = 1;
+  index_ = 1;
+  top_ = 1;
   base_ = background;  // shares the frozen screen's pixels
-  Snapshots.assign(2, Entry{});
+  entries_.assign(2, Entry{});
 }
 
 void History::push(const platform::Surface& surface, const IRect& hole) {
-  ++SnapIndex;
-  SnapTop = SnapIndex;
-  Snapshots.resize(static_cast<std::size_t>(SnapIndex) + 1);
-  Entry& e = Snapshots[SnapIndex];
+  ++index_;
+  top_ = index_;
+  entries_.resize(static_cast<std::size_t>(index_) + 1);
+  Entry& e = entries_[index_];
   e = Entry{};
   const Image now = surface.image();
   e.hole = hole;
   if (now.width() != base_.width() || now.height() != base_.height()) {
     // Nothing to take the difference against: keep the whole picture.
     e.whole = true;
-    bag().WriteP(e.bytes, now);
+    bag().encode(e.bytes, now);
     return;
   }
   // Find the rectangle where the picture differs from the prediction...
@@ -73,13 +73,13 @@ void History::push(const platform::Surface& surface, const IRect& hole) {
     Argb* out = patch.scanLine(y - diff.top);
     for (int x = 0; x < diff.width(); ++x) out[x] = 0xFF000000u | ((c[x] ^ row[x]) & 0x00FFFFFFu);
   }
-  bag().WriteP(e.bytes, patch);
+  bag().encode(e.bytes, patch);
 }
 
 platform::LayeredPicture History::layers(int i) const {
   if (i <= 1) return {base_, {}, {}, {}, {}};
-  const Entry& e = Snapshots.at(static_cast<std::size_t>(i));
-  Image patch = bag().ReadP(e.bytes);
+  const Entry& e = entries_.at(static_cast<std::size_t>(i));
+  Image patch = bag().decode(e.bytes);
   if (e.whole) return {patch, {}, {}, {}, {}};
   // Undo the difference inside the patch; the rest is the prediction itself.
   std::vector<Argb> row(static_cast<std::size_t>(std::max(e.patch.width(), 0)));
@@ -99,30 +99,30 @@ Image History::picture(int i) const {
 }
 
 bool History::undo(platform::Surface& surface) {
-  --SnapIndex;
-  if (SnapIndex < 1) return false;
-  surface.setLayeredPicture(layers(SnapIndex));
+  --index_;
+  if (index_ < 1) return false;
+  surface.setLayeredPicture(layers(index_));
   return true;
 }
 
 void History::redo(platform::Surface& surface) {
-  ++SnapIndex;
-  if (SnapIndex > SnapTop) {
-    SnapIndex = SnapTop;
+  ++index_;
+  if (index_ > top_) {
+    index_ = top_;
     return;
   }
-  surface.setLayeredPicture(layers(SnapIndex));
+  surface.setLayeredPicture(layers(index_));
 }
 
 void History::cutBack() {
-  SnapIndex = 1;
-  SnapTop = 1;
-  Snapshots.resize(2);
+  index_ = 1;
+  top_ = 1;
+  entries_.resize(2);
 }
 
 std::size_t History::bytesKept() const {
   std::size_t n = 0;
-  for (const auto& s : Snapshots) n += s.bytes.size();
+  for (const auto& s : entries_) n += s.bytes.size();
   return n;
 }
 

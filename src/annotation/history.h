@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "annotation/excel_property_bag.h"
+#include "annotation/snapshot_codec.h"
 #include "platform/surface.h"
 
 namespace tolvane::annotation {
@@ -27,8 +27,8 @@ class History {
   // Back to the clean screen: only entry 1 is kept.
   void cutBack();
 
-  int index() const { return SnapIndex; }
-  int top() const { return SnapTop; }
+  int index() const { return index_; }
+  int top() const { return top_; }
   // The picture of entry `i` (1 to top()), in layers and flat.
   platform::LayeredPicture layers(int i) const;
   Image picture(int i) const;
@@ -42,13 +42,13 @@ class History {
     Bytes bytes;  // the difference inside `patch`, serialised
     bool whole = false;  // bytes hold the whole picture instead
   };
-  ExcelPropertyBag& bag() const;
+  SnapshotCodec& bag() const;
 
-  mutable std::optional<ExcelPropertyBag> SnapBag;
+  mutable std::optional<SnapshotCodec> codec_;
   Image base_;                 // entry 1
-  std::vector<Entry> Snapshots;  // index 0 unused, 1 is base_
-  int SnapIndex = 0;
-  int SnapTop = 0;
+  std::vector<Entry> entries_;  // index 0 unused, 1 is base_
+  int index_ = 0;
+  int top_ = 0;
 };
 
 }  // namespace tolvane::annotation

@@ -6,20 +6,12 @@
 
 namespace tolvane::annotation {
 
-namespace {
-constexpr int kPsSolid = 0;
-}
-
 void drawRectangle(platform::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color) {
   dc.line(x1, y1, x2, y2, color, true);
 }
 
 void drawEllipse(platform::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color) {
-  const platform::PenHandle pen = dc.createPen(kPsSolid, 1, color);
-  const platform::PenHandle old = dc.selectPen(pen);
-  dc.ellipse(roundEven(x1), roundEven(y1), roundEven(x2), roundEven(y2));
-  dc.selectPen(old);
-  dc.deletePen(pen);
+  dc.ellipse(roundEven(x1), roundEven(y1), roundEven(x2), roundEven(y2), color);
 }
 
 void Arrow(platform::Surface& Pic, float x0, float y0, float X1, float Y1, float ArrowLen, ColorRef color) {

@@ -27,51 +27,51 @@ bool parseSize(const std::string& text, float& out) {
 }
 }  // namespace
 
-ColorRef StylePanel::currentColor() const { return c_(Ctl::Pcolor, 16).backColor(); }
+ColorRef StylePanel::currentColor() const { return c_(Ctl::Swatch, 16).backColor(); }
 
 float StylePanel::fontSize() {
   float v = 0;
-  if (parseSize(c_(Ctl::Text1).text(), v)) lastSize_ = v;
+  if (parseSize(c_(Ctl::SizeBox).text(), v)) lastSize_ = v;
   return lastSize_;
 }
 
-void StylePanel::pcolorMouseUp(int index) {
-  c_(Ctl::Pcolor, 16).setBackColor(c_(Ctl::Pcolor, index).backColor());
+void StylePanel::swatchClicked(int index) {
+  c_(Ctl::Swatch, 16).setBackColor(c_(Ctl::Swatch, index).backColor());
 }
 
 void StylePanel::clearSwatchBorders() {
-  for (int i = 0; i < 16; ++i) c_(Ctl::Pcolor, i).setBorderStyle(0);
+  for (int i = 0; i < 16; ++i) c_(Ctl::Swatch, i).setBorderStyle(0);
 }
 
-void StylePanel::pcolorMouseMove(int index) {
+void StylePanel::swatchHovered(int index) {
   if (index == 16)
     clearSwatchBorders();
   else
-    c_(Ctl::Pcolor, index).setBorderStyle(1);
+    c_(Ctl::Swatch, index).setBorderStyle(1);
 }
 
-void StylePanel::picColorMouseMove() { clearSwatchBorders(); }
+void StylePanel::colorPanelHovered() { clearSwatchBorders(); }
 
-void StylePanel::picComboxMouseDown() {
-  c_(Ctl::PicCombox).setPicture(c_(Ctl::Image4, 2).picture());
-  OpenCombo(c_(Ctl::Combo1).ref());
+void StylePanel::sizeChooserPressed() {
+  c_(Ctl::SizeChooser).setPicture(c_(Ctl::ChooserFace, 2).picture());
+  toggleSizeList(c_(Ctl::SizeList).ref());
 }
 
-void StylePanel::picComboxMouseMove() { c_(Ctl::PicCombox).setPicture(c_(Ctl::Image4, 1).picture()); }
+void StylePanel::sizeChooserHovered() { c_(Ctl::SizeChooser).setPicture(c_(Ctl::ChooserFace, 1).picture()); }
 
-void StylePanel::picFontMouseMove() { c_(Ctl::PicCombox).setPicture(c_(Ctl::Image4, 0).picture()); }
+void StylePanel::sizePanelHovered() { c_(Ctl::SizeChooser).setPicture(c_(Ctl::ChooserFace, 0).picture()); }
 
-void StylePanel::combo1Click() {
-  c_(Ctl::Text1).setText(c_(Ctl::Combo1).text());
+void StylePanel::sizeListChosen() {
+  c_(Ctl::SizeBox).setText(c_(Ctl::SizeList).text());
   fontSize();
 }
 
-void StylePanel::text1Changed(const std::string& text) {
-  c_(Ctl::Text1).takeTextFromUser(text);
+void StylePanel::sizeBoxChanged(const std::string& text) {
+  c_(Ctl::SizeBox).takeTextFromUser(text);
   fontSize();
 }
 
-void StylePanel::OpenCombo(platform::CtlRef Chwnd) {
+void StylePanel::toggleSizeList(platform::CtlRef Chwnd) {
   auto* view = c_.view();
   if (!view) return;
   const bool state = view->comboDropped(Chwnd);

@@ -1,5 +1,5 @@
-// The style panel: the current colour (Pcolor(16)'s background) and the
-// font size (Text1's text).
+// The style panel: the current colour (Swatch(16)'s background) and the
+// font size (SizeBox's text).
 #pragma once
 
 #include <string>
@@ -13,21 +13,21 @@ class StylePanel {
   explicit StylePanel(layout::Controls& c) : c_(c) {}
 
   ColorRef currentColor() const;
-  // Text1 read as a size in points. A text that is not a positive number is
+  // SizeBox read as a size in points. A text that is not a positive number is
   // ignored and the last good size stays.
   float fontSize();
 
-  void pcolorMouseUp(int index);
-  void pcolorMouseMove(int index);
-  void picColorMouseMove();
-  void picComboxMouseDown();
-  void picComboxMouseMove();
-  void picFontMouseMove();
-  void combo1Click();
-  // The user typed into Text1.
-  void text1Changed(const std::string& text);
-  // Opens Combo1's drop-down list when it is closed, closes it when open.
-  void OpenCombo(platform::CtlRef Chwnd);
+  void swatchClicked(int index);
+  void swatchHovered(int index);
+  void colorPanelHovered();
+  void sizeChooserPressed();
+  void sizeChooserHovered();
+  void sizePanelHovered();
+  void sizeListChosen();
+  // The user typed into SizeBox.
+  void sizeBoxChanged(const std::string& text);
+  // Opens SizeList's drop-down list when it is closed, closes it when open.
+  void toggleSizeList(platform::CtlRef Chwnd);
 
  private:
   void clearSwatchBorders();

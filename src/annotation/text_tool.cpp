@@ -36,7 +36,7 @@ std::size_t charsBefore(std::string_view s, std::size_t end, int chars) {
 }  // namespace
 
 void TextTool::begin() {
-  auto& box = c_(Ctl::TextEdit);
+  auto& box = c_(Ctl::TextEditor);
   const float size = style_.fontSize();
   box.setForeColor(style_.currentColor());
   dc_.setFontSize(size);
@@ -45,7 +45,7 @@ void TextTool::begin() {
 
 void TextTool::place(float x, float y) {
   begin();
-  auto& box = c_(Ctl::TextEdit);
+  auto& box = c_(Ctl::TextEditor);
   box.move(x, y);
   box.setWidth(25);
   measuredPoints_ = -1;  // a new text: measured whole the first time
@@ -55,7 +55,7 @@ void TextTool::place(float x, float y) {
 
 void TextTool::commit() {
   begin();
-  auto& box = c_(Ctl::TextEdit);
+  auto& box = c_(Ctl::TextEditor);
   dc_.setTextColor(style_.currentColor());
   // Our text encoding is UTF-8; the count is its byte length, covering every character.
   const std::string text = box.text();
@@ -65,7 +65,7 @@ void TextTool::commit() {
 }
 
 void TextTool::change() {
-  auto& box = c_(Ctl::TextEdit);
+  auto& box = c_(Ctl::TextEditor);
   const float width = measure(box.text());
   if (width > box.width()) box.setWidth(width);
 }

@@ -16,11 +16,11 @@ class TextTool {
  public:
   TextTool(layout::Controls& c, platform::Surface& dc, StylePanel& style) : c_(c), dc_(dc), style_(style) {}
 
-  // Opens TextEdit with its top-left at (x, y), 25 pixels wide, focused.
+  // Opens TextEditor with its top-left at (x, y), 25 pixels wide, focused.
   void place(float x, float y);
   // Draws the box's text, then hides and empties the box. The caller records the history step.
   void commit();
-  // TextEdit's Change: widens the box to its text; it never shrinks.
+  // TextEditor's Change: widens the box to its text; it never shrinks.
   void change();
 
   // Characters measured again before an edit at the end: enough for kerning

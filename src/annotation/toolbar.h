@@ -17,8 +17,8 @@ class Toolbar {
 
   void click(int index);
   void buttonMouseMove(int index);  // hover frame behind the button
-  void picture1MouseMove();
-  void picture2MouseMove();
+  void toolbarHovered();
+  void stylePanelHovered();
 
  private:
   void chooseTool(int index);
@@ -34,7 +34,10 @@ class Toolbar {
   std::function<void()> commitOpenText_;
 };
 
-// The tool a button's tooltip names.
-session::Tool toolFromTooltip(std::string_view tooltip);
+// The toolbar's buttons by index; their tooltips are presentation only.
+enum class ToolButton { Undo, CopyAndClose, Save, Close, Arrow, Text, Ellipse, Rectangle, Redo };
+
+// The drawing tool a button chooses; Tool::None for the others.
+session::Tool toolForButton(int index);
 
 }  // namespace tolvane::annotation

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "annotation/gdip.h"
+#include "annotation/veil_painter.h"
 #include "platform/codecs/encoders.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/clipboard.h"
@@ -20,7 +20,7 @@
 #include "platform/qt/system.h"
 #include "platform/qt/text_engine.h"
 #include "platform/qt/x11_screen.h"
-#include "session/capture_form.h"
+#include "session/capture_session.h"
 
 namespace pq = tolvane::platform::qt;
 
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
   if (!screen) screen = std::make_unique<pq::QtScreen>();
-  const int width = screen->widthTwips() / 15, height = screen->heightTwips() / 15;
+  const int width = screen->width(), height = screen->height();
 
   pq::QtTextEngine text;
   pq::CaptureWindow window;
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
 
   tolvane::session::Platform platform{surface,   *screen,    pointer,    appPlatform, lock,
                                       clipboard, saveDialog, messageBox, encoders,    env};
-  tolvane::session::CaptureForm form(platform, &view);
+  tolvane::session::CaptureSession form(platform, &view);
   view.attach(&form.controls());
   window.relay().setSink(&form);
   window.onCloseRequested = [&form] { form.close(); };
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     if (form.unloaded()) QCoreApplication::exit(0);
   };
 
-  if (!form.Load()) return form.failure().empty() ? 0 : 1;  // a second capture, or an unreadable screen
+  if (!form.start()) return form.failure().empty() ? 0 : 1;  // a second capture, or an unreadable screen
   if (form.unloaded()) return clipboard.serving() ? app.exec() : 0;
 
   view.setLive(true);

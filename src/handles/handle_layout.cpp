@@ -4,10 +4,10 @@ namespace tolvane::handles {
 
 using platform::Ctl;
 
-void ImageMove(layout::Controls& c) {
-  const auto& sel = c(Ctl::Shape1);
+void placeHandles(layout::Controls& c) {
+  const auto& sel = c(Ctl::SelectionFrame);
   for (int i = 0; i < 8; ++i) {
-    auto& h = c(Ctl::Image1, i);
+    auto& h = c(Ctl::Handle, i);
     // Computed in double, passed as single precision.
     const double L = sel.left(), T = sel.top(), W = sel.width(), H = sel.height();
     const double w = h.width(), hh = h.height();
@@ -24,7 +24,7 @@ void ImageMove(layout::Controls& c) {
     }
     h.move(static_cast<float>(left), static_cast<float>(top));
   }
-  for (int i = 0; i < 8; ++i) c(Ctl::Image1, i).show();
+  for (int i = 0; i < 8; ++i) c(Ctl::Handle, i).show();
 }
 
 }  // namespace tolvane::handles

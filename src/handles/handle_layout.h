@@ -4,7 +4,7 @@
 
 namespace tolvane::handles {
 
-// Places the eight handles around Shape1 (0 to 7 in order), then shows them.
-void ImageMove(layout::Controls& c);
+// Places the eight handles around SelectionFrame (0 to 7 in order), then shows them.
+void placeHandles(layout::Controls& c);
 
 }  // namespace tolvane::handles

@@ -15,7 +15,7 @@ const std::array<ColorRef, 16> kPalette = {
 };
 
 const std::array<std::string_view, 9> kToolTips = {
-    "撤销", "复制退出", "保存", "退出截屏", "添加箭头", "添加文字", "添加椎圆", "添加矩形", "重做",
+    "撤销", "复制退出", "保存", "退出截屏", "添加箭头", "添加文字", "添加椭圆", "添加矩形", "重做",
 };
 
 const std::array<std::string_view, 9> kFontSizes = {"6", "8", "9", "10", "11", "12", "14", "18", "20"};
@@ -47,7 +47,7 @@ struct Builder {
   }
 };
 
-// Toolbar order left to right: button Index, button Left, frame Left (twips).
+// Toolbar order left to right: button Index, button Left, frame Left (fifteenths of a pixel).
 struct ToolSlot {
   int index;
   float left, frameLeft;
@@ -69,78 +69,78 @@ constexpr float kHandleTop[8] = {2640, 2040, 2235, 2400, 2640, 2040, 2235, 2400}
 
 std::vector<ControlState> designedControls() {
   Builder b;
-  const Ctl W = Ctl::Form;
+  const Ctl W = Ctl::Window;
 
-  b.add(Ctl::TextEdit, -1, Kind::TextBox, W, "TextEdit", 2040, 1920, 495, 240, false);
+  b.add(Ctl::TextEditor, -1, Kind::TextBox, W, "TextEditor", 2040, 1920, 495, 240, false);
 
-  auto& p2 = b.add(Ctl::Picture2, -1, Kind::PictureBox, W, "Picture2", 0, 420, 3620, 560, false);
+  auto& p2 = b.add(Ctl::StylePanel, -1, Kind::PictureBox, W, "StylePanel", 0, 420, 3620, 560, false);
   p2.hasBack = true;
   p2.backColor = kPanelColor;
-  auto& pf = b.add(Ctl::PicFont, -1, Kind::PictureBox, Ctl::Picture2, "PicFont", 60, 120, 1095, 375, true);
+  auto& pf = b.add(Ctl::SizePanel, -1, Kind::PictureBox, Ctl::StylePanel, "SizePanel", 60, 120, 1095, 375, true);
   pf.hasBack = true;
   pf.backColor = kPanelColor;
-  auto& pc = b.add(Ctl::PicCombox, -1, Kind::PictureBox, Ctl::PicFont, "PicCombox", 320, 0, 750, 330, true);
+  auto& pc = b.add(Ctl::SizeChooser, -1, Kind::PictureBox, Ctl::SizePanel, "SizeChooser", 320, 0, 750, 330, true);
   pc.picture = PictureId::ComboRest;
-  auto& t1 = b.add(Ctl::Text1, -1, Kind::TextBox, Ctl::PicCombox, "Text1", 60, 60, 340, 200, true);
+  auto& t1 = b.add(Ctl::SizeBox, -1, Kind::TextBox, Ctl::SizeChooser, "SizeBox", 60, 60, 340, 200, true);
   t1.text = "11";
-  auto& c1 = b.add(Ctl::Combo1, -1, Kind::ComboBox, Ctl::PicFont, "Combo1", 320, 20, 735, 300, false);
+  auto& c1 = b.add(Ctl::SizeList, -1, Kind::ComboBox, Ctl::SizePanel, "SizeList", 320, 20, 735, 300, false);
   c1.text = "11";
   for (auto s : kFontSizes) c1.items.emplace_back(s);
   const PictureId faces[3] = {PictureId::ComboRest, PictureId::ComboHover, PictureId::ComboPressed};
   const float faceLeft[3] = {120, 960, 1800};
   for (int i = 2; i >= 0; --i)
-    b.add(Ctl::Image4, i, Kind::Image, Ctl::PicFont, "Image4", faceLeft[i], 480, 750, 330, true).picture = faces[i];
-  b.add(Ctl::Image3, -1, Kind::Image, Ctl::PicFont, "Image3", 0, 40, 240, 240, true).picture = PictureId::IconText;
+    b.add(Ctl::ChooserFace, i, Kind::Image, Ctl::SizePanel, "ChooserFace", faceLeft[i], 480, 750, 330, true).picture = faces[i];
+  b.add(Ctl::SizeIcon, -1, Kind::Image, Ctl::SizePanel, "SizeIcon", 0, 40, 240, 240, true).picture = PictureId::IconText;
 
-  auto& pcol = b.add(Ctl::PicColor, -1, Kind::PictureBox, Ctl::Picture2, "PicColor", 1180, 60, 2415, 440, true);
+  auto& pcol = b.add(Ctl::ColorPanel, -1, Kind::PictureBox, Ctl::StylePanel, "ColorPanel", 1180, 60, 2415, 440, true);
   pcol.hasBack = true;
   pcol.backColor = kPanelColor;
-  auto& big = b.add(Ctl::Pcolor, 16, Kind::PictureBox, Ctl::PicColor, "Pcolor", 20, 0, 420, 420, true);
+  auto& big = b.add(Ctl::Swatch, 16, Kind::PictureBox, Ctl::ColorPanel, "Swatch", 20, 0, 420, 420, true);
   big.hasBack = true;
   big.backColor = kStartColor;
   big.foreColor = kSysWindowText;
   for (int i = 15; i >= 0; --i) {
-    auto& sw = b.add(Ctl::Pcolor, i, Kind::PictureBox, Ctl::PicColor, "Pcolor", 480.0f + 240.0f * (i % 8),
+    auto& sw = b.add(Ctl::Swatch, i, Kind::PictureBox, Ctl::ColorPanel, "Swatch", 480.0f + 240.0f * (i % 8),
                      i < 8 ? 0.0f : 220.0f, 200, 200, true);
     sw.hasBack = true;
     sw.backColor = kPalette[i];
     sw.foreColor = kSysWindowText;
   }
-  b.add(Ctl::Shape4, -1, Kind::Shape, Ctl::Picture2, "Shape4", 0, 0, 3620, 560, true).borderColor = kPanelFrameColor;
+  b.add(Ctl::StylePanelFrame, -1, Kind::Shape, Ctl::StylePanel, "StylePanelFrame", 0, 0, 3620, 560, true).borderColor = kPanelFrameColor;
 
-  auto& p1 = b.add(Ctl::Picture1, -1, Kind::PictureBox, W, "Picture1", 0, 0, 3620, 390, false);
+  auto& p1 = b.add(Ctl::Toolbar, -1, Kind::PictureBox, W, "Toolbar", 0, 0, 3620, 390, false);
   p1.hasBack = true;
   p1.backColor = kPanelColor;
-  auto& l2 = b.add(Ctl::Line2, -1, Kind::Line, Ctl::Picture1, "Line2", 2780, 40, 0, 0, true);
+  auto& l2 = b.add(Ctl::RightDivider, -1, Kind::Line, Ctl::Toolbar, "RightDivider", 2780, 40, 0, 0, true);
   l2.x2 = px(2780);
   l2.y2 = px(320);
   l2.borderColor = 0x00FFC0C0;
   auto button = [&](int i) {
     for (const auto& slot : kToolSlots) {
       if (slot.index != i) continue;
-      auto& s = b.add(Ctl::Image2, i, Kind::Image, Ctl::Picture1, "Image2", slot.left, 75, 240, 240, true);
+      auto& s = b.add(Ctl::ToolButton, i, Kind::Image, Ctl::Toolbar, "ToolButton", slot.left, 75, 240, 240, true);
       s.tooltip = std::string(kToolTips[i]);
       s.picture = kToolIcons[i];
     }
   };
   for (int i = 8; i >= 4; --i) button(i);
-  auto& l1 = b.add(Ctl::Line1, -1, Kind::Line, Ctl::Picture1, "Line1", 1580, 40, 0, 0, true);
+  auto& l1 = b.add(Ctl::LeftDivider, -1, Kind::Line, Ctl::Toolbar, "LeftDivider", 1580, 40, 0, 0, true);
   l1.x2 = px(1580);
   l1.y2 = px(320);
   l1.borderColor = 0x00FFC0C0;
   for (int i = 0; i <= 3; ++i) button(i);
-  b.add(Ctl::Shape2, -1, Kind::Shape, Ctl::Picture1, "Shape2", 0, 0, 3620, 390, true).borderColor = kPanelFrameColor;
+  b.add(Ctl::ToolbarFrame, -1, Kind::Shape, Ctl::Toolbar, "ToolbarFrame", 0, 0, 3620, 390, true).borderColor = kPanelFrameColor;
   for (int i = 0; i <= 8; ++i) {
     for (const auto& slot : kToolSlots) {
       if (slot.index != i) continue;
-      auto& s = b.add(Ctl::Shape3, i, Kind::Shape, Ctl::Picture1, "Shape3", slot.frameLeft, 45, 300, 300, false);
+      auto& s = b.add(Ctl::ButtonHover, i, Kind::Shape, Ctl::Toolbar, "ButtonHover", slot.frameLeft, 45, 300, 300, false);
       s.borderColor = 0x00FB8F24;
       s.hasBack = true;
       s.backColor = 0x00FFD994;
     }
   }
 
-  auto& info = b.add(Ctl::lblInfo, -1, Kind::Label, W, "lblInfo", 120, 2880, 2625, 255, false);
+  auto& info = b.add(Ctl::ColorLabel, -1, Kind::Label, W, "ColorLabel", 120, 2880, 2625, 255, false);
   info.caption = "Label2";
   info.hasBack = true;
   info.backColor = kSysWindow;
@@ -148,10 +148,10 @@ std::vector<ControlState> designedControls() {
   info.fontFace = std::string(kLabelFace);
   info.fontSize = kLabelPoints;
   for (int i = 7; i >= 0; --i)
-    b.add(Ctl::Image1, i, Kind::Image, W, "Image1", kHandleLeft[i], kHandleTop[i], 60, 60, false).picture =
+    b.add(Ctl::Handle, i, Kind::Image, W, "Handle", kHandleLeft[i], kHandleTop[i], 60, 60, false).picture =
         PictureId::Handle;
-  b.add(Ctl::Shape1, -1, Kind::Shape, W, "Shape1", 600, 2760, 2175, 1455, false).borderColor = kFrameColor;
-  auto& pos = b.add(Ctl::LblPos, -1, Kind::Label, W, "LblPos", 120, 2640, 2775, 255, false);
+  b.add(Ctl::SelectionFrame, -1, Kind::Shape, W, "SelectionFrame", 600, 2760, 2175, 1455, false).borderColor = kFrameColor;
+  auto& pos = b.add(Ctl::SizeLabel, -1, Kind::Label, W, "SizeLabel", 120, 2640, 2775, 255, false);
   pos.caption = "宽X高";
   pos.hasBack = true;  // a label's default: opaque, in the button face colour
   pos.backColor = kSysButtonFace;

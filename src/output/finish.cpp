@@ -31,35 +31,32 @@ std::string savablePath(const std::string& path, int filter) {
   return path + (path.ends_with('.') ? "" : ".") + ext;
 }
 
-void Finisher::DblClick() {
+void Finisher::doubleClick() {
   auto& s = ss_.s;
-  // SelRect keeps the last region after a cancel, so the mode tells whether one exists.
+  // selRect keeps the last region after a cancel, so the mode tells whether one exists.
   if (s.selMode != session::SelMode::Move) return;
-  if (!s.SelRect.contains(roundEven(s.DownX), roundEven(s.DownY))) return;
-  ss_.c(Ctl::Picture1).hide();
-  ss_.p.app.sleep(10);
-  ss_.p.app.doEvents();
-  auto& sel = ss_.shape1();
+  if (!s.selRect.contains(roundEven(s.downX), roundEven(s.downY))) return;
+  ss_.c(Ctl::Toolbar).hide();
+  auto& sel = ss_.frame();
   sel.hide();
   const float l = sel.left(), t = sel.top();
-  if (!ScrnCap(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()))) {
+  if (!captureRegion(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()))) {
     // Nothing captured: the capture stays open rather than ending empty.
     sel.show();
-    ss_.c(Ctl::Picture1).show();
+    ss_.c(Ctl::Toolbar).show();
     return;
   }
-  CutdSave();
+  offerSave();
   close_();
 }
 
-bool Finisher::ScrnCap(int left, int top, int Right, int Bottom, Then then) {
+bool Finisher::captureRegion(int left, int top, int Right, int Bottom, Then then) {
   if (settle_) settle_();
   auto& c = ss_.c;
-  c(Ctl::Shape1).hide();
-  c(Ctl::LblPos).hide();
-  c(Ctl::lblInfo).hide();
-  for (int i = 0; i < 8; ++i) c(Ctl::Image1, i).hide();
-  if (then == Then::AskToSave) ss_.p.app.doEvents();
+  c(Ctl::SelectionFrame).hide();
+  c(Ctl::SizeLabel).hide();
+  c(Ctl::ColorLabel).hide();
+  for (int i = 0; i < 8; ++i) c(Ctl::Handle, i).hide();
 
   captured_ = Image();
   const long long w = static_cast<long long>(Right) - left;
@@ -92,7 +89,7 @@ bool Finisher::ScrnCap(int left, int top, int Right, int Bottom, Then then) {
   return true;
 }
 
-void Finisher::CutdSave() {
+void Finisher::offerSave() {
   if (captured_.isNull()) return;
   platform::SaveRequest request;
   request.title = "Tolvane-保存为";
@@ -113,7 +110,7 @@ void Finisher::CutdSave() {
   ss_.p.app.hideWindow();  // nothing left to ask: encode and write out of sight
   // Saved from the picture in memory; the clipboard is emptied only once the
   // file is safely written, so a failed save still leaves the capture there.
-  if (savePic_.PicToFile(captured_, path, extension, 80, 24, 6)) ss_.p.clipboard.clear();
+  if (savePic_.writeFile(captured_, path, extension, 80, 24, 6)) ss_.p.clipboard.clear();
 }
 
 }  // namespace tolvane::output

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/mod_save_pic.h"
+#include "output/image_writer.h"
 #include "platform/image.h"
 #include "session/context.h"
 
@@ -24,7 +24,7 @@ std::optional<std::string> extensionOf(std::string_view path);
 // filter), so that the proposed "Tolvane2026-12-06_14.05.09" saves as PNG.
 std::string savablePath(const std::string& path, int filter);
 
-// The region's largest side and area that ScrnCap accepts.
+// The region's largest side and area that captureRegion accepts.
 inline constexpr long long kMaxCaptureSide = 65535;
 inline constexpr long long kMaxCapturePixels = 1ll << 27;
 
@@ -42,30 +42,30 @@ class Finisher {
   // close), or it stays for the save dialog.
   enum class Then { Close, AskToSave };
 
-  // DblClick of the window: finishes when a region exists and the last press
-  // lay inside SelRect.
-  void DblClick();
+  // A double click on the window: finishes when a region exists and the last press
+  // lay inside selRect.
+  void doubleClick();
   // Hides the frame, handles and labels, lets the window repaint, and puts the
   // region (left, top inclusive; Right, Bottom exclusive) of the window's
   // picture on the clipboard. Outside the screen the picture is black.
   // Encoding it for the clipboard takes a while on a large region: a window
   // that closes goes off the screen first; one that stays shows it is busy.
   // Returns false when nothing could be captured; the clipboard is untouched.
-  bool ScrnCap(int left, int top, int Right, int Bottom, Then then = Then::AskToSave);
+  bool captureRegion(int left, int top, int Right, int Bottom, Then then = Then::AskToSave);
   // Offers the save dialog and writes the captured picture; the window goes
   // off the screen once the user has answered. The clipboard is emptied only
   // when the file was written. Without a captured picture there is nothing to
   // save and no dialog.
-  void CutdSave();
+  void offerSave();
 
   const Image& captured() const { return captured_; }
-  ModSavePic& savePic() { return savePic_; }
+  ImageWriter& savePic() { return savePic_; }
 
  private:
   session::Session& ss_;
   std::function<void()> close_;
   std::function<void()> settle_;
-  ModSavePic savePic_;
+  ImageWriter savePic_;
   Image captured_;
 };
 

@@ -11,15 +11,15 @@
 namespace tolvane::platform {
 
 enum class Ctl {
-  Form,  // the window itself (event target only)
-  TextEdit, Picture2, PicFont, PicCombox, Text1, Combo1, Image4, Image3, PicColor, Pcolor,
-  Shape4, Picture1, Line2, Image2, Line1, Shape2, Shape3, lblInfo, Image1, Shape1, LblPos,
+  Window,  // the capture window itself (event target only)
+  TextEditor, StylePanel, SizePanel, SizeChooser, SizeBox, SizeList, ChooserFace, SizeIcon, ColorPanel, Swatch,
+  StylePanelFrame, Toolbar, RightDivider, ToolButton, LeftDivider, ToolbarFrame, ButtonHover, ColorLabel, Handle, SelectionFrame, SizeLabel,
 };
 
 enum class Kind { PictureBox, Image, Shape, Line, Label, TextBox, ComboBox };
 
 struct CtlRef {
-  Ctl ctl = Ctl::Form;
+  Ctl ctl = Ctl::Window;
   int index = -1;  // -1 for controls that are not in an array
   friend constexpr bool operator==(const CtlRef&, const CtlRef&) = default;
 };
@@ -35,7 +35,7 @@ enum class Prop { Geometry, Visible, Caption, Text, BackColor, ForeColor, Border
 struct ControlState {
   CtlRef ref;
   Kind kind = Kind::PictureBox;
-  CtlRef parent;  // Ctl::Form for controls on the window
+  CtlRef parent;  // Ctl::Window for controls on the window
   std::string name;
   float left = 0, top = 0, width = 0, height = 0;  // pixels, relative to the parent
   float x2 = 0, y2 = 0;                           // a line's second point

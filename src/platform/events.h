@@ -12,7 +12,7 @@ enum MouseButton : int { kLeft = 1, kRight = 2, kMiddle = 4 };
 struct Mouse {
   int button = 0;  // press/release: the one button; move: the set held
   int shift = 0;
-  float x = 0, y = 0;  // pixels in the target's own coordinates (the window's for Ctl::Form)
+  float x = 0, y = 0;  // pixels in the target's own coordinates (the window's for Ctl::Window)
 };
 
 class EventSink {
@@ -22,8 +22,8 @@ class EventSink {
   virtual void mouseMove(CtlRef target, const Mouse& m) = 0;
   virtual void mouseUp(CtlRef target, const Mouse& m) = 0;
   virtual void dblClick(CtlRef target) = 0;
-  virtual void click(CtlRef target) = 0;  // press and release on one control; Combo1: an item chosen
-  // The user changed a text box's text (TextEdit, Text1) or chose a combo item (Combo1).
+  virtual void click(CtlRef target) = 0;  // press and release on one control; SizeList: an item chosen
+  // The user changed a text box's text (TextEditor, SizeBox) or chose a combo item (SizeList).
   virtual void textChanged(CtlRef target, const std::string& utf8) = 0;
   virtual void keyPress(int ascii) = 0;
 };

@@ -396,25 +396,7 @@ ColorRef RasterSurface::getPixel(int x, int y) const {
   return colorRefFromArgb(compose({x, y, x + 1, y + 1}).pixel(0, 0));
 }
 
-PenHandle RasterSurface::createPen(int /*style*/, int width, ColorRef color) {
-  pens_.push_back(Pen{color, width});
-  return static_cast<PenHandle>(pens_.size());
-}
-
-PenHandle RasterSurface::selectPen(PenHandle pen) {
-  const PenHandle old = currentPen_;
-  currentPen_ = pen;
-  return old;
-}
-
-void RasterSurface::deletePen(PenHandle pen) {
-  if (pen >= 1 && static_cast<std::size_t>(pen) <= pens_.size()) pens_[pen - 1].reset();
-}
-
-void RasterSurface::ellipse(int left, int top, int right, int bottom) {
-  ColorRef color = 0;  // the stock pen is black
-  if (currentPen_ >= 1 && static_cast<std::size_t>(currentPen_) <= pens_.size() && pens_[currentPen_ - 1])
-    color = pens_[currentPen_ - 1]->color;
+void RasterSurface::ellipse(int left, int top, int right, int bottom, ColorRef color) {
   DrawOp op;
   op.type = DrawOp::Type::Ellipse;
   op.rect = {left, top, right, bottom};

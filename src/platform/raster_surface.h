@@ -61,10 +61,7 @@ class RasterSurface : public Surface {
   float textWidth(std::string_view utf8) const override;
   void bitBlt(int x, int y, int w, int h, const Image& src, int sx, int sy) override;
   ColorRef getPixel(int x, int y) const override;
-  PenHandle createPen(int style, int width, ColorRef color) override;
-  PenHandle selectPen(PenHandle pen) override;
-  void deletePen(PenHandle pen) override;
-  void ellipse(int left, int top, int right, int bottom) override;
+  void ellipse(int left, int top, int right, int bottom, ColorRef color) override;
   void setTextColor(ColorRef color) override { textColor_ = color; }
   void textOut(int x, int y, std::string_view bytes, int count) override;
   void fillArgb(Argb color, float left, float top, float width, float height) override;
@@ -100,9 +97,6 @@ class RasterSurface : public Surface {
   std::vector<DrawOp> transient_;
   float fontSize_ = 9;
   ColorRef textColor_ = 0;
-  struct Pen { ColorRef color; int width; };
-  std::vector<std::optional<Pen>> pens_;  // handle - 1 indexes this
-  PenHandle currentPen_ = 0;              // 0: the stock black pen
   std::optional<Lazy> lazy_;       // the content, when it is a selection repaint
   std::optional<Lazy> presented_;  // the lazy content last handed to the presenter
   bool lazyDamagePending_ = false;

@@ -1,7 +1,6 @@
 // The window's drawing model: canvas, background picture, persistence switch,
-// clear, refresh, image, box line and font, with the device-context calls
-// (BitBlt, GetPixel, pens and Ellipse, SetTextColor, TextOut) and the
-// translucent fill. Coordinates are window pixels.
+// clear, refresh, image, lines, ellipses and text, pixel copies and reads,
+// and the translucent fill. Coordinates are window pixels.
 #pragma once
 
 #include <optional>
@@ -11,8 +10,6 @@
 #include "platform/image.h"
 
 namespace tolvane::platform {
-
-using PenHandle = int;  // 0 is "no pen"
 
 // A window picture given in layers: `base`, veiled outside `hole` when `veil`
 // is set, with `patch` on top at `patchAt`. Lets a picture that is mostly the
@@ -45,14 +42,13 @@ class Surface {
   virtual float fontSize() const = 0;
   virtual float textWidth(std::string_view utf8) const = 0;
 
-  // --- device context ---
-  // SRCCOPY of src's (sx, sy, w, h) to (x, y).
+  // --- pixels ---
+  // Copies src's (sx, sy, w, h) to (x, y).
   virtual void bitBlt(int x, int y, int w, int h, const Image& src, int sx, int sy) = 0;
   virtual ColorRef getPixel(int x, int y) const = 0;  // -1 outside
-  virtual PenHandle createPen(int style, int width, ColorRef color) = 0;
-  virtual PenHandle selectPen(PenHandle pen) = 0;  // returns the pen it replaces
-  virtual void deletePen(PenHandle pen) = 0;
-  virtual void ellipse(int left, int top, int right, int bottom) = 0;  // outline, hollow brush
+  // A one-pixel outline of the ellipse in the box, corners as given (right and
+  // bottom exclusive; a mirrored box draws the same).
+  virtual void ellipse(int left, int top, int right, int bottom, ColorRef color) = 0;
   virtual void setTextColor(ColorRef color) = 0;
   // Draws `count` bytes of UTF-8 text with its top-left at (x, y), transparent background.
   virtual void textOut(int x, int y, std::string_view bytes, int count) = 0;

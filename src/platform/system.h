@@ -16,13 +16,13 @@ struct IPoint {
 class Screen {
  public:
   virtual ~Screen() = default;
-  virtual int widthTwips() const = 0;   // pixels x 15
-  virtual int heightTwips() const = 0;
+  virtual int width() const = 0;  // pixels
+  virtual int height() const = 0;
   // Reads the whole screen once. nullopt when it cannot be read; problem()
   // then says why.
   virtual std::optional<Image> grab() = 0;
   virtual std::string problem() const = 0;
-  virtual IPoint cursorPos() const = 0;  // GetCursorPos, screen pixels
+  virtual IPoint cursorPos() const = 0;  // the pointer, in screen pixels
 };
 
 // Program-wide pointer shapes.
@@ -42,8 +42,6 @@ class Pointer {
 class App {
  public:
   virtual ~App() = default;
-  virtual void doEvents() = 0;   // one pass over pending window events
-  virtual void sleep(int milliseconds) = 0;
   virtual void showMaximized() = 0;  // the window covers the whole screen
   // Takes the window off the screen now, before slow work that needs no
   // window (encoding the picture); unload() still ends the capture after it.

@@ -9,45 +9,45 @@ using platform::Ctl;
 using session::Tool;
 
 float DrawingMouse::clampX(float x) const {
-  const auto& sel = ss_.c(Ctl::Shape1);
+  const auto& sel = ss_.c(Ctl::SelectionFrame);
   const float right = sel.left() + sel.width();
   return x > right ? right : (x >= sel.left() ? x : sel.left());
 }
 
 float DrawingMouse::clampY(float y) const {
-  const auto& sel = ss_.c(Ctl::Shape1);
+  const auto& sel = ss_.c(Ctl::SelectionFrame);
   const float bottom = sel.top() + sel.height();
   return y > bottom ? bottom : (y >= sel.top() ? y : sel.top());
 }
 
 void DrawingMouse::down(const platform::Mouse& m) {
-  const auto& sel = ss_.c(Ctl::Shape1);
+  const auto& sel = ss_.c(Ctl::SelectionFrame);
   const bool inside = m.x > sel.left() && m.x < sel.left() + sel.width() && m.y > sel.top() &&
                       m.y < sel.top() + sel.height();
   if (!inside) return;
-  ss_.s.PenDown = true;
+  ss_.s.penDown = true;
   ss_.p.surface.setPersistent(false);
-  ss_.s.StartX = m.x;
-  ss_.s.StartY = m.y;
+  ss_.s.startX = m.x;
+  ss_.s.startY = m.y;
 }
 
 void DrawingMouse::move(const platform::Mouse& m) {
   auto& s = ss_.s;
-  if (!s.PenDown) return;
-  if (s.ToolName == Tool::Text) return;  // the open text box is left alone
+  if (!s.penDown) return;
+  if (s.tool == Tool::Text) return;  // the open text box is left alone
   ss_.p.surface.clear();
-  annotation::drawShape(s.ToolName, ss_.p.surface, s.StartX, s.StartY, clampX(m.x), clampY(m.y),
+  annotation::drawShape(s.tool, ss_.p.surface, s.startX, s.startY, clampX(m.x), clampY(m.y),
                         style_.currentColor());
 }
 
 void DrawingMouse::push() {
-  ss_.s.PenDown = false;
+  ss_.s.penDown = false;
   ss_.history.push(ss_.p.surface, undimmedRect(ss_));
 }
 
 void DrawingMouse::commitOpenText() {
   auto& s = ss_.s;
-  if (s.ToolName != Tool::Text || !s.PenDown || !ss_.c(Ctl::TextEdit).visible()) return;
+  if (s.tool != Tool::Text || !s.penDown || !ss_.c(Ctl::TextEditor).visible()) return;
   ss_.p.surface.setPersistent(true);
   text_.commit();
   push();
@@ -57,8 +57,8 @@ void DrawingMouse::commit(const platform::Mouse& m) {
   auto& s = ss_.s;
   ss_.p.surface.setPersistent(true);
   const float ex = clampX(m.x), ey = clampY(m.y);
-  if (s.ToolName == Tool::Text) {
-    if (!ss_.c(Ctl::TextEdit).visible()) {
+  if (s.tool == Tool::Text) {
+    if (!ss_.c(Ctl::TextEditor).visible()) {
       text_.place(m.x, m.y);  // the next release commits
       return;
     }
@@ -66,7 +66,7 @@ void DrawingMouse::commit(const platform::Mouse& m) {
     push();
     return;
   }
-  annotation::drawShape(s.ToolName, ss_.p.surface, s.StartX, s.StartY, ex, ey, style_.currentColor());
+  annotation::drawShape(s.tool, ss_.p.surface, s.startX, s.startY, ex, ey, style_.currentColor());
   push();
 }
 

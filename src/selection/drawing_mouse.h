@@ -16,7 +16,7 @@ class DrawingMouse {
 
   void down(const platform::Mouse& m);
   void move(const platform::Mouse& m);
-  // Runs while PenDown is true, before the release's tail.
+  // Runs while penDown is true, before the release's tail.
   void commit(const platform::Mouse& m);
   // Draws the text of an open text box into the picture and records it, as
   // its committing click would; does nothing when no box is open. Every

@@ -12,20 +12,20 @@ using platform::Ctl;
 void PointerPanel::showColorAt(float x, float y) {
   const ColorRef c = dc_.getPixel(roundEven(x), roundEven(y));
   std::int32_t r = 0, g = 0, b = 0;
-  session::SplitColor(c, r, g, b);
-  c_(Ctl::lblInfo).setCaption("RGB(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")");
+  session::splitColor(c, r, g, b);
+  c_(Ctl::ColorLabel).setCaption("RGB(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")");
 }
 
 void PointerPanel::place() {
-  const auto& sel = c_(Ctl::Shape1);
-  auto& pos = c_(Ctl::LblPos);
+  const auto& sel = c_(Ctl::SelectionFrame);
+  auto& pos = c_(Ctl::SizeLabel);
   pos.move(sel.left() + 2, sel.top() + 2);
-  c_(Ctl::lblInfo).move(sel.left() + 2, pos.top() + pos.height() + 2);
+  c_(Ctl::ColorLabel).move(sel.left() + 2, pos.top() + pos.height() + 2);
 }
 
 void PointerPanel::showSize() {
-  const auto& sel = c_(Ctl::Shape1);
-  c_(Ctl::LblPos).setCaption(shortestText(sel.width()) + "x" + shortestText(sel.height()));
+  const auto& sel = c_(Ctl::SelectionFrame);
+  c_(Ctl::SizeLabel).setCaption(shortestText(sel.width()) + "x" + shortestText(sel.height()));
 }
 
 }  // namespace tolvane::selection

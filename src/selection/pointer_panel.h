@@ -11,11 +11,11 @@ class PointerPanel {
  public:
   PointerPanel(layout::Controls& c, const platform::Surface& dc) : c_(c), dc_(dc) {}
 
-  // lblInfo reads "RGB(r,g,b)" of what the window shows at (x, y).
+  // ColorLabel reads "RGB(r,g,b)" of what the window shows at (x, y).
   void showColorAt(float x, float y);
   // Both labels to the selection's top-left corner.
   void place();
-  // LblPos reads "WxH" of the selection.
+  // SizeLabel reads "WxH" of the selection.
   void showSize();
 
  private:

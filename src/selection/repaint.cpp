@@ -7,7 +7,7 @@ namespace tolvane::selection {
 using platform::Ctl;
 
 IRect undimmedRect(const session::Session& ss) {
-  const auto& sel = ss.c(Ctl::Shape1);
+  const auto& sel = ss.c(Ctl::SelectionFrame);
   const int l = roundEven(sel.left()), t = roundEven(sel.top());
   return {l, t, l + roundEven(sel.width()), t + roundEven(sel.height())};
 }
@@ -15,16 +15,16 @@ IRect undimmedRect(const session::Session& ss) {
 void repaintSelection(session::Session& ss) {
   auto& dc = ss.p.surface;
   const float sw = ss.screenWidth(), sh = ss.screenHeight();
-  dc.bitBlt(0, 0, roundEven(sw), roundEven(sh), ss.s.MemDC, 0, 0);
-  ss.gdip.DrawRect(annotation::kVeil, 0, 0, sw, sh);
+  dc.bitBlt(0, 0, roundEven(sw), roundEven(sh), ss.s.frozen, 0, 0);
+  ss.veil.fill(annotation::kVeil, 0, 0, sw, sh);
   const IRect r = undimmedRect(ss);
-  dc.bitBlt(r.left, r.top, r.width(), r.height(), ss.s.MemDC, r.left, r.top);
+  dc.bitBlt(r.left, r.top, r.width(), r.height(), ss.s.frozen, r.left, r.top);
   dc.refresh();
 }
 
 void placeToolbar(session::Session& ss) {
-  const auto& sel = ss.shape1();
-  auto& bar = ss.c(Ctl::Picture1);
+  const auto& sel = ss.frame();
+  auto& bar = ss.c(Ctl::Toolbar);
   const float bottom = sel.top() + sel.height();
   const float right = sel.left() + sel.width();
   if (ss.screenHeight() < bottom + 4 + bar.height())

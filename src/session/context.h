@@ -2,7 +2,7 @@
 // state, the history and the veil fill.
 #pragma once
 
-#include "annotation/gdip.h"
+#include "annotation/veil_painter.h"
 #include "annotation/history.h"
 #include "layout/controls.h"
 #include "platform/output.h"
@@ -30,13 +30,13 @@ struct Session {
   layout::Controls& c;
   State& s;
   annotation::History& history;
-  annotation::GDIP& gdip;
+  annotation::VeilPainter& veil;
 
-  // The screen's size: twips divided by 15.
-  float screenWidth() const { return static_cast<float>(p.screen.widthTwips()) / 15.0f; }
-  float screenHeight() const { return static_cast<float>(p.screen.heightTwips()) / 15.0f; }
-  layout::Control& shape1() { return c(platform::Ctl::Shape1); }
-  const layout::Control& shape1() const { return c(platform::Ctl::Shape1); }
+  // The screen.s size in pixels.
+  float screenWidth() const { return static_cast<float>(p.screen.width()); }
+  float screenHeight() const { return static_cast<float>(p.screen.height()); }
+  layout::Control& frame() { return c(platform::Ctl::SelectionFrame); }
+  const layout::Control& frame() const { return c(platform::Ctl::SelectionFrame); }
 };
 
 }  // namespace tolvane::session

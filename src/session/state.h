@@ -7,24 +7,24 @@
 namespace tolvane::session {
 
 enum class SelMode { Draw, Move };             // "draw": no selection; "move": one exists
-enum class HandleDrag { Idle, Start, Stop };  // Idle: never pressed yet
+enum class HandleGrab { Idle, Held, Released };  // Idle: no handle pressed yet
 enum class Tool { None, Rectangle, Ellipse, Arrow, Text };
 
 struct State {
-  float OriginX = 0, OriginY = 0;  // rubber-band anchor, then the selection's Left/Top
-  float DownX = 0, DownY = 0;      // last press inside SelRect while moving
-  IRect SelRect;                   // Shape1 in whole pixels, taken at each press while moving
+  float originX = 0, originY = 0;  // rubber-band anchor, then the selection's Left/Top
+  float downX = 0, downY = 0;      // last press inside selRect while moving
+  IRect selRect;                   // SelectionFrame in whole pixels, taken at each press while moving
   SelMode selMode = SelMode::Draw;
-  int NoExit = 0;                  // 0: a non-left release ends the program
-  float GrabLeft = 0, GrabTop = 0, GrabRight = 0, GrabBottom = 0;
-  HandleDrag handleDrag = HandleDrag::Idle;
-  platform::IPoint CursorNow;
-  bool ToolActive = false;
-  Tool ToolName = Tool::None;
-  bool PenDown = false;
-  float StartX = 0, StartY = 0;
-  int LastToolButton = 0;
-  Image MemDC;  // the frozen screen, never drawn on
+  bool releaseEnds = true;         // a release of any button but the left ends the capture; a cancel clears it
+  float grabLeft = 0, grabTop = 0, grabRight = 0, grabBottom = 0;
+  HandleGrab handleGrab = HandleGrab::Idle;
+  platform::IPoint cursorNow;
+  bool toolActive = false;
+  Tool tool = Tool::None;
+  bool penDown = false;
+  float startX = 0, startY = 0;
+  int lastToolButton = 0;
+  Image frozen;  // the frozen screen, never drawn on
 };
 
 }  // namespace tolvane::session

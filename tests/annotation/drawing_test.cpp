@@ -27,19 +27,18 @@ TEST(Arrow, BarbsFollowTheFixedFormula) {
   EXPECT_TRUE(log.empty());
 }
 
-TEST(Ellipse, UsesAOnePixelPenForOneCallAndRoundsHalfToEven) {
+TEST(Ellipse, RoundsItsBoxHalfToEvenAndKeepsItsCornersAsGiven) {
   Log log;
   fake::FakeText text;
   fake::RecordingSurface dc(100, 100, log, &text, nullptr);
   annotation::drawEllipse(dc, 10.5f, 11.5f, 2.5f, 3.5f, kRed);
-  EXPECT_EQ(log, (Log{"CreatePen 0,1,000000FF -> 1", "SelectPen 1", "Ellipse 10,12,2,4", "SelectPen 0",
-                      "DeletePen 1"}));
+  EXPECT_EQ(log, (Log{"Ellipse 10,12,2,4 000000FF"}));
 }
 
 struct Drawing : ::testing::Test {
   Rig rig{400, 300, Image(400, 300, 0xFFFFFFFFu)};
   void SetUp() override {
-    ASSERT_TRUE(rig.form.Load());
+    ASSERT_TRUE(rig.form.start());
     rig.drag(100, 100, 200, 180);  // selection 100,100 100x80
   }
   ColorRef px(int x, int y) { return rig.surface.getPixel(x, y); }
@@ -47,13 +46,13 @@ struct Drawing : ::testing::Test {
 
 TEST_F(Drawing, RectangleLandsInTheCurrentColourWithNoFill) {
   rig.clickTool(7);
-  rig.form.mouseUp({Ctl::Pcolor, 13}, {1, 0, 0, 0});  // blue
+  rig.form.mouseUp({Ctl::Swatch, 13}, {1, 0, 0, 0});  // blue
   rig.drag(120, 120, 160, 150);
   EXPECT_EQ(px(120, 120), rgb(0, 0, 255));
   EXPECT_EQ(px(160, 150), rgb(0, 0, 255));
   EXPECT_EQ(px(140, 135), rgb(255, 255, 255));
   EXPECT_EQ(rig.form.history().index(), 2);
-  EXPECT_FALSE(rig.form.state().PenDown);
+  EXPECT_FALSE(rig.form.state().penDown);
   EXPECT_TRUE(rig.surface.persistent());
   EXPECT_EQ(rig.form.history().picture(2), rig.surface.image());
 }
@@ -77,7 +76,7 @@ TEST_F(Drawing, PreviewLeavesNothingOnTheCanvasAndShowsOneShapeAtATime) {
 TEST_F(Drawing, StrokesStartStrictlyInsideAndEndClampedToTheEdges) {
   rig.clickTool(7);
   rig.down(100, 150);  // on the outline: no stroke
-  EXPECT_FALSE(rig.form.state().PenDown);
+  EXPECT_FALSE(rig.form.state().penDown);
   rig.up(100, 150);
   EXPECT_EQ(rig.form.history().index(), 1);
   rig.down(150, 130);
@@ -95,12 +94,12 @@ TEST_F(Drawing, ReleaseCommitsThenPushesThenPlacesTheToolbar) {
   rig.down(120, 120);
   const auto from = rig.log.size();
   rig.up(170, 150);
-  const Log log = rig.logSince(from, {"Persistent", "Line", "Picture1."});
+  const Log log = rig.logSince(from, {"Persistent", "Line", "Toolbar."});
   // The toolbar is wider than the selection here: placed right-aligned, then moved to Left 0.
   EXPECT_EQ(log, (Log{"Persistent on", "Line 158.85258,149.1425-170,150 000000FF",
                       "Line 163.99754,140.56758-170,150 000000FF", "Line 120,120-170,150 000000FF",
-                      "Picture1.Geometry=-41.33333,184,241.33333,26", "Picture1.Geometry=0,184,241.33333,26",
-                      "Picture1.Visible=1"}));
+                      "Toolbar.Geometry=-41.33333,184,241.33333,26", "Toolbar.Geometry=0,184,241.33333,26",
+                      "Toolbar.Visible=1"}));
 }
 
 TEST_F(Drawing, RightButtonStrokeIsRecordedBeforeTheProgramEnds) {
@@ -109,29 +108,29 @@ TEST_F(Drawing, RightButtonStrokeIsRecordedBeforeTheProgramEnds) {
   rig.move(150, 150, 2);
   rig.up(150, 150, 2);
   EXPECT_EQ(rig.form.history().index(), 2);
-  EXPECT_TRUE(rig.app.unloaded);  // NoExit was 0
+  EXPECT_TRUE(rig.app.unloaded);  // nothing was cancelled before
 }
 
 TEST_F(Drawing, TextToolOpensABoxThenCommitsOnTheNextRelease) {
   rig.clickTool(5);
   rig.down(130, 120);
   rig.up(130, 120);
-  auto& box = rig.ctl(Ctl::TextEdit);
+  auto& box = rig.ctl(Ctl::TextEditor);
   ASSERT_TRUE(box.visible());
   EXPECT_EQ((std::array{box.left(), box.top(), box.width()}), (std::array{130.f, 120.f, 25.f}));
   EXPECT_EQ(box.foreColor(), kRed);
   EXPECT_EQ(box.fontSize(), 11.f);
-  EXPECT_TRUE(rig.form.state().PenDown);
+  EXPECT_TRUE(rig.form.state().penDown);
   const Image before = rig.surface.image();
   rig.move(150, 150, 0);  // moving draws nothing while the box is open
   EXPECT_EQ(rig.surface.compose(rig.surface.rect()), before);
 
-  rig.form.textChanged({Ctl::TextEdit, -1}, "中文ab");
+  rig.form.textChanged({Ctl::TextEditor, -1}, "中文ab");
   const float grown = box.width();
   EXPECT_GT(grown, 25.f);
-  rig.form.textChanged({Ctl::TextEdit, -1}, "中");
+  rig.form.textChanged({Ctl::TextEditor, -1}, "中");
   EXPECT_EQ(box.width(), grown);  // never shrinks
-  rig.form.textChanged({Ctl::TextEdit, -1}, "中文ab");
+  rig.form.textChanged({Ctl::TextEditor, -1}, "中文ab");
 
   const auto from = rig.log.size();
   rig.down(10, 10);  // outside: no stroke, but the release still commits
@@ -151,7 +150,7 @@ TEST_F(Drawing, AnEmptyTextBoxStillRecordsAStep) {
   rig.down(140, 130);
   rig.up(140, 130);
   EXPECT_EQ(rig.form.history().index(), 2);
-  EXPECT_FALSE(rig.ctl(Ctl::TextEdit).visible());
+  EXPECT_FALSE(rig.ctl(Ctl::TextEditor).visible());
 }
 
 }  // namespace

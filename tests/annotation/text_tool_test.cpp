@@ -51,7 +51,7 @@ struct Typing : ::testing::Test {
   float widest = 25;  // the box never shrinks below its widest text
 
   void SetUp() override { tool.place(10, 10); }
-  layout::Control& box() { return controls(Ctl::TextEdit); }
+  layout::Control& box() { return controls(Ctl::TextEditor); }
   // The box reports a new text, as the view does after each edit.
   void edit(std::string now) {
     text = std::move(now);
@@ -106,7 +106,7 @@ TEST_F(Typing, AKeyAtTheEndMeasuresOnlyTheLastCharactersHoweverLongTheText) {
 TEST_F(Typing, ANextBoxInAnotherSizeIsMeasuredInThatSize) {
   type("VA wide text");
   tool.commit();
-  controls(Ctl::Text1).setText("20");
+  controls(Ctl::SizeBox).setText("20");
   tool.place(10, 40);
   text.clear();
   widest = 25;

@@ -12,7 +12,7 @@ using platform::Ctl;
 struct Toolbar : ::testing::Test {
   Rig rig{800, 600, Image(800, 600, 0xFFFFFFFFu)};
   void SetUp() override {
-    ASSERT_TRUE(rig.form.Load());
+    ASSERT_TRUE(rig.form.start());
     rig.drag(300, 100, 600, 300);
   }
   void rect(float x0, float y0, float x1, float y1) {
@@ -23,39 +23,39 @@ struct Toolbar : ::testing::Test {
 };
 
 TEST_F(Toolbar, ToolButtonsPlaceShapeAndToggleTheStylePanel) {
-  auto& panel = rig.ctl(Ctl::Picture2);
+  auto& panel = rig.ctl(Ctl::StylePanel);
   rig.clickTool(7);
   EXPECT_TRUE(panel.visible());
-  EXPECT_EQ(panel.left(), rig.ctl(Ctl::Picture1).left());
+  EXPECT_EQ(panel.left(), rig.ctl(Ctl::Toolbar).left());
   EXPECT_EQ(panel.top(), 304.f + 26 + 3);
-  EXPECT_FALSE(rig.ctl(Ctl::PicFont).visible());
-  EXPECT_EQ(rig.ctl(Ctl::PicColor).left(), 4.f);
+  EXPECT_FALSE(rig.ctl(Ctl::SizePanel).visible());
+  EXPECT_EQ(rig.ctl(Ctl::ColorPanel).left(), 4.f);
   EXPECT_FLOAT_EQ(panel.width(), 3620.f / 15 - 73 - 2);
-  EXPECT_EQ(rig.ctl(Ctl::Shape4).width(), panel.width());
-  EXPECT_EQ(rig.form.state().ToolName, session::Tool::Rectangle);
+  EXPECT_EQ(rig.ctl(Ctl::StylePanelFrame).width(), panel.width());
+  EXPECT_EQ(rig.form.state().tool, session::Tool::Rectangle);
   rig.clickTool(7);  // same button again: the panel hides, the tool stays
   EXPECT_FALSE(panel.visible());
-  EXPECT_TRUE(rig.form.state().ToolActive);
+  EXPECT_TRUE(rig.form.state().toolActive);
   rig.clickTool(7);
   EXPECT_TRUE(panel.visible());
   rig.clickTool(5);  // another tool: stays visible, wide form with the font part
   EXPECT_TRUE(panel.visible());
-  EXPECT_TRUE(rig.ctl(Ctl::PicFont).visible());
+  EXPECT_TRUE(rig.ctl(Ctl::SizePanel).visible());
   EXPECT_FLOAT_EQ(panel.width(), 3620.f / 15);
-  EXPECT_FLOAT_EQ(rig.ctl(Ctl::PicColor).left(), 78.667f);
-  EXPECT_EQ(rig.form.state().ToolName, session::Tool::Text);
-  EXPECT_EQ(rig.form.state().LastToolButton, 5);
+  EXPECT_FLOAT_EQ(rig.ctl(Ctl::ColorPanel).left(), 78.667f);
+  EXPECT_EQ(rig.form.state().tool, session::Tool::Text);
+  EXPECT_EQ(rig.form.state().lastToolButton, 5);
 }
 
 TEST_F(Toolbar, StylePanelGoesAboveWhenItWouldLeaveTheScreen) {
   rig.clickTool(0);  // undo with nothing drawn: back to selecting
   rig.drag(300, 400, 600, 533);  // toolbar at 537..563; panel 37.33 high would end at 603.33
   rig.clickTool(6);
-  EXPECT_FLOAT_EQ(rig.ctl(Ctl::Picture2).top(), 537.f - 560.f / 15 - 3);
+  EXPECT_FLOAT_EQ(rig.ctl(Ctl::StylePanel).top(), 537.f - 560.f / 15 - 3);
   rig.clickTool(0);
   rig.drag(300, 400, 600, 530);  // ends at 600.33 > 600: still above
   rig.clickTool(6);
-  EXPECT_FLOAT_EQ(rig.ctl(Ctl::Picture2).top(), 534.f - 560.f / 15 - 3);
+  EXPECT_FLOAT_EQ(rig.ctl(Ctl::StylePanel).top(), 534.f - 560.f / 15 - 3);
 }
 
 TEST_F(Toolbar, UndoWithNothingDrawnReturnsToSelecting) {
@@ -63,16 +63,16 @@ TEST_F(Toolbar, UndoWithNothingDrawnReturnsToSelecting) {
   rig.clickTool(0);
   auto& s = rig.form.state();
   EXPECT_EQ(s.selMode, session::SelMode::Draw);
-  EXPECT_FALSE(s.ToolActive);
+  EXPECT_FALSE(s.toolActive);
   EXPECT_EQ(rig.form.history().index(), 1);
-  for (auto c : {Ctl::Shape1, Ctl::Picture1, Ctl::Picture2, Ctl::LblPos, Ctl::lblInfo})
+  for (auto c : {Ctl::SelectionFrame, Ctl::Toolbar, Ctl::StylePanel, Ctl::SizeLabel, Ctl::ColorLabel})
     EXPECT_FALSE(rig.ctl(c).visible());
-  for (int i = 0; i < 8; ++i) EXPECT_FALSE(rig.ctl(Ctl::Image1, i).visible());
-  EXPECT_EQ(rig.ctl(Ctl::Shape1).width(), 0.f);
+  for (int i = 0; i < 8; ++i) EXPECT_FALSE(rig.ctl(Ctl::Handle, i).visible());
+  EXPECT_EQ(rig.ctl(Ctl::SelectionFrame).width(), 0.f);
   // The user selects a new region right away.
   rig.drag(10, 10, 50, 50);
   EXPECT_EQ(s.selMode, session::SelMode::Move);
-  EXPECT_EQ(rig.ctl(Ctl::Shape1).width(), 40.f);
+  EXPECT_EQ(rig.ctl(Ctl::SelectionFrame).width(), 40.f);
 }
 
 TEST_F(Toolbar, RedoAfterReturningToSelectingBringsNothingBack) {
@@ -98,24 +98,24 @@ TEST_F(Toolbar, AnOpenTextBoxIsCommittedBeforeTheToolChanges) {
   for (const Then then : {Then::OtherTool, Then::Undo, Then::Handle}) {
     SCOPED_TRACE(static_cast<int>(then));
     Rig r{800, 600, Image(800, 600, 0xFFFFFFFFu)};
-    ASSERT_TRUE(r.form.Load());
+    ASSERT_TRUE(r.form.start());
     r.drag(300, 100, 600, 300);
     r.clickTool(5);
     r.down(350, 150);
     r.up(350, 150);
-    r.form.textChanged({Ctl::TextEdit, -1}, "Hi");
+    r.form.textChanged({Ctl::TextEditor, -1}, "Hi");
     switch (then) {
       case Then::OtherTool: r.clickTool(6); break;
       case Then::Undo: r.clickTool(0); break;
       case Then::Handle:
-        r.form.mouseDown({Ctl::Image1, 6}, {1, 0, 1, 1});
+        r.form.mouseDown({Ctl::Handle, 6}, {1, 0, 1, 1});
         r.screen.cursor = {700, 400};
-        r.form.mouseMove({Ctl::Image1, 6}, {1, 0, 1, 1});
-        r.form.mouseUp({Ctl::Image1, 6}, {1, 0, 1, 1});
+        r.form.mouseMove({Ctl::Handle, 6}, {1, 0, 1, 1});
+        r.form.mouseUp({Ctl::Handle, 6}, {1, 0, 1, 1});
         break;
     }
-    EXPECT_FALSE(r.ctl(Ctl::TextEdit).visible());
-    EXPECT_FALSE(r.form.state().PenDown);
+    EXPECT_FALSE(r.ctl(Ctl::TextEditor).visible());
+    EXPECT_FALSE(r.form.state().penDown);
     EXPECT_EQ(r.form.history().top(), 2);  // the text is a step
     if (then == Then::Undo) {
       EXPECT_EQ(r.form.history().index(), 1);  // and undo took it away
@@ -124,7 +124,7 @@ TEST_F(Toolbar, AnOpenTextBoxIsCommittedBeforeTheToolChanges) {
       EXPECT_EQ(r.form.history().index(), 2);
     }
     if (then == Then::Handle) {  // text counts as drawn: the handle leaves the region alone
-      const auto& frame = r.ctl(Ctl::Shape1);
+      const auto& frame = r.ctl(Ctl::SelectionFrame);
       EXPECT_EQ((std::array{frame.width(), frame.height()}), (std::array{300.f, 200.f}));
     }
     // The next release draws nothing stale.
@@ -161,7 +161,7 @@ TEST_F(Toolbar, HistoryWalksBackAndForthAndBranches) {
   rig.clickTool(0);
   rig.clickTool(0);
   EXPECT_EQ(rig.surface.getPixel(5, 5), rgb(255, 255, 255));
-  EXPECT_EQ(rig.surface.image(), rig.form.state().MemDC);
+  EXPECT_EQ(rig.surface.image(), rig.form.state().frozen);
 }
 
 TEST_F(Toolbar, RedoRightAfterStartChangesNothing) {
@@ -183,8 +183,8 @@ TEST_F(Toolbar, CopyAndCloseCopiesTheRegionOutOfSightAndCloses) {
 TEST_F(Toolbar, SaveShowsThePanelAgainOnlyIfItWasVisible) {
   rig.clickTool(7);
   rig.clickTool(2);
-  EXPECT_TRUE(rig.ctl(Ctl::Picture2).visible());
-  EXPECT_TRUE(rig.ctl(Ctl::Shape1).visible());
+  EXPECT_TRUE(rig.ctl(Ctl::StylePanel).visible());
+  EXPECT_TRUE(rig.ctl(Ctl::SelectionFrame).visible());
   EXPECT_TRUE(rig.app.unloaded);
 }
 
@@ -195,69 +195,69 @@ TEST_F(Toolbar, CloseLeavesTheClipboardAlone) {
 }
 
 TEST_F(Toolbar, HoverFramesFollowThePointer) {
-  rig.form.mouseMove({Ctl::Image2, 4}, {});
-  rig.form.mouseMove({Ctl::Image2, 6}, {});
-  EXPECT_TRUE(rig.ctl(Ctl::Shape3, 6).visible());
-  EXPECT_FALSE(rig.ctl(Ctl::Shape3, 4).visible());
-  rig.form.mouseMove({Ctl::Picture1, -1}, {});
-  EXPECT_FALSE(rig.ctl(Ctl::Shape3, 6).visible());
+  rig.form.mouseMove({Ctl::ToolButton, 4}, {});
+  rig.form.mouseMove({Ctl::ToolButton, 6}, {});
+  EXPECT_TRUE(rig.ctl(Ctl::ButtonHover, 6).visible());
+  EXPECT_FALSE(rig.ctl(Ctl::ButtonHover, 4).visible());
+  rig.form.mouseMove({Ctl::Toolbar, -1}, {});
+  EXPECT_FALSE(rig.ctl(Ctl::ButtonHover, 6).visible());
   EXPECT_EQ(rig.pointer.shape(), platform::kPointerArrow);
 }
 
 TEST(StylePanel, SwatchesChooseAndHighlight) {
   Rig rig;
-  ASSERT_TRUE(rig.form.Load());
+  ASSERT_TRUE(rig.form.start());
   auto& f = rig.form;
-  f.mouseUp({Ctl::Pcolor, 13}, {2, 0, 0, 0});
-  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 16).backColor(), 0x00FF0000);
-  f.mouseUp({Ctl::Pcolor, 16}, {});
-  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 16).backColor(), 0x00FF0000);
-  f.mouseMove({Ctl::Pcolor, 3}, {});
-  f.mouseMove({Ctl::Pcolor, 4}, {});
-  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 3).borderStyle(), 1);  // stays until the big swatch or the background
-  f.mouseMove({Ctl::PicColor, -1}, {});
-  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 3).borderStyle(), 0);
-  EXPECT_EQ(rig.ctl(Ctl::Pcolor, 4).borderStyle(), 0);
+  f.mouseUp({Ctl::Swatch, 13}, {2, 0, 0, 0});
+  EXPECT_EQ(rig.ctl(Ctl::Swatch, 16).backColor(), 0x00FF0000);
+  f.mouseUp({Ctl::Swatch, 16}, {});
+  EXPECT_EQ(rig.ctl(Ctl::Swatch, 16).backColor(), 0x00FF0000);
+  f.mouseMove({Ctl::Swatch, 3}, {});
+  f.mouseMove({Ctl::Swatch, 4}, {});
+  EXPECT_EQ(rig.ctl(Ctl::Swatch, 3).borderStyle(), 1);  // stays until the big swatch or the background
+  f.mouseMove({Ctl::ColorPanel, -1}, {});
+  EXPECT_EQ(rig.ctl(Ctl::Swatch, 3).borderStyle(), 0);
+  EXPECT_EQ(rig.ctl(Ctl::Swatch, 4).borderStyle(), 0);
 }
 
 TEST(StylePanel, ChooserTogglesItsListAndSetsTheSize) {
   Rig rig;
-  ASSERT_TRUE(rig.form.Load());
+  ASSERT_TRUE(rig.form.start());
   auto& f = rig.form;
-  f.mouseDown({Ctl::PicCombox, -1}, {});
+  f.mouseDown({Ctl::SizeChooser, -1}, {});
   EXPECT_TRUE(rig.view.dropped);
-  EXPECT_EQ(rig.ctl(Ctl::PicCombox).picture(), platform::PictureId::ComboPressed);
-  f.mouseDown({Ctl::PicCombox, -1}, {});
+  EXPECT_EQ(rig.ctl(Ctl::SizeChooser).picture(), platform::PictureId::ComboPressed);
+  f.mouseDown({Ctl::SizeChooser, -1}, {});
   EXPECT_FALSE(rig.view.dropped);
-  f.textChanged({Ctl::Combo1, -1}, "14");
-  f.click({Ctl::Combo1, -1});
-  EXPECT_EQ(rig.ctl(Ctl::Text1).text(), "14");
+  f.textChanged({Ctl::SizeList, -1}, "14");
+  f.click({Ctl::SizeList, -1});
+  EXPECT_EQ(rig.ctl(Ctl::SizeBox).text(), "14");
   // A typed size that is not a positive number is ignored; the last good one stays.
   rig.drag(10, 10, 200, 200);
   rig.clickTool(5);
-  f.textChanged({Ctl::Text1, -1}, "abc");
+  f.textChanged({Ctl::SizeBox, -1}, "abc");
   rig.down(50, 50);
   rig.up(50, 50);
-  EXPECT_EQ(rig.ctl(Ctl::TextEdit).fontSize(), 14.f);
-  f.textChanged({Ctl::Text1, -1}, "-3");
+  EXPECT_EQ(rig.ctl(Ctl::TextEditor).fontSize(), 14.f);
+  f.textChanged({Ctl::SizeBox, -1}, "-3");
   rig.down(60, 60);
   rig.up(60, 60);
   EXPECT_EQ(rig.surface.fontSize(), 14.f);
 }
 
 TEST(Snapshots, RoundTripAndRejectGarbage) {
-  annotation::ExcelPropertyBag bag;
+  annotation::SnapshotCodec bag;
   const Image pic = fake::patternPicture(123, 77);
   annotation::Bytes bytes;
-  bag.WriteP(bytes, pic);
-  EXPECT_EQ(bag.ReadP(bytes), pic);
+  bag.encode(bytes, pic);
+  EXPECT_EQ(bag.decode(bytes), pic);
   EXPECT_LT(bytes.size(), pic.pixelCount() * 4);
   annotation::Bytes cut(bytes.begin(), bytes.begin() + static_cast<long>(bytes.size() / 2));
-  EXPECT_THROW(bag.ReadP(cut), annotation::BadSnapshot);
-  EXPECT_THROW(bag.ReadP({1, 2, 3}), annotation::BadSnapshot);
+  EXPECT_THROW(bag.decode(cut), annotation::BadSnapshot);
+  EXPECT_THROW(bag.decode({1, 2, 3}), annotation::BadSnapshot);
   annotation::Bytes empty;
-  bag.WriteP(empty, Image());
-  EXPECT_TRUE(bag.ReadP(empty).isNull());
+  bag.encode(empty, Image());
+  EXPECT_TRUE(bag.decode(empty).isNull());
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kW = 1920, kH = 1080;
 // Nearly the whole screen, with room for the toolbar below; its copy button,
-// Image2(1), lies under the region's right end.
+// ToolButton(1), lies under the region's right end.
 constexpr IRect kLarge{10, 10, 1910, 1000};
 constexpr int kCopyX = kLarge.right - 3620 / 15 + 3270 / 15 + 8, kCopyY = kLarge.bottom + 4 + 5 + 8;
 // Its GIF takes a few seconds to encode: long enough to be interrupted.

@@ -82,24 +82,10 @@ void RecordingSurface::bitBlt(int x, int y, int w, int h, const Image& src, int 
                  std::to_string(h) + " from " + std::to_string(sx) + "," + std::to_string(sy));
   RasterSurface::bitBlt(x, y, w, h, src, sx, sy);
 }
-platform::PenHandle RecordingSurface::createPen(int style, int width, ColorRef color) {
-  const auto pen = RasterSurface::createPen(style, width, color);
-  log_.push_back("CreatePen " + std::to_string(style) + "," + std::to_string(width) + "," +
-                 hex(static_cast<std::uint32_t>(color)) + " -> " + std::to_string(pen));
-  return pen;
-}
-platform::PenHandle RecordingSurface::selectPen(platform::PenHandle pen) {
-  log_.push_back("SelectPen " + std::to_string(pen));
-  return RasterSurface::selectPen(pen);
-}
-void RecordingSurface::deletePen(platform::PenHandle pen) {
-  log_.push_back("DeletePen " + std::to_string(pen));
-  RasterSurface::deletePen(pen);
-}
-void RecordingSurface::ellipse(int l, int t, int r, int b) {
+void RecordingSurface::ellipse(int l, int t, int r, int b, ColorRef color) {
   log_.push_back("Ellipse " + std::to_string(l) + "," + std::to_string(t) + "," + std::to_string(r) + "," +
-                 std::to_string(b));
-  RasterSurface::ellipse(l, t, r, b);
+                 std::to_string(b) + " " + hex(static_cast<std::uint32_t>(color)));
+  RasterSurface::ellipse(l, t, r, b, color);
 }
 void RecordingSurface::setTextColor(ColorRef color) {
   log_.push_back("SetTextColor " + hex(static_cast<std::uint32_t>(color)));
@@ -209,15 +195,15 @@ Log Rig::logSince(std::size_t from, std::vector<std::string> prefixes) const {
   return out;
 }
 
-void Rig::down(float x, float y, int button) { form.mouseDown({platform::Ctl::Form, -1}, {button, 0, x, y}); }
-void Rig::move(float x, float y, int buttons) { form.mouseMove({platform::Ctl::Form, -1}, {buttons, 0, x, y}); }
-void Rig::up(float x, float y, int button) { form.mouseUp({platform::Ctl::Form, -1}, {button, 0, x, y}); }
+void Rig::down(float x, float y, int button) { form.mouseDown({platform::Ctl::Window, -1}, {button, 0, x, y}); }
+void Rig::move(float x, float y, int buttons) { form.mouseMove({platform::Ctl::Window, -1}, {buttons, 0, x, y}); }
+void Rig::up(float x, float y, int button) { form.mouseUp({platform::Ctl::Window, -1}, {button, 0, x, y}); }
 void Rig::drag(float x0, float y0, float x1, float y1, int button) {
   down(x0, y0, button);
   move((x0 + x1) / 2, (y0 + y1) / 2, button);
   move(x1, y1, button);
   up(x1, y1, button);
 }
-void Rig::clickTool(int index) { form.click({platform::Ctl::Image2, index}); }
+void Rig::clickTool(int index) { form.click({platform::Ctl::ToolButton, index}); }
 
 }  // namespace tolvane::fake

@@ -11,7 +11,7 @@
 #include "platform/output.h"
 #include "platform/raster_surface.h"
 #include "platform/system.h"
-#include "session/capture_form.h"
+#include "session/capture_session.h"
 
 namespace tolvane::fake {
 
@@ -48,10 +48,7 @@ class RecordingSurface : public platform::RasterSurface {
   void line(float x1, float y1, float x2, float y2, ColorRef color, bool box) override;
   void setFontSize(float points) override;
   void bitBlt(int x, int y, int w, int h, const Image& src, int sx, int sy) override;
-  platform::PenHandle createPen(int style, int width, ColorRef color) override;
-  platform::PenHandle selectPen(platform::PenHandle pen) override;
-  void deletePen(platform::PenHandle pen) override;
-  void ellipse(int left, int top, int right, int bottom) override;
+  void ellipse(int left, int top, int right, int bottom, ColorRef color) override;
   void setTextColor(ColorRef color) override;
   void textOut(int x, int y, std::string_view bytes, int count) override;
   void fillArgb(Argb color, float left, float top, float width, float height) override;
@@ -63,8 +60,8 @@ class RecordingSurface : public platform::RasterSurface {
 class FakeScreen : public platform::Screen {
  public:
   FakeScreen(int w, int h, Log& log) : w_(w), h_(h), log_(log) {}
-  int widthTwips() const override { return w_ * 15; }
-  int heightTwips() const override { return h_ * 15; }
+  int width() const override { return w_; }
+  int height() const override { return h_; }
   std::optional<Image> grab() override;
   std::string problem() const override { return why; }
   platform::IPoint cursorPos() const override { return cursor; }
@@ -92,8 +89,6 @@ class FakePointer : public platform::Pointer {
 class FakeApp : public platform::App {
  public:
   explicit FakeApp(Log& log) : log_(log) {}
-  void doEvents() override { log_.push_back("DoEvents"); }
-  void sleep(int ms) override { log_.push_back("Sleep " + std::to_string(ms)); }
   void showMaximized() override {
     log_.push_back("ShowMaximized");
     onScreen = true;
@@ -250,7 +245,7 @@ struct Rig {
   FakeEnvironment env;
   FakeView view;
   session::Platform platform;
-  session::CaptureForm form;
+  session::CaptureSession form;
 
   // Events as the window system sends them.
   void down(float x, float y, int button = 1);

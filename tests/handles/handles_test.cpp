@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fake/fake_platform.h"
-#include "handles/handle_drag.h"
+#include "handles/handle_resizer.h"
 #include "handles/handle_layout.h"
 
 namespace tolvane {
@@ -11,18 +11,18 @@ using fake::Log;
 using fake::Rig;
 using platform::Ctl;
 
-std::pair<float, float> at(Rig& rig, int i) { return {rig.ctl(Ctl::Image1, i).left(), rig.ctl(Ctl::Image1, i).top()}; }
+std::pair<float, float> at(Rig& rig, int i) { return {rig.ctl(Ctl::Handle, i).left(), rig.ctl(Ctl::Handle, i).top()}; }
 
-TEST(ImageMove, PlacesEveryHandleThenShowsThemInOrder) {
+TEST(HandlePlacement, PlacesEveryHandleThenShowsThemInOrder) {
   Rig rig;
-  rig.ctl(Ctl::Shape1).move(10, 20, 7, 9);
+  rig.ctl(Ctl::SelectionFrame).move(10, 20, 7, 9);
   const auto from = rig.log.size();
-  handles::ImageMove(rig.form.controls());
+  handles::placeHandles(rig.form.controls());
   const Log log = rig.logSince(from);
   ASSERT_EQ(log.size(), 16u);
   for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(log[i].rfind("Image1(" + std::to_string(i) + ").Geometry", 0), 0u) << log[i];
-    EXPECT_EQ(log[8 + i], "Image1(" + std::to_string(i) + ").Visible=1");
+    EXPECT_EQ(log[i].rfind("Handle(" + std::to_string(i) + ").Geometry", 0), 0u) << log[i];
+    EXPECT_EQ(log[8 + i], "Handle(" + std::to_string(i) + ").Visible=1");
   }
   EXPECT_EQ(at(rig, 1), std::make_pair(11.5f, 18.0f));  // odd width: fractions pass unchanged
   EXPECT_EQ(at(rig, 2), std::make_pair(static_cast<float>(17 - 4 / 1.5), 18.0f));
@@ -31,34 +31,34 @@ TEST(ImageMove, PlacesEveryHandleThenShowsThemInOrder) {
   EXPECT_EQ(at(rig, 7), std::make_pair(15.0f, 22.5f));
 }
 
-TEST(ImageMove, ZeroSizeAndScreenEdges) {
+TEST(HandlePlacement, ZeroSizeAndScreenEdges) {
   Rig rig;
-  rig.ctl(Ctl::Shape1).move(0, 0, 0, 0);
-  handles::ImageMove(rig.form.controls());
+  rig.ctl(Ctl::SelectionFrame).move(0, 0, 0, 0);
+  handles::placeHandles(rig.form.controls());
   for (int i : {0, 1, 3, 4, 5, 6, 7}) EXPECT_EQ(at(rig, i), std::make_pair(-2.0f, -2.0f)) << i;
   EXPECT_FLOAT_EQ(at(rig, 2).first, -8.0f / 3.0f);  // handle 2 sits 2 2/3 left of the edge
   EXPECT_EQ(at(rig, 2).second, -2.0f);
   const auto first = at(rig, 5);
-  handles::ImageMove(rig.form.controls());
+  handles::placeHandles(rig.form.controls());
   EXPECT_EQ(at(rig, 5), first);
 }
 
 struct Selected : ::testing::Test {
   Rig rig{640, 480};
   void SetUp() override {
-    ASSERT_TRUE(rig.form.Load());
+    ASSERT_TRUE(rig.form.start());
     rig.drag(100, 100, 150, 150);  // selection 100,100 50x50
   }
   void dragHandle(int i, std::initializer_list<std::pair<int, int>> path) {
-    rig.form.mouseDown({Ctl::Image1, i}, {1, 0, 1, 1});
+    rig.form.mouseDown({Ctl::Handle, i}, {1, 0, 1, 1});
     for (auto [x, y] : path) {
       rig.screen.cursor = {x, y};
-      rig.form.mouseMove({Ctl::Image1, i}, {1, 0, 1, 1});
+      rig.form.mouseMove({Ctl::Handle, i}, {1, 0, 1, 1});
     }
-    rig.form.mouseUp({Ctl::Image1, i}, {1, 0, 1, 1});
+    rig.form.mouseUp({Ctl::Handle, i}, {1, 0, 1, 1});
   }
   std::array<float, 4> sel() {
-    auto& s = rig.ctl(Ctl::Shape1);
+    auto& s = rig.ctl(Ctl::SelectionFrame);
     return {s.left(), s.top(), s.width(), s.height()};
   }
 };
@@ -66,11 +66,11 @@ struct Selected : ::testing::Test {
 TEST_F(Selected, BottomRightHandleFollowsThePointer) {
   dragHandle(6, {{200, 180}});
   EXPECT_EQ(sel(), (std::array{100.f, 100.f, 100.f, 80.f}));
-  EXPECT_EQ(rig.ctl(Ctl::LblPos).caption(), "100x80");
-  EXPECT_EQ(rig.form.state().OriginX, 100.f);
-  EXPECT_EQ(rig.form.state().handleDrag, session::HandleDrag::Stop);
-  EXPECT_TRUE(rig.ctl(Ctl::Picture1).visible());
-  EXPECT_EQ(rig.ctl(Ctl::Picture1).top(), 184.f);  // 4 below the new bottom edge
+  EXPECT_EQ(rig.ctl(Ctl::SizeLabel).caption(), "100x80");
+  EXPECT_EQ(rig.form.state().originX, 100.f);
+  EXPECT_EQ(rig.form.state().handleGrab, session::HandleGrab::Released);
+  EXPECT_TRUE(rig.ctl(Ctl::Toolbar).visible());
+  EXPECT_EQ(rig.ctl(Ctl::Toolbar).top(), 184.f);  // 4 below the new bottom edge
 }
 
 TEST_F(Selected, TopLeftHandleMeasuresTheOppositeEdgeFromThePointer) {
@@ -86,14 +86,14 @@ TEST_F(Selected, CrossingTheOppositeEdgeKeepsTheLastGoodGeometry) {
 }
 
 TEST_F(Selected, EachStepRepaintsFromTheFrozenScreen) {
-  rig.form.mouseDown({Ctl::Image1, 6}, {1, 0, 0, 0});
+  rig.form.mouseDown({Ctl::Handle, 6}, {1, 0, 0, 0});
   rig.screen.cursor = {170, 160};
   const auto from = rig.log.size();
-  rig.form.mouseMove({Ctl::Image1, 6}, {1, 0, 0, 0});
+  rig.form.mouseMove({Ctl::Handle, 6}, {1, 0, 0, 0});
   const Log expected = {"Pointer 8", "BitBlt 0,0 640x480 from 0,0", "Fill 80222222 0,0 640x480",
                         "BitBlt 100,100 70x60 from 100,100", "Refresh"};
   EXPECT_EQ(rig.logSince(from, {"Pointer", "BitBlt", "Fill", "Refresh"}), expected);
-  EXPECT_EQ(rig.surface.getPixel(120, 120), colorRefFromArgb(rig.form.state().MemDC.pixel(120, 120)));
+  EXPECT_EQ(rig.surface.getPixel(120, 120), colorRefFromArgb(rig.form.state().frozen.pixel(120, 120)));
 }
 
 TEST_F(Selected, ResizingNeverReachesPastTheScreen) {
@@ -115,7 +115,7 @@ TEST_F(Selected, PointerShapesFollowTheHandleWithoutAResize) {
   const int expected[8] = {8, 7, 6, 9, 6, 7, 8, 9};
   for (int i = 0; i < 8; ++i) {
     const auto before = sel();
-    rig.form.mouseMove({Ctl::Image1, i}, {0, 0, 1, 1});
+    rig.form.mouseMove({Ctl::Handle, i}, {0, 0, 1, 1});
     EXPECT_EQ(rig.pointer.shape(), expected[i]);
     EXPECT_EQ(sel(), before);
   }
@@ -127,34 +127,34 @@ TEST_F(Selected, PressCutsTheHistoryBack) {
   rig.drag(112, 112, 130, 130);
   ASSERT_EQ(rig.form.history().index(), 3);
   // Something drawn, tool chosen: the handle does nothing but the release still places the toolbar.
-  rig.ctl(Ctl::Picture1).hide();
+  rig.ctl(Ctl::Toolbar).hide();
   dragHandle(6, {{300, 300}});
   EXPECT_EQ(sel(), (std::array{100.f, 100.f, 50.f, 50.f}));
   EXPECT_EQ(rig.form.history().index(), 3);
-  EXPECT_EQ(rig.form.state().handleDrag, session::HandleDrag::Stop);
-  EXPECT_TRUE(rig.ctl(Ctl::Picture1).visible());
+  EXPECT_EQ(rig.form.state().handleGrab, session::HandleGrab::Released);
+  EXPECT_TRUE(rig.ctl(Ctl::Toolbar).visible());
   // Unchoose by undoing all, select again: a press with nothing drawn drops the tool and resizes.
   rig.clickTool(0);
   rig.clickTool(0);
   EXPECT_EQ(rig.form.history().index(), 1);
-  EXPECT_TRUE(rig.form.state().ToolActive);
+  EXPECT_TRUE(rig.form.state().toolActive);
   dragHandle(6, {{200, 200}});
-  EXPECT_FALSE(rig.form.state().ToolActive);
+  EXPECT_FALSE(rig.form.state().toolActive);
   EXPECT_EQ(sel(), (std::array{100.f, 100.f, 100.f, 100.f}));
   EXPECT_EQ(rig.form.history().top(), 1);
 }
 
 TEST(ToolbarPlacement, InsideWhenNoRoomBelowAndNeverLeftOfZero) {
   Rig rig(640, 480);
-  ASSERT_TRUE(rig.form.Load());
+  ASSERT_TRUE(rig.form.start());
   // Bottom at 450: 450 + 4 + 26 = 480 equals the screen height, so it still goes below.
   rig.drag(300, 400, 400, 450);
-  EXPECT_EQ(rig.ctl(Ctl::Picture1).top(), 454.f);
+  EXPECT_EQ(rig.ctl(Ctl::Toolbar).top(), 454.f);
   rig.down(10, 10);
   rig.up(10, 10);  // cancels; a new selection follows
   rig.drag(2, 402, 20, 451);
-  EXPECT_EQ(rig.ctl(Ctl::Picture1).top(), 451.f - 26 - 4);
-  EXPECT_EQ(rig.ctl(Ctl::Picture1).left(), 0.f);  // narrower than the toolbar at the left edge
+  EXPECT_EQ(rig.ctl(Ctl::Toolbar).top(), 451.f - 26 - 4);
+  EXPECT_EQ(rig.ctl(Ctl::Toolbar).left(), 0.f);  // narrower than the toolbar at the left edge
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// PicToFile and the atomic writer against real files in a scratch folder.
+// writeFile and the atomic writer against real files in a scratch folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -15,7 +15,7 @@
 
 #include "fake/fake_platform.h"
 #include "output/atomic_file.h"
-#include "output/mod_save_pic.h"
+#include "output/image_writer.h"
 #include "output/temp_dir.h"
 
 namespace tolvane {
@@ -56,26 +56,26 @@ TEST(SaveErrorText, HasTheFixedLayoutToTheCharacter) {
   EXPECT_EQ(output::saveErrorText(-28, ""), "在保存图片的过程中发生错误:\r\n\r\n错误号: -28\r\n错误描述: ");
 }
 
-// --- PicToFile ---
+// --- writeFile ---
 
-struct PicToFile : ::testing::Test {
+struct WriteFile : ::testing::Test {
   Log log;
   fake::FakePointer pointer{log};
   fake::FakeMessageBox box{log};
   fake::FakeEncoders encoders;
-  output::ModSavePic save{pointer, box, encoders};
+  output::ImageWriter save{pointer, box, encoders};
   testutil::TempDir dir;
   Image pic{4, 3, 0xFF102030u};
 
   bool put(const std::string& name, const std::string& ext) {
-    return save.PicToFile(pic, dir.path(name), ext, 80, 24, 6);
+    return save.writeFile(pic, dir.path(name), ext, 80, 24, 6);
   }
   // The last message box's text, or "" when none was shown.
   std::string message() const { return box.shown.empty() ? "" : box.shown.back().second; }
 };
 
-TEST_F(PicToFile, WritesTheEncodedBytesUnderTheBusyPointer) {
-  ASSERT_TRUE(save.PicToFile(pic, dir.path("a.jpg"), "JPG", 55, 24, 6));
+TEST_F(WriteFile, WritesTheEncodedBytesUnderTheBusyPointer) {
+  ASSERT_TRUE(save.writeFile(pic, dir.path("a.jpg"), "JPG", 55, 24, 6));
   EXPECT_EQ(dir.read("a.jpg"), "FAKE1:4x3");
   ASSERT_EQ(encoders.calls, std::vector{Format::Jpeg});
   EXPECT_EQ(encoders.params[0].jpegQuality, 55);
@@ -85,7 +85,7 @@ TEST_F(PicToFile, WritesTheEncodedBytesUnderTheBusyPointer) {
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.jpg"});  // no temporary file left
 }
 
-TEST_F(PicToFile, ChoosesTheFormatByExtensionAlone) {
+TEST_F(WriteFile, ChoosesTheFormatByExtensionAlone) {
   ASSERT_TRUE(put("x.gif", "tif"));  // the extension argument decides, not the name
   ASSERT_TRUE(put("y", "Png"));
   ASSERT_TRUE(put("z.bmp", "BMP"));
@@ -95,7 +95,7 @@ TEST_F(PicToFile, ChoosesTheFormatByExtensionAlone) {
   EXPECT_EQ(dir.read("x.gif"), "FAKE4:4x3");
 }
 
-TEST_F(PicToFile, RefusesAnUnknownExtensionWithErrorNine) {
+TEST_F(WriteFile, RefusesAnUnknownExtensionWithErrorNine) {
   EXPECT_FALSE(put("a.webp", "webp"));
   EXPECT_TRUE(encoders.calls.empty());
   EXPECT_FALSE(dir.exists("a.webp"));
@@ -108,7 +108,7 @@ TEST_F(PicToFile, RefusesAnUnknownExtensionWithErrorNine) {
   EXPECT_EQ(log, (Log{"Pointer 11", "Pointer 0", "MessageBox 错误"}));
 }
 
-TEST_F(PicToFile, ReportsAnEmptyPictureInsteadOfWritingNothingSilently) {
+TEST_F(WriteFile, ReportsAnEmptyPictureInsteadOfWritingNothingSilently) {
   pic = Image();
   EXPECT_FALSE(put("a.png", "png"));
   EXPECT_TRUE(encoders.calls.empty());
@@ -116,7 +116,7 @@ TEST_F(PicToFile, ReportsAnEmptyPictureInsteadOfWritingNothingSilently) {
   EXPECT_EQ(pointer.shape(), platform::kPointerDefault);
 }
 
-TEST_F(PicToFile, ReportsAnEncoderFailureWithItsCodeAndThePath) {
+TEST_F(WriteFile, ReportsAnEncoderFailureWithItsCodeAndThePath) {
   encoders.failWith = platform::EncodeResult{false, 1003, "libpng said no", {}};
   dir.write("a.png", "old");
   EXPECT_FALSE(put("a.png", "png"));
@@ -128,23 +128,23 @@ TEST_F(PicToFile, ReportsAnEncoderFailureWithItsCodeAndThePath) {
   EXPECT_EQ(pointer.shape(), platform::kPointerDefault);
 }
 
-TEST_F(PicToFile, ReportsAMissingFolderWithErrnoAndPath) {
+TEST_F(WriteFile, ReportsAMissingFolderWithErrnoAndPath) {
   const std::string path = dir.path("missing/a.png");
-  EXPECT_FALSE(save.PicToFile(pic, path, "png", 80, 24, 6));
+  EXPECT_FALSE(save.writeFile(pic, path, "png", 80, 24, 6));
   EXPECT_NE(message().find("错误号: " + std::to_string(ENOENT) + "\r\n"), std::string::npos) << message();
   EXPECT_NE(message().find(path), std::string::npos);
   EXPECT_FALSE(dir.exists("missing"));
   EXPECT_EQ(log, (Log{"Pointer 11", "Pointer 0", "MessageBox 错误"}));
 }
 
-TEST_F(PicToFile, ReportsAFileInPlaceOfTheFolder) {
+TEST_F(WriteFile, ReportsAFileInPlaceOfTheFolder) {
   dir.write("plain", "x");
-  EXPECT_FALSE(save.PicToFile(pic, dir.path("plain/a.bmp"), "bmp", 80, 24, 6));
+  EXPECT_FALSE(save.writeFile(pic, dir.path("plain/a.bmp"), "bmp", 80, 24, 6));
   EXPECT_NE(message().find("错误号: " + std::to_string(ENOTDIR) + "\r\n"), std::string::npos) << message();
   EXPECT_EQ(dir.read("plain"), "x");
 }
 
-TEST_F(PicToFile, ReportsAFullDiskAndLeavesTheOldFileAndNoTemporary) {
+TEST_F(WriteFile, ReportsAFullDiskAndLeavesTheOldFileAndNoTemporary) {
   dir.write("a.png", "the old picture");
   int calls = 0;
   save.fileOps().write = [&](int fd, const void* data, std::size_t size) -> ssize_t {

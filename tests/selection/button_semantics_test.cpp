@@ -40,7 +40,7 @@ void click(Rig& rig, const Case& c, float x, float y) {
   rig.up(x, y, c.button);
   if (c.clicks == Clicks::Single || rig.app.unloaded) return;
   if (c.button == platform::kLeft)
-    rig.form.dblClick({Ctl::Form, -1});
+    rig.form.dblClick({Ctl::Window, -1});
   else
     rig.down(x, y, c.button);
   rig.up(x, y, c.button);
@@ -82,7 +82,7 @@ TEST(ButtonSemantics, EachButtonClickAndPlace) {
   for (const Case& c : cases) {
     SCOPED_TRACE(name(c));
     Rig rig(320, 240);
-    ASSERT_TRUE(rig.form.Load());
+    ASSERT_TRUE(rig.form.start());
     rig.drag(40, 30, 200, 150);
     // A left click inside first, as people do before they finish: it leaves
     // a press point inside the region behind.
@@ -99,7 +99,7 @@ TEST(ButtonSemantics, EachButtonClickAndPlace) {
       EXPECT_EQ(rig.clipboard.picture->width(), 160);
     }
     if (!c.ends) {
-      const auto& frame = rig.ctl(Ctl::Shape1);
+      const auto& frame = rig.ctl(Ctl::SelectionFrame);
       const bool kept = frame.visible() && frame.left() == 40 && frame.top() == 30 && frame.width() == 160 &&
                         frame.height() == 120;
       EXPECT_EQ(kept, c.keepsRegion);

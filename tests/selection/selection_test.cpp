@@ -12,9 +12,9 @@ using platform::Ctl;
 
 struct Idle : ::testing::Test {
   Rig rig{640, 480};
-  void SetUp() override { ASSERT_TRUE(rig.form.Load()); }
+  void SetUp() override { ASSERT_TRUE(rig.form.start()); }
   std::array<float, 4> sel() {
-    auto& s = rig.ctl(Ctl::Shape1);
+    auto& s = rig.ctl(Ctl::SelectionFrame);
     return {s.left(), s.top(), s.width(), s.height()};
   }
 };
@@ -30,13 +30,13 @@ TEST_F(Idle, RubberBandCoversEveryQuadrantFromTheAnchor) {
   rig.move(100, 300);  // on the anchor's column: the outline keeps its geometry
   EXPECT_EQ(sel(), (std::array{30.f, 20.f, 70.f, 80.f}));
   rig.move(120.5f, 103);
-  EXPECT_EQ(rig.ctl(Ctl::LblPos).caption(), "20.5x3");
-  EXPECT_EQ(rig.ctl(Ctl::LblPos).left(), 102.f);
-  EXPECT_EQ(rig.ctl(Ctl::LblPos).top(), 102.f);
-  EXPECT_EQ(rig.ctl(Ctl::lblInfo).top(), 102.f + 17 + 2);
+  EXPECT_EQ(rig.ctl(Ctl::SizeLabel).caption(), "20.5x3");
+  EXPECT_EQ(rig.ctl(Ctl::SizeLabel).left(), 102.f);
+  EXPECT_EQ(rig.ctl(Ctl::SizeLabel).top(), 102.f);
+  EXPECT_EQ(rig.ctl(Ctl::ColorLabel).top(), 102.f + 17 + 2);
   rig.up(120.5f, 103);
   EXPECT_EQ(rig.form.state().selMode, session::SelMode::Move);
-  EXPECT_TRUE(rig.ctl(Ctl::Picture1).visible());
+  EXPECT_TRUE(rig.ctl(Ctl::Toolbar).visible());
 }
 
 TEST_F(Idle, DragStepEndsWithTheSelectionRepaint) {
@@ -47,16 +47,16 @@ TEST_F(Idle, DragStepEndsWithTheSelectionRepaint) {
                         "BitBlt 10,20 40x50 from 10,20", "Refresh"};
   EXPECT_EQ(rig.logSince(from, {"Pointer", "BitBlt", "Fill", "Refresh"}), expected);
   // Undimmed inside, veiled outside; the panel reads the veiled colour outside.
-  const Image& frozen = rig.form.state().MemDC;
+  const Image& frozen = rig.form.state().frozen;
   EXPECT_EQ(rig.surface.getPixel(30, 30), colorRefFromArgb(frozen.pixel(30, 30)));
   EXPECT_NE(rig.surface.getPixel(5, 5), colorRefFromArgb(frozen.pixel(5, 5)));
   rig.move(5, 5, 0);
   std::int32_t r = 0, g = 0, b = 0;
-  session::SplitColor(rig.surface.getPixel(5, 5), r, g, b);
-  EXPECT_EQ(rig.ctl(Ctl::lblInfo).caption(),
+  session::splitColor(rig.surface.getPixel(5, 5), r, g, b);
+  EXPECT_EQ(rig.ctl(Ctl::ColorLabel).caption(),
             "RGB(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")");
   rig.move(-3, 5, 0);
-  EXPECT_EQ(rig.ctl(Ctl::lblInfo).caption(), "RGB(-1,0,0)");
+  EXPECT_EQ(rig.ctl(Ctl::ColorLabel).caption(), "RGB(-1,0,0)");
 }
 
 TEST_F(Idle, PressEdgesAndCancellation) {
@@ -64,16 +64,16 @@ TEST_F(Idle, PressEdgesAndCancellation) {
   // The right edge is outside: the press cancels and starts a new band there.
   rig.down(200, 120);
   EXPECT_EQ(rig.form.state().selMode, session::SelMode::Draw);
-  EXPECT_EQ(rig.form.state().NoExit, 1);
-  EXPECT_FALSE(rig.ctl(Ctl::Shape1).visible());
-  EXPECT_EQ(rig.form.state().OriginX, 200.f);
+  EXPECT_FALSE(rig.form.state().releaseEnds);
+  EXPECT_FALSE(rig.ctl(Ctl::SelectionFrame).visible());
+  EXPECT_EQ(rig.form.state().originX, 200.f);
   rig.move(220, 130);
   EXPECT_EQ(sel(), (std::array{200.f, 120.f, 20.f, 10.f}));
   rig.up(220, 130);
   // The left edge is inside: a left press prepares a move and keeps the selection.
   rig.down(200, 125);
   EXPECT_EQ(rig.form.state().selMode, session::SelMode::Move);
-  EXPECT_EQ(rig.form.state().DownX, 200.f);
+  EXPECT_EQ(rig.form.state().downX, 200.f);
   rig.up(200, 125);
   EXPECT_EQ(sel(), (std::array{200.f, 120.f, 20.f, 10.f}));
 }
@@ -105,8 +105,8 @@ TEST_F(Idle, ButtonsPressedBeforeTheWindowCameDoNothing) {
   }
   EXPECT_FALSE(rig.app.unloaded);
   EXPECT_EQ(rig.form.state().selMode, session::SelMode::Draw);
-  EXPECT_FALSE(rig.ctl(Ctl::Shape1).visible());
-  EXPECT_FALSE(rig.ctl(Ctl::Picture1).visible());
+  EXPECT_FALSE(rig.ctl(Ctl::SelectionFrame).visible());
+  EXPECT_FALSE(rig.ctl(Ctl::Toolbar).visible());
   // A real press afterwards works as always.
   rig.drag(10, 10, 50, 40);
   EXPECT_EQ(sel(), (std::array{10.f, 10.f, 40.f, 30.f}));
@@ -115,9 +115,9 @@ TEST_F(Idle, ButtonsPressedBeforeTheWindowCameDoNothing) {
 TEST_F(Idle, AnotherPressDuringABandStartsAfreshWithoutItsHandles) {
   rig.down(100, 100);
   rig.move(200, 180);
-  ASSERT_TRUE(rig.ctl(Ctl::Image1, 0).visible());
+  ASSERT_TRUE(rig.ctl(Ctl::Handle, 0).visible());
   rig.down(300, 300, platform::kMiddle);  // still dragging with the left button
-  for (int i = 0; i < 8; ++i) EXPECT_FALSE(rig.ctl(Ctl::Image1, i).visible()) << i;
+  for (int i = 0; i < 8; ++i) EXPECT_FALSE(rig.ctl(Ctl::Handle, i).visible()) << i;
   EXPECT_EQ(sel(), (std::array{300.f, 300.f, 0.f, 0.f}));
 }
 
@@ -134,8 +134,8 @@ TEST_F(Idle, MoveKeepsTheSizeAndStopsAtEveryEdge) {
   rig.move(5000, 5000);
   EXPECT_EQ(sel(), (std::array{540.f, 430.f, 100.f, 50.f}));
   rig.up(5000, 5000);
-  EXPECT_EQ(rig.form.state().OriginX, 540.f);
-  EXPECT_EQ(rig.ctl(Ctl::Picture1).top(), 480.f - 26 - 4);  // no room below: inside
+  EXPECT_EQ(rig.form.state().originX, 540.f);
+  EXPECT_EQ(rig.ctl(Ctl::Toolbar).top(), 480.f - 26 - 4);  // no room below: inside
 }
 
 TEST_F(Idle, PointerIsTheMoveArrowOnlyStrictlyInside) {
@@ -151,7 +151,7 @@ TEST_F(Idle, AClickWithoutMovementLeavesAZeroSizeSelection) {
   rig.up(50, 60);
   EXPECT_EQ(sel(), (std::array{50.f, 60.f, 0.f, 0.f}));
   EXPECT_EQ(rig.form.state().selMode, session::SelMode::Move);
-  EXPECT_EQ(rig.ctl(Ctl::Picture1).top(), 64.f);
+  EXPECT_EQ(rig.ctl(Ctl::Toolbar).top(), 64.f);
 }
 
 }  // namespace

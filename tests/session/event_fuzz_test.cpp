@@ -28,7 +28,7 @@
 #include <random>
 #include <string>
 
-#include "annotation/gdip.h"
+#include "annotation/veil_painter.h"
 #include "annotation/history.h"
 #include "fake/fake_platform.h"
 #include "output/temp_dir.h"
@@ -78,7 +78,7 @@ class FuzzRun {
   }
 
   void play(int events) {
-    ASSERT_TRUE(rig_.form.Load());
+    ASSERT_TRUE(rig_.form.start());
     check("start", false);
     const bool trace = std::getenv("TOLVANE_FUZZ_TRACE") != nullptr;
     for (int i = 0; i < events && !rig_.app.unloaded; ++i) {
@@ -104,7 +104,7 @@ class FuzzRun {
 
   // Sends one event, or a short burst a user makes in one gesture, and names it.
   std::string step() {
-    session::CaptureForm& form = rig_.form;
+    session::CaptureSession& form = rig_.form;
     std::string name;
     auto guarded = [&](const std::string& what, const std::function<void()>& send) {
       name = what;
@@ -150,22 +150,22 @@ class FuzzRun {
       guarded("double click", [&] {
         rig_.down(x, y);
         rig_.up(x, y);
-        if (!rig_.app.unloaded) form.dblClick({Ctl::Form, -1});
+        if (!rig_.app.unloaded) form.dblClick({Ctl::Window, -1});
         if (!rig_.app.unloaded) rig_.up(x, y);
       });
     } else if (kind < 55) {  // a handle dragged
       const int h = pick(0, 7);
-      if (!rig_.ctl(Ctl::Image1, h).visible()) return "hidden handle";
+      if (!rig_.ctl(Ctl::Handle, h).visible()) return "hidden handle";
       guarded("handle " + std::to_string(h), [&] {
-        form.mouseDown({Ctl::Image1, h}, {platform::kLeft, 0, 4, 4});
+        form.mouseDown({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
         for (int n = pick(1, 4); n > 0; --n) {
           rig_.screen.cursor = {static_cast<int>(coord(kW)), static_cast<int>(coord(kH))};
-          form.mouseMove({Ctl::Image1, h}, {platform::kLeft, 0, 4, 4});
+          form.mouseMove({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
         }
-        form.mouseUp({Ctl::Image1, h}, {platform::kLeft, 0, 4, 4});
+        form.mouseUp({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
       });
     } else if (kind < 72) {  // a toolbar button; finishing ones are rare
-      if (!rig_.ctl(Ctl::Picture1).visible()) return "hidden toolbar";
+      if (!rig_.ctl(Ctl::Toolbar).visible()) return "hidden toolbar";
       int b = pick(0, 8);
       if ((b >= 1 && b <= 3) && !chance(15)) b = 0;
       if (b == 2) {
@@ -175,30 +175,30 @@ class FuzzRun {
           rig_.dialog.answer.reset();
       }
       guarded("toolbar " + std::to_string(b), [&] {
-        form.mouseMove({Ctl::Image2, b}, {0, 0, 3, 3});
+        form.mouseMove({Ctl::ToolButton, b}, {0, 0, 3, 3});
         rig_.clickTool(b);
       });
     } else if (kind < 82) {  // the style panel
-      if (!rig_.ctl(Ctl::Picture2).visible()) return "hidden style panel";
+      if (!rig_.ctl(Ctl::StylePanel).visible()) return "hidden style panel";
       const int which = pick(0, 4);
       guarded("style panel " + std::to_string(which), [&] {
         switch (which) {
-          case 0: form.mouseUp({Ctl::Pcolor, pick(0, 15)}, {platform::kLeft, 0, 2, 2}); break;
-          case 1: form.mouseMove({Ctl::Pcolor, pick(0, 16)}, {0, 0, 2, 2}); break;
-          case 2: form.mouseDown({Ctl::PicCombox, -1}, {platform::kLeft, 0, 2, 2}); break;
+          case 0: form.mouseUp({Ctl::Swatch, pick(0, 15)}, {platform::kLeft, 0, 2, 2}); break;
+          case 1: form.mouseMove({Ctl::Swatch, pick(0, 16)}, {0, 0, 2, 2}); break;
+          case 2: form.mouseDown({Ctl::SizeChooser, -1}, {platform::kLeft, 0, 2, 2}); break;
           case 3: {
             static const char* const kSizes[] = {"6", "11", "20", "0", "-3", "abc", "", "99999", "12.5", "1e9"};
-            form.textChanged({Ctl::Text1, -1}, kSizes[pick(0, 9)]);
+            form.textChanged({Ctl::SizeBox, -1}, kSizes[pick(0, 9)]);
             break;
           }
-          default: form.click({Ctl::Combo1, -1}); break;
+          default: form.click({Ctl::SizeList, -1}); break;
         }
       });
     } else if (kind < 94) {  // typing into the text box
-      if (!rig_.ctl(Ctl::TextEdit).visible()) return "hidden text box";
+      if (!rig_.ctl(Ctl::TextEditor).visible()) return "hidden text box";
       static const char* const kTexts[] = {"", "a", "Hello", "中文ab", "x\ty", "一二三四五六七八九十", "\xff\xfe"};
       const std::string text = kTexts[pick(0, 6)];
-      guarded("text", [&] { form.textChanged({Ctl::TextEdit, -1}, text); });
+      guarded("text", [&] { form.textChanged({Ctl::TextEditor, -1}, text); });
     } else {  // a key; Esc is rare
       const int code = chance(10) ? 27 : pick(1, 126);
       guarded("key " + std::to_string(code), [&] { form.keyPress(code); });
@@ -209,7 +209,7 @@ class FuzzRun {
   void check(const std::string& when, bool undone) {
     SCOPED_TRACE(when);
     if (rig_.app.unloaded) return;
-    const auto& frame = rig_.ctl(Ctl::Shape1);
+    const auto& frame = rig_.ctl(Ctl::SelectionFrame);
     const float L = frame.left(), T = frame.top(), W = frame.width(), H = frame.height();
     const bool selected = rig_.form.state().selMode == session::SelMode::Move;
 
@@ -228,7 +228,7 @@ class FuzzRun {
     const float ax[8] = {L, L + W / 2, L + W, L, L, L + W / 2, L + W, L + W};
     const float ay[8] = {T, T, T, T + H / 2, T + H, T + H, T + H, T + H / 2};
     for (int i = 0; i < 8; ++i) {
-      const auto& h = rig_.ctl(Ctl::Image1, i);
+      const auto& h = rig_.ctl(Ctl::Handle, i);
       if (!h.visible()) continue;
       ASSERT_NEAR(h.left() + h.width() / 2, ax[i], h.width()) << "handle " << i;
       ASSERT_NEAR(h.top() + h.height() / 2, ay[i], h.height()) << "handle " << i;
@@ -250,7 +250,7 @@ class FuzzRun {
     // Undo back to the first entry shows the frozen screen without its veil.
     if (undone && history.index() == 1 && history.top() > 1) unveiled_ = true;
     if (history.top() > pushed_ || history.index() > index_) {  // a new annotation: anywhere near the selection, or text to the right
-      const auto& box = rig_.ctl(Ctl::TextEdit);
+      const auto& box = rig_.ctl(Ctl::TextEditor);
       allowed_.add(static_cast<int>(L) - 14, static_cast<int>(T) - 14, static_cast<int>(L + W) + 15,
                    static_cast<int>(T + H) + 15);
       allowed_.add(static_cast<int>(box.left()) - 2, static_cast<int>(box.top()) - 2, kW,
@@ -273,7 +273,7 @@ class FuzzRun {
         }
 
     // 5. Undo then redo, now and then, when nothing is half done.
-    if (++sinceUndoCheck_ >= 7 && history.index() > 1 && !rig_.form.state().PenDown) {
+    if (++sinceUndoCheck_ >= 7 && history.index() > 1 && !rig_.form.state().penDown) {
       sinceUndoCheck_ = 0;
       auto& steps = rig_.form.history();
       const int index = steps.index();

@@ -11,7 +11,7 @@ inline constexpr int kEncodeTooLarge = 1002;      // beyond what the format can 
 inline constexpr int kEncodeLibraryError = 1003;  // the library refused; its message is in the description
 inline constexpr int kEncodeBadParameter = 1004;  // a setting the encoder does not offer
 
-// PNG: 8-bit RGB, zlib level 1, UP filter. JPEG: libjpeg at the given quality.
+// PNG: 8-bit RGB, our own writer over zlib at level 4 with the UP filter. JPEG: libjpeg at the given quality.
 // BMP: 24-bit bottom-up. GIF: 256 colours through libimagequant, then giflib.
 // TIFF: 8-bit RGB, uncompressed (compression 6) or LZW (2), libtiff.
 class LibEncoders : public Encoders {

@@ -56,7 +56,7 @@ xcb_connection_t* x11Connection() {
   return app ? app->connection() : nullptr;
 }
 
-constexpr CtlRef kForm{Ctl::Form, -1};
+constexpr CtlRef kWindow{Ctl::Window, -1};
 }  // namespace
 
 CaptureWindow::CaptureWindow(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -152,7 +152,7 @@ void CaptureWindow::endCarriedDrag(const QPointF& at) {
   m.button = kLeft;
   m.x = static_cast<float>(at.x());
   m.y = static_cast<float>(at.y());
-  relay_.send([&](EventSink& s) { s.mouseUp(kForm, m); });
+  relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
 }
 
 void CaptureWindow::invalidate(const IRect& area) {
@@ -203,7 +203,7 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
 void CaptureWindow::mousePressEvent(QMouseEvent* e) {
   const Mouse m = mouseFrom(*e, true);
   if (!m.button) return;
-  relay_.send([&](EventSink& s) { s.mouseDown(kForm, m); });
+  relay_.send([&](EventSink& s) { s.mouseDown(kWindow, m); });
 }
 
 void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
@@ -213,14 +213,14 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
   }
   const Mouse m = mouseFrom(*e, true);
   if (!m.button) return;
-  relay_.send([&](EventSink& s) { s.mouseUp(kForm, m); });
+  relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
 }
 
 void CaptureWindow::mouseMoveEvent(QMouseEvent* e) {
   // A release missed while the pointer changed hands.
   if (carriedDrag_ && !(e->buttons() & Qt::LeftButton)) endCarriedDrag(e->position());
   const Mouse m = mouseFrom(*e, false);
-  relay_.send([&](EventSink& s) { s.mouseMove(kForm, m); });
+  relay_.send([&](EventSink& s) { s.mouseMove(kWindow, m); });
 }
 
 void CaptureWindow::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -232,7 +232,7 @@ void CaptureWindow::mouseDoubleClickEvent(QMouseEvent* e) {
     mousePressEvent(e);
     return;
   }
-  relay_.send([](EventSink& s) { s.dblClick(kForm); });
+  relay_.send([](EventSink& s) { s.dblClick(kWindow); });
 }
 
 void CaptureWindow::closeEvent(QCloseEvent* e) {

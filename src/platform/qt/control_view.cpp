@@ -274,7 +274,7 @@ void QtControlView::ensureBuilt() {
   std::map<QWidget*, std::vector<Child>> children;  // per container, in design order
   for (const auto& c : controls_->all()) {
     const ControlState& s = c.state();
-    QWidget* parent = s.parent.ctl == Ctl::Form ? &window_ : widget(s.parent);
+    QWidget* parent = s.parent.ctl == Ctl::Window ? &window_ : widget(s.parent);
     if (!parent) parent = &window_;
     QWidget* w = nullptr;
     switch (s.kind) {

@@ -21,7 +21,7 @@ namespace tolvane::platform::qt {
 QColor qColor(ColorRef c);
 
 // Whole-pixel rectangle of a control: its edges rounded half to even, so
-// the frame of Shape1 covers exactly the region that finishing copies.
+// the frame of SelectionFrame covers exactly the region that finishing copies.
 QRect pixelRect(const ControlState& s);
 
 // Picture boxes, images, shapes, lines and labels: painted from the state.
@@ -44,7 +44,7 @@ class ControlWidget : public QWidget {
   bool clickArmed_ = false;
 };
 
-// Text boxes: TextEdit (the text tool's editor) and Text1 (the font size).
+// Text boxes: TextEditor (the text tool's editor) and SizeBox (the font size).
 class TextBoxWidget : public QLineEdit {
  public:
   TextBoxWidget(EventRelay& relay, const ControlState& state, QWidget* parent);
@@ -52,7 +52,7 @@ class TextBoxWidget : public QLineEdit {
   const ControlState& state() const { return s_; }
   // Where the first character's top-left lies inside the widget.
   QPoint textOrigin() const;
-  bool anchoredText() const { return s_.ref.ctl == Ctl::TextEdit; }
+  bool anchoredText() const { return s_.ref.ctl == Ctl::TextEditor; }
 
  private:
   void applyFont();
@@ -61,7 +61,7 @@ class TextBoxWidget : public QLineEdit {
   bool fromModel_ = false;
 };
 
-// Combo1: never seen itself, only its drop-down list.
+// SizeList: never seen itself, only its drop-down list.
 class ComboWidget : public QComboBox {
  public:
   ComboWidget(EventRelay& relay, const ControlState& state, QWidget* parent);

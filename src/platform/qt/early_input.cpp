@@ -30,7 +30,7 @@ void EarlyInput::replay(EventSink& sink) const {
     return;
   }
   if (!pressed_) return;
-  constexpr CtlRef kForm{Ctl::Form, -1};
+  constexpr CtlRef kWindow{Ctl::Window, -1};
   const auto at = [](int button, int x, int y) {
     Mouse m;
     m.button = button;
@@ -38,9 +38,9 @@ void EarlyInput::replay(EventSink& sink) const {
     m.y = static_cast<float>(y);
     return m;
   };
-  sink.mouseDown(kForm, at(kLeft, pressX_, pressY_));
-  if (lastX_ != pressX_ || lastY_ != pressY_) sink.mouseMove(kForm, at(kLeft, lastX_, lastY_));
-  if (!held_) sink.mouseUp(kForm, at(kLeft, lastX_, lastY_));
+  sink.mouseDown(kWindow, at(kLeft, pressX_, pressY_));
+  if (lastX_ != pressX_ || lastY_ != pressY_) sink.mouseMove(kWindow, at(kLeft, lastX_, lastY_));
+  if (!held_) sink.mouseUp(kWindow, at(kLeft, lastX_, lastY_));
 }
 
 }  // namespace tolvane::platform::qt

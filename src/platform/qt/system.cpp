@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <cstdio>
 
@@ -51,12 +50,6 @@ void QtPointer::reset() {
   if (!overriding_) return;
   overriding_ = false;
   if (qGuiApp) QGuiApplication::restoreOverrideCursor();
-}
-
-void QtApp::doEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-
-void QtApp::sleep(int milliseconds) {
-  if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
 void QtApp::showMaximized() {

@@ -27,8 +27,6 @@ class QtPointer : public Pointer {
 class QtApp : public App {
  public:
   QtApp(CaptureWindow& window, QtPointer& pointer) : window_(window), pointer_(pointer) {}
-  void doEvents() override;
-  void sleep(int milliseconds) override;
   // Before the program goes live this only asks for the window to be shown.
   void showMaximized() override;
   void hideWindow() override;

@@ -483,8 +483,8 @@ QRect qtScreenRect() {
 }
 }  // namespace
 
-int QtScreen::widthTwips() const { return qtScreenRect().width() * 15; }
-int QtScreen::heightTwips() const { return qtScreenRect().height() * 15; }
+int QtScreen::width() const { return qtScreenRect().width(); }
+int QtScreen::height() const { return qtScreenRect().height(); }
 
 std::string QtScreen::problem() const { return "Qt could not read the primary screen"; }
 

@@ -59,8 +59,8 @@ class XcbScreen : public Screen {
  public:
   explicit XcbScreen(XConnection& x) : x_(x) {}
   ~XcbScreen() override;
-  int widthTwips() const override { return x_.width() * 15; }
-  int heightTwips() const override { return x_.height() * 15; }
+  int width() const override { return x_.width(); }
+  int height() const override { return x_.height(); }
   // The first read after readNow() hands over what readNow() read.
   std::optional<Image> grab() override;
   std::string problem() const override { return problem_; }
@@ -104,8 +104,8 @@ class VeilSplash {
 // Without X (the offscreen platform of the tests): Qt's primary screen.
 class QtScreen : public Screen {
  public:
-  int widthTwips() const override;
-  int heightTwips() const override;
+  int width() const override;
+  int height() const override;
   std::optional<Image> grab() override;
   std::string problem() const override;
   IPoint cursorPos() const override;

@@ -59,26 +59,26 @@ TEST(ControlView, BuildsEveryControlWithItsDesignedVisibility) {
     ASSERT_NE(w, nullptr) << c.state().name;
     EXPECT_EQ(w->objectName().toStdString(), c.state().name);
     EXPECT_EQ(!w->isHidden(), c.state().visible) << c.state().name;
-    QWidget* parent = c.state().parent.ctl == Ctl::Form ? &rig.window : rig.view.widget(c.state().parent);
+    QWidget* parent = c.state().parent.ctl == Ctl::Window ? &rig.window : rig.view.widget(c.state().parent);
     EXPECT_EQ(w->parentWidget(), parent) << c.state().name;
   }
-  EXPECT_EQ(rig.w(Ctl::Pcolor, 16)->geometry(), QRect(1, 0, 28, 28));
-  EXPECT_EQ(rig.w(Ctl::Image2, 7)->geometry().size(), QSize(16, 16));
+  EXPECT_EQ(rig.w(Ctl::Swatch, 16)->geometry(), QRect(1, 0, 28, 28));
+  EXPECT_EQ(rig.w(Ctl::ToolButton, 7)->geometry().size(), QSize(16, 16));
 }
 
 TEST(ControlView, FollowsGeometryRoundingHalvesToEven) {
   ViewRig rig;
   rig.show();
-  auto& shape = rig.ctl(Ctl::Shape1);
+  auto& shape = rig.ctl(Ctl::SelectionFrame);
   shape.move(10.5f, 20.5f, 100.5f, 50.0f);
   shape.show();
   // Edges: 10.5 -> 10, 20.5 -> 20, 111 -> 111, 70.5 -> 70.
-  EXPECT_EQ(rig.w(Ctl::Shape1)->geometry(), QRect(10, 20, 101, 50));
-  EXPECT_TRUE(rig.w(Ctl::Shape1)->isVisible());
+  EXPECT_EQ(rig.w(Ctl::SelectionFrame)->geometry(), QRect(10, 20, 101, 50));
+  EXPECT_TRUE(rig.w(Ctl::SelectionFrame)->isVisible());
   shape.setLeft(11.5f);  // 12 .. 112
-  EXPECT_EQ(rig.w(Ctl::Shape1)->geometry(), QRect(12, 20, 100, 50));
+  EXPECT_EQ(rig.w(Ctl::SelectionFrame)->geometry(), QRect(12, 20, 100, 50));
   shape.hide();
-  EXPECT_FALSE(rig.w(Ctl::Shape1)->isVisible());
+  EXPECT_FALSE(rig.w(Ctl::SelectionFrame)->isVisible());
 }
 
 TEST(ControlView, StacksAsDesigned) {
@@ -89,41 +89,41 @@ TEST(ControlView, StacksAsDesigned) {
     const auto& kids = x->parentWidget()->children();
     return kids.indexOf(x) > kids.indexOf(y);
   };
-  for (int i = 0; i <= 8; ++i) EXPECT_TRUE(above({Ctl::Image2, i}, {Ctl::Shape3, i})) << i;
+  for (int i = 0; i <= 8; ++i) EXPECT_TRUE(above({Ctl::ToolButton, i}, {Ctl::ButtonHover, i})) << i;
   // On the window: boxes in front of lightweight controls, earlier in front of later.
-  EXPECT_TRUE(above({Ctl::TextEdit, -1}, {Ctl::Picture2, -1}));
-  EXPECT_TRUE(above({Ctl::Picture2, -1}, {Ctl::Picture1, -1}));
-  EXPECT_TRUE(above({Ctl::Picture1, -1}, {Ctl::lblInfo, -1}));
-  EXPECT_TRUE(above({Ctl::lblInfo, -1}, {Ctl::Image1, 0}));
-  EXPECT_TRUE(above({Ctl::Image1, 0}, {Ctl::Shape1, -1}));
-  EXPECT_TRUE(above({Ctl::Shape1, -1}, {Ctl::LblPos, -1}));
-  EXPECT_TRUE(above({Ctl::PicCombox, -1}, {Ctl::Image3, -1}));
+  EXPECT_TRUE(above({Ctl::TextEditor, -1}, {Ctl::StylePanel, -1}));
+  EXPECT_TRUE(above({Ctl::StylePanel, -1}, {Ctl::Toolbar, -1}));
+  EXPECT_TRUE(above({Ctl::Toolbar, -1}, {Ctl::ColorLabel, -1}));
+  EXPECT_TRUE(above({Ctl::ColorLabel, -1}, {Ctl::Handle, 0}));
+  EXPECT_TRUE(above({Ctl::Handle, 0}, {Ctl::SelectionFrame, -1}));
+  EXPECT_TRUE(above({Ctl::SelectionFrame, -1}, {Ctl::SizeLabel, -1}));
+  EXPECT_TRUE(above({Ctl::SizeChooser, -1}, {Ctl::SizeIcon, -1}));
 }
 
 TEST(ControlView, SelectionFrameLetsTheMouseThroughAndHandlesTakeIt) {
   ViewRig rig;
   rig.show();
-  rig.ctl(Ctl::Shape1).move(20, 20, 100, 60);
-  rig.ctl(Ctl::Shape1).show();
-  rig.ctl(Ctl::Image1, 0).move(150, 150);
-  rig.ctl(Ctl::Image1, 0).show();
+  rig.ctl(Ctl::SelectionFrame).move(20, 20, 100, 60);
+  rig.ctl(Ctl::SelectionFrame).show();
+  rig.ctl(Ctl::Handle, 0).move(150, 150);
+  rig.ctl(Ctl::Handle, 0).show();
   QWindow* win = rig.window.windowHandle();
   QTest::mouseClick(win, Qt::LeftButton, {}, QPoint(20, 40));   // on the frame's left edge
   QTest::mouseClick(win, Qt::LeftButton, {}, QPoint(151, 152));  // on the handle
-  const std::vector<std::string> expected = {"down Form 1 20,40", "up Form 1 20,40", "down Image1(0) 1 1,2",
-                                             "up Image1(0) 1 1,2", "click Image1(0)"};
+  const std::vector<std::string> expected = {"down Form 1 20,40", "up Form 1 20,40", "down Handle(0) 1 1,2",
+                                             "up Handle(0) 1 1,2", "click Handle(0)"};
   EXPECT_EQ(rig.sink.withoutMoves(), expected);
 }
 
 TEST(ControlView, ToolbarClickIsPressAndReleaseOnTheButton) {
   ViewRig rig;
   rig.show();
-  rig.ctl(Ctl::Picture1).move(10, 10);
-  rig.ctl(Ctl::Picture1).show();
+  rig.ctl(Ctl::Toolbar).move(10, 10);
+  rig.ctl(Ctl::Toolbar).show();
   QWindow* win = rig.window.windowHandle();
-  const QPoint rectTool = rig.centreOnWindow(Ctl::Image2, 7);
+  const QPoint rectTool = rig.centreOnWindow(Ctl::ToolButton, 7);
   QTest::mouseClick(win, Qt::LeftButton, {}, rectTool);
-  EXPECT_EQ(rig.sink.withoutMoves().back(), "click Image2(7)");
+  EXPECT_EQ(rig.sink.withoutMoves().back(), "click ToolButton(7)");
 
   // Pressed on the button, released off it: the button keeps the pointer but
   // there is no click.
@@ -131,24 +131,24 @@ TEST(ControlView, ToolbarClickIsPressAndReleaseOnTheButton) {
   QTest::mousePress(win, Qt::LeftButton, {}, rectTool);
   QTest::mouseMove(win, rectTool + QPoint(0, 60));
   QTest::mouseRelease(win, Qt::LeftButton, {}, rectTool + QPoint(0, 60));
-  const std::vector<std::string> expected = {"down Image2(7) 1 7,7", "move Image2(7) 1 7,67",
-                                             "up Image2(7) 1 7,67"};
+  const std::vector<std::string> expected = {"down ToolButton(7) 1 7,7", "move ToolButton(7) 1 7,67",
+                                             "up ToolButton(7) 1 7,67"};
   EXPECT_EQ(rig.sink.log, expected);
 
   // The right button is no click either.
   rig.sink.log.clear();
   QTest::mouseClick(win, Qt::RightButton, {}, rectTool);
-  EXPECT_EQ(rig.sink.withoutMoves(), (std::vector<std::string>{"down Image2(7) 2 7,7", "up Image2(7) 2 7,7"}));
+  EXPECT_EQ(rig.sink.withoutMoves(), (std::vector<std::string>{"down ToolButton(7) 2 7,7", "up ToolButton(7) 2 7,7"}));
 }
 
 TEST(ControlView, PaintsTheFrameOnTheRegionEdgesAndSolidHandles) {
   ViewRig rig;
   rig.surface.bitBlt(0, 0, rig.surface.width(), rig.surface.height(), rig.blank(0xFF000000u), 0, 0);
   rig.show();
-  rig.ctl(Ctl::Shape1).move(30, 40, 50, 20);
-  rig.ctl(Ctl::Shape1).show();
-  rig.ctl(Ctl::Image1, 3).move(200, 100);
-  rig.ctl(Ctl::Image1, 3).show();
+  rig.ctl(Ctl::SelectionFrame).move(30, 40, 50, 20);
+  rig.ctl(Ctl::SelectionFrame).show();
+  rig.ctl(Ctl::Handle, 3).move(200, 100);
+  rig.ctl(Ctl::Handle, 3).show();
   const QImage shot = rig.window.grab().toImage().convertToFormat(QImage::Format_RGB32);
   const QRgb blue = qRgb(0, 122, 236);
   for (const QPoint p : {QPoint(30, 40), QPoint(79, 40), QPoint(30, 59), QPoint(79, 59), QPoint(55, 40)})
@@ -163,19 +163,19 @@ TEST(ControlView, PaintsTheFrameOnTheRegionEdgesAndSolidHandles) {
 TEST(ControlView, TextBoxesReportUserEditsOnly) {
   ViewRig rig;
   rig.show();
-  auto& box = rig.ctl(Ctl::TextEdit);
+  auto& box = rig.ctl(Ctl::TextEditor);
   box.move(50, 60);
   box.show();
   rig.view.setFocus(box.ref());
-  auto* edit = qobject_cast<QLineEdit*>(rig.w(Ctl::TextEdit));
+  auto* edit = qobject_cast<QLineEdit*>(rig.w(Ctl::TextEditor));
   ASSERT_NE(edit, nullptr);
   EXPECT_TRUE(edit->hasFocus());
   QTest::keyClick(rig.window.windowHandle(), Qt::Key_A);
   QTest::keyClick(rig.window.windowHandle(), Qt::Key_B);
   box.setText("");  // the logic empties it: no echo
-  rig.ctl(Ctl::Text1).setText("14");
-  EXPECT_EQ(qobject_cast<QLineEdit*>(rig.w(Ctl::Text1))->text(), QStringLiteral("14"));
-  const std::vector<std::string> expected = {"key 97", "text TextEdit a", "key 98", "text TextEdit ab"};
+  rig.ctl(Ctl::SizeBox).setText("14");
+  EXPECT_EQ(qobject_cast<QLineEdit*>(rig.w(Ctl::SizeBox))->text(), QStringLiteral("14"));
+  const std::vector<std::string> expected = {"key 97", "text TextEditor a", "key 98", "text TextEditor ab"};
   EXPECT_EQ(rig.sink.log, expected);
   EXPECT_TRUE(edit->text().isEmpty());
   EXPECT_TRUE(edit->testAttribute(Qt::WA_InputMethodEnabled));
@@ -184,11 +184,11 @@ TEST(ControlView, TextBoxesReportUserEditsOnly) {
 TEST(ControlView, EditorTextStartsAtTheControlsPlace) {
   ViewRig rig;
   rig.show();
-  auto& box = rig.ctl(Ctl::TextEdit);
+  auto& box = rig.ctl(Ctl::TextEditor);
   box.setFontSize(12);
   box.move(50, 60);
   box.show();
-  auto* edit = dynamic_cast<platform::qt::TextBoxWidget*>(rig.w(Ctl::TextEdit));
+  auto* edit = dynamic_cast<platform::qt::TextBoxWidget*>(rig.w(Ctl::TextEditor));
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(edit->mapTo(&rig.window, edit->textOrigin()), QPoint(50, 60));
   // 12 points at 96 dpi: a 16-pixel font, whatever the screen's dpi.
@@ -199,14 +199,14 @@ TEST(ControlView, TypedTextLooksLikeTheTextDrawnOnCommit) {
   ViewRig rig;
   rig.surface.bitBlt(0, 0, rig.surface.width(), rig.surface.height(), rig.blank(0xFFFFFFFFu), 0, 0);
   rig.show();
-  auto& box = rig.ctl(Ctl::TextEdit);
+  auto& box = rig.ctl(Ctl::TextEditor);
   box.setForeColor(rgb(200, 0, 0));
   box.setFontSize(14);
   box.move(50, 60);
   box.setWidth(150);
   box.show();
   rig.view.setFocus(box.ref());
-  auto* edit = qobject_cast<QLineEdit*>(rig.w(Ctl::TextEdit));
+  auto* edit = qobject_cast<QLineEdit*>(rig.w(Ctl::TextEditor));
   edit->setCursorPosition(0);
   edit->setText(QStringLiteral("中文 Ab"));
   edit->setCursorPosition(0);
@@ -222,12 +222,12 @@ TEST(ControlView, TypedTextLooksLikeTheTextDrawnOnCommit) {
 TEST(ControlView, ComboDropDownChoosesAnItem) {
   ViewRig rig;
   rig.show();
-  rig.ctl(Ctl::Picture2).move(10, 10);
-  rig.ctl(Ctl::Picture2).show();
-  const CtlRef combo{Ctl::Combo1, -1};
+  rig.ctl(Ctl::StylePanel).move(10, 10);
+  rig.ctl(Ctl::StylePanel).show();
+  const CtlRef combo{Ctl::SizeList, -1};
   EXPECT_FALSE(rig.view.comboDropped(combo));
   rig.view.showComboDropDown(combo, true);
-  auto* box = qobject_cast<QComboBox*>(rig.w(Ctl::Combo1));
+  auto* box = qobject_cast<QComboBox*>(rig.w(Ctl::SizeList));
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(box->view()->window()));
   EXPECT_TRUE(rig.view.comboDropped(combo));
@@ -235,7 +235,7 @@ TEST(ControlView, ComboDropDownChoosesAnItem) {
   list->setCurrentIndex(box->model()->index(box->findText("14"), 0));
   QTest::keyClick(list, Qt::Key_Return);
   EXPECT_FALSE(rig.view.comboDropped(combo));
-  const std::vector<std::string> expected = {"text Combo1 14", "click Combo1"};
+  const std::vector<std::string> expected = {"text SizeList 14", "click SizeList"};
   EXPECT_EQ(rig.sink.withoutMoves(), expected);
 
   rig.view.showComboDropDown(combo, true);
@@ -246,12 +246,12 @@ TEST(ControlView, ComboDropDownChoosesAnItem) {
 
 TEST(ControlView, BuildsLazilyUntilLive) {
   ViewRig rig(false);
-  rig.ctl(Ctl::Picture1).setTop(-26);
+  rig.ctl(Ctl::Toolbar).setTop(-26);
   EXPECT_FALSE(rig.view.built());
   rig.view.setLive(true);
-  rig.ctl(Ctl::Picture1).setTop(-20);
+  rig.ctl(Ctl::Toolbar).setTop(-20);
   ASSERT_TRUE(rig.view.built());
-  EXPECT_EQ(rig.w(Ctl::Picture1)->geometry().top(), -20);
+  EXPECT_EQ(rig.w(Ctl::Toolbar)->geometry().top(), -20);
 }
 
 }  // namespace

@@ -9,15 +9,15 @@ using platform::Ctl;
 std::string ctlName(platform::CtlRef t) {
   std::string n;
   switch (t.ctl) {
-    case Ctl::Form: n = "Form"; break;
-    case Ctl::TextEdit: n = "TextEdit"; break;
-    case Ctl::Text1: n = "Text1"; break;
-    case Ctl::Combo1: n = "Combo1"; break;
-    case Ctl::Image1: n = "Image1"; break;
-    case Ctl::Image2: n = "Image2"; break;
-    case Ctl::Picture1: n = "Picture1"; break;
-    case Ctl::Pcolor: n = "Pcolor"; break;
-    case Ctl::LblPos: n = "LblPos"; break;
+    case Ctl::Window: n = "Form"; break;
+    case Ctl::TextEditor: n = "TextEditor"; break;
+    case Ctl::SizeBox: n = "SizeBox"; break;
+    case Ctl::SizeList: n = "SizeList"; break;
+    case Ctl::Handle: n = "Handle"; break;
+    case Ctl::ToolButton: n = "ToolButton"; break;
+    case Ctl::Toolbar: n = "Toolbar"; break;
+    case Ctl::Swatch: n = "Swatch"; break;
+    case Ctl::SizeLabel: n = "SizeLabel"; break;
     default: n = "Ctl" + std::to_string(static_cast<int>(t.ctl)); break;
   }
   if (t.index >= 0) {

@@ -1,4 +1,4 @@
-#include "output/mod_save_pic.h"
+#include "output/image_writer.h"
 
 namespace tolvane::output {
 
@@ -40,13 +40,13 @@ std::string saveErrorText(int number, const std::string& description) {
   return "在保存图片的过程中发生错误:\r\n\r\n错误号: " + std::to_string(number) + "\r\n错误描述: " + description;
 }
 
-bool ModSavePic::fail(int number, const std::string& description) {
+bool ImageWriter::fail(int number, const std::string& description) {
   pointer_.setShape(platform::kPointerDefault);
   messageBox_.information("错误", saveErrorText(number, description));
   return false;
 }
 
-bool ModSavePic::PicToFile(const Image& SourcePic, const std::string& Path, const std::string& Extension,
+bool ImageWriter::writeFile(const Image& SourcePic, const std::string& Path, const std::string& Extension,
                            int JpegQuality, int TiffDepth, int TiffCompression) {
   pointer_.setShape(platform::kPointerBusy);
   if (SourcePic.isNull()) return fail(kErrorNoPicture, "没有可保存的图片: 选区是空的");

@@ -23,15 +23,15 @@ std::optional<platform::Format> formatForExtension(std::string_view extension);
 // The text of the save error message box.
 std::string saveErrorText(int number, const std::string& description);
 
-class ModSavePic {
+class ImageWriter {
  public:
-  ModSavePic(platform::Pointer& pointer, platform::MessageBox& messageBox, platform::Encoders& encoders)
+  ImageWriter(platform::Pointer& pointer, platform::MessageBox& messageBox, platform::Encoders& encoders)
       : pointer_(pointer), messageBox_(messageBox), encoders_(encoders) {}
 
   // Encodes the picture by `Extension` and writes it to `Path` in one piece.
   // Shows the busy pointer meanwhile and the default pointer after; reports a
   // failure in the "错误" message box. Returns whether the file was written.
-  bool PicToFile(const Image& SourcePic, const std::string& Path, const std::string& Extension, int JpegQuality,
+  bool writeFile(const Image& SourcePic, const std::string& Path, const std::string& Extension, int JpegQuality,
                  int TiffDepth, int TiffCompression);
 
   FileOps& fileOps() { return ops_; }

@@ -6,9 +6,9 @@
 
 namespace tolvane::handles {
 
-class HandleDrag {
+class HandleResizer {
  public:
-  HandleDrag(session::Session& ss, selection::PointerPanel& panel) : ss_(ss), panel_(panel) {}
+  HandleResizer(session::Session& ss, selection::PointerPanel& panel) : ss_(ss), panel_(panel) {}
 
   void down(int index);
   void move(int index);

@@ -1,9 +1,9 @@
-#include "session/capture_form.h"
+#include "session/capture_session.h"
 
 #include "annotation/style_panel.h"
 #include "annotation/text_tool.h"
 #include "annotation/toolbar.h"
-#include "handles/handle_drag.h"
+#include "handles/handle_resizer.h"
 #include "output/finish.h"
 #include "platform/geometry.h"
 #include "selection/drawing_mouse.h"
@@ -15,8 +15,8 @@ namespace tolvane::session {
 using platform::Ctl;
 using platform::CtlRef;
 
-CaptureForm::CaptureForm(Platform& platform, platform::ControlView* view)
-    : p_(platform), controls_(view), session_{p_, controls_, state_, history_, gdip_} {
+CaptureSession::CaptureSession(Platform& platform, platform::ControlView* view)
+    : p_(platform), controls_(view), session_{p_, controls_, state_, history_, veil_} {
   auto close = [this] { this->close(); };
   panel_ = std::make_unique<selection::PointerPanel>(controls_, p_.surface);
   style_ = std::make_unique<annotation::StylePanel>(controls_);
@@ -27,12 +27,12 @@ CaptureForm::CaptureForm(Platform& platform, platform::ControlView* view)
   toolbar_ = std::make_unique<annotation::Toolbar>(session_, *finisher_, close, commitOpenText);
   drawing_ = std::make_unique<selection::DrawingMouse>(session_, *style_, *text_);
   selection_ = std::make_unique<selection::SelectionMouse>(session_, *panel_, close);
-  handleDrag_ = std::make_unique<handles::HandleDrag>(session_, *panel_);
+  resizer_ = std::make_unique<handles::HandleResizer>(session_, *panel_);
 }
 
-CaptureForm::~CaptureForm() = default;
+CaptureSession::~CaptureSession() = default;
 
-bool CaptureForm::Load() {
+bool CaptureSession::start() {
   using LockState = platform::InstanceLock::State;
   switch (p_.lock.acquire()) {
     case LockState::HeldElsewhere:
@@ -56,7 +56,7 @@ bool CaptureForm::Load() {
     p_.lock.release();
     return false;
   }
-  auto& bar = controls_(Ctl::Picture1);
+  auto& bar = controls_(Ctl::Toolbar);
   bar.setTop(-bar.height());
   bar.hide();
   p_.surface.setPersistent(true);
@@ -65,124 +65,124 @@ bool CaptureForm::Load() {
   const float sw = session_.screenWidth(), sh = session_.screenHeight();
   const int w = roundEven(sw), h = roundEven(sh);
   p_.surface.bitBlt(0, 0, w, h, *shot, 0, 0);
-  state_.MemDC = std::move(*shot);
+  state_.frozen = std::move(*shot);
   p_.app.showMaximized();
   p_.surface.setPicture(p_.surface.image());
   history_.firstEntry(p_.surface.picture());
   state_.selMode = SelMode::Draw;
-  state_.ToolActive = false;
-  gdip_.Init(p_.surface);
-  gdip_.DrawRect(annotation::kVeil, 0, 0, sw, sh);
+  state_.toolActive = false;
+  veil_.attach(p_.surface);
+  veil_.fill(annotation::kVeil, 0, 0, sw, sh);
   return true;
 }
 
-void CaptureForm::close() {
+void CaptureSession::close() {
   if (unloaded_) return;
   unloaded_ = true;
-  Unload();
+  releaseScreen();
   p_.app.unload();
 }
 
-void CaptureForm::Unload() {
-  state_.MemDC = Image();
+void CaptureSession::releaseScreen() {
+  state_.frozen = Image();
   p_.lock.release();
 }
 
-void CaptureForm::mouseDown(CtlRef target, const platform::Mouse& m) {
+void CaptureSession::mouseDown(CtlRef target, const platform::Mouse& m) {
   if (unloaded_) return;
   switch (target.ctl) {
-    case Ctl::Form:
+    case Ctl::Window:
       buttonsDown_ |= m.button;
-      if (state_.ToolActive)
+      if (state_.toolActive)
         drawing_->down(m);
       else
         selection_->down(m);
       break;
-    case Ctl::Image1:
+    case Ctl::Handle:
       // Typed text counts as drawn: committed, it keeps the handles from
       // resizing (which would wipe it) while the tool is chosen.
       drawing_->commitOpenText();
-      handleDrag_->down(target.index);
+      resizer_->down(target.index);
       break;
-    case Ctl::PicCombox: style_->picComboxMouseDown(); break;
+    case Ctl::SizeChooser: style_->sizeChooserPressed(); break;
     default: break;
   }
 }
 
-void CaptureForm::mouseMove(CtlRef target, const platform::Mouse& m) {
+void CaptureSession::mouseMove(CtlRef target, const platform::Mouse& m) {
   if (unloaded_) return;
   switch (target.ctl) {
-    case Ctl::Form: {
+    case Ctl::Window: {
       panel_->showColorAt(m.x, m.y);
       // Only a left press on the window starts a drag: a button held since
       // before the window was there drags nothing.
       platform::Mouse held = m;
       if (!(buttonsDown_ & platform::kLeft)) held.button &= ~platform::kLeft;
-      if (state_.ToolActive)
+      if (state_.toolActive)
         drawing_->move(held);
       else
         selection_->move(held);
       break;
     }
-    case Ctl::Image1: handleDrag_->move(target.index); break;
-    case Ctl::Image2: toolbar_->buttonMouseMove(target.index); break;
-    case Ctl::Picture1: toolbar_->picture1MouseMove(); break;
-    case Ctl::Picture2: toolbar_->picture2MouseMove(); break;
-    case Ctl::Pcolor: style_->pcolorMouseMove(target.index); break;
-    case Ctl::PicColor: style_->picColorMouseMove(); break;
-    case Ctl::PicCombox: style_->picComboxMouseMove(); break;
-    case Ctl::PicFont: style_->picFontMouseMove(); break;
+    case Ctl::Handle: resizer_->move(target.index); break;
+    case Ctl::ToolButton: toolbar_->buttonMouseMove(target.index); break;
+    case Ctl::Toolbar: toolbar_->toolbarHovered(); break;
+    case Ctl::StylePanel: toolbar_->stylePanelHovered(); break;
+    case Ctl::Swatch: style_->swatchHovered(target.index); break;
+    case Ctl::ColorPanel: style_->colorPanelHovered(); break;
+    case Ctl::SizeChooser: style_->sizeChooserHovered(); break;
+    case Ctl::SizePanel: style_->sizePanelHovered(); break;
     default: break;
   }
 }
 
-void CaptureForm::mouseUp(CtlRef target, const platform::Mouse& m) {
+void CaptureSession::mouseUp(CtlRef target, const platform::Mouse& m) {
   if (unloaded_) return;
   switch (target.ctl) {
-    case Ctl::Form:
+    case Ctl::Window:
       // The release of a press the window never saw (the click that started
       // the program, say) neither makes a region nor ends the capture.
       if (!(buttonsDown_ & m.button)) return;
       buttonsDown_ &= ~m.button;
-      if (state_.PenDown) drawing_->commit(m);
+      if (state_.penDown) drawing_->commit(m);
       selection_->upTail(m);
       break;
-    case Ctl::Image1: handleDrag_->up(target.index); break;
-    case Ctl::Pcolor: style_->pcolorMouseUp(target.index); break;
+    case Ctl::Handle: resizer_->up(target.index); break;
+    case Ctl::Swatch: style_->swatchClicked(target.index); break;
     default: break;
   }
 }
 
-void CaptureForm::dblClick(CtlRef target) {
-  if (unloaded_ || target.ctl != Ctl::Form) return;
+void CaptureSession::dblClick(CtlRef target) {
+  if (unloaded_ || target.ctl != Ctl::Window) return;
   buttonsDown_ |= platform::kLeft;  // it stands for the second press; its release follows
-  finisher_->DblClick();
+  finisher_->doubleClick();
 }
 
-void CaptureForm::click(CtlRef target) {
+void CaptureSession::click(CtlRef target) {
   if (unloaded_) return;
-  if (target.ctl == Ctl::Image2) toolbar_->click(target.index);
-  if (target.ctl == Ctl::Combo1) style_->combo1Click();
+  if (target.ctl == Ctl::ToolButton) toolbar_->click(target.index);
+  if (target.ctl == Ctl::SizeList) style_->sizeListChosen();
 }
 
-void CaptureForm::textChanged(CtlRef target, const std::string& utf8) {
+void CaptureSession::textChanged(CtlRef target, const std::string& utf8) {
   if (unloaded_) return;
   switch (target.ctl) {
-    case Ctl::TextEdit:
-      controls_(Ctl::TextEdit).takeTextFromUser(utf8);
+    case Ctl::TextEditor:
+      controls_(Ctl::TextEditor).takeTextFromUser(utf8);
       text_->change();
       break;
-    case Ctl::Text1:
-      style_->text1Changed(utf8);
+    case Ctl::SizeBox:
+      style_->sizeBoxChanged(utf8);
       break;
-    case Ctl::Combo1:
-      controls_(Ctl::Combo1).takeTextFromUser(utf8);
+    case Ctl::SizeList:
+      controls_(Ctl::SizeList).takeTextFromUser(utf8);
       break;
     default: break;
   }
 }
 
-void CaptureForm::keyPress(int ascii) {
+void CaptureSession::keyPress(int ascii) {
   if (ascii == 27) close();
 }
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "annotation/gdip.h"
+#include "annotation/veil_painter.h"
 #include "annotation/history.h"
 #include "layout/controls.h"
 #include "platform/events.h"
@@ -13,20 +13,20 @@
 #include "session/state.h"
 
 namespace tolvane::selection { class SelectionMouse; class DrawingMouse; class PointerPanel; }
-namespace tolvane::handles { class HandleDrag; }
+namespace tolvane::handles { class HandleResizer; }
 namespace tolvane::annotation { class Toolbar; class StylePanel; class TextTool; }
 namespace tolvane::output { class Finisher; }
 
 namespace tolvane::session {
 
-class CaptureForm : public platform::EventSink {
+class CaptureSession : public platform::EventSink {
  public:
-  CaptureForm(Platform& platform, platform::ControlView* view);
-  ~CaptureForm() override;
+  CaptureSession(Platform& platform, platform::ControlView* view);
+  ~CaptureSession() override;
 
   // Start-up. Returns false when another capture runs (nothing was read) or
   // when the screen cannot be read; failure() then says why.
-  bool Load();
+  bool start();
   // Why start-up failed; empty when it did not, or when another capture runs.
   const std::string& failure() const { return failure_; }
   // Closes the window (Esc, right click, finishing). Runs Unload once.
@@ -50,13 +50,13 @@ class CaptureForm : public platform::EventSink {
   output::Finisher& finisher() { return *finisher_; }
 
  private:
-  void Unload();
+  void releaseScreen();
 
   Platform& p_;
   layout::Controls controls_;
   State state_;
   annotation::History history_;
-  annotation::GDIP gdip_;
+  annotation::VeilPainter veil_;
   Session session_;
   std::unique_ptr<selection::PointerPanel> panel_;
   std::unique_ptr<annotation::StylePanel> style_;
@@ -65,7 +65,7 @@ class CaptureForm : public platform::EventSink {
   std::unique_ptr<annotation::Toolbar> toolbar_;
   std::unique_ptr<selection::DrawingMouse> drawing_;
   std::unique_ptr<selection::SelectionMouse> selection_;
-  std::unique_ptr<handles::HandleDrag> handleDrag_;
+  std::unique_ptr<handles::HandleResizer> resizer_;
   int buttonsDown_ = 0;  // buttons pressed on the window and not yet released
   bool unloaded_ = false;
   std::string failure_;

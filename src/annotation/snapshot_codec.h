@@ -18,12 +18,12 @@ class BadSnapshot : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-class ExcelPropertyBag {
+class SnapshotCodec {
  public:
-  // Replaces `Pc` with the serialised picture.
-  void WriteP(Bytes& Pc, const Image& Pic) const;
+  // Replaces `result` with the serialised picture.
+  void encode(Bytes& result, const Image& picture) const;
   // Rebuilds the picture; throws BadSnapshot when the bytes are not one.
-  Image ReadP(const Bytes& Rc) const;
+  Image decode(const Bytes& bytes) const;
 };
 
 }  // namespace tolvane::annotation

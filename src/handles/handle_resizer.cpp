@@ -1,4 +1,4 @@
-#include "handles/handle_drag.h"
+#include "handles/handle_resizer.h"
 
 #include "handles/handle_layout.h"
 #include "selection/repaint.h"
@@ -7,37 +7,37 @@ namespace tolvane::handles {
 
 using platform::Ctl;
 
-int HandleDrag::pointerFor(int index) {
+int HandleResizer::pointerFor(int index) {
   constexpr int kShapes[8] = {platform::kPointerSizeNWSE, platform::kPointerSizeNS, platform::kPointerSizeNESW,
                               platform::kPointerSizeWE,   platform::kPointerSizeNESW, platform::kPointerSizeNS,
                               platform::kPointerSizeNWSE, platform::kPointerSizeWE};
   return index >= 0 && index < 8 ? kShapes[index] : platform::kPointerDefault;
 }
 
-void HandleDrag::down(int /*index*/) {
+void HandleResizer::down(int /*index*/) {
   auto& s = ss_.s;
-  if (ss_.history.index() == 1) s.ToolActive = false;  // nothing drawn yet: the tool is dropped
-  if (s.ToolActive) return;
+  if (ss_.history.index() == 1) s.toolActive = false;  // nothing drawn yet: the tool is dropped
+  if (s.toolActive) return;
   if (s.selMode != session::SelMode::Move) return;
-  s.handleDrag = session::HandleDrag::Start;
-  const auto& sel = ss_.shape1();
-  s.GrabLeft = sel.left();
-  s.GrabTop = sel.top();
-  s.GrabRight = sel.width() + sel.left();
-  s.GrabBottom = sel.height() + sel.top();
-  ss_.c(Ctl::Picture1).hide();
-  ss_.c(Ctl::Picture2).hide();
+  s.handleGrab = session::HandleGrab::Held;
+  const auto& sel = ss_.frame();
+  s.grabLeft = sel.left();
+  s.grabTop = sel.top();
+  s.grabRight = sel.width() + sel.left();
+  s.grabBottom = sel.height() + sel.top();
+  ss_.c(Ctl::Toolbar).hide();
+  ss_.c(Ctl::StylePanel).hide();
   ss_.history.cutBack();
 }
 
-void HandleDrag::move(int index) {
+void HandleResizer::move(int index) {
   auto& s = ss_.s;
   ss_.p.pointer.setShape(pointerFor(index));
-  if (s.handleDrag != session::HandleDrag::Start) return;
-  s.CursorNow = ss_.p.screen.cursorPos();
-  const double x = s.CursorNow.x, y = s.CursorNow.y;
-  const double L0 = s.GrabLeft, T0 = s.GrabTop, R0 = s.GrabRight, B0 = s.GrabBottom;
-  const auto& h = ss_.c(Ctl::Image1, index);
+  if (s.handleGrab != session::HandleGrab::Held) return;
+  s.cursorNow = ss_.p.screen.cursorPos();
+  const double x = s.cursorNow.x, y = s.cursorNow.y;
+  const double L0 = s.grabLeft, T0 = s.grabTop, R0 = s.grabRight, B0 = s.grabBottom;
+  const auto& h = ss_.c(Ctl::Handle, index);
   const double w2 = h.width() / 2.0, h2 = h.height() / 2.0;
   double l = L0, t = T0, wd = R0 - L0, ht = B0 - T0;
   switch (index) {
@@ -59,19 +59,19 @@ void HandleDrag::move(int index) {
   if (wd >= 0 && l + wd > sw) wd = sw - l;
   if (ht >= 0 && t + ht > sh) ht = sh - t;
   // A negative size is rejected: the selection keeps the previous step's geometry.
-  ss_.shape1().move(static_cast<float>(l), static_cast<float>(t), static_cast<float>(wd), static_cast<float>(ht));
-  ImageMove(ss_.c);
+  ss_.frame().move(static_cast<float>(l), static_cast<float>(t), static_cast<float>(wd), static_cast<float>(ht));
+  placeHandles(ss_.c);
   panel_.showSize();
   panel_.place();
-  s.OriginX = ss_.shape1().left();
-  s.OriginY = ss_.shape1().top();
+  s.originX = ss_.frame().left();
+  s.originY = ss_.frame().top();
   selection::repaintSelection(ss_);
 }
 
-void HandleDrag::up(int /*index*/) {
-  ss_.s.handleDrag = session::HandleDrag::Stop;
+void HandleResizer::up(int /*index*/) {
+  ss_.s.handleGrab = session::HandleGrab::Released;
   selection::placeToolbar(ss_);
-  ss_.c(Ctl::Picture1).show();
+  ss_.c(Ctl::Toolbar).show();
 }
 
 }  // namespace tolvane::handles

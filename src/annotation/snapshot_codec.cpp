@@ -1,4 +1,4 @@
-#include "annotation/excel_property_bag.h"
+#include "annotation/snapshot_codec.h"
 
 #include <zstd.h>
 
@@ -37,18 +37,18 @@ struct DCtxFree {
 
 }  // namespace
 
-void ExcelPropertyBag::WriteP(Bytes& Pc, const Image& Pic) const {
+void SnapshotCodec::encode(Bytes& result, const Image& picture) const {
   Bytes out;
   out.insert(out.end(), kMagic.begin(), kMagic.end());
   out.push_back(static_cast<std::uint8_t>(kKey.size()));
   out.insert(out.end(), kKey.begin(), kKey.end());
   out.push_back(kTypePicture);
-  putU32(out, static_cast<std::uint32_t>(Pic.width()));
-  putU32(out, static_cast<std::uint32_t>(Pic.height()));
+  putU32(out, static_cast<std::uint32_t>(picture.width()));
+  putU32(out, static_cast<std::uint32_t>(picture.height()));
   const std::size_t header = out.size();
 
-  const std::size_t rowBytes = static_cast<std::size_t>(Pic.width()) * 3;
-  const std::size_t raw = rowBytes * Pic.height();
+  const std::size_t rowBytes = static_cast<std::size_t>(picture.width()) * 3;
+  const std::size_t raw = rowBytes * picture.height();
   out.resize(header + ZSTD_compressBound(raw));
   std::unique_ptr<ZSTD_CCtx, CCtxFree> cctx(ZSTD_createCCtx());
   if (!cctx) throw std::bad_alloc();
@@ -57,18 +57,18 @@ void ExcelPropertyBag::WriteP(Bytes& Pc, const Image& Pic) const {
 
   std::vector<std::uint8_t> pack(rowBytes * kRowsPerChunk);
   ZSTD_outBuffer ob{out.data() + header, out.size() - header, 0};
-  for (int y0 = 0; y0 < Pic.height() || (Pic.height() == 0 && y0 == 0); y0 += kRowsPerChunk) {
-    const int rows = std::min(kRowsPerChunk, Pic.height() - y0);
+  for (int y0 = 0; y0 < picture.height() || (picture.height() == 0 && y0 == 0); y0 += kRowsPerChunk) {
+    const int rows = std::min(kRowsPerChunk, picture.height() - y0);
     std::uint8_t* d = pack.data();
     for (int y = y0; y < y0 + rows; ++y) {
-      const Argb* s = Pic.constScanLine(y);
-      for (int x = 0; x < Pic.width(); ++x) {
+      const Argb* s = picture.constScanLine(y);
+      for (int x = 0; x < picture.width(); ++x) {
         *d++ = static_cast<std::uint8_t>(s[x]);
         *d++ = static_cast<std::uint8_t>(s[x] >> 8);
         *d++ = static_cast<std::uint8_t>(s[x] >> 16);
       }
     }
-    const bool last = y0 + kRowsPerChunk >= Pic.height();
+    const bool last = y0 + kRowsPerChunk >= picture.height();
     ZSTD_inBuffer ib{pack.data(), static_cast<std::size_t>(d - pack.data()), 0};
     const ZSTD_EndDirective mode = last ? ZSTD_e_end : ZSTD_e_continue;
     for (;;) {
@@ -80,22 +80,22 @@ void ExcelPropertyBag::WriteP(Bytes& Pc, const Image& Pic) const {
   }
   out.resize(header + ob.pos);
   out.shrink_to_fit();
-  Pc = std::move(out);
+  result = std::move(out);
 }
 
-Image ExcelPropertyBag::ReadP(const Bytes& Rc) const {
+Image SnapshotCodec::decode(const Bytes& bytes) const {
   std::size_t at = 0;
-  if (Rc.size() < kMagic.size() || std::memcmp(Rc.data(), kMagic.data(), kMagic.size()) != 0)
+  if (bytes.size() < kMagic.size() || std::memcmp(bytes.data(), kMagic.data(), kMagic.size()) != 0)
     throw BadSnapshot("not a snapshot");
   at = kMagic.size();
-  if (at >= Rc.size()) throw BadSnapshot("snapshot truncated");
-  const std::size_t keyLen = Rc[at++];
-  if (at + keyLen + 1 > Rc.size() ||
-      std::string_view(reinterpret_cast<const char*>(Rc.data() + at), keyLen) != kKey)
+  if (at >= bytes.size()) throw BadSnapshot("snapshot truncated");
+  const std::size_t keyLen = bytes[at++];
+  if (at + keyLen + 1 > bytes.size() ||
+      std::string_view(reinterpret_cast<const char*>(bytes.data() + at), keyLen) != kKey)
     throw BadSnapshot("snapshot has no picture");
   at += keyLen;
-  if (Rc[at++] != kTypePicture) throw BadSnapshot("snapshot value is not a picture");
-  const std::uint32_t w = getU32(Rc, at), h = getU32(Rc, at);
+  if (bytes[at++] != kTypePicture) throw BadSnapshot("snapshot value is not a picture");
+  const std::uint32_t w = getU32(bytes, at), h = getU32(bytes, at);
   if (w > 65536 || h > 65536) throw BadSnapshot("snapshot picture too large");
 
   Image pic(static_cast<int>(w), static_cast<int>(h));
@@ -103,7 +103,7 @@ Image ExcelPropertyBag::ReadP(const Bytes& Rc) const {
   std::unique_ptr<ZSTD_DCtx, DCtxFree> dctx(ZSTD_createDCtx());
   if (!dctx) throw std::bad_alloc();
   std::vector<std::uint8_t> rows(rowBytes * kRowsPerChunk);
-  ZSTD_inBuffer ib{Rc.data() + at, Rc.size() - at, 0};
+  ZSTD_inBuffer ib{bytes.data() + at, bytes.size() - at, 0};
   Argb* px = pic.bits();
   std::size_t done = 0;  // pixels written
   const std::size_t total = pic.pixelCount();
