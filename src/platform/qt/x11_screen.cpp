@@ -14,6 +14,7 @@
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
+#include "platform/qt/x11_pixels.h"
 #include "platform/raster_surface.h"
 
 #include <algorithm>
@@ -116,32 +117,6 @@ bool isXWayland(xcb_connection_t* c, xcb_screen_t* screen) {
 
 namespace {
 
-struct PixelFormat {
-  int bitsPerPixel = 0;
-  int scanlinePad = 32;
-  std::uint32_t red = 0, green = 0, blue = 0;
-  bool msbFirst = false;
-};
-
-// The root window's pixel layout; nothing when it cannot be read (`why` says why).
-std::optional<PixelFormat> rootFormat(xcb_connection_t* c, xcb_screen_t* screen, std::string* why = nullptr) {
-  const RootVisual v = rootVisual(c, screen);
-  if (std::string problem = visualProblem(v); !problem.empty()) {
-    if (why) *why = std::move(problem);
-    return std::nullopt;
-  }
-  const xcb_setup_t* setup = xcb_get_setup(c);
-  PixelFormat f;
-  f.msbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
-  f.bitsPerPixel = v.bitsPerPixel;
-  for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
-    if (it.data->depth == screen->root_depth) f.scanlinePad = it.data->scanline_pad;
-  f.red = v.red;
-  f.green = v.green;
-  f.blue = v.blue;
-  return f;
-}
-
 int bytesPerLine(const PixelFormat& f, int width) {
   const int bits = width * f.bitsPerPixel;
   return ((bits + f.scanlinePad - 1) / f.scanlinePad) * f.scanlinePad / 8;
@@ -181,54 +156,6 @@ void convertRows(const std::uint8_t* data, int stride, const PixelFormat& f, Ima
     }
   }
 }
-
-// A small shared segment, attached on both sides for as long as the object lives.
-class ShmSegment {
- public:
-  ShmSegment(xcb_connection_t* c, std::size_t size, bool readOnly) : c_(c), size_(size) {
-    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_shm_id);
-    if (!ext || !ext->present) return;
-    const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-    if (id < 0) return;
-    void* addr = shmat(id, nullptr, 0);
-    if (addr == reinterpret_cast<void*>(-1)) {
-      shmctl(id, IPC_RMID, nullptr);
-      return;
-    }
-    seg_ = xcb_generate_id(c);
-    xcb_generic_error_t* err =
-        xcb_request_check(c, xcb_shm_attach_checked(c, seg_, static_cast<std::uint32_t>(id), readOnly ? 1 : 0));
-    shmctl(id, IPC_RMID, nullptr);  // gone once both sides let go
-    if (err) {
-      free(err);
-      shmdt(addr);
-      return;
-    }
-    addr_ = static_cast<std::uint8_t*>(addr);
-  }
-  ~ShmSegment() {
-    if (!addr_) return;
-    xcb_shm_detach(c_, seg_);
-    xcb_flush(c_);
-    shmdt(addr_);
-  }
-  ShmSegment(const ShmSegment&) = delete;
-  ShmSegment& operator=(const ShmSegment&) = delete;
-  bool ok() const { return addr_ != nullptr; }
-  std::uint8_t* data() const { return addr_; }
-  std::size_t size() const { return size_; }
-  xcb_shm_seg_t id() const { return seg_; }
-
- private:
-  xcb_connection_t* c_;
-  std::size_t size_;
-  xcb_shm_seg_t seg_ = 0;
-  std::uint8_t* addr_ = nullptr;
-};
-
-// Rows per band for a shared segment of about 4 MiB: small enough that both
-// sides touch few fresh pages, large enough that the requests stay few.
-int bandRows(int stride, int height) { return std::clamp((4 << 20) / std::max(stride, 1), 1, std::max(height, 1)); }
 
 bool grabShm(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, Image& out) {
   const int w = out.width(), h = out.height();
@@ -314,161 +241,6 @@ std::optional<Image> XcbScreen::grab() {
     return out;
   }
   return read();
-}
-
-namespace {
-
-// The veiled picture into `target` through a small shared segment, band by
-// band. False when shared memory cannot be used.
-bool putVeiledShm(xcb_connection_t* c, xcb_screen_t* s, xcb_drawable_t target, xcb_gcontext_t gc, const Image& frozen,
-                  Argb veil) {
-  const int w = frozen.width(), h = frozen.height();
-  const int band = bandRows(w * 4, h);
-  ShmSegment seg(c, static_cast<std::size_t>(w) * 4 * band, true);
-  if (!seg.ok()) return false;
-  auto* px = reinterpret_cast<Argb*>(seg.data());
-  for (int top = 0; top < h; top += band) {
-    const int rows = std::min(band, h - top);
-    for (int y = 0; y < rows; ++y)
-      raster::veilRow(px + static_cast<std::size_t>(y) * w, frozen.constScanLine(top + y), w, veil);
-    xcb_shm_put_image(c, target, gc, static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(rows), 0, 0,
-                      static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(top),
-                      s->root_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, seg.id(), 0);
-    // A round trip: the server has copied this band before the segment is reused.
-    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-  }
-  return true;
-}
-
-}  // namespace
-
-VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
-  xcb_connection_t* c = x.connection();
-  xcb_screen_t* s = x.screen();
-  const auto format = rootFormat(c, s);
-  const bool direct = format && format->bitsPerPixel == 32 && format->red == 0xFF0000u &&
-                      format->green == 0xFF00u && format->blue == 0xFFu &&
-                      format->msbFirst == (std::endian::native == std::endian::big);
-  if (!direct || frozen.width() != s->width_in_pixels || frozen.height() != s->height_in_pixels) return;
-  const auto w = static_cast<std::uint16_t>(frozen.width()), h = static_cast<std::uint16_t>(frozen.height());
-
-  // The cross-hair from the X cursor font, as the real window shows it.
-  constexpr char kCursorFont[] = "cursor";
-  constexpr std::uint16_t kCrosshair = 34;  // XC_crosshair; its mask is the next glyph
-  const xcb_font_t font = xcb_generate_id(c);
-  xcb_open_font(c, font, sizeof kCursorFont - 1, kCursorFont);
-  cursor_ = xcb_generate_id(c);
-  xcb_create_glyph_cursor(c, cursor_, font, font, kCrosshair, kCrosshair + 1, 0, 0, 0, 0xFFFF, 0xFFFF, 0xFFFF);
-  xcb_close_font(c, font);
-
-  // The window keeps what the screen showed (no background) until the
-  // veiled picture is drawn into it, band by band, right after it maps.
-  window_ = xcb_generate_id(c);
-  const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 1u, cursor_};  // no background, override-redirect
-  xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, s->root, 0, 0, w, h, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                    s->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR, values);
-  // Our process owns it, like any window of ours.
-  const char kPidAtom[] = "_NET_WM_PID";
-  if (auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kPidAtom - 1, kPidAtom), nullptr)) {
-    const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, atom->atom, XCB_ATOM_CARDINAL, 32, 1, &pid);
-    free(atom);
-  }
-  xcb_map_window(c, window_);
-  // Keyboard and pointer are ours from the moment the window is viewable
-  // (the server takes requests in order). No replies are awaited: a failed
-  // grab only means input goes where it went before.
-  xcb_discard_reply(c, xcb_grab_keyboard(c, 0, window_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)
-                           .sequence);
-  constexpr std::uint16_t kPointerEvents =
-      XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
-  xcb_discard_reply(c, xcb_grab_pointer(c, 0, window_, kPointerEvents, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
-                                        XCB_NONE, cursor_, XCB_CURRENT_TIME)
-                           .sequence);
-  const xcb_gcontext_t gc = xcb_generate_id(c);
-  xcb_create_gc(c, gc, window_, 0, nullptr);
-  if (!putVeiledShm(c, s, window_, gc, frozen, veil)) {
-    const int band = std::max(1, (1 << 20) / frozen.width());  // rows per request, 4 MiB each
-    std::vector<Argb> rows(static_cast<std::size_t>(band) * frozen.width());
-    for (int top = 0; top < frozen.height(); top += band) {
-      const int n = std::min(band, frozen.height() - top);
-      for (int y = 0; y < n; ++y)
-        raster::veilRow(rows.data() + static_cast<std::size_t>(y) * frozen.width(), frozen.constScanLine(top + y),
-                        frozen.width(), veil);
-      xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc, w, static_cast<std::uint16_t>(n), 0,
-                    static_cast<std::int16_t>(top), 0, s->root_depth,
-                    static_cast<std::uint32_t>(static_cast<std::size_t>(n) * frozen.width() * 4),
-                    reinterpret_cast<const std::uint8_t*>(rows.data()));
-    }
-  }
-  xcb_free_gc(c, gc);
-  xcb_flush(c);
-}
-
-VeilSplash::~VeilSplash() { close(); }
-
-namespace {
-
-// Whether a key code stands for Esc in the server's keyboard map.
-bool isEscape(xcb_connection_t* c, xcb_keycode_t code) {
-  constexpr xcb_keysym_t kEscape = 0xff1b;
-  auto* map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, code, 1), nullptr);
-  if (!map) return false;
-  const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
-  bool esc = false;
-  for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(map); ++i) esc = esc || syms[i] == kEscape;
-  free(map);
-  return esc;
-}
-
-// X's buttons 1, 2, 3 as the platform's.
-int buttonOf(xcb_button_t detail) {
-  switch (detail) {
-    case 1: return kLeft;
-    case 2: return kMiddle;
-    case 3: return kRight;
-    default: return 0;
-  }
-}
-
-}  // namespace
-
-EarlyInput VeilSplash::close() {
-  EarlyInput early;
-  if (!window_) return early;
-  xcb_connection_t* c = x_.connection();
-  xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
-  xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-  xcb_destroy_window(c, window_);
-  xcb_free_cursor(c, cursor_);
-  window_ = cursor_ = 0;
-  // A round trip, so every key and button event from before the ungrab has arrived.
-  free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-  while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
-    switch (e->response_type & 0x7f) {
-      case XCB_KEY_PRESS:
-        if (isEscape(c, reinterpret_cast<xcb_key_press_event_t*>(e)->detail)) early.escape();
-        break;
-      case XCB_BUTTON_PRESS: {
-        const auto* b = reinterpret_cast<xcb_button_press_event_t*>(e);
-        early.press(buttonOf(b->detail), b->root_x, b->root_y);
-        break;
-      }
-      case XCB_BUTTON_RELEASE: {
-        const auto* b = reinterpret_cast<xcb_button_release_event_t*>(e);
-        early.release(buttonOf(b->detail), b->root_x, b->root_y);
-        break;
-      }
-      case XCB_MOTION_NOTIFY: {
-        const auto* m = reinterpret_cast<xcb_motion_notify_event_t*>(e);
-        early.motion(m->root_x, m->root_y);
-        break;
-      }
-      default: break;
-    }
-    free(e);
-  }
-  return early;
 }
 
 IPoint XcbScreen::cursorPos() const {
