@@ -1,7 +1,7 @@
 #include "annotation/toolbar.h"
 
 #include "layout/design.h"
-#include "platform/geometry.h"
+#include "selection/selection.h"
 
 namespace tolvane::annotation {
 
@@ -93,8 +93,8 @@ void Toolbar::undo() {
 bool Toolbar::captureRegion(output::Finisher::Then then) {
   auto& sel = ss_.frame();
   sel.hide();
-  const float l = sel.left(), t = sel.top();
-  return finish_.captureRegion(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()), then);
+  const IRect r = selection::selectionOf(sel).pixels();
+  return finish_.captureRegion(r.left, r.top, r.right, r.bottom, then);
 }
 
 void Toolbar::copyAndClose() {

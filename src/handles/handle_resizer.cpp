@@ -2,6 +2,7 @@
 
 #include "handles/handle_layout.h"
 #include "selection/repaint.h"
+#include "selection/selection.h"
 
 namespace tolvane::handles {
 
@@ -52,14 +53,11 @@ void HandleResizer::move(int index) {
     default: return;
   }
   // The handle's offsets can push an edge a few pixels past the screen; the
-  // region never reaches beyond what was captured.
-  const double sw = ss_.screenWidth(), sh = ss_.screenHeight();
-  if (l < 0) wd += l, l = 0;
-  if (t < 0) ht += t, t = 0;
-  if (wd >= 0 && l + wd > sw) wd = sw - l;
-  if (ht >= 0 && t + ht > sh) ht = sh - t;
-  // A negative size is rejected: the selection keeps the previous step's geometry.
-  ss_.frame().move(static_cast<float>(l), static_cast<float>(t), static_cast<float>(wd), static_cast<float>(ht));
+  // region never reaches beyond what was captured. A negative size is
+  // refused: the selection keeps the previous step's geometry.
+  const selection::Selection resized{static_cast<float>(l), static_cast<float>(t), static_cast<float>(wd),
+                                     static_cast<float>(ht)};
+  show(ss_.frame(), resized.heldOn(ss_.screenWidth(), ss_.screenHeight()));
   placeHandles(ss_.c);
   panel_.showSize();
   panel_.place();

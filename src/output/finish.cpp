@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/geometry.h"
+#include "selection/selection.h"
 
 namespace tolvane::output {
 
@@ -39,8 +40,8 @@ void Finisher::doubleClick() {
   ss_.c(Ctl::Toolbar).hide();
   auto& sel = ss_.frame();
   sel.hide();
-  const float l = sel.left(), t = sel.top();
-  if (!captureRegion(roundEven(l), roundEven(t), roundEven(l + sel.width()), roundEven(t + sel.height()))) {
+  const IRect r = selection::selectionOf(sel).pixels();
+  if (!captureRegion(r.left, r.top, r.right, r.bottom)) {
     // Nothing captured: the capture stays open rather than ending empty.
     sel.show();
     ss_.c(Ctl::Toolbar).show();

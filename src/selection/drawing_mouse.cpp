@@ -2,29 +2,19 @@
 
 #include "annotation/shapes.h"
 #include "selection/repaint.h"
+#include "selection/selection.h"
 
 namespace tolvane::selection {
 
 using platform::Ctl;
 using session::Tool;
 
-float DrawingMouse::clampX(float x) const {
-  const auto& sel = ss_.c(Ctl::SelectionFrame);
-  const float right = sel.left() + sel.width();
-  return x > right ? right : (x >= sel.left() ? x : sel.left());
-}
+float DrawingMouse::clampX(float x) const { return selectionOf(ss_.frame()).holdX(x); }
 
-float DrawingMouse::clampY(float y) const {
-  const auto& sel = ss_.c(Ctl::SelectionFrame);
-  const float bottom = sel.top() + sel.height();
-  return y > bottom ? bottom : (y >= sel.top() ? y : sel.top());
-}
+float DrawingMouse::clampY(float y) const { return selectionOf(ss_.frame()).holdY(y); }
 
 void DrawingMouse::down(const platform::Mouse& m) {
-  const auto& sel = ss_.c(Ctl::SelectionFrame);
-  const bool inside = m.x > sel.left() && m.x < sel.left() + sel.width() && m.y > sel.top() &&
-                      m.y < sel.top() + sel.height();
-  if (!inside) return;
+  if (!selectionOf(ss_.frame()).strictlyInside(m.x, m.y)) return;
   ss_.s.penDown = true;
   ss_.p.surface.setPersistent(false);
   ss_.s.startX = m.x;

@@ -7,7 +7,9 @@ namespace tolvane::selection {
 using platform::Ctl;
 
 IRect undimmedRect(const session::Session& ss) {
-  const auto& sel = ss.c(Ctl::SelectionFrame);
+  // The frame's place rounded, then its size rounded: the hole keeps the
+  // region's size in pixels wherever it sits.
+  const auto& sel = ss.frame();
   const int l = roundEven(sel.left()), t = roundEven(sel.top());
   return {l, t, l + roundEven(sel.width()), t + roundEven(sel.height())};
 }

@@ -3,6 +3,7 @@
 #include "handles/handle_layout.h"
 #include "platform/geometry.h"
 #include "selection/repaint.h"
+#include "selection/selection.h"
 
 namespace tolvane::selection {
 
@@ -44,8 +45,7 @@ void SelectionMouse::down(const platform::Mouse& m) {
     return;
   }
   ss_.p.pointer.setShape(platform::kPointerCross);
-  s.selRect = {roundEven(sel.left()), roundEven(sel.top()), roundEven(sel.left() + sel.width()),
-               roundEven(sel.top() + sel.height())};
+  s.selRect = selectionOf(sel).pixels();
   if (s.selRect.contains(roundEven(m.x), roundEven(m.y))) {
     s.downX = m.x;
     s.downY = m.y;
@@ -60,7 +60,7 @@ void SelectionMouse::move(const platform::Mouse& m) {
   auto& c = ss_.c;
   auto& sel = ss_.frame();
   const float X = m.x, Y = m.y;
-  const bool inside = X > sel.left() && X < sel.left() + sel.width() && Y > sel.top() && Y < sel.top() + sel.height();
+  const bool inside = selectionOf(sel).strictlyInside(X, Y);
   ss_.p.pointer.setShape(inside ? platform::kPointerMove : platform::kPointerCross);
   if (m.button != platform::kLeft) return;
 
@@ -79,13 +79,8 @@ void SelectionMouse::move(const platform::Mouse& m) {
     ss_.p.pointer.setShape(platform::kPointerCross);
   } else {
     ss_.p.pointer.setShape(platform::kPointerMove);
-    sel.setLeft(s.originX - (s.downX - X));
-    sel.setTop(s.originY - (s.downY - Y));
-    const float sw = ss_.screenWidth(), sh = ss_.screenHeight();
-    if (sel.left() < 0) sel.setLeft(0);
-    if (sel.top() < 0) sel.setTop(0);
-    if (sw < sel.width() + sel.left()) sel.setLeft(sw - sel.width());
-    if (sh < sel.height() + sel.top()) sel.setTop(sh - sel.height());
+    show(sel, selectionOf(sel).movedTo(s.originX - (s.downX - X), s.originY - (s.downY - Y), ss_.screenWidth(),
+                                       ss_.screenHeight()));
     panel_.place();
   }
   handles::placeHandles(c);
