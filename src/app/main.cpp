@@ -103,6 +103,9 @@ int main(int argc, char** argv) {
   view.attach(&form.controls());
   window.relay().setSink(&form);
   window.onCloseRequested = [&form] { form.close(); };
+  window.relay().onFailure = [&messageBox](const std::string& what) {
+    messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
+  };
   // The controls are built right after the first frame, off the start-up path.
   // An Esc or a drag begun on the start-up window counts as if made here; a
   // drag still held goes on in this window.

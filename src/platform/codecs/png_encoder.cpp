@@ -136,17 +136,18 @@ EncodeResult encodePng(const Image& picture) {
     work[i].first = picture.height() * i / parts;
     work[i].last = picture.height() * (i + 1) / parts;
   }
+  // Parts whose thread cannot be started are deflated here instead, after
+  // the first; the threads that did start are always joined.
+  std::vector<std::thread> threads;
+  int started = 1;
   try {
-    std::vector<std::thread> threads;
-    for (int i = 1; i < parts; ++i)
-      threads.emplace_back(deflatePart, std::cref(picture), std::ref(work[i]), i == parts - 1);
-    deflatePart(picture, work[0], parts == 1);
-    for (auto& t : threads) t.join();
+    for (; started < parts; ++started)
+      threads.emplace_back(deflatePart, std::cref(picture), std::ref(work[started]), started == parts - 1);
   } catch (const std::system_error&) {
-    // No thread to be had: do it all here.
-    work.assign(1, Part{0, picture.height(), {}, 1, 0, false, {}});
-    deflatePart(picture, work[0], true);
   }
+  deflatePart(picture, work[0], parts == 1);
+  for (int i = started; i < parts; ++i) deflatePart(picture, work[i], i == parts - 1);
+  for (auto& t : threads) t.join();
   for (const Part& p : work)
     if (!p.ok) return fail(p.error == "out of memory" ? ENOMEM : kEncodeLibraryError, "PNG: " + p.error);
 

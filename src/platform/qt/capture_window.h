@@ -23,15 +23,30 @@ class EventRelay {
   void setSink(EventSink* sink) { sink_ = sink; }
   void setSurface(RasterSurface* surface) { surface_ = surface; }
   EventSink* sink() const { return sink_; }
+  // Told what went wrong when a handler fails (memory for the history, say);
+  // the capture goes on with what it has.
+  std::function<void(const std::string&)> onFailure;
 
+  // One event to the logic, then the canvas's damage to the screen. This is
+  // the one place where failures of the logic are caught.
   template <class F>
   void send(F&& f) {
     if (!sink_) return;
-    f(*sink_);
+    try {
+      f(*sink_);
+    } catch (const std::bad_alloc&) {
+      fail("内存不足");
+    } catch (const std::exception& e) {
+      fail(e.what());
+    }
     if (surface_) surface_->settleDamage();
   }
 
  private:
+  void fail(const std::string& what) {
+    if (onFailure) onFailure(what);
+  }
+
   EventSink* sink_ = nullptr;
   RasterSurface* surface_ = nullptr;
 };

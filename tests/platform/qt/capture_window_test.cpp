@@ -76,8 +76,8 @@ TEST(CaptureWindow, DoubleClickArrivesWithoutASecondPress) {
   QWindow* w = rig.window.windowHandle();
   // Through Qt's own double-click detection: press, release, press, release.
   QTest::mouseDClick(w, Qt::LeftButton, {}, QPoint(50, 60));
-  const std::vector<std::string> expected = {"down Form 1 50,60", "up Form 1 50,60", "dblclick Form",
-                                             "up Form 1 50,60"};
+  const std::vector<std::string> expected = {"down Window 1 50,60", "up Window 1 50,60", "dblclick Window",
+                                             "up Window 1 50,60"};
   EXPECT_EQ(rig.sink.withoutMoves(), expected);
 }
 
@@ -88,10 +88,35 @@ TEST(CaptureWindow, OnlyTheLeftButtonDoubleClicks) {
     WindowRig rig;
     rig.show();
     QTest::mouseDClick(rig.window.windowHandle(), button, {}, QPoint(50, 60));
-    const std::string down = "down Form " + std::to_string(bit) + " 50,60";
-    const std::string up = "up Form " + std::to_string(bit) + " 50,60";
+    const std::string down = "down Window " + std::to_string(bit) + " 50,60";
+    const std::string up = "up Window " + std::to_string(bit) + " 50,60";
     EXPECT_EQ(rig.sink.withoutMoves(), (std::vector<std::string>{down, up, down, up})) << "button " << bit;
   }
+}
+
+// A sink whose press handler fails the way a full history would.
+struct FailingSink : qttest::RecordingSink {
+  void mouseDown(platform::CtlRef t, const platform::Mouse& m) override {
+    RecordingSink::mouseDown(t, m);
+    throw std::bad_alloc();
+  }
+};
+
+TEST(CaptureWindow, AFailingHandlerIsReportedAndTheCaptureGoesOn) {
+  WindowRig rig;
+  FailingSink sink;
+  rig.window.relay().setSink(&sink);
+  std::vector<std::string> failures;
+  rig.window.relay().onFailure = [&](const std::string& what) { failures.push_back(what); };
+  rig.show();
+  QWindow* w = rig.window.windowHandle();
+  QTest::mousePress(w, Qt::LeftButton, {}, QPoint(30, 40));
+  QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(30, 40));
+  EXPECT_EQ(failures, (std::vector<std::string>{"内存不足"}));
+  EXPECT_TRUE(rig.window.isVisible());
+  // The next events still arrive.
+  EXPECT_EQ(sink.withoutMoves(), (std::vector<std::string>{"down Window 1 30,40", "up Window 1 30,40"}));
+  rig.window.relay().setSink(&rig.sink);
 }
 
 TEST(CaptureWindow, MouseButtonsAndPositionsInWindowPixels) {
@@ -103,11 +128,11 @@ TEST(CaptureWindow, MouseButtonsAndPositionsInWindowPixels) {
   QTest::mousePress(w, Qt::MiddleButton, {}, QPoint(7, 9));
   QTest::mouseMove(w, QPoint(12, 14));
   QTest::mouseRelease(w, Qt::MiddleButton, {}, QPoint(12, 14));
-  const std::vector<std::string> expected = {"down Form 2 30,40", "up Form 2 30,40", "down Form 4 7,9",
-                                             "up Form 4 12,14"};
+  const std::vector<std::string> expected = {"down Window 2 30,40", "up Window 2 30,40", "down Window 4 7,9",
+                                             "up Window 4 12,14"};
   EXPECT_EQ(rig.sink.withoutMoves(), expected);
   // A move reports the set of buttons held.
-  EXPECT_NE(std::find(rig.sink.log.begin(), rig.sink.log.end(), "move Form 4 12,14"), rig.sink.log.end());
+  EXPECT_NE(std::find(rig.sink.log.begin(), rig.sink.log.end(), "move Window 4 12,14"), rig.sink.log.end());
 }
 
 TEST(CaptureWindow, EscapeReachesTheWindowFromAFocusedTextBox) {

@@ -110,7 +110,7 @@ TEST(ControlView, SelectionFrameLetsTheMouseThroughAndHandlesTakeIt) {
   QWindow* win = rig.window.windowHandle();
   QTest::mouseClick(win, Qt::LeftButton, {}, QPoint(20, 40));   // on the frame's left edge
   QTest::mouseClick(win, Qt::LeftButton, {}, QPoint(151, 152));  // on the handle
-  const std::vector<std::string> expected = {"down Form 1 20,40", "up Form 1 20,40", "down Handle(0) 1 1,2",
+  const std::vector<std::string> expected = {"down Window 1 20,40", "up Window 1 20,40", "down Handle(0) 1 1,2",
                                              "up Handle(0) 1 1,2", "click Handle(0)"};
   EXPECT_EQ(rig.sink.withoutMoves(), expected);
 }

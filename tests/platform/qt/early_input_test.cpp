@@ -52,10 +52,10 @@ INSTANTIATE_TEST_SUITE_P(
                     e.motion(30, 40);
                     e.motion(50, 60);
                   },
-                  {"down Form 1 10,20", "move Form 1 50,60"},
+                  {"down Window 1 10,20", "move Window 1 50,60"},
                   true},
         EarlyCase{"HeldWithoutMovingIsAPressOnly", [](EarlyInput& e) { e.press(kLeft, 10, 20); },
-                  {"down Form 1 10,20"}, true},
+                  {"down Window 1 10,20"}, true},
         EarlyCase{"FinishedDragEndsWhereTheButtonCameUp",
                   [](EarlyInput& e) {
                     e.press(kLeft, 10, 20);
@@ -63,14 +63,14 @@ INSTANTIATE_TEST_SUITE_P(
                     e.release(kLeft, 70, 80);
                     e.motion(90, 90);  // after the release: only pointing
                   },
-                  {"down Form 1 10,20", "move Form 1 70,80", "up Form 1 70,80"},
+                  {"down Window 1 10,20", "move Window 1 70,80", "up Window 1 70,80"},
                   false},
         EarlyCase{"ClickIsPressAndRelease",
                   [](EarlyInput& e) {
                     e.press(kLeft, 10, 20);
                     e.release(kLeft, 10, 20);
                   },
-                  {"down Form 1 10,20", "up Form 1 10,20"},
+                  {"down Window 1 10,20", "up Window 1 10,20"},
                   false},
         EarlyCase{"TheLastDragCounts",
                   [](EarlyInput& e) {
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                     e.press(kLeft, 10, 10);
                     e.motion(20, 20);
                   },
-                  {"down Form 1 10,10", "move Form 1 20,20"},
+                  {"down Window 1 10,10", "move Window 1 20,20"},
                   true},
         EarlyCase{"OtherButtonsAreNotCarried",
                   [](EarlyInput& e) {
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                     e.press(kLeft, 10, 20);
                     e.release(kRight, 30, 30);
                   },
-                  {"down Form 1 10,20"},
+                  {"down Window 1 10,20"},
                   true},
         EarlyCase{"EscapeAloneEndsEvenAfterADrag",
                   [](EarlyInput& e) {
@@ -133,7 +133,7 @@ TEST(ContinueDrag, MovesWithTheButtonHeldAndTheReleaseReachTheLogic) {
   rig.window.continueDrag();
   rig.send(QEvent::MouseMove, {40, 50}, Qt::NoButton, Qt::LeftButton);
   rig.send(QEvent::MouseButtonRelease, {60, 70}, Qt::LeftButton, Qt::NoButton);
-  EXPECT_EQ(rig.sink.log, (Log{"move Form 1 40,50", "up Form 1 60,70"}));
+  EXPECT_EQ(rig.sink.log, (Log{"move Window 1 40,50", "up Window 1 60,70"}));
   // The pointer is the window's own again: the next drag needs a press.
   EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
   rig.send(QEvent::MouseMove, {80, 90}, Qt::NoButton, Qt::LeftButton);
@@ -145,7 +145,7 @@ TEST(ContinueDrag, AMoveWithTheButtonUpEndsTheDragThere) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.window));
   rig.window.continueDrag();
   rig.send(QEvent::MouseMove, {40, 50}, Qt::NoButton, Qt::NoButton);
-  EXPECT_EQ(rig.sink.log, (Log{"up Form 1 40,50", "move Form 0 40,50"}));
+  EXPECT_EQ(rig.sink.log, (Log{"up Window 1 40,50", "move Window 0 40,50"}));
   EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
 }
 

@@ -9,7 +9,7 @@ using platform::Ctl;
 std::string ctlName(platform::CtlRef t) {
   std::string n;
   switch (t.ctl) {
-    case Ctl::Window: n = "Form"; break;
+    case Ctl::Window: n = "Window"; break;
     case Ctl::TextEditor: n = "TextEditor"; break;
     case Ctl::SizeBox: n = "SizeBox"; break;
     case Ctl::SizeList: n = "SizeList"; break;

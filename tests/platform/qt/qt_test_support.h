@@ -11,7 +11,7 @@
 
 namespace tolvane::qttest {
 
-// Writes every event it gets as one line, e.g. "down Form 1 10,20".
+// Writes every event it gets as one line, e.g. "down Window 1 10,20".
 class RecordingSink : public platform::EventSink {
  public:
   void mouseDown(platform::CtlRef t, const platform::Mouse& m) override;
