@@ -13,22 +13,24 @@ using platform::Ctl;
 
 std::pair<float, float> at(Rig& rig, int i) { return {rig.ctl(Ctl::Handle, i).left(), rig.ctl(Ctl::Handle, i).top()}; }
 
-TEST(HandlePlacement, PlacesEveryHandleThenShowsThemInOrder) {
+TEST(HandlePlacement, EveryHandleOnItsCornerOrEdgeAndShown) {
   Rig rig;
-  rig.ctl(Ctl::SelectionFrame).move(10, 20, 7, 9);
-  const auto from = rig.log.size();
+  rig.ctl(Ctl::SelectionFrame).move(10, 20, 7, 9);  // right 17, bottom 29; handles are 4x4
   handles::placeHandles(rig.form.controls());
-  const Log log = rig.logSince(from);
-  ASSERT_EQ(log.size(), 16u);
+  const std::pair<float, float> expected[8] = {
+      {8.0f, 18.0f},                               // top-left
+      {11.5f, 18.0f},                              // top middle: odd width, fractions pass unchanged
+      {static_cast<float>(17 - 4 / 1.5), 18.0f},  // top-right, a third of its width further left
+      {8.0f, 22.5f},                               // left middle
+      {8.0f, 27.0f},                               // bottom-left
+      {11.5f, 27.0f},                              // bottom middle
+      {15.0f, 27.0f},                              // bottom-right
+      {15.0f, 22.5f},                              // right middle
+  };
   for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(log[i].rfind("Handle(" + std::to_string(i) + ").Geometry", 0), 0u) << log[i];
-    EXPECT_EQ(log[8 + i], "Handle(" + std::to_string(i) + ").Visible=1");
+    EXPECT_EQ(at(rig, i), expected[i]) << i;
+    EXPECT_TRUE(rig.ctl(Ctl::Handle, i).visible()) << i;
   }
-  EXPECT_EQ(at(rig, 1), std::make_pair(11.5f, 18.0f));  // odd width: fractions pass unchanged
-  EXPECT_EQ(at(rig, 2), std::make_pair(static_cast<float>(17 - 4 / 1.5), 18.0f));
-  EXPECT_EQ(at(rig, 3), std::make_pair(8.0f, 22.5f));
-  EXPECT_EQ(at(rig, 6), std::make_pair(15.0f, 27.0f));
-  EXPECT_EQ(at(rig, 7), std::make_pair(15.0f, 22.5f));
 }
 
 TEST(HandlePlacement, ZeroSizeAndScreenEdges) {
@@ -76,6 +78,30 @@ TEST_F(Selected, BottomRightHandleFollowsThePointer) {
 TEST_F(Selected, TopLeftHandleMeasuresTheOppositeEdgeFromThePointer) {
   dragHandle(0, {{90, 95}});
   EXPECT_EQ(sel(), (std::array{92.f, 97.f, 60.f, 55.f}));
+}
+
+TEST_F(Selected, EachHandleMovesItsOwnEdges) {
+  // From 100,100 50x50 (right and bottom 150), handles 4x4: the pointer
+  // stands for the handle's top-left corner, so the edges it moves sit half
+  // a handle further on where the handle lies before them.
+  struct Case { int handle; int x, y; std::array<float, 4> region; };
+  const Case cases[] = {
+      {0, 90, 95, {92, 97, 60, 55}},    {1, 120, 90, {100, 92, 50, 60}},
+      {2, 170, 90, {100, 92, 72, 60}},  {3, 90, 120, {92, 100, 60, 50}},
+      {4, 90, 170, {92, 100, 60, 70}},  {5, 120, 170, {100, 100, 50, 70}},
+      {6, 200, 180, {100, 100, 100, 80}}, {7, 170, 120, {100, 100, 70, 50}},
+  };
+  for (const Case& c : cases) {
+    Rig r{640, 480};
+    ASSERT_TRUE(r.form.start());
+    r.drag(100, 100, 150, 150);
+    r.form.mouseDown({Ctl::Handle, c.handle}, {1, 0, 1, 1});
+    r.screen.cursor = {c.x, c.y};
+    r.form.mouseMove({Ctl::Handle, c.handle}, {1, 0, 1, 1});
+    r.form.mouseUp({Ctl::Handle, c.handle}, {1, 0, 1, 1});
+    const auto& f = r.ctl(Ctl::SelectionFrame);
+    EXPECT_EQ((std::array{f.left(), f.top(), f.width(), f.height()}), c.region) << "handle " << c.handle;
+  }
 }
 
 TEST_F(Selected, CrossingTheOppositeEdgeKeepsTheLastGoodGeometry) {
