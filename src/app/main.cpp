@@ -4,11 +4,19 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "annotation/veil_painter.h"
+#include "app/command_line.h"
+#include "app/raw_output.h"
+#include "app/save_path.h"
+#include "app/start_region.h"
 #include "platform/codecs/encoders.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/clipboard.h"
@@ -36,6 +44,24 @@ bool offscreenPlatform() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The command line comes first: --help, --version and mistakes touch no display.
+  namespace app = tolvane::app;
+  const app::CommandLine commandLine = app::parseCommandLine(argc, argv);
+  switch (commandLine.action) {
+    case app::CommandLine::Action::Help:
+      std::fputs(app::usageText().c_str(), stdout);
+      return 0;
+    case app::CommandLine::Action::Version:
+      std::fputs(app::versionText(TOLVANE_VERSION).c_str(), stdout);
+      return 0;
+    case app::CommandLine::Action::Error:
+      std::fputs(app::errorText(commandLine.error).c_str(), stderr);
+      return app::kExitUsage;
+    case app::CommandLine::Action::Capture:
+      break;
+  }
+  const app::Options& options = commandLine.options;
+
   // Window coordinates must be screen pixels: no scaling of any kind.
   setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
   unsetenv("QT_SCALE_FACTOR");
@@ -63,6 +89,7 @@ int main(int argc, char** argv) {
   // A second capture ends here, before Qt starts: nothing read, nothing shown.
   pq::FlockInstanceLock lock;
   if (lock.acquire() == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
+  if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
 
   // The screen is read before anything of ours is on it, and shown under the
   // veil at once while Qt starts.
@@ -75,7 +102,9 @@ int main(int argc, char** argv) {
     screen = std::move(xcbScreen);
   }
 
-  QApplication app(argc, argv);
+  // Qt gets no arguments of ours to read.
+  int qtArgc = 1;
+  QApplication qtApp(qtArgc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
   if (!screen) screen = std::make_unique<pq::QtScreen>();
@@ -92,7 +121,13 @@ int main(int argc, char** argv) {
   pq::QtApp appPlatform(window, pointer);
   tolvane::platform::codecs::LibEncoders encoders;
   pq::QtClipboard clipboard(encoders);
-  pq::QtSaveDialog saveDialog(&window);
+  pq::QtSaveDialog qtSaveDialog(&window);
+  app::PathSaveDialog saveDialog(qtSaveDialog, options.saveFolder, options.saveFile);
+  app::RawPngOutput rawOutput(STDOUT_FILENO);
+  if (options.raw)
+    clipboard.onPng = [&rawOutput](const QByteArray& png) {
+      rawOutput.write(png.constData(), static_cast<std::size_t>(png.size()));
+    };
   pq::QtMessageBox messageBox(&window);
   pq::QtEnvironment env;
   pq::QtControlView view(window);
@@ -109,11 +144,16 @@ int main(int argc, char** argv) {
   // The controls are built right after the first frame, off the start-up path.
   // An Esc or a drag begun on the start-up window counts as if made here; a
   // drag still held goes on in this window.
-  window.onFirstPaint = [&view, &splash, &window] {
+  // A --region is selected then, unless the user already pressed or quit.
+  window.onFirstPaint = [&view, &splash, &window, &options, width, height] {
     const pq::EarlyInput early = splash ? splash->close() : pq::EarlyInput{};
     view.ensureBuilt();
     window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
     if (!early.escaped() && early.leftHeld()) window.continueDrag();
+    if (options.region && !early.escaped() && !early.pressed())
+      window.relay().send([&](tolvane::platform::EventSink& sink) {
+        app::applyStartRegion(sink, *options.region, width, height);
+      });
   };
 
   // When the window has gone, the process stays only to hand the picture to
@@ -126,9 +166,9 @@ int main(int argc, char** argv) {
   };
 
   if (!form.start()) return form.failure().empty() ? 0 : 1;  // a second capture, or an unreadable screen
-  if (form.unloaded()) return clipboard.serving() ? app.exec() : 0;
+  if (form.unloaded()) return clipboard.serving() ? qtApp.exec() : 0;
 
   view.setLive(true);
   appPlatform.goLive();
-  return app.exec();
+  return qtApp.exec();
 }
