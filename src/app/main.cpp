@@ -45,22 +45,22 @@ bool offscreenPlatform() {
 
 int main(int argc, char** argv) {
   // The command line comes first: --help, --version and mistakes touch no display.
-  namespace app = tolvane::app;
-  const app::CommandLine commandLine = app::parseCommandLine(argc, argv);
+  namespace cli = tolvane::app;
+  const cli::CommandLine commandLine = cli::parseCommandLine(argc, argv);
   switch (commandLine.action) {
-    case app::CommandLine::Action::Help:
-      std::fputs(app::usageText().c_str(), stdout);
+    case cli::CommandLine::Action::Help:
+      std::fputs(cli::usageText().c_str(), stdout);
       return 0;
-    case app::CommandLine::Action::Version:
-      std::fputs(app::versionText(TOLVANE_VERSION).c_str(), stdout);
+    case cli::CommandLine::Action::Version:
+      std::fputs(cli::versionText(TOLVANE_VERSION).c_str(), stdout);
       return 0;
-    case app::CommandLine::Action::Error:
-      std::fputs(app::errorText(commandLine.error).c_str(), stderr);
-      return app::kExitUsage;
-    case app::CommandLine::Action::Capture:
+    case cli::CommandLine::Action::Error:
+      std::fputs(cli::errorText(commandLine.error).c_str(), stderr);
+      return cli::kExitUsage;
+    case cli::CommandLine::Action::Capture:
       break;
   }
-  const app::Options& options = commandLine.options;
+  const cli::Options& options = commandLine.options;
 
   // Window coordinates must be screen pixels: no scaling of any kind.
   setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
 
   // Qt gets no arguments of ours to read.
   int qtArgc = 1;
-  QApplication qtApp(qtArgc, argv);
+  QApplication app(qtArgc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
   if (!screen) screen = std::make_unique<pq::QtScreen>();
@@ -122,8 +122,8 @@ int main(int argc, char** argv) {
   tolvane::platform::codecs::LibEncoders encoders;
   pq::QtClipboard clipboard(encoders);
   pq::QtSaveDialog qtSaveDialog(&window);
-  app::PathSaveDialog saveDialog(qtSaveDialog, options.saveFolder, options.saveFile);
-  app::RawPngOutput rawOutput(STDOUT_FILENO);
+  cli::PathSaveDialog saveDialog(qtSaveDialog, options.saveFolder, options.saveFile);
+  cli::RawPngOutput rawOutput(STDOUT_FILENO);
   if (options.raw)
     clipboard.onPng = [&rawOutput](const QByteArray& png) {
       rawOutput.write(png.constData(), static_cast<std::size_t>(png.size()));
@@ -152,7 +152,8 @@ int main(int argc, char** argv) {
     if (!early.escaped() && early.leftHeld()) window.continueDrag();
     if (options.region && !early.escaped() && !early.pressed())
       window.relay().send([&](tolvane::platform::EventSink& sink) {
-        app::applyStartRegion(sink, *options.region, width, height);
+        if (cli::applyStartRegion(sink, *options.region, width, height).empty())
+          std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
       });
   };
 
@@ -166,9 +167,9 @@ int main(int argc, char** argv) {
   };
 
   if (!form.start()) return form.failure().empty() ? 0 : 1;  // a second capture, or an unreadable screen
-  if (form.unloaded()) return clipboard.serving() ? qtApp.exec() : 0;
+  if (form.unloaded()) return clipboard.serving() ? app.exec() : 0;
 
   view.setLive(true);
   appPlatform.goLive();
-  return qtApp.exec();
+  return app.exec();
 }

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -112,14 +113,24 @@ TEST(PathSaveDialog, AFolderIsWhereTheDialogStartsAndTheAnswerIsTheUsers) {
 
 // --- -r ---
 
-// Reads a descriptor to its end on a thread of its own.
+// Reads a descriptor to its end on a thread of its own; gives up after 10 s
+// without data.
 struct Drain {
   explicit Drain(int fd) : thread([this, fd] {
       char buf[4096];
-      for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) bytes.append(buf, static_cast<std::size_t>(n));
+      pollfd f{fd, POLLIN, 0};
+      while (poll(&f, 1, 10'000) > 0) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0) {
+          ended = true;
+          break;
+        }
+        bytes.append(buf, static_cast<std::size_t>(n));
+      }
       close(fd);
     }) {}
   std::string bytes;
+  bool ended = false;
   std::thread thread;
 };
 
@@ -133,6 +144,7 @@ TEST(RawPngOutput, WritesOnePictureWholeAndThenEndsTheOutput) {
   EXPECT_TRUE(out.write(png.data(), png.size()));
   // The reader reached the end although the output object lives on.
   reader.thread.join();
+  EXPECT_TRUE(reader.ended);
   EXPECT_EQ(reader.bytes, png);
   EXPECT_FALSE(out.write("more", 4));
   close(p[1]);
