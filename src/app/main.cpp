@@ -61,6 +61,12 @@ int main(int argc, char** argv) {
       break;
   }
   const cli::Options& options = commandLine.options;
+  if (options.raw) {
+    if (const std::string why = cli::rawOutputProblem(STDOUT_FILENO); !why.empty()) {
+      std::fputs(cli::errorText(why).c_str(), stderr);
+      return cli::kExitUsage;
+    }
+  }
 
   // Window coordinates must be screen pixels: no scaling of any kind.
   setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);

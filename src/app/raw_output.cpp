@@ -8,6 +8,12 @@
 
 namespace tolvane::app {
 
+std::string rawOutputProblem(int fd) {
+  if (fcntl(fd, F_GETFD) == -1) return "-r needs an open standard output";
+  if (isatty(fd)) return "-r writes a PNG to standard output, which is a terminal: redirect it to a file or a pipe";
+  return {};
+}
+
 bool RawPngOutput::write(const void* bytes, std::size_t size) {
   if (written_) return false;
   written_ = true;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace tolvane::app {
 
@@ -10,6 +11,11 @@ namespace tolvane::app {
 // sees the end of the picture at once, although the process stays on to
 // serve the clipboard. Later pictures are not written: the output holds one
 // PNG only.
+// Why the descriptor cannot take the PNG: it is closed (a descriptor opened
+// later would take its place and get the picture), or it is a terminal,
+// which binary data would garble. Empty when it can.
+std::string rawOutputProblem(int fd);
+
 class RawPngOutput {
  public:
   explicit RawPngOutput(int fd) : fd_(fd) {}
