@@ -32,26 +32,26 @@ std::string quoted(std::string_view s) {
 
 enum class Opt { None, Help, Version, Delay, Path, Raw, Region };
 
-struct Spec {
+struct OptionInfo {
   Opt opt;
   char shortName;  // 0: none
   std::string_view longName;
   bool takesValue;
 };
 
-constexpr Spec kSpecs[] = {
+constexpr OptionInfo kOptions[] = {
     {Opt::Help, 'h', "help", false},   {Opt::Version, 0, "version", false}, {Opt::Delay, 'd', "delay", true},
     {Opt::Path, 'p', "path", true},    {Opt::Raw, 'r', "raw", false},       {Opt::Region, 0, "region", true},
 };
 
-const Spec* byLong(std::string_view name) {
-  for (const Spec& s : kSpecs)
+const OptionInfo* byLong(std::string_view name) {
+  for (const OptionInfo& s : kOptions)
     if (s.longName == name) return &s;
   return nullptr;
 }
 
-const Spec* byShort(char c) {
-  for (const Spec& s : kSpecs)
+const OptionInfo* byShort(char c) {
+  for (const OptionInfo& s : kOptions)
     if (s.shortName == c) return &s;
   return nullptr;
 }
@@ -97,35 +97,35 @@ class Parser {
     const auto eq = text.find('=');
     const std::string_view name = text.substr(0, eq);
     const std::string shown = "--" + std::string(name);
-    const Spec* spec = byLong(name);
-    if (!spec) return fail("unknown option " + quoted(shown));
-    if (!spec->takesValue) {
+    const OptionInfo* info = byLong(name);
+    if (!info) return fail("unknown option " + quoted(shown));
+    if (!info->takesValue) {
       if (eq != std::string_view::npos) return fail("option " + quoted(shown) + " takes no value");
-      return apply(*spec, shown, {});
+      return apply(*info, shown, {});
     }
-    if (eq != std::string_view::npos) return apply(*spec, shown, std::string(text.substr(eq + 1)));
-    if (const auto v = nextValue(shown)) apply(*spec, shown, *v);
+    if (eq != std::string_view::npos) return apply(*info, shown, std::string(text.substr(eq + 1)));
+    if (const auto v = nextValue(shown)) apply(*info, shown, *v);
   }
 
   void shortOptions(std::string_view flags) {
     for (std::size_t k = 0; k < flags.size() && !done(); ++k) {
       const std::string shown = std::string("-") + flags[k];
-      const Spec* spec = byShort(flags[k]);
-      if (!spec) return fail("unknown option " + quoted(shown));
-      if (!spec->takesValue) {
-        apply(*spec, shown, {});
+      const OptionInfo* info = byShort(flags[k]);
+      if (!info) return fail("unknown option " + quoted(shown));
+      if (!info->takesValue) {
+        apply(*info, shown, {});
         continue;
       }
       // "-d500": the rest of the argument is the value; "-d 500": the next one.
-      if (k + 1 < flags.size()) return apply(*spec, shown, std::string(flags.substr(k + 1)));
-      if (const auto v = nextValue(shown)) apply(*spec, shown, *v);
+      if (k + 1 < flags.size()) return apply(*info, shown, std::string(flags.substr(k + 1)));
+      if (const auto v = nextValue(shown)) apply(*info, shown, *v);
       return;
     }
   }
 
-  void apply(const Spec& spec, const std::string& shown, const std::string& value) {
+  void apply(const OptionInfo& info, const std::string& shown, const std::string& value) {
     Options& o = out_.options;
-    switch (spec.opt) {
+    switch (info.opt) {
       case Opt::None:
         break;
       case Opt::Help:
