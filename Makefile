@@ -25,6 +25,18 @@ build: $(STAMPS)/run
 run: build
 	@./scripts/run.sh
 
+# The program, its desktop entry, icons, AppStream metadata and man page,
+# under PREFIX; through sudo when PREFIX is not ours to write.
+PREFIX ?= /usr/local
+install: $(STAMPS)/run
+	@cmake --preset release >/dev/null
+	cmake --build build/release -j$(JOBS) --target tolvane tolvane_icons
+	@if [ "$$(id -u)" -eq 0 ] || { mkdir -p "$(PREFIX)" 2>/dev/null && [ -w "$(PREFIX)" ]; }; then \
+	  cmake --install build/release --prefix "$(PREFIX)"; \
+	else \
+	  sudo cmake --install build/release --prefix "$(PREFIX)"; \
+	fi
+
 test: test-release test-asan
 
 test-release: $(STAMPS)/test

@@ -16,8 +16,10 @@ PACKAGES=(
   libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev
   # snapshots and encoders
   libzstd-dev libpng-dev libjpeg-dev libtiff-dev libgif-dev libimagequant-dev
-  # a font that renders Chinese
-  fonts-wqy-microhei
+  # a font that renders Chinese; Qt's own Chinese texts for the save dialog
+  fonts-wqy-microhei qt6-translations-l10n
+  # the icon's PNG sizes, drawn from its SVG at build time
+  librsvg2-bin
   # the scripted capture under a private X server
   xvfb xdotool imagemagick
 )
@@ -27,6 +29,8 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
   PACKAGES+=(
     googletest libgtest-dev libgmock-dev
     xclip x11-utils x11-xserver-utils libtiff-tools libxcb-xtest0-dev
+    # the install test: the desktop's validators and the man page's formatters
+    desktop-file-utils appstream groff-base man-db bsdextrautils
   )
 fi
 

@@ -4,11 +4,19 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "annotation/veil_painter.h"
+#include "app/command_line.h"
+#include "app/raw_output.h"
+#include "app/save_path.h"
+#include "app/start_region.h"
 #include "platform/codecs/encoders.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/clipboard.h"
@@ -36,6 +44,30 @@ bool offscreenPlatform() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The command line comes first: --help, --version and mistakes touch no display.
+  namespace cli = tolvane::app;
+  const cli::CommandLine commandLine = cli::parseCommandLine(argc, argv);
+  switch (commandLine.action) {
+    case cli::CommandLine::Action::Help:
+      std::fputs(cli::usageText().c_str(), stdout);
+      return 0;
+    case cli::CommandLine::Action::Version:
+      std::fputs(cli::versionText(TOLVANE_VERSION).c_str(), stdout);
+      return 0;
+    case cli::CommandLine::Action::Error:
+      std::fputs(cli::errorText(commandLine.error).c_str(), stderr);
+      return cli::kExitUsage;
+    case cli::CommandLine::Action::Capture:
+      break;
+  }
+  const cli::Options& options = commandLine.options;
+  if (options.raw) {
+    if (const std::string why = cli::rawOutputProblem(STDOUT_FILENO); !why.empty()) {
+      std::fputs(cli::errorText(why).c_str(), stderr);
+      return cli::kExitUsage;
+    }
+  }
+
   // Window coordinates must be screen pixels: no scaling of any kind.
   setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
   unsetenv("QT_SCALE_FACTOR");
@@ -63,6 +95,7 @@ int main(int argc, char** argv) {
   // A second capture ends here, before Qt starts: nothing read, nothing shown.
   pq::FlockInstanceLock lock;
   if (lock.acquire() == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
+  if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
 
   // The screen is read before anything of ours is on it, and shown under the
   // veil at once while Qt starts.
@@ -75,7 +108,9 @@ int main(int argc, char** argv) {
     screen = std::move(xcbScreen);
   }
 
-  QApplication app(argc, argv);
+  // Qt gets no arguments of ours to read.
+  int qtArgc = 1;
+  QApplication app(qtArgc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
   if (!screen) screen = std::make_unique<pq::QtScreen>();
@@ -92,7 +127,13 @@ int main(int argc, char** argv) {
   pq::QtApp appPlatform(window, pointer);
   tolvane::platform::codecs::LibEncoders encoders;
   pq::QtClipboard clipboard(encoders);
-  pq::QtSaveDialog saveDialog(&window);
+  pq::QtSaveDialog qtSaveDialog(&window);
+  cli::PathSaveDialog saveDialog(qtSaveDialog, options.saveFolder, options.saveFile);
+  cli::RawPngOutput rawOutput(STDOUT_FILENO);
+  if (options.raw)
+    clipboard.onPng = [&rawOutput](const QByteArray& png) {
+      rawOutput.write(png.constData(), static_cast<std::size_t>(png.size()));
+    };
   pq::QtMessageBox messageBox(&window);
   pq::QtEnvironment env;
   pq::QtControlView view(window);
@@ -109,11 +150,17 @@ int main(int argc, char** argv) {
   // The controls are built right after the first frame, off the start-up path.
   // An Esc or a drag begun on the start-up window counts as if made here; a
   // drag still held goes on in this window.
-  window.onFirstPaint = [&view, &splash, &window] {
+  // A --region is selected then, unless the user already pressed or quit.
+  window.onFirstPaint = [&view, &splash, &window, &options, width, height] {
     const pq::EarlyInput early = splash ? splash->close() : pq::EarlyInput{};
     view.ensureBuilt();
     window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
     if (!early.escaped() && early.leftHeld()) window.continueDrag();
+    if (options.region && !early.escaped() && !early.pressed())
+      window.relay().send([&](tolvane::platform::EventSink& sink) {
+        if (cli::applyStartRegion(sink, *options.region, width, height).empty())
+          std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
+      });
   };
 
   // When the window has gone, the process stays only to hand the picture to

@@ -581,11 +581,12 @@ int MapWatch::maps() {
   return maps_;
 }
 
-Program::Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env) {
+Program::Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env,
+                 int out) {
   env["DISPLAY"] = x.display();
   errPath_ = scratchDir() + "/stderr-" + std::to_string(getpid()) + "-" + std::to_string(std::rand()) + ".txt";
   const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  pid_ = spawn(argv, env, open("/dev/null", O_RDONLY | O_CLOEXEC), -1, err);
+  pid_ = spawn(argv, env, open("/dev/null", O_RDONLY | O_CLOEXEC), out, err);
   close(err);
 }
 

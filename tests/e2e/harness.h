@@ -144,7 +144,9 @@ class ServerHold {
 
 class Program {
  public:
-  Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env = {});
+  // `out`: a descriptor for its standard output; -1 leaves the test's own.
+  Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env = {},
+          int out = -1);
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;

@@ -172,10 +172,12 @@ QtClipboard::~QtClipboard() {
 }
 
 void QtClipboard::setImage(const Image& picture) {
-  auto* data = new ImageMimeData(picture, encodePng(encoders_, picture));
+  const QByteArray png = encodePng(encoders_, picture);
+  auto* data = new ImageMimeData(picture, png);
   data_ = data;
   holding_ = true;
   QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+  if (onPng) onPng(png);
 }
 
 void QtClipboard::clear() {

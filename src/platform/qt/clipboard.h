@@ -59,6 +59,8 @@ class QtClipboard : public QObject, public Clipboard {
   bool serving() const { return holding_ && tracksOwnership_; }
   // Another program took the clipboard over.
   std::function<void()> onLost;
+  // Given the PNG each setImage put on the clipboard, byte for byte.
+  std::function<void(const QByteArray& png)> onPng;
 
  private:
   void clipboardChanged();

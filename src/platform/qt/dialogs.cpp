@@ -7,6 +7,7 @@
 #include <QMessageBox>
 
 #include "platform/qt/capture_window.h"
+#include "platform/qt/qt_translations.h"
 
 namespace tolvane::platform::qt {
 
@@ -60,6 +61,7 @@ DialogScope::~DialogScope() {
 QWidget* DialogScope::parent() const { return window_ && window_->isVisible() ? window_ : nullptr; }
 
 std::optional<SaveAnswer> QtSaveDialog::run(const SaveRequest& request) {
+  installQtTranslations();
   DialogScope scope(window_);
   QFileDialog dlg(scope.parent(), q(request.title), q(request.folder));
   dlg.setOption(QFileDialog::DontUseNativeDialog);
@@ -112,6 +114,7 @@ std::optional<SaveAnswer> QtSaveDialog::run(const SaveRequest& request) {
 }
 
 void QtMessageBox::information(const std::string& title, const std::string& text) {
+  installQtTranslations();
   DialogScope scope(window_);
   QMessageBox box(QMessageBox::Information, q(title), q(text), QMessageBox::Ok, scope.parent());
   box.setWindowModality(Qt::ApplicationModal);

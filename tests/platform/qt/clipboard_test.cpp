@@ -146,5 +146,20 @@ TEST(Clipboard, PutsThePictureOnTheClipboardAndClearsIt) {
   EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
 }
 
+TEST(Clipboard, HandsOnThePngItPutOnTheClipboardWithoutEncodingAgain) {
+  CountingEncoders enc;
+  platform::qt::QtClipboard clipboard(enc);
+  QList<QByteArray> handed;
+  clipboard.onPng = [&](const QByteArray& png) { handed << png; };
+  const Image picture = qttest::pattern(21, 13);
+  clipboard.setImage(picture);
+  ASSERT_EQ(handed.size(), 1);
+  EXPECT_EQ(enc.calls, 1);
+  const QMimeData* now = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(now, nullptr);
+  EXPECT_EQ(now->data(QStringLiteral("image/png")), handed.first());
+  EXPECT_EQ(qttest::differingPixels(decode(handed.first(), "png"), qttest::toQImage(picture)), 0);
+}
+
 }  // namespace
 }  // namespace tolvane

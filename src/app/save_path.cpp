@@ -1,0 +1,28 @@
+#include "app/save_path.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace tolvane::app {
+
+namespace {
+std::string absolute(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  const auto abs = std::filesystem::absolute(path, ec);
+  return ec ? path : abs.lexically_normal().string();
+}
+}  // namespace
+
+PathSaveDialog::PathSaveDialog(platform::SaveDialog& dialog, const std::string& folder, const std::string& file)
+    : dialog_(dialog), folder_(absolute(folder)), file_(absolute(file)) {}
+
+std::optional<platform::SaveAnswer> PathSaveDialog::run(const platform::SaveRequest& request) {
+  if (!file_.empty()) return platform::SaveAnswer{file_, request.selectedFilter};
+  if (folder_.empty()) return dialog_.run(request);
+  platform::SaveRequest inFolder = request;
+  inFolder.folder = folder_;
+  return dialog_.run(inFolder);
+}
+
+}  // namespace tolvane::app
