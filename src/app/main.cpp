@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <memory>
 
-#include "annotation/veil_painter.h"
 #include "platform/codecs/encoders.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/clipboard.h"
@@ -20,6 +19,7 @@
 #include "platform/qt/system.h"
 #include "platform/qt/text_engine.h"
 #include "platform/qt/x11_screen.h"
+#include "selection/backdrop.h"
 #include "session/capture_session.h"
 
 namespace pq = tolvane::platform::qt;
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   if (x) {
     auto xcbScreen = std::make_unique<pq::XcbScreen>(*x);
     if (const auto& frozen = xcbScreen->readNow())
-      splash = std::make_unique<pq::VeilSplash>(*x, *frozen, tolvane::annotation::kVeil);
+      splash = std::make_unique<pq::VeilSplash>(*x, *frozen, tolvane::selection::kVeil);
     screen = std::move(xcbScreen);
   }
 
@@ -118,15 +118,16 @@ int main(int argc, char** argv) {
 
   // When the window has gone, the process stays only to hand the picture to
   // whoever pastes it, until another program takes the clipboard over.
-  appPlatform.onUnload = [&clipboard] {
+  appPlatform.onClosed = [&clipboard] {
     if (!clipboard.serving()) QCoreApplication::exit(0);
   };
   clipboard.onLost = [&form] {
-    if (form.unloaded()) QCoreApplication::exit(0);
+    if (form.closed()) QCoreApplication::exit(0);
   };
 
-  if (!form.start()) return form.failure().empty() ? 0 : 1;  // a second capture, or an unreadable screen
-  if (form.unloaded()) return clipboard.serving() ? app.exec() : 0;
+  using StartUp = tolvane::session::CaptureSession::StartUp;
+  if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;
+  if (form.closed()) return clipboard.serving() ? app.exec() : 0;
 
   view.setLive(true);
   appPlatform.goLive();

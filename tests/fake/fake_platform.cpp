@@ -115,6 +115,7 @@ void FakePointer::setShape(int s) {
 platform::EncodeResult FakeEncoders::encode(platform::Format f, const Image& p, const platform::EncodeParams& ps) {
   calls.push_back(f);
   params.push_back(ps);
+  last = p;
   seen = witness.now();
   if (failWith) return *failWith;
   platform::EncodeResult r;

@@ -97,13 +97,15 @@ class FakeApp : public platform::App {
     log_.push_back("HideWindow");
     onScreen = false;
   }
-  void unload() override {
-    log_.push_back("Unload");
-    unloaded = true;
+  void close() override {
+    log_.push_back("Close");
+    closed = true;
+    ++closes;
     onScreen = false;
   }
   void warn(const std::string& m) override { warnings.push_back(m); }
-  bool unloaded = false;
+  bool closed = false;
+  int closes = 0;
   bool onScreen = false;  // the window is shown
   std::vector<std::string> warnings;
 
@@ -196,6 +198,7 @@ class FakeEncoders : public platform::Encoders {
   platform::EncodeResult encode(platform::Format f, const Image& p, const platform::EncodeParams& params) override;
   std::vector<platform::Format> calls;
   std::vector<platform::EncodeParams> params;  // what each call was given
+  Image last;                                  // the picture of the last call
   std::optional<platform::EncodeResult> failWith;
   SeenWhileEncoding seen;  // at the last call
   Witness witness;
@@ -247,6 +250,8 @@ struct Rig {
   session::Platform platform;
   session::CaptureSession form;
 
+  // Starts the capture; whether it runs.
+  bool start() { return form.start() == session::CaptureSession::StartUp::Running; }
   // Events as the window system sends them.
   void down(float x, float y, int button = 1);
   void move(float x, float y, int buttons = 1);

@@ -38,7 +38,7 @@ std::string name(const Case& c) {
 void click(Rig& rig, const Case& c, float x, float y) {
   rig.down(x, y, c.button);
   rig.up(x, y, c.button);
-  if (c.clicks == Clicks::Single || rig.app.unloaded) return;
+  if (c.clicks == Clicks::Single || rig.app.closed) return;
   if (c.button == platform::kLeft)
     rig.form.dblClick({Ctl::Window, -1});
   else
@@ -82,7 +82,7 @@ TEST(ButtonSemantics, EachButtonClickAndPlace) {
   for (const Case& c : cases) {
     SCOPED_TRACE(name(c));
     Rig rig(320, 240);
-    ASSERT_TRUE(rig.form.start());
+    ASSERT_TRUE(rig.start());
     rig.drag(40, 30, 200, 150);
     // A left click inside first, as people do before they finish: it leaves
     // a press point inside the region behind.
@@ -92,7 +92,7 @@ TEST(ButtonSemantics, EachButtonClickAndPlace) {
     const float x = c.where == Where::Inside ? 120.f : 280.f, y = c.where == Where::Inside ? 90.f : 200.f;
     click(rig, c, x, y);
 
-    EXPECT_EQ(rig.app.unloaded, c.ends);
+    EXPECT_EQ(rig.app.closed, c.ends);
     EXPECT_EQ(rig.clipboard.picture.has_value(), c.copies);
     EXPECT_EQ(rig.dialog.request.has_value(), c.copies);
     if (c.copies) {

@@ -28,7 +28,7 @@
 #include <random>
 #include <string>
 
-#include "annotation/veil_painter.h"
+#include "selection/backdrop.h"
 #include "annotation/history.h"
 #include "fake/fake_platform.h"
 #include "output/temp_dir.h"
@@ -74,14 +74,14 @@ class FuzzRun {
     rig_.view.quiet = true;
     frozen_ = *rig_.screen.picture;
     veiled_ = frozen_;
-    platform::raster::veil(veiled_, veiled_.rect(), annotation::kVeil);
+    platform::raster::veil(veiled_, veiled_.rect(), selection::kVeil);
   }
 
   void play(int events) {
-    ASSERT_TRUE(rig_.form.start());
+    ASSERT_TRUE(rig_.start());
     check("start", false);
     const bool trace = std::getenv("TOLVANE_FUZZ_TRACE") != nullptr;
-    for (int i = 0; i < events && !rig_.app.unloaded; ++i) {
+    for (int i = 0; i < events && !rig_.app.closed; ++i) {
       const std::string what = step();
       if (trace) std::fprintf(stderr, "%d %s\n", i, what.c_str());
       check("event " + std::to_string(i) + " (" + what + ")", what == "toolbar 0");
@@ -125,8 +125,8 @@ class FuzzRun {
       const float x0 = coord(kW), y0 = coord(kH);
       guarded("drag", [&] {
         rig_.down(x0, y0, b);
-        for (int n = pick(0, 4); n > 0 && !rig_.app.unloaded; --n) rig_.move(coord(kW), coord(kH), b | held_);
-        if (!rig_.app.unloaded) rig_.up(coord(kW), coord(kH), b);
+        for (int n = pick(0, 4); n > 0 && !rig_.app.closed; --n) rig_.move(coord(kW), coord(kH), b | held_);
+        if (!rig_.app.closed) rig_.up(coord(kW), coord(kH), b);
       });
     } else if (kind < 38) {  // single events: a press and its release may lie far apart
       const int b = button();
@@ -150,8 +150,8 @@ class FuzzRun {
       guarded("double click", [&] {
         rig_.down(x, y);
         rig_.up(x, y);
-        if (!rig_.app.unloaded) form.dblClick({Ctl::Window, -1});
-        if (!rig_.app.unloaded) rig_.up(x, y);
+        if (!rig_.app.closed) form.dblClick({Ctl::Window, -1});
+        if (!rig_.app.closed) rig_.up(x, y);
       });
     } else if (kind < 55) {  // a handle dragged
       const int h = pick(0, 7);
@@ -195,10 +195,14 @@ class FuzzRun {
         }
       });
     } else if (kind < 94) {  // typing into the text box
-      if (!rig_.ctl(Ctl::TextEditor).visible()) return "hidden text box";
+      if (!rig_.ctl(Ctl::NoteField).visible()) return "hidden text box";
       static const char* const kTexts[] = {"", "a", "Hello", "中文ab", "x\ty", "一二三四五六七八九十", "\xff\xfe"};
       const std::string text = kTexts[pick(0, 6)];
-      guarded("text", [&] { form.textChanged({Ctl::TextEditor, -1}, text); });
+      guarded("text", [&] { form.textChanged({Ctl::NoteField, -1}, text); });
+    } else if (chance(25)) {  // a region chosen without the mouse, partly off the screen now and then
+      const int l = pick(-20, kW), t = pick(-20, kH);
+      const IRect r{l, t, l + pick(0, kW), t + pick(0, kH)};
+      guarded("select region", [&] { form.selectRegion(r); });
     } else {  // a key; Esc is rare
       const int code = chance(10) ? 27 : pick(1, 126);
       guarded("key " + std::to_string(code), [&] { form.keyPress(code); });
@@ -208,10 +212,10 @@ class FuzzRun {
 
   void check(const std::string& when, bool undone) {
     SCOPED_TRACE(when);
-    if (rig_.app.unloaded) return;
+    if (rig_.app.closed) return;
     const auto& frame = rig_.ctl(Ctl::SelectionFrame);
     const float L = frame.left(), T = frame.top(), W = frame.width(), H = frame.height();
-    const bool selected = rig_.form.state().selMode == session::SelMode::Move;
+    const bool selected = rig_.form.region().made();
 
     // 2. The selection lies inside the screen.
     ASSERT_GE(W, 0.f);
@@ -250,7 +254,7 @@ class FuzzRun {
     // Undo back to the first entry shows the frozen screen without its veil.
     if (undone && history.index() == 1 && history.top() > 1) unveiled_ = true;
     if (history.top() > pushed_ || history.index() > index_) {  // a new annotation: anywhere near the selection, or text to the right
-      const auto& box = rig_.ctl(Ctl::TextEditor);
+      const auto& box = rig_.ctl(Ctl::NoteField);
       allowed_.add(static_cast<int>(L) - 14, static_cast<int>(T) - 14, static_cast<int>(L + W) + 15,
                    static_cast<int>(T + H) + 15);
       allowed_.add(static_cast<int>(box.left()) - 2, static_cast<int>(box.top()) - 2, kW,
@@ -273,12 +277,13 @@ class FuzzRun {
         }
 
     // 5. Undo then redo, now and then, when nothing is half done.
-    if (++sinceUndoCheck_ >= 7 && history.index() > 1 && !rig_.form.state().penDown) {
+    if (++sinceUndoCheck_ >= 7 && history.index() > 1 && !rig_.ctl(Ctl::NoteField).visible()) {
       sinceUndoCheck_ = 0;
-      auto& steps = rig_.form.history();
+      const auto& steps = rig_.form.history();
       const int index = steps.index();
-      ASSERT_TRUE(steps.undo(rig_.surface));
-      steps.redo(rig_.surface);
+      rig_.clickTool(0);
+      ASSERT_EQ(steps.index(), index - 1);
+      rig_.clickTool(8);
       ASSERT_EQ(steps.index(), index);
       ASSERT_EQ(differingPixels(rig_.surface.image(), canvas), 0) << "undo then redo at entry " << index;
     }
