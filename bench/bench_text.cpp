@@ -82,12 +82,12 @@ struct Typing {
     form.click({Ctl::ToolButton, 5});  // the text tool
     form.mouseDown({Ctl::Window, -1}, at(20, 40));
     form.mouseUp({Ctl::Window, -1}, at(20, 40));
-    edit = qobject_cast<QLineEdit*>(view.widget({Ctl::TextEditor, -1}));
+    edit = qobject_cast<QLineEdit*>(view.widget({Ctl::NoteField, -1}));
   }
 
   // Empties the box, then types `n` characters; the width starts over at 25.
   void startWith(int n) {
-    form.controls()(platform::Ctl::TextEditor).setWidth(25);
+    form.controls()(platform::Ctl::NoteField).setWidth(25);
     typed.clear();
     if (edit) edit->clear();
     for (int i = 0; i < n; ++i) key(i);
@@ -101,7 +101,7 @@ struct Typing {
       QCoreApplication::sendEvent(edit, &press);
     } else {
       typed += c;
-      form.textChanged({platform::Ctl::TextEditor, -1}, typed);
+      form.textChanged({platform::Ctl::NoteField, -1}, typed);
     }
   }
   std::size_t length() const { return edit ? static_cast<std::size_t>(edit->text().size()) : typed.size(); }
