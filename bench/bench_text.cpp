@@ -40,7 +40,9 @@ struct NoMessages : platform::MessageBox {
   void information(const std::string&, const std::string&) override {}
 };
 struct NoEncoders : platform::Encoders {
-  platform::EncodeResult encode(platform::Format, const Image&, const platform::EncodeParams&) override { return {}; }
+  platform::EncodeResult encode(platform::Format, const Image&, const platform::EncodeParams&) override {
+    return {{}, platform::Failure{1, "not in the benchmark"}};
+  }
 };
 
 // The capture window with the text box open, as main wires it; without

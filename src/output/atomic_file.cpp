@@ -44,7 +44,7 @@ std::optional<int> resolveLinks(std::string& path) {
   return ELOOP;
 }
 
-WriteError failure(int err, const std::string& path, const std::string& target, const std::string& step) {
+platform::Failure failure(int err, const std::string& path, const std::string& target, const std::string& step) {
   std::string what = "无法写入 \"" + path + "\"";
   if (target != path) what += " (链接指向 \"" + target + "\")";
   return {err, what + ": " + step + ": " + std::strerror(err)};
@@ -118,9 +118,9 @@ FileOps FileOps::system() {
   return ops;
 }
 
-std::optional<WriteError> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+std::optional<platform::Failure> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                               const FileOps& ops) {
-  if (path.empty()) return WriteError{EINVAL, "无法写入: 没有文件名"};
+  if (path.empty()) return platform::Failure{EINVAL, "无法写入: 没有文件名"};
   // Replace the file a link points to, never the link itself.
   std::string target = path;
   if (const auto err = resolveLinks(target)) return failure(*err, path, target, "无法解析符号链接");

@@ -119,7 +119,6 @@ platform::EncodeResult FakeEncoders::encode(platform::Format f, const Image& p, 
   seen = witness.now();
   if (failWith) return *failWith;
   platform::EncodeResult r;
-  r.ok = true;
   const std::string tag = "FAKE" + std::to_string(static_cast<int>(f)) + ":" + std::to_string(p.width()) + "x" +
                           std::to_string(p.height());
   r.bytes.assign(tag.begin(), tag.end());

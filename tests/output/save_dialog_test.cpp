@@ -125,7 +125,7 @@ TEST_F(Save, AFailedSaveIsReportedAndKeepsTheCaptureOnTheClipboard) {
 
 TEST_F(Save, AnEncoderFailureKeepsTheClipboardAndAnOldFile) {
   dir.write("old.gif", "old");
-  rig.encoders.failWith = platform::EncodeResult{false, 1002, "too big", {}};
+  rig.encoders.failWith = platform::EncodeResult{{}, platform::Failure{1002, "too big"}};
   confirm("old.gif");
   EXPECT_NE(message().find("错误号: 1002\r\n"), std::string::npos) << message();
   EXPECT_EQ(dir.read("old.gif"), "old");

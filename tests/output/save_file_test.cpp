@@ -29,7 +29,7 @@ std::span<const std::uint8_t> bytesOf(const std::string& s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
-::testing::AssertionResult written(const std::optional<output::WriteError>& e) {
+::testing::AssertionResult written(const std::optional<platform::Failure>& e) {
   if (!e) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "error " << e->error << ": " << e->description;
 }
@@ -117,7 +117,7 @@ TEST_F(WriteFile, ReportsAnEmptyPictureInsteadOfWritingNothingSilently) {
 }
 
 TEST_F(WriteFile, ReportsAnEncoderFailureWithItsCodeAndThePath) {
-  encoders.failWith = platform::EncodeResult{false, 1003, "libpng said no", {}};
+  encoders.failWith = platform::EncodeResult{{}, platform::Failure{1003, "libpng said no"}};
   dir.write("a.png", "old");
   EXPECT_FALSE(put("a.png", "png"));
   EXPECT_NE(message().find("错误号: 1003\r\n"), std::string::npos) << message();
@@ -308,7 +308,7 @@ std::vector<std::string> names(const std::string& folder) {
 
 // What one save did.
 struct Saved {
-  std::optional<output::WriteError> error;
+  std::optional<platform::Failure> error;
   std::string renamedFrom, renamedTo;  // the temporary file and what it replaced
 };
 
@@ -391,7 +391,7 @@ class SaveTo : public ::testing::TestWithParam<SaveTarget> {
       why = "garbled answer from the child";
       return std::nullopt;
     }
-    if (const int err = std::stoi(parts[0])) saved.error = output::WriteError{err, parts[1]};
+    if (const int err = std::stoi(parts[0])) saved.error = platform::Failure{err, parts[1]};
     saved.renamedFrom = parts[2];
     saved.renamedTo = parts[3];
     return saved;

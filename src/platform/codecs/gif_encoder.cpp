@@ -137,7 +137,6 @@ EncodeResult encodeGif(const Image& picture) {
     if (sink.outOfMemory) return outOfMemory("GIF");
     return fail(kEncodeLibraryError, "GIF: " + gifText(err));
   }
-  r.ok = true;
   return r;
 }
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,15 +67,14 @@ struct Part {
   std::vector<std::uint8_t> deflated;
   uLong adler = 1;
   std::size_t rawBytes = 0;
-  bool ok = false;
-  std::string error;
+  std::optional<Failure> failure;  // set when this part could not be deflated
 };
 
 void deflatePart(const Image& pic, Part& part, bool isLast) {
   const std::size_t rowBytes = static_cast<std::size_t>(pic.width()) * 3 + 1;
   z_stream z{};
   if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
-    part.error = "cannot start zlib";
+    part.failure = Failure{kEncodeLibraryError, "cannot start zlib"};
     return;
   }
   try {
@@ -104,15 +104,14 @@ void deflatePart(const Image& pic, Part& part, bool isLast) {
       const int flush = end ? (isLast ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH;
       const int ret = deflate(&z, flush);
       if (ret == Z_STREAM_ERROR || (z.avail_in != 0) || (flush == Z_FINISH && ret != Z_STREAM_END)) {
-        part.error = "zlib could not compress the picture";
+        part.failure = Failure{kEncodeLibraryError, "zlib could not compress the picture"};
         deflateEnd(&z);
         return;
       }
     }
     part.deflated.resize(part.deflated.size() - z.avail_out);
-    part.ok = true;
   } catch (const std::bad_alloc&) {
-    part.error = "out of memory";
+    part.failure = Failure{ENOMEM, "out of memory"};
   }
   deflateEnd(&z);
 }
@@ -149,7 +148,7 @@ EncodeResult encodePng(const Image& picture) {
   for (int i = started; i < parts; ++i) deflatePart(picture, work[i], i == parts - 1);
   for (auto& t : threads) t.join();
   for (const Part& p : work)
-    if (!p.ok) return fail(p.error == "out of memory" ? ENOMEM : kEncodeLibraryError, "PNG: " + p.error);
+    if (p.failure) return fail(p.failure->error, "PNG: " + p.failure->description);
 
   EncodeResult r;
   try {
@@ -184,7 +183,6 @@ EncodeResult encodePng(const Image& picture) {
   } catch (const std::bad_alloc&) {
     return outOfMemory("PNG");
   }
-  r.ok = true;
   return r;
 }
 
