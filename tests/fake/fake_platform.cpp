@@ -177,6 +177,7 @@ Rig::Rig(int w, int h, std::optional<Image> screenPicture)
       form(platform, &view) {
   screen.picture = screenPicture ? *screenPicture : patternPicture(w, h);
   clipboard.witness = encoders.witness = {&app, &pointer};
+  messageBox.pointer = &pointer;
 }
 
 Log Rig::logSince(std::size_t from, std::vector<std::string> prefixes) const {

@@ -186,8 +186,11 @@ class FakeMessageBox : public platform::MessageBox {
   void information(const std::string& title, const std::string& text) override {
     log_.push_back("MessageBox " + title);
     shown.push_back({title, text});
+    pointerSeen.push_back(pointer ? pointer->shape() : -1);
   }
   std::vector<std::pair<std::string, std::string>> shown;
+  std::vector<int> pointerSeen;  // the pointer's shape while each box showed
+  const platform::Pointer* pointer = nullptr;
 
  private:
   Log& log_;
