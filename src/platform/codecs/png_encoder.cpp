@@ -116,16 +116,10 @@ void deflatePart(const Image& pic, Part& part, bool isLast) {
   deflateEnd(&z);
 }
 
-}  // namespace
-
-EncodeResult encodePng(const Image& picture) {
-  if (picture.width() > kMaxSide || picture.height() > kMaxSide)
-    return fail(kEncodeTooLarge, "PNG: the picture is too large: width or height over " + std::to_string(kMaxSide) +
-                                     " pixels");
-  const std::size_t rowBytes = static_cast<std::size_t>(picture.width()) * 3 + 1;
-  if (rowBytes * static_cast<std::size_t>(picture.height()) > 0xFFFFFFFFu / 2)
-    return fail(kEncodeTooLarge, "PNG: the picture is too large to compress in one piece");
-
+// The picture's rows deflated in parts, one per core for a large picture.
+// Parts whose thread cannot be started are deflated here instead, after the
+// first; the threads that did start are always joined.
+std::vector<Part> deflateParts(const Image& picture) {
   const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
   const int parts = picture.pixelCount() >= kParallelFrom ? static_cast<int>(std::min<unsigned>(
                                                                 cores, static_cast<unsigned>(picture.height())))
@@ -135,8 +129,6 @@ EncodeResult encodePng(const Image& picture) {
     work[i].first = picture.height() * i / parts;
     work[i].last = picture.height() * (i + 1) / parts;
   }
-  // Parts whose thread cannot be started are deflated here instead, after
-  // the first; the threads that did start are always joined.
   std::vector<std::thread> threads;
   int started = 1;
   try {
@@ -147,39 +139,55 @@ EncodeResult encodePng(const Image& picture) {
   deflatePart(picture, work[0], parts == 1);
   for (int i = started; i < parts; ++i) deflatePart(picture, work[i], i == parts - 1);
   for (auto& t : threads) t.join();
+  return work;
+}
+
+// The PNG file around the deflated parts. Throws bad_alloc.
+void assemble(const Image& picture, const std::vector<Part>& work, std::vector<std::uint8_t>& out) {
+  std::size_t total = 0;
+  for (const Part& p : work) total += p.deflated.size();
+  std::vector<std::uint8_t> idat;
+  idat.reserve(total + 6);
+  idat.push_back(0x78);  // zlib header: deflate, 32 KiB window
+  idat.push_back(0x5E);  // FLEVEL 1 (fast); 0x785E is a multiple of 31
+  uLong adler = 1;
+  for (const Part& p : work) {
+    idat.insert(idat.end(), p.deflated.begin(), p.deflated.end());
+    adler = adler32_combine(adler, p.adler, static_cast<z_off_t>(p.rawBytes));
+  }
+  putU32(idat, static_cast<std::uint32_t>(adler));
+
+  out.reserve(idat.size() + 64);
+  static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  out.insert(out.end(), kSignature, kSignature + 8);
+  std::vector<std::uint8_t> ihdr;
+  putU32(ihdr, static_cast<std::uint32_t>(picture.width()));
+  putU32(ihdr, static_cast<std::uint32_t>(picture.height()));
+  const std::uint8_t rest[5] = {8, 2, 0, 0, 0};  // 8-bit RGB, deflate, adaptive filtering, no interlace
+  ihdr.insert(ihdr.end(), rest, rest + 5);
+  putChunk(out, "IHDR", ihdr.data(), ihdr.size());
+  // IDAT chunks of at most 1 MiB, as readers expect moderate chunk sizes.
+  constexpr std::size_t kChunk = 1 << 20;
+  for (std::size_t at = 0; at < idat.size(); at += kChunk)
+    putChunk(out, "IDAT", idat.data() + at, std::min(kChunk, idat.size() - at));
+  putChunk(out, "IEND", nullptr, 0);
+}
+
+}  // namespace
+
+EncodeResult encodePng(const Image& picture) {
+  if (picture.width() > kMaxSide || picture.height() > kMaxSide)
+    return fail(kEncodeTooLarge, "PNG: the picture is too large: width or height over " + std::to_string(kMaxSide) +
+                                     " pixels");
+  const std::size_t rowBytes = static_cast<std::size_t>(picture.width()) * 3 + 1;
+  if (rowBytes * static_cast<std::size_t>(picture.height()) > 0xFFFFFFFFu / 2)
+    return fail(kEncodeTooLarge, "PNG: the picture is too large to compress in one piece");
+  const std::vector<Part> work = deflateParts(picture);
   for (const Part& p : work)
     if (p.failure) return fail(p.failure->error, "PNG: " + p.failure->description);
-
   EncodeResult r;
   try {
-    std::size_t total = 0;
-    for (const Part& p : work) total += p.deflated.size();
-    std::vector<std::uint8_t> idat;
-    idat.reserve(total + 6);
-    idat.push_back(0x78);  // zlib header: deflate, 32 KiB window
-    idat.push_back(0x5E);  // FLEVEL 1 (fast); 0x785E is a multiple of 31
-    uLong adler = 1;
-    for (const Part& p : work) {
-      idat.insert(idat.end(), p.deflated.begin(), p.deflated.end());
-      adler = adler32_combine(adler, p.adler, static_cast<z_off_t>(p.rawBytes));
-    }
-    putU32(idat, static_cast<std::uint32_t>(adler));
-
-    auto& out = r.bytes;
-    out.reserve(idat.size() + 64);
-    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    out.insert(out.end(), kSignature, kSignature + 8);
-    std::vector<std::uint8_t> ihdr;
-    putU32(ihdr, static_cast<std::uint32_t>(picture.width()));
-    putU32(ihdr, static_cast<std::uint32_t>(picture.height()));
-    const std::uint8_t rest[5] = {8, 2, 0, 0, 0};  // 8-bit RGB, deflate, adaptive filtering, no interlace
-    ihdr.insert(ihdr.end(), rest, rest + 5);
-    putChunk(out, "IHDR", ihdr.data(), ihdr.size());
-    // IDAT chunks of at most 1 MiB, as readers expect moderate chunk sizes.
-    constexpr std::size_t kChunk = 1 << 20;
-    for (std::size_t at = 0; at < idat.size(); at += kChunk)
-      putChunk(out, "IDAT", idat.data() + at, std::min(kChunk, idat.size() - at));
-    putChunk(out, "IEND", nullptr, 0);
+    assemble(picture, work, r.bytes);
   } catch (const std::bad_alloc&) {
     return outOfMemory("PNG");
   }
