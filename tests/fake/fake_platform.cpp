@@ -180,22 +180,6 @@ Rig::Rig(int w, int h, std::optional<Image> screenPicture)
   messageBox.pointer = &pointer;
 }
 
-Log Rig::logSince(std::size_t from, std::vector<std::string> prefixes) const {
-  Log out;
-  for (std::size_t i = from; i < log.size(); ++i) {
-    if (prefixes.empty()) {
-      out.push_back(log[i]);
-      continue;
-    }
-    for (const auto& p : prefixes)
-      if (log[i].rfind(p, 0) == 0) {
-        out.push_back(log[i]);
-        break;
-      }
-  }
-  return out;
-}
-
 void Rig::down(float x, float y, int button) { form.mouseDown({platform::Ctl::Window, -1}, {button, 0, x, y}); }
 void Rig::move(float x, float y, int buttons) { form.mouseMove({platform::Ctl::Window, -1}, {buttons, 0, x, y}); }
 void Rig::up(float x, float y, int button) { form.mouseUp({platform::Ctl::Window, -1}, {button, 0, x, y}); }

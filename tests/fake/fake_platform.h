@@ -233,9 +233,6 @@ class FakeView : public platform::ControlView {
 struct Rig {
   explicit Rig(int w = 320, int h = 240, std::optional<Image> screenPicture = std::nullopt);
 
-  // The log from `from` on, only lines starting with one of the prefixes (all when empty).
-  Log logSince(std::size_t from, std::vector<std::string> prefixes = {}) const;
-
   Log log;
   FakeText text;
   FakePresenter presenter;
