@@ -7,7 +7,6 @@
 #include <functional>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,10 +28,21 @@ std::string folderOf(const std::string& path) {
   return first;
 }
 
+// The path of a `#include "..."` line; empty for any other line.
+std::string includedPath(const std::string& line) {
+  std::size_t at = line.find_first_not_of(" \t");
+  if (at == std::string::npos || line[at] != '#') return "";
+  at = line.find_first_not_of(" \t", at + 1);
+  if (at == std::string::npos || line.compare(at, 7, "include") != 0) return "";
+  at = line.find_first_not_of(" \t", at + 7);
+  if (at == std::string::npos || line[at] != '"') return "";
+  const auto end = line.find('"', at + 1);
+  return end == std::string::npos ? "" : line.substr(at + 1, end - at - 1);
+}
+
 // Which folders each folder's files include, by `#include "folder/..."`.
 Graph includeGraph(const fs::path& src) {
   Graph g;
-  const std::regex include(R"re(^\s*#\s*include\s+"([^"]+)")re");
   for (const auto& entry : fs::recursive_directory_iterator(src)) {
     if (!entry.is_regular_file()) continue;
     const std::string ext = entry.path().extension().string();
@@ -41,11 +51,11 @@ Graph includeGraph(const fs::path& src) {
     if (from.empty()) continue;
     g[from];
     std::ifstream in(entry.path());
-    std::smatch m;
     for (std::string line; std::getline(in, line);) {
-      if (!std::regex_search(line, m, include)) continue;
-      const std::string to = folderOf(m[1].str());
-      if (!to.empty() && to != from && fs::exists(src / m[1].str())) g[from].insert(to);
+      const std::string included = includedPath(line);
+      if (included.empty()) continue;
+      const std::string to = folderOf(included);
+      if (!to.empty() && to != from && fs::exists(src / included)) g[from].insert(to);
     }
   }
   return g;
@@ -94,6 +104,10 @@ TEST(Folders, TheCycleFinderFindsCyclesAndOnlyThose) {
   EXPECT_EQ(folderOf("platform/qt/system.h"), "platform/qt");
   EXPECT_EQ(folderOf("platform/image.h"), "platform");
   EXPECT_EQ(folderOf("selection/region.h"), "selection");
+  EXPECT_EQ(includedPath("#include \"a/b.h\""), "a/b.h");
+  EXPECT_EQ(includedPath("  #  include   \"x/y.h\"  // why"), "x/y.h");
+  EXPECT_EQ(includedPath("#include <vector>"), "");
+  EXPECT_EQ(includedPath("// #include \"a/b.h\""), "");
 }
 
 TEST(Folders, IncludeNoCycle) {
