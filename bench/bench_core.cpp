@@ -86,7 +86,7 @@ struct Annotated {
   void annotate(int i) {
     const float x = 600.0f + 80.0f * i, y = 500.0f + 40.0f * i;
     annotation::drawRectangle(s, x, y, x + 300, y + 200, 0x000000FF);
-    annotation::Arrow(s, x, y + 250, x + 200, y + 400, 10, 0x00FF0000);
+    annotation::drawArrow(s, x, y + 250, x + 200, y + 400, 10, 0x00FF0000);
     h.push(s, {500, 400, 2500, 1600});
   }
 };

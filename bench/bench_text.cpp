@@ -40,7 +40,9 @@ struct NoMessages : platform::MessageBox {
   void information(const std::string&, const std::string&) override {}
 };
 struct NoEncoders : platform::Encoders {
-  platform::EncodeResult encode(platform::Format, const Image&, const platform::EncodeParams&) override { return {}; }
+  platform::EncodeResult encode(platform::Format, const Image&, const platform::EncodeParams&) override {
+    return {{}, platform::Failure{1, "not in the benchmark"}};
+  }
 };
 
 // The capture window with the text box open, as main wires it; without
@@ -82,12 +84,12 @@ struct Typing {
     form.click({Ctl::ToolButton, 5});  // the text tool
     form.mouseDown({Ctl::Window, -1}, at(20, 40));
     form.mouseUp({Ctl::Window, -1}, at(20, 40));
-    edit = qobject_cast<QLineEdit*>(view.widget({Ctl::TextEditor, -1}));
+    edit = qobject_cast<QLineEdit*>(view.widget({Ctl::NoteField, -1}));
   }
 
   // Empties the box, then types `n` characters; the width starts over at 25.
   void startWith(int n) {
-    form.controls()(platform::Ctl::TextEditor).setWidth(25);
+    form.controls()(platform::Ctl::NoteField).setWidth(25);
     typed.clear();
     if (edit) edit->clear();
     for (int i = 0; i < n; ++i) key(i);
@@ -101,7 +103,7 @@ struct Typing {
       QCoreApplication::sendEvent(edit, &press);
     } else {
       typed += c;
-      form.textChanged({platform::Ctl::TextEditor, -1}, typed);
+      form.textChanged({platform::Ctl::NoteField, -1}, typed);
     }
   }
   std::size_t length() const { return edit ? static_cast<std::size_t>(edit->text().size()) : typed.size(); }

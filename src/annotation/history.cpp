@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "annotation/veil_painter.h"
+#include "selection/backdrop.h"
 #include "platform/raster_surface.h"
 
 namespace tolvane::annotation {
@@ -14,7 +14,7 @@ namespace {
 // screen, undimmed inside the hole.
 void predictRow(Argb* out, const Image& base, const IRect& hole, int y, int x0, int x1) {
   const Argb* b = base.constScanLine(y);
-  platform::raster::veilRow(out, b + x0, x1 - x0, kVeil);
+  platform::raster::veilRow(out, b + x0, x1 - x0, selection::kVeil);
   if (y >= hole.top && y < hole.bottom) {
     const int l = std::max(hole.left, x0), r = std::min(hole.right, x1);
     if (l < r) std::copy(b + l, b + r, out + (l - x0));
@@ -88,7 +88,7 @@ platform::LayeredPicture History::layers(int i) const {
     Argb* o = patch.scanLine(y - e.patch.top);
     for (int x = 0; x < e.patch.width(); ++x) o[x] = 0xFF000000u | ((o[x] ^ row[x]) & 0x00FFFFFFu);
   }
-  return {base_, kVeil, e.hole, {e.patch.left, e.patch.top, e.patch.right, e.patch.bottom}, patch};
+  return {base_, selection::kVeil, e.hole, {e.patch.left, e.patch.top, e.patch.right, e.patch.bottom}, patch};
 }
 
 Image History::picture(int i) const {

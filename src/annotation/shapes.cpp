@@ -14,28 +14,42 @@ void drawEllipse(platform::Surface& dc, float x1, float y1, float x2, float y2, 
   dc.ellipse(roundEven(x1), roundEven(y1), roundEven(x2), roundEven(y2), color);
 }
 
-void Arrow(platform::Surface& Pic, float x0, float y0, float X1, float Y1, float ArrowLen, ColorRef color) {
-  const float dx = X1 - x0, dy = Y1 - y0;
-  const double L = std::sqrt(static_cast<double>(dy) * dy + static_cast<double>(dx) * dx);
-  if (!(L > 1e-10)) return;
-  const double ux = static_cast<double>(x0) - X1, uy = static_cast<double>(y0) - Y1;
-  const auto AX = static_cast<float>(X1 + ArrowLen * (ux + uy / 2) / L);
-  const auto AY = static_cast<float>(Y1 + ArrowLen * (uy - ux / 2) / L);
-  const auto BX = static_cast<float>(X1 + ArrowLen * (ux - uy / 2) / L);
-  const auto BY = static_cast<float>(Y1 + ArrowLen * (uy + ux / 2) / L);
-  Pic.line(AX, AY, X1, Y1, color, false);
-  Pic.line(BX, BY, X1, Y1, color, false);
-  Pic.line(x0, y0, X1, Y1, color, false);
+void drawArrow(platform::Surface& dc, float x0, float y0, float x1, float y1, float barbLength, ColorRef color) {
+  const float dx = x1 - x0, dy = y1 - y0;
+  const double len = std::sqrt(static_cast<double>(dy) * dy + static_cast<double>(dx) * dx);
+  if (!(len > 1e-10)) return;
+  const double ux = static_cast<double>(x0) - x1, uy = static_cast<double>(y0) - y1;
+  const auto ax = static_cast<float>(x1 + barbLength * (ux + uy / 2) / len);
+  const auto ay = static_cast<float>(y1 + barbLength * (uy - ux / 2) / len);
+  const auto bx = static_cast<float>(x1 + barbLength * (ux - uy / 2) / len);
+  const auto by = static_cast<float>(y1 + barbLength * (uy + ux / 2) / len);
+  dc.line(ax, ay, x1, y1, color, false);
+  dc.line(bx, by, x1, y1, color, false);
+  dc.line(x0, y0, x1, y1, color, false);
 }
 
-void drawShape(session::Tool tool, platform::Surface& dc, float x0, float y0, float x1, float y1, ColorRef color) {
-  switch (tool) {
-    case session::Tool::Rectangle: drawRectangle(dc, x0, y0, x1, y1, color); break;
-    case session::Tool::Ellipse: drawEllipse(dc, x0, y0, x1, y1, color); break;
-    case session::Tool::Arrow: Arrow(dc, x0, y0, x1, y1, kArrowLen, color); break;
-    case session::Tool::Text:
-    case session::Tool::None: break;
-  }
+void ShapeTool::press(float x, float y) {
+  x0_ = x;
+  y0_ = y;
+}
+
+void ShapeTool::reach(float x, float y) {
+  const selection::Selection& s = region_.shape();
+  x1_ = s.holdX(x);
+  y1_ = s.holdY(y);
+  color_ = style_.currentColor();
+}
+
+void ShapeTool::move(float x, float y) {
+  dc_.clear();
+  reach(x, y);
+  draw();
+}
+
+bool ShapeTool::release(float x, float y) {
+  reach(x, y);
+  draw();
+  return true;
 }
 
 }  // namespace tolvane::annotation

@@ -36,7 +36,7 @@ std::size_t charsBefore(std::string_view s, std::size_t end, int chars) {
 }  // namespace
 
 void TextTool::begin() {
-  auto& box = c_(Ctl::TextEditor);
+  auto& box = c_(Ctl::NoteField);
   const float size = style_.fontSize();
   box.setForeColor(style_.currentColor());
   dc_.setFontSize(size);
@@ -45,7 +45,7 @@ void TextTool::begin() {
 
 void TextTool::place(float x, float y) {
   begin();
-  auto& box = c_(Ctl::TextEditor);
+  auto& box = c_(Ctl::NoteField);
   box.move(x, y);
   box.setWidth(25);
   measuredPoints_ = -1;  // a new text: measured whole the first time
@@ -53,19 +53,35 @@ void TextTool::place(float x, float y) {
   if (auto* view = c_.view()) view->setFocus(box.ref());
 }
 
-void TextTool::commit() {
-  begin();
-  auto& box = c_(Ctl::TextEditor);
+bool TextTool::open() const { return c_(Ctl::NoteField).visible(); }
+
+bool TextTool::release(float x, float y) {
+  if (!open()) {
+    place(x, y);  // the next release commits
+    return false;
+  }
+  commit();
+  return true;
+}
+
+void TextTool::draw() const {
+  const auto& box = c_(Ctl::NoteField);
   dc_.setTextColor(style_.currentColor());
   // Our text encoding is UTF-8; the count is its byte length, covering every character.
   const std::string text = box.text();
   dc_.textOut(roundEven(box.left()), roundEven(box.top()), text, static_cast<int>(text.size()));
+}
+
+void TextTool::commit() {
+  begin();
+  draw();
+  auto& box = c_(Ctl::NoteField);
   box.hide();
   box.setText("");
 }
 
 void TextTool::change() {
-  auto& box = c_(Ctl::TextEditor);
+  auto& box = c_(Ctl::NoteField);
   const float width = measure(box.text());
   if (width > box.width()) box.setWidth(width);
 }

@@ -7,20 +7,30 @@
 #include <string_view>
 
 #include "annotation/style_panel.h"
+#include "annotation/tool.h"
 #include "layout/controls.h"
 #include "platform/surface.h"
 
 namespace tolvane::annotation {
 
-class TextTool {
+class TextTool : public Tool {
  public:
   TextTool(layout::Controls& c, platform::Surface& dc, StylePanel& style) : c_(c), dc_(dc), style_(style) {}
 
-  // Opens TextEditor with its top-left at (x, y), 25 pixels wide, focused.
+  // The stroke: the first release opens the box there, the next one commits it.
+  void press(float, float) override {}
+  void move(float, float) override {}  // the open box is left alone
+  bool release(float x, float y) override;
+  // The box's text at its place, in the current colour.
+  void draw() const override;
+
+  // Opens NoteField with its top-left at (x, y), 25 pixels wide, focused.
   void place(float x, float y);
   // Draws the box's text, then hides and empties the box. The caller records the history step.
   void commit();
-  // TextEditor's Change: widens the box to its text; it never shrinks.
+  // Whether a box is open for typing.
+  bool open() const;
+  // NoteField's text changed: widens the box to its text; it never shrinks.
   void change();
 
   // Characters measured again before an edit at the end: enough for kerning

@@ -1,43 +1,48 @@
-// The toolbar's nine buttons: four tools, undo, redo, and three ways to finish.
+// The toolbar's nine buttons: four tools, undo, redo, and three ways to
+// finish; and the double click that finishes too.
 #pragma once
 
 #include <functional>
 
+#include "annotation/annotator.h"
+#include "annotation/history.h"
+#include "annotation/tool_button.h"
 #include "output/finish.h"
-#include "session/context.h"
+#include "selection/region.h"
 
 namespace tolvane::annotation {
 
 class Toolbar {
  public:
-  // `commitOpenText` brings an open text box into the picture as a step.
-  Toolbar(session::Session& ss, output::Finisher& finish, std::function<void()> close,
-          std::function<void()> commitOpenText = {})
-      : ss_(ss), finish_(finish), close_(std::move(close)), commitOpenText_(std::move(commitOpenText)) {}
+  Toolbar(layout::Controls& c, selection::Region& region, Annotator& annotator, History& history,
+          platform::Surface& dc, platform::Pointer& pointer, output::Finisher& finish, std::function<void()> close)
+      : c_(c), region_(region), annotator_(annotator), history_(history), dc_(dc), pointer_(pointer),
+        finish_(finish), close_(std::move(close)) {}
 
   void click(int index);
   void buttonMouseMove(int index);  // hover frame behind the button
   void toolbarHovered();
   void stylePanelHovered();
+  // A double click on the region: copies it and offers to save it.
+  void finishByDoubleClick();
 
  private:
-  void chooseTool(int index);
+  void chooseTool(ToolButton button);
   void undo();
   void copyAndClose();
   void save();
   void hideHoverFrames();
   bool captureRegion(output::Finisher::Then then);
 
-  session::Session& ss_;
+  layout::Controls& c_;
+  selection::Region& region_;
+  Annotator& annotator_;
+  History& history_;
+  platform::Surface& dc_;
+  platform::Pointer& pointer_;
   output::Finisher& finish_;
   std::function<void()> close_;
-  std::function<void()> commitOpenText_;
+  int lastButton_ = 0;  // the last button clicked: the same tool again hides the style panel
 };
-
-// The toolbar's buttons by index; their tooltips are presentation only.
-enum class ToolButton { Undo, CopyAndClose, Save, Close, Arrow, Text, Ellipse, Rectangle, Redo };
-
-// The drawing tool a button chooses; Tool::None for the others.
-session::Tool toolForButton(int index);
 
 }  // namespace tolvane::annotation

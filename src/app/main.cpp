@@ -12,7 +12,6 @@
 #include <memory>
 #include <thread>
 
-#include "annotation/veil_painter.h"
 #include "app/command_line.h"
 #include "app/raw_output.h"
 #include "app/save_path.h"
@@ -28,6 +27,7 @@
 #include "platform/qt/system.h"
 #include "platform/qt/text_engine.h"
 #include "platform/qt/x11_screen.h"
+#include "selection/backdrop.h"
 #include "session/capture_session.h"
 
 namespace pq = tolvane::platform::qt;
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
   if (x) {
     auto xcbScreen = std::make_unique<pq::XcbScreen>(*x);
     if (const auto& frozen = xcbScreen->readNow())
-      splash = std::make_unique<pq::VeilSplash>(*x, *frozen, tolvane::annotation::kVeil);
+      splash = std::make_unique<pq::VeilSplash>(*x, *frozen, tolvane::selection::kVeil);
     screen = std::move(xcbScreen);
   }
 
@@ -151,29 +151,30 @@ int main(int argc, char** argv) {
   // An Esc or a drag begun on the start-up window counts as if made here; a
   // drag still held goes on in this window.
   // A --region is selected then, unless the user already pressed or quit.
-  window.onFirstPaint = [&view, &splash, &window, &options, width, height] {
+  window.onFirstPaint = [&view, &splash, &window, &form, &options, width, height] {
     const pq::EarlyInput early = splash ? splash->close() : pq::EarlyInput{};
     view.ensureBuilt();
     window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
     if (!early.escaped() && early.leftHeld()) window.continueDrag();
     if (options.region && !early.escaped() && !early.pressed())
-      window.relay().send([&](tolvane::platform::EventSink& sink) {
-        if (cli::applyStartRegion(sink, *options.region, width, height).empty())
+      window.relay().send([&](tolvane::platform::EventSink&) {
+        if (cli::applyStartRegion(form, *options.region, width, height).empty())
           std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
       });
   };
 
   // When the window has gone, the process stays only to hand the picture to
   // whoever pastes it, until another program takes the clipboard over.
-  appPlatform.onUnload = [&clipboard] {
+  appPlatform.onClosed = [&clipboard] {
     if (!clipboard.serving()) QCoreApplication::exit(0);
   };
   clipboard.onLost = [&form] {
-    if (form.unloaded()) QCoreApplication::exit(0);
+    if (form.closed()) QCoreApplication::exit(0);
   };
 
-  if (!form.start()) return form.failure().empty() ? 0 : 1;  // a second capture, or an unreadable screen
-  if (form.unloaded()) return clipboard.serving() ? app.exec() : 0;
+  using StartUp = tolvane::session::CaptureSession::StartUp;
+  if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;
+  if (form.closed()) return clipboard.serving() ? app.exec() : 0;
 
   view.setLive(true);
   appPlatform.goLive();

@@ -4,12 +4,11 @@ namespace tolvane::handles {
 
 using platform::Ctl;
 
-void placeHandles(layout::Controls& c) {
-  const auto& sel = c(Ctl::SelectionFrame);
+void placeHandles(layout::Controls& c, const selection::Selection& s) {
   for (int i = 0; i < 8; ++i) {
     auto& h = c(Ctl::Handle, i);
     // Computed in double, passed as single precision.
-    const double L = sel.left(), T = sel.top(), W = sel.width(), H = sel.height();
+    const double L = s.left, T = s.top, W = s.width, H = s.height;
     const double w = h.width(), hh = h.height();
     double left = 0, top = 0;
     switch (i) {
@@ -24,7 +23,6 @@ void placeHandles(layout::Controls& c) {
     }
     h.move(static_cast<float>(left), static_cast<float>(top));
   }
-  for (int i = 0; i < 8; ++i) c(Ctl::Handle, i).show();
 }
 
 }  // namespace tolvane::handles

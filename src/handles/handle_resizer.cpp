@@ -1,9 +1,5 @@
 #include "handles/handle_resizer.h"
 
-#include "handles/handle_layout.h"
-#include "selection/repaint.h"
-#include "selection/selection.h"
-
 namespace tolvane::handles {
 
 using platform::Ctl;
@@ -16,30 +12,20 @@ int HandleResizer::pointerFor(int index) {
 }
 
 void HandleResizer::down(int /*index*/) {
-  auto& s = ss_.s;
-  if (ss_.history.index() == 1) s.toolActive = false;  // nothing drawn yet: the tool is dropped
-  if (s.toolActive) return;
-  if (s.selMode != session::SelMode::Move) return;
-  s.handleGrab = session::HandleGrab::Held;
-  const auto& sel = ss_.frame();
-  s.grabLeft = sel.left();
-  s.grabTop = sel.top();
-  s.grabRight = sel.width() + sel.left();
-  s.grabBottom = sel.height() + sel.top();
-  ss_.c(Ctl::Toolbar).hide();
-  ss_.c(Ctl::StylePanel).hide();
-  ss_.history.cutBack();
+  if (!region_.made()) return;
+  if (grab_ && !grab_()) return;
+  held_ = true;
+  from_ = region_.shape();
+  c_(Ctl::Toolbar).hide();
+  c_(Ctl::StylePanel).hide();
 }
 
-void HandleResizer::move(int index) {
-  auto& s = ss_.s;
-  ss_.p.pointer.setShape(pointerFor(index));
-  if (s.handleGrab != session::HandleGrab::Held) return;
-  s.cursorNow = ss_.p.screen.cursorPos();
-  const double x = s.cursorNow.x, y = s.cursorNow.y;
-  const double L0 = s.grabLeft, T0 = s.grabTop, R0 = s.grabRight, B0 = s.grabBottom;
-  const auto& h = ss_.c(Ctl::Handle, index);
-  const double w2 = h.width() / 2.0, h2 = h.height() / 2.0;
+selection::Selection HandleResizer::resized(const selection::Selection& from, int index, double x, double y,
+                                            double handleWidth, double handleHeight) {
+  // Edges computed in double from the single-precision corners, as the frame holds them.
+  const double L0 = from.left, T0 = from.top;
+  const double R0 = static_cast<double>(from.width + from.left), B0 = static_cast<double>(from.height + from.top);
+  const double w2 = handleWidth / 2.0, h2 = handleHeight / 2.0;
   double l = L0, t = T0, wd = R0 - L0, ht = B0 - T0;
   switch (index) {
     case 0: l = x + w2; t = y + h2; wd = R0 - x; ht = B0 - y; break;
@@ -50,26 +36,31 @@ void HandleResizer::move(int index) {
     case 5: ht = y - T0; break;
     case 6: wd = x - L0; ht = y - T0; break;
     case 7: wd = x - L0; break;
-    default: return;
+    default: break;
   }
+  return {static_cast<float>(l), static_cast<float>(t), static_cast<float>(wd), static_cast<float>(ht)};
+}
+
+void HandleResizer::move(int index) {
+  pointer_.setShape(pointerFor(index));
+  if (!held_ || index < 0 || index > 7) return;
+  const platform::IPoint at = screen_.cursorPos();
+  const auto& h = c_(Ctl::Handle, index);
+  const selection::Selection next = resized(from_, index, at.x, at.y, h.width(), h.height());
   // The handle's offsets can push an edge a few pixels past the screen; the
   // region never reaches beyond what was captured. A negative size is
-  // refused: the selection keeps the previous step's geometry.
-  const selection::Selection resized{static_cast<float>(l), static_cast<float>(t), static_cast<float>(wd),
-                                     static_cast<float>(ht)};
-  show(ss_.frame(), resized.heldOn(ss_.screenWidth(), ss_.screenHeight()));
-  placeHandles(ss_.c);
+  // refused: the region keeps the previous step's geometry.
+  region_.reshape(next.heldOn(region_.screenWidth(), region_.screenHeight()));
+  selection::showHandles(c_, true);
   panel_.showSize();
   panel_.place();
-  s.originX = ss_.frame().left();
-  s.originY = ss_.frame().top();
-  selection::repaintSelection(ss_);
+  backdrop_.repaint(region_.shape());
 }
 
 void HandleResizer::up(int /*index*/) {
-  ss_.s.handleGrab = session::HandleGrab::Released;
-  selection::placeToolbar(ss_);
-  ss_.c(Ctl::Toolbar).show();
+  held_ = false;
+  selection::placeToolbar(c_, region_.shape(), region_.screenHeight());
+  c_(Ctl::Toolbar).show();
 }
 
 }  // namespace tolvane::handles

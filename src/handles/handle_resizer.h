@@ -1,14 +1,25 @@
-// Resizing the selection by its eight handles.
+// Resizing the region by its eight handles.
 #pragma once
 
+#include <functional>
+
+#include "platform/system.h"
+#include "selection/backdrop.h"
 #include "selection/pointer_panel.h"
-#include "session/context.h"
+#include "selection/region.h"
 
 namespace tolvane::handles {
 
 class HandleResizer {
  public:
-  HandleResizer(session::Session& ss, selection::PointerPanel& panel) : ss_(ss), panel_(panel) {}
+  // `grab` is asked at each press on a handle of a made region whether it
+  // may be resized now (nothing drawn on it); when it may, `grab` also
+  // drops what the resize makes stale (the undone steps).
+  HandleResizer(selection::Region& region, layout::Controls& c, selection::Backdrop& backdrop,
+                selection::PointerPanel& panel, platform::Pointer& pointer, const platform::Screen& screen,
+                std::function<bool()> grab)
+      : region_(region), c_(c), backdrop_(backdrop), panel_(panel), pointer_(pointer), screen_(screen),
+        grab_(std::move(grab)) {}
 
   void down(int index);
   void move(int index);
@@ -16,10 +27,21 @@ class HandleResizer {
 
   // The pointer shape over handle `index`.
   static int pointerFor(int index);
+  // The region handle `index` makes with its top-left corner at (x, y),
+  // from the region `from` it was pressed on. Not yet held on the screen.
+  static selection::Selection resized(const selection::Selection& from, int index, double x, double y,
+                                      double handleWidth, double handleHeight);
 
  private:
-  session::Session& ss_;
+  selection::Region& region_;
+  layout::Controls& c_;
+  selection::Backdrop& backdrop_;
   selection::PointerPanel& panel_;
+  platform::Pointer& pointer_;
+  const platform::Screen& screen_;
+  std::function<bool()> grab_;
+  bool held_ = false;
+  selection::Selection from_;  // the region when the handle was pressed
 };
 
 }  // namespace tolvane::handles

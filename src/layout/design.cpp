@@ -71,7 +71,7 @@ std::vector<ControlState> designedControls() {
   Builder b;
   const Ctl W = Ctl::Window;
 
-  b.add(Ctl::TextEditor, -1, Kind::TextBox, W, "TextEditor", 2040, 1920, 495, 240, false);
+  b.add(Ctl::NoteField, -1, Kind::TextBox, W, "NoteField", 2040, 1920, 495, 240, false);
 
   auto& p2 = b.add(Ctl::StylePanel, -1, Kind::PictureBox, W, "StylePanel", 0, 420, 3620, 560, false);
   p2.hasBack = true;

@@ -44,7 +44,7 @@ std::optional<int> resolveLinks(std::string& path) {
   return ELOOP;
 }
 
-WriteError failure(int err, const std::string& path, const std::string& target, const std::string& step) {
+platform::Failure failure(int err, const std::string& path, const std::string& target, const std::string& step) {
   std::string what = "无法写入 \"" + path + "\"";
   if (target != path) what += " (链接指向 \"" + target + "\")";
   return {err, what + ": " + step + ": " + std::strerror(err)};
@@ -101,6 +101,24 @@ int createTemp(const std::string& folder, std::string& name) {
   return -1;
 }
 
+// Writes all of `bytes`, on after short and interrupted writes: 0, or the
+// errno it failed with (ENOSPC for a write that makes no progress).
+int writeAll(int fd, std::span<const std::uint8_t> bytes, const FileOps& ops) {
+  const std::uint8_t* at = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t n = ops.write(fd, at, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ENOSPC;
+    at += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 }  // namespace
 
 FileOps FileOps::system() {
@@ -118,9 +136,9 @@ FileOps FileOps::system() {
   return ops;
 }
 
-std::optional<WriteError> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
-                                              const FileOps& ops) {
-  if (path.empty()) return WriteError{EINVAL, "无法写入: 没有文件名"};
+std::optional<platform::Failure> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                                                     const FileOps& ops) {
+  if (path.empty()) return platform::Failure{EINVAL, "无法写入: 没有文件名"};
   // Replace the file a link points to, never the link itself.
   std::string target = path;
   if (const auto err = resolveLinks(target)) return failure(*err, path, target, "无法解析符号链接");
@@ -154,18 +172,7 @@ std::optional<WriteError> writeFileAtomically(const std::string& path, std::span
     (void)::fchmod(fd, existing.st_mode & 07777);
   }
 
-  const std::uint8_t* at = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ops.write(fd, at, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return abandon(errno, "写入失败");
-    }
-    if (n == 0) return abandon(ENOSPC, "写入失败");
-    at += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  if (const int err = writeAll(fd, bytes, ops)) return abandon(err, "写入失败");
   if (ops.fsync(fd) != 0) return abandon(errno, "写入磁盘失败");
   const int closed = ::close(fd);
   fd = -1;

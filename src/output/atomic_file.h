@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "platform/output.h"
+
 namespace tolvane::output {
 
 // The system calls the writer makes that can fail halfway; tests swap them to
@@ -24,11 +26,6 @@ struct FileOps {
   static FileOps system();
 };
 
-struct WriteError {
-  int error = 0;            // errno
-  std::string description;  // what failed, on which path, and why
-};
-
 // Writes `bytes` to a new file in the target's folder, flushes it to disk and
 // renames it over `path`. On failure the temporary file is removed and an
 // existing `path` is left as it was. A target that a plain write could not
@@ -38,7 +35,8 @@ struct WriteError {
 // the file it points to is replaced (or created, for a dangling link) and the
 // link stays. Temporary files that killed saves left in the folder are removed
 // first, those of processes that still run are not.
-std::optional<WriteError> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+// A failure carries the errno and what failed, on which path, and why.
+std::optional<platform::Failure> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                               const FileOps& ops = FileOps::system());
 
 }  // namespace tolvane::output

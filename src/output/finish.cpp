@@ -5,7 +5,6 @@
 #include <new>
 
 #include "platform/geometry.h"
-#include "selection/selection.h"
 
 namespace tolvane::output {
 
@@ -32,60 +31,40 @@ std::string savablePath(const std::string& path, int filter) {
   return path + (path.ends_with('.') ? "" : ".") + ext;
 }
 
-void Finisher::doubleClick() {
-  auto& s = ss_.s;
-  // selRect keeps the last region after a cancel, so the mode tells whether one exists.
-  if (s.selMode != session::SelMode::Move) return;
-  if (!s.selRect.contains(roundEven(s.downX), roundEven(s.downY))) return;
-  ss_.c(Ctl::Toolbar).hide();
-  auto& sel = ss_.frame();
-  sel.hide();
-  const IRect r = selection::selectionOf(sel).pixels();
-  if (!captureRegion(r.left, r.top, r.right, r.bottom)) {
-    // Nothing captured: the capture stays open rather than ending empty.
-    sel.show();
-    ss_.c(Ctl::Toolbar).show();
-    return;
-  }
-  offerSave();
-  close_();
-}
-
-bool Finisher::captureRegion(int left, int top, int Right, int Bottom, Then then) {
+bool Finisher::captureRegion(const IRect& region, Then then) {
   if (settle_) settle_();
-  auto& c = ss_.c;
-  c(Ctl::SelectionFrame).hide();
-  c(Ctl::SizeLabel).hide();
-  c(Ctl::ColorLabel).hide();
-  for (int i = 0; i < 8; ++i) c(Ctl::Handle, i).hide();
+  c_(Ctl::SelectionFrame).hide();
+  c_(Ctl::SizeLabel).hide();
+  c_(Ctl::ColorLabel).hide();
+  for (int i = 0; i < 8; ++i) c_(Ctl::Handle, i).hide();
 
   captured_ = Image();
-  const long long w = static_cast<long long>(Right) - left;
-  const long long h = static_cast<long long>(Bottom) - top;
+  const long long w = static_cast<long long>(region.right) - region.left;
+  const long long h = static_cast<long long>(region.bottom) - region.top;
   if (w <= 0 || h <= 0 || w > kMaxCaptureSide || h > kMaxCaptureSide || w * h > kMaxCapturePixels) {
-    ss_.p.app.warn("tolvane: nothing captured: the region is " + std::to_string(w) + "x" + std::to_string(h));
+    out_.app.warn("tolvane: nothing captured: the region is " + std::to_string(w) + "x" + std::to_string(h));
     return false;
   }
   // The window's own picture, frame and handles now hidden; what lies past its
   // edge is black. The sizes were checked above, so the sums stay in range.
   try {
-    captured_ = ss_.p.surface.image(IRect{left, top, Right, Bottom});
+    captured_ = canvas_.image(region);
   } catch (const std::bad_alloc&) {
-    ss_.p.app.warn("tolvane: nothing captured: out of memory");
+    out_.app.warn("tolvane: nothing captured: out of memory");
     return false;
   }
   if (then == Then::Close) {
     // The picture comes from the canvas, not from the screen: a window that
     // closes anyway leaves the screen now, before the slow encoding.
-    ss_.p.app.hideWindow();
-    ss_.p.clipboard.setImage(captured_);
+    out_.app.hideWindow();
+    out_.clipboard.setImage(captured_);
     return true;
   }
   // The window stays for the save dialog: it shows that it is busy.
-  auto& pointer = ss_.p.pointer;
+  auto& pointer = out_.pointer;
   const int shape = pointer.shape();
   pointer.setShape(platform::kPointerBusy);
-  ss_.p.clipboard.setImage(captured_);
+  out_.clipboard.setImage(captured_);
   pointer.setShape(shape);
   return true;
 }
@@ -98,20 +77,20 @@ void Finisher::offerSave() {
                      {"位图文件(*.bmp)", "*.bmp"},         {"GIF文件(*.gif)", "*.gif"},
                      {"TIFF文件(*.TIFF)", "*.tiff"},       {"所有文件(*.*)", "*.*"}};
   request.selectedFilter = 1;
-  request.fileName = defaultFileName(ss_.p.env.now());
+  request.fileName = defaultFileName(out_.env.now());
   request.defaultExtension = "PNG";
-  request.folder = ss_.p.env.picturesFolder();
+  request.folder = out_.env.picturesFolder();
 
-  const auto answer = ss_.p.saveDialog.run(request);
+  const auto answer = out_.saveDialog.run(request);
   if (!answer) return;  // cancelled: the capture stays on the clipboard
   std::string path = answer->path.substr(0, answer->path.find('\0'));
   if (path.empty()) return;
   path = savablePath(path, answer->filter);
   const std::string extension = extensionOf(path).value_or(path);
-  ss_.p.app.hideWindow();  // nothing left to ask: encode and write out of sight
+  out_.app.hideWindow();  // nothing left to ask: encode and write out of sight
   // Saved from the picture in memory; the clipboard is emptied only once the
   // file is safely written, so a failed save still leaves the capture there.
-  if (savePic_.writeFile(captured_, path, extension, 80, 24, 6)) ss_.p.clipboard.clear();
+  if (writer_.writeFile(captured_, path, extension, 80, 24, 6)) out_.clipboard.clear();
 }
 
 }  // namespace tolvane::output

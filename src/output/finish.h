@@ -8,7 +8,10 @@
 
 #include "output/image_writer.h"
 #include "platform/image.h"
-#include "session/context.h"
+#include "layout/controls.h"
+#include "platform/output.h"
+#include "platform/surface.h"
+#include "platform/system.h"
 
 namespace tolvane::output {
 
@@ -30,28 +33,33 @@ inline constexpr long long kMaxCapturePixels = 1ll << 27;
 
 class Finisher {
  public:
+  // What the finish uses of the platform.
+  struct Outlets {
+    platform::App& app;
+    platform::Pointer& pointer;
+    platform::Clipboard& clipboard;
+    platform::SaveDialog& saveDialog;
+    platform::MessageBox& messageBox;
+    platform::Encoders& encoders;
+    platform::Environment& env;
+  };
+
   // `settle` runs before every capture: it brings what is still being edited
   // (an open text box) into the picture.
-  Finisher(session::Session& ss, std::function<void()> close, std::function<void()> settle = {})
-      : ss_(ss),
-        close_(std::move(close)),
-        settle_(std::move(settle)),
-        savePic_(ss.p.pointer, ss.p.messageBox, ss.p.encoders) {}
+  Finisher(layout::Controls& c, const platform::Surface& canvas, Outlets out, std::function<void()> settle = {})
+      : c_(c), canvas_(canvas), out_(out), settle_(std::move(settle)),
+        writer_(out.pointer, out.messageBox, out.encoders) {}
 
   // What the window does once the region is taken: it closes (copy and
   // close), or it stays for the save dialog.
   enum class Then { Close, AskToSave };
 
-  // A double click on the window: finishes when a region exists and the last press
-  // lay inside selRect.
-  void doubleClick();
-  // Hides the frame, handles and labels, lets the window repaint, and puts the
-  // region (left, top inclusive; Right, Bottom exclusive) of the window's
-  // picture on the clipboard. Outside the screen the picture is black.
+  // Hides the frame, handles and labels and puts the region (right and
+  // bottom exclusive) of the window's picture on the clipboard. Outside the screen the picture is black.
   // Encoding it for the clipboard takes a while on a large region: a window
   // that closes goes off the screen first; one that stays shows it is busy.
   // Returns false when nothing could be captured; the clipboard is untouched.
-  bool captureRegion(int left, int top, int Right, int Bottom, Then then = Then::AskToSave);
+  bool captureRegion(const IRect& region, Then then = Then::AskToSave);
   // Offers the save dialog and writes the captured picture; the window goes
   // off the screen once the user has answered. The clipboard is emptied only
   // when the file was written. Without a captured picture there is nothing to
@@ -59,13 +67,14 @@ class Finisher {
   void offerSave();
 
   const Image& captured() const { return captured_; }
-  ImageWriter& savePic() { return savePic_; }
+  ImageWriter& writer() { return writer_; }
 
  private:
-  session::Session& ss_;
-  std::function<void()> close_;
+  layout::Controls& c_;
+  const platform::Surface& canvas_;
+  Outlets out_;
   std::function<void()> settle_;
-  ImageWriter savePic_;
+  ImageWriter writer_;
   Image captured_;
 };
 

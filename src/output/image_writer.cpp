@@ -40,28 +40,27 @@ std::string saveErrorText(int number, const std::string& description) {
   return "在保存图片的过程中发生错误:\r\n\r\n错误号: " + std::to_string(number) + "\r\n错误描述: " + description;
 }
 
-bool ImageWriter::fail(int number, const std::string& description) {
+bool ImageWriter::fail(const platform::Failure& f) {
   pointer_.setShape(platform::kPointerDefault);
-  messageBox_.information("错误", saveErrorText(number, description));
+  messageBox_.information("错误", saveErrorText(f.error, f.description));
   return false;
 }
 
-bool ImageWriter::writeFile(const Image& SourcePic, const std::string& Path, const std::string& Extension,
-                           int JpegQuality, int TiffDepth, int TiffCompression) {
+bool ImageWriter::writeFile(const Image& picture, const std::string& path, const std::string& extension,
+                            int jpegQuality, int tiffDepth, int tiffCompression) {
   pointer_.setShape(platform::kPointerBusy);
-  if (SourcePic.isNull()) return fail(kErrorNoPicture, "没有可保存的图片: 选区是空的");
-  const auto format = formatForExtension(Extension);
+  if (picture.isNull()) return fail({kErrorNoPicture, "没有可保存的图片: 选区是空的"});
+  const auto format = formatForExtension(extension);
   if (!format)
-    return fail(kErrorBadExtension,
-                "不支持的扩展名 \"" + Extension + "\" (可用: png, jpg, jpeg, bmp, gif, tiff, tif)");
+    return fail({kErrorBadExtension,
+                 "不支持的扩展名 \"" + extension + "\" (可用: png, jpg, jpeg, bmp, gif, tiff, tif)"});
 
-  const platform::EncodeResult encoded =
-      encoders_.encode(*format, SourcePic, {JpegQuality, TiffDepth, TiffCompression});
-  if (!encoded.ok)
-    return fail(encoded.error, std::string("无法编码 ") + formatName(*format) + " 图片, \"" + Path +
-                                   "\" 未写入: " + encoded.description);
+  const platform::EncodeResult encoded = encoders_.encode(*format, picture, {jpegQuality, tiffDepth, tiffCompression});
+  if (const auto& f = encoded.failure)
+    return fail({f->error, std::string("无法编码 ") + formatName(*format) + " 图片, \"" + path +
+                               "\" 未写入: " + f->description});
 
-  if (const auto error = writeFileAtomically(Path, encoded.bytes, ops_)) return fail(error->error, error->description);
+  if (const auto failure = writeFileAtomically(path, encoded.bytes, ops_)) return fail(*failure);
   pointer_.setShape(platform::kPointerDefault);
   return true;
 }

@@ -28,16 +28,16 @@ class ImageWriter {
   ImageWriter(platform::Pointer& pointer, platform::MessageBox& messageBox, platform::Encoders& encoders)
       : pointer_(pointer), messageBox_(messageBox), encoders_(encoders) {}
 
-  // Encodes the picture by `Extension` and writes it to `Path` in one piece.
+  // Encodes the picture by `extension` and writes it to `path` in one piece.
   // Shows the busy pointer meanwhile and the default pointer after; reports a
   // failure in the "错误" message box. Returns whether the file was written.
-  bool writeFile(const Image& SourcePic, const std::string& Path, const std::string& Extension, int JpegQuality,
-                 int TiffDepth, int TiffCompression);
+  bool writeFile(const Image& picture, const std::string& path, const std::string& extension, int jpegQuality,
+                 int tiffDepth, int tiffCompression);
 
   FileOps& fileOps() { return ops_; }
 
  private:
-  bool fail(int number, const std::string& description);
+  bool fail(const platform::Failure& f);
 
   platform::Pointer& pointer_;
   platform::MessageBox& messageBox_;

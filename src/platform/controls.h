@@ -12,7 +12,7 @@ namespace tolvane::platform {
 
 enum class Ctl {
   Window,  // the capture window itself (event target only)
-  TextEditor, StylePanel, SizePanel, SizeChooser, SizeBox, SizeList, ChooserFace, SizeIcon, ColorPanel, Swatch,
+  NoteField, StylePanel, SizePanel, SizeChooser, SizeBox, SizeList, ChooserFace, SizeIcon, ColorPanel, Swatch,
   StylePanelFrame, Toolbar, RightDivider, ToolButton, LeftDivider, ToolbarFrame, ButtonHover, ColorLabel, Handle, SelectionFrame, SizeLabel,
 };
 

@@ -23,7 +23,7 @@ class EventSink {
   virtual void mouseUp(CtlRef target, const Mouse& m) = 0;
   virtual void dblClick(CtlRef target) = 0;
   virtual void click(CtlRef target) = 0;  // press and release on one control; SizeList: an item chosen
-  // The user changed a text box's text (TextEditor, SizeBox) or chose a combo item (SizeList).
+  // The user changed a text box's text (NoteField, SizeBox) or chose a combo item (SizeList).
   virtual void textChanged(CtlRef target, const std::string& utf8) = 0;
   virtual void keyPress(int ascii) = 0;
 };

@@ -56,11 +56,19 @@ struct EncodeParams {
   int tiffCompression = 6;  // 6: none
 };
 
+// A failure the user is told about: its number (an errno value, or one of
+// the encoders' or the writer's own codes) and what failed, in words.
+// Failures the user can cause are returned as values like this one, and
+// callers tell them apart by the number, never by the words.
+struct Failure {
+  int error = 0;
+  std::string description;
+};
+
 struct EncodeResult {
-  bool ok = false;
-  int error = 0;            // errno or an encoder's own code
-  std::string description;  // why it failed
   std::vector<std::uint8_t> bytes;
+  std::optional<Failure> failure;  // set when nothing was encoded
+  bool ok() const { return !failure; }
 };
 
 class Encoders {

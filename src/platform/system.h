@@ -44,9 +44,9 @@ class App {
   virtual ~App() = default;
   virtual void showMaximized() = 0;  // the window covers the whole screen
   // Takes the window off the screen now, before slow work that needs no
-  // window (encoding the picture); unload() still ends the capture after it.
+  // window (encoding the picture); close() still ends the capture after it.
   virtual void hideWindow() = 0;
-  virtual void unload() = 0;     // closes the window; the capture ends
+  virtual void close() = 0;     // closes the window; the capture ends
   virtual void warn(const std::string& message) = 0;  // a line on stderr
 };
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/geometry.h"
-#include "session/split_color.h"
+#include "selection/split_color.h"
 
 namespace tolvane::selection {
 
@@ -12,20 +12,36 @@ using platform::Ctl;
 void PointerPanel::showColorAt(float x, float y) {
   const ColorRef c = dc_.getPixel(roundEven(x), roundEven(y));
   std::int32_t r = 0, g = 0, b = 0;
-  session::splitColor(c, r, g, b);
+  splitColor(c, r, g, b);
   c_(Ctl::ColorLabel).setCaption("RGB(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")");
 }
 
 void PointerPanel::place() {
-  const auto& sel = c_(Ctl::SelectionFrame);
+  const Selection& sel = region_.shape();
   auto& pos = c_(Ctl::SizeLabel);
-  pos.move(sel.left() + 2, sel.top() + 2);
-  c_(Ctl::ColorLabel).move(sel.left() + 2, pos.top() + pos.height() + 2);
+  pos.move(sel.left + 2, sel.top + 2);
+  c_(Ctl::ColorLabel).move(sel.left + 2, pos.top() + pos.height() + 2);
 }
 
 void PointerPanel::showSize() {
-  const auto& sel = c_(Ctl::SelectionFrame);
-  c_(Ctl::SizeLabel).setCaption(shortestText(sel.width()) + "x" + shortestText(sel.height()));
+  const Selection& sel = region_.shape();
+  c_(Ctl::SizeLabel).setCaption(shortestText(sel.width) + "x" + shortestText(sel.height));
+}
+
+void PointerPanel::setShown(bool shown) {
+  c_(Ctl::SizeLabel).setVisible(shown);
+  c_(Ctl::ColorLabel).setVisible(shown);
+}
+
+void placeToolbar(layout::Controls& c, const Selection& s, float screenHeight) {
+  auto& bar = c(Ctl::Toolbar);
+  const float bottom = s.top + s.height;
+  const float right = s.left + s.width;
+  if (screenHeight < bottom + 4 + bar.height())
+    bar.move(right - bar.width(), bottom - bar.height() - 4);
+  else
+    bar.move(right - bar.width(), bottom + 4);
+  if (bar.left() < 0) bar.setLeft(0);
 }
 
 }  // namespace tolvane::selection

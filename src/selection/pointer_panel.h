@@ -1,26 +1,36 @@
-// The two labels in the selection's top-left corner: its size, and the
-// colour under the pointer.
+// The two labels in the region's top-left corner: its size, and the colour
+// under the pointer.
 #pragma once
+
+#include <cstdint>
 
 #include "layout/controls.h"
 #include "platform/surface.h"
+#include "selection/region.h"
 
 namespace tolvane::selection {
 
 class PointerPanel {
  public:
-  PointerPanel(layout::Controls& c, const platform::Surface& dc) : c_(c), dc_(dc) {}
+  PointerPanel(layout::Controls& c, const platform::Surface& dc, const Region& region)
+      : c_(c), dc_(dc), region_(region) {}
 
   // ColorLabel reads "RGB(r,g,b)" of what the window shows at (x, y).
   void showColorAt(float x, float y);
-  // Both labels to the selection's top-left corner.
+  // Both labels to the region's top-left corner.
   void place();
-  // SizeLabel reads "WxH" of the selection.
+  // SizeLabel reads "WxH" of the region.
   void showSize();
+  void setShown(bool shown);
 
  private:
   layout::Controls& c_;
   const platform::Surface& dc_;
+  const Region& region_;
 };
+
+// The toolbar goes 4 pixels below the region, right-aligned with it, or
+// inside its bottom edge when the screen has no room below; never left of 0.
+void placeToolbar(layout::Controls& c, const Selection& s, float screenHeight);
 
 }  // namespace tolvane::selection

@@ -27,10 +27,4 @@ Selection Selection::heldOn(float screenWidth, float screenHeight) const {
   return s;
 }
 
-Selection selectionOf(const layout::Control& frame) {
-  return {frame.left(), frame.top(), frame.width(), frame.height()};
-}
-
-bool show(layout::Control& frame, const Selection& s) { return frame.move(s.left, s.top, s.width, s.height); }
-
 }  // namespace tolvane::selection

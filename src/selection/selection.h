@@ -2,7 +2,6 @@
 // shows it), its hit-tests, and its moves and resizes held on the screen.
 #pragma once
 
-#include "layout/controls.h"
 #include "platform/image.h"
 
 namespace tolvane::selection {
@@ -28,10 +27,5 @@ struct Selection {
 
   friend bool operator==(const Selection&, const Selection&) = default;
 };
-
-// The region as the selection frame shows it, and the frame set to show one.
-Selection selectionOf(const layout::Control& frame);
-// Sets the frame's geometry; a negative size is refused and nothing changes.
-bool show(layout::Control& frame, const Selection& s);
 
 }  // namespace tolvane::selection

@@ -1,106 +1,103 @@
 #include "selection/selection_mouse.h"
 
-#include "handles/handle_layout.h"
 #include "platform/geometry.h"
-#include "selection/repaint.h"
-#include "selection/selection.h"
 
 namespace tolvane::selection {
 
 using platform::Ctl;
-using session::SelMode;
 
 void SelectionMouse::cancel(float x, float y) {
-  auto& c = ss_.c;
-  auto& sel = ss_.frame();
-  sel.setWidth(0);
-  sel.setHeight(0);
-  ss_.s.originX = x;
-  ss_.s.originY = y;
-  sel.move(x, y);
-  sel.hide();
-  c(Ctl::SizeLabel).hide();
-  c(Ctl::ColorLabel).hide();
-  for (int i = 0; i < 8; ++i) c(Ctl::Handle, i).hide();
-  ss_.p.pointer.setShape(platform::kPointerDefault);
-  ss_.s.selMode = SelMode::Draw;
-  ss_.s.releaseEnds = false;
+  region_.drop();
+  region_.reshape({x, y, 0, 0});
+  anchorX_ = x;
+  anchorY_ = y;
+  panel_.setShown(false);
+  showHandles(c_, false);
+  pointer_.setShape(platform::kPointerDefault);
+  releaseEnds_ = false;
+  pressedInside_ = false;
 }
 
 void SelectionMouse::down(const platform::Mouse& m) {
-  auto& s = ss_.s;
-  auto& sel = ss_.frame();
-  ss_.c(Ctl::Toolbar).hide();
-  if (s.selMode == SelMode::Draw) {
-    sel.show();
-    sel.setWidth(0);
-    sel.setHeight(0);
+  c_(Ctl::Toolbar).hide();
+  if (!region_.made()) {
     // Another button pressed during a band's drag starts afresh: the
     // handles of the unfinished band go.
-    for (int i = 0; i < 8; ++i) ss_.c(Ctl::Handle, i).hide();
-    s.originX = m.x;
-    s.originY = m.y;
-    sel.move(s.originX, s.originY);
-    if (m.button == platform::kRight) s.releaseEnds = true;
+    region_.reshape({m.x, m.y, 0, 0});
+    region_.showFrame();
+    showHandles(c_, false);
+    anchorX_ = m.x;
+    anchorY_ = m.y;
+    pressedInside_ = false;
+    if (m.button == platform::kRight) releaseEnds_ = true;
     return;
   }
-  ss_.p.pointer.setShape(platform::kPointerCross);
-  s.selRect = selectionOf(sel).pixels();
-  if (s.selRect.contains(roundEven(m.x), roundEven(m.y))) {
-    s.downX = m.x;
-    s.downY = m.y;
+  pointer_.setShape(platform::kPointerCross);
+  if (region_.shape().pixels().contains(roundEven(m.x), roundEven(m.y))) {
+    grabX_ = region_.shape().left;
+    grabY_ = region_.shape().top;
+    downX_ = m.x;
+    downY_ = m.y;
+    pressedInside_ = true;
     if (m.button == platform::kRight) cancel(m.x, m.y);
   } else {
     cancel(m.x, m.y);
   }
 }
 
-void SelectionMouse::move(const platform::Mouse& m) {
-  auto& s = ss_.s;
-  auto& c = ss_.c;
-  auto& sel = ss_.frame();
-  const float X = m.x, Y = m.y;
-  const bool inside = selectionOf(sel).strictlyInside(X, Y);
-  ss_.p.pointer.setShape(inside ? platform::kPointerMove : platform::kPointerCross);
-  if (m.button != platform::kLeft) return;
+void SelectionMouse::drawBand(float X, float Y) {
+  const float ox = anchorX_, oy = anchorY_;
+  // On the anchor's row or column the outline keeps its geometry.
+  if (X > ox && Y > oy) region_.reshape({ox, oy, X - ox, Y - oy});
+  else if (X < ox && Y > oy) region_.reshape({X, oy, ox - X, Y - oy});
+  else if (X > ox && Y < oy) region_.reshape({ox, Y, X - ox, oy - Y});
+  else if (X < ox && Y < oy) region_.reshape({X, Y, ox - X, oy - Y});
+}
 
-  sel.hide();
-  c(Ctl::SizeLabel).hide();
-  c(Ctl::ColorLabel).hide();
-  if (s.selMode == SelMode::Draw) {
-    const float ox = s.originX, oy = s.originY;
-    // On the anchor's row or column the outline keeps its geometry.
-    if (X > ox && Y > oy) sel.move(ox, oy, X - ox, Y - oy);
-    else if (X < ox && Y > oy) sel.move(X, oy, ox - X, Y - oy);
-    else if (X > ox && Y < oy) sel.move(ox, Y, X - ox, oy - Y);
-    else if (X < ox && Y < oy) sel.move(X, Y, ox - X, oy - Y);
-    panel_.place();
+void SelectionMouse::move(const platform::Mouse& m) {
+  const bool inside = region_.shape().strictlyInside(m.x, m.y);
+  pointer_.setShape(inside ? platform::kPointerMove : platform::kPointerCross);
+  if (m.button != platform::kLeft) return;
+  if (!region_.made()) {
+    drawBand(m.x, m.y);
     panel_.showSize();
-    ss_.p.pointer.setShape(platform::kPointerCross);
+    pointer_.setShape(platform::kPointerCross);
   } else {
-    ss_.p.pointer.setShape(platform::kPointerMove);
-    show(sel, selectionOf(sel).movedTo(s.originX - (s.downX - X), s.originY - (s.downY - Y), ss_.screenWidth(),
-                                       ss_.screenHeight()));
-    panel_.place();
+    pointer_.setShape(platform::kPointerMove);
+    region_.reshape(region_.shape().movedTo(grabX_ - (downX_ - m.x), grabY_ - (downY_ - m.y), region_.screenWidth(),
+                                            region_.screenHeight()));
   }
-  handles::placeHandles(c);
-  sel.show();
-  c(Ctl::SizeLabel).show();
-  c(Ctl::ColorLabel).show();
-  repaintSelection(ss_);
+  showRegion();
+}
+
+void SelectionMouse::showRegion() {
+  panel_.place();
+  showHandles(c_, true);
+  region_.showFrame();
+  panel_.setShown(true);
+  backdrop_.repaint(region_.shape());
 }
 
 void SelectionMouse::upTail(const platform::Mouse& m) {
-  auto& s = ss_.s;
   if (m.button != platform::kLeft) {
-    if (s.releaseEnds) close_();
+    if (releaseEnds_) close_();
     return;
   }
-  if (s.selMode == SelMode::Draw) s.selMode = SelMode::Move;
-  s.originX = ss_.frame().left();
-  s.originY = ss_.frame().top();
-  placeToolbar(ss_);
-  ss_.c(Ctl::Toolbar).show();
+  region_.make();
+  placeToolbar(c_, region_.shape(), region_.screenHeight());
+  c_(Ctl::Toolbar).show();
+}
+
+void SelectionMouse::select(const Selection& s) {
+  c_(Ctl::Toolbar).hide();
+  region_.drop();
+  region_.reshape(s.heldOn(region_.screenWidth(), region_.screenHeight()));
+  panel_.showSize();
+  showRegion();
+  pressedInside_ = false;
+  region_.make();
+  placeToolbar(c_, region_.shape(), region_.screenHeight());
+  c_(Ctl::Toolbar).show();
 }
 
 }  // namespace tolvane::selection

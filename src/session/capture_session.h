@@ -1,37 +1,63 @@
-// The capture window: owns the state and routes each event to the unit
-// that handles it.
+// The capture window: owns the units of the capture and routes each event
+// to the one that handles it.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "annotation/veil_painter.h"
+#include "annotation/annotator.h"
 #include "annotation/history.h"
+#include "annotation/style_panel.h"
+#include "annotation/text_tool.h"
+#include "annotation/toolbar.h"
+#include "handles/handle_resizer.h"
 #include "layout/controls.h"
+#include "output/finish.h"
 #include "platform/events.h"
-#include "session/context.h"
-#include "session/state.h"
-
-namespace tolvane::selection { class SelectionMouse; class DrawingMouse; class PointerPanel; }
-namespace tolvane::handles { class HandleResizer; }
-namespace tolvane::annotation { class Toolbar; class StylePanel; class TextTool; }
-namespace tolvane::output { class Finisher; }
+#include "platform/output.h"
+#include "platform/surface.h"
+#include "platform/system.h"
+#include "selection/backdrop.h"
+#include "selection/pointer_panel.h"
+#include "selection/region.h"
+#include "selection/selection_mouse.h"
 
 namespace tolvane::session {
+
+// The platform the capture runs on.
+struct Platform {
+  platform::Surface& surface;
+  platform::Screen& screen;
+  platform::Pointer& pointer;
+  platform::App& app;
+  platform::InstanceLock& lock;
+  platform::Clipboard& clipboard;
+  platform::SaveDialog& saveDialog;
+  platform::MessageBox& messageBox;
+  platform::Encoders& encoders;
+  platform::Environment& env;
+};
 
 class CaptureSession : public platform::EventSink {
  public:
   CaptureSession(Platform& platform, platform::ControlView* view);
   ~CaptureSession() override;
 
-  // Start-up. Returns false when another capture runs (nothing was read) or
-  // when the screen cannot be read; failure() then says why.
-  bool start();
-  // Why start-up failed; empty when it did not, or when another capture runs.
+  // How the start-up went.
+  enum class StartUp { Running, AnotherCapture, ScreenUnreadable };
+  // Start-up. Anything but Running means nothing is shown and the capture
+  // is over; failure() then says why the screen could not be read.
+  StartUp start();
+  // Why the screen could not be read; empty otherwise.
   const std::string& failure() const { return failure_; }
-  // Closes the window (Esc, right click, finishing). Runs Unload once.
+  // Closes the window (Esc, right click, finishing); the first call only.
   void close();
-  bool unloaded() const { return unloaded_; }
+  bool closed() const { return closed_; }
+
+  // Selects `area` (clamped to the screen) as if the user had dragged it out
+  // with the left button: frame, handles, size label and toolbar shown. What
+  // was drawn on an earlier region goes, and no tool stays chosen.
+  void selectRegion(const IRect& area);
 
   // EventSink
   void mouseDown(platform::CtlRef target, const platform::Mouse& m) override;
@@ -44,30 +70,27 @@ class CaptureSession : public platform::EventSink {
 
   // For the view and the tests.
   layout::Controls& controls() { return controls_; }
-  State& state() { return state_; }
-  annotation::History& history() { return history_; }
-  Session& session() { return session_; }
-  output::Finisher& finisher() { return *finisher_; }
+  const annotation::History& history() const { return history_; }
+  const selection::Region& region() const { return region_; }
 
  private:
-  void releaseScreen();
+  bool grabHandle();
 
   Platform& p_;
   layout::Controls controls_;
-  State state_;
+  selection::Region region_;
+  selection::Backdrop backdrop_;
   annotation::History history_;
-  annotation::VeilPainter veil_;
-  Session session_;
-  std::unique_ptr<selection::PointerPanel> panel_;
-  std::unique_ptr<annotation::StylePanel> style_;
-  std::unique_ptr<annotation::TextTool> text_;
-  std::unique_ptr<output::Finisher> finisher_;
-  std::unique_ptr<annotation::Toolbar> toolbar_;
-  std::unique_ptr<selection::DrawingMouse> drawing_;
-  std::unique_ptr<selection::SelectionMouse> selection_;
-  std::unique_ptr<handles::HandleResizer> resizer_;
+  selection::PointerPanel panel_;
+  annotation::StylePanel style_;
+  annotation::TextTool text_;
+  annotation::Annotator annotator_;
+  output::Finisher finisher_;
+  annotation::Toolbar toolbar_;
+  selection::SelectionMouse selection_;
+  handles::HandleResizer resizer_;
   int buttonsDown_ = 0;  // buttons pressed on the window and not yet released
-  bool unloaded_ = false;
+  bool closed_ = false;
   std::string failure_;
 };
 

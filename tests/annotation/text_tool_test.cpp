@@ -51,7 +51,7 @@ struct Typing : ::testing::Test {
   float widest = 25;  // the box never shrinks below its widest text
 
   void SetUp() override { tool.place(10, 10); }
-  layout::Control& box() { return controls(Ctl::TextEditor); }
+  layout::Control& box() { return controls(Ctl::NoteField); }
   // The box reports a new text, as the view does after each edit.
   void edit(std::string now) {
     text = std::move(now);

@@ -115,10 +115,10 @@ void FakePointer::setShape(int s) {
 platform::EncodeResult FakeEncoders::encode(platform::Format f, const Image& p, const platform::EncodeParams& ps) {
   calls.push_back(f);
   params.push_back(ps);
+  last = p;
   seen = witness.now();
   if (failWith) return *failWith;
   platform::EncodeResult r;
-  r.ok = true;
   const std::string tag = "FAKE" + std::to_string(static_cast<int>(f)) + ":" + std::to_string(p.width()) + "x" +
                           std::to_string(p.height());
   r.bytes.assign(tag.begin(), tag.end());
@@ -177,22 +177,7 @@ Rig::Rig(int w, int h, std::optional<Image> screenPicture)
       form(platform, &view) {
   screen.picture = screenPicture ? *screenPicture : patternPicture(w, h);
   clipboard.witness = encoders.witness = {&app, &pointer};
-}
-
-Log Rig::logSince(std::size_t from, std::vector<std::string> prefixes) const {
-  Log out;
-  for (std::size_t i = from; i < log.size(); ++i) {
-    if (prefixes.empty()) {
-      out.push_back(log[i]);
-      continue;
-    }
-    for (const auto& p : prefixes)
-      if (log[i].rfind(p, 0) == 0) {
-        out.push_back(log[i]);
-        break;
-      }
-  }
-  return out;
+  messageBox.pointer = &pointer;
 }
 
 void Rig::down(float x, float y, int button) { form.mouseDown({platform::Ctl::Window, -1}, {button, 0, x, y}); }

@@ -97,13 +97,15 @@ class FakeApp : public platform::App {
     log_.push_back("HideWindow");
     onScreen = false;
   }
-  void unload() override {
-    log_.push_back("Unload");
-    unloaded = true;
+  void close() override {
+    log_.push_back("Close");
+    closed = true;
+    ++closes;
     onScreen = false;
   }
   void warn(const std::string& m) override { warnings.push_back(m); }
-  bool unloaded = false;
+  bool closed = false;
+  int closes = 0;
   bool onScreen = false;  // the window is shown
   std::vector<std::string> warnings;
 
@@ -184,8 +186,11 @@ class FakeMessageBox : public platform::MessageBox {
   void information(const std::string& title, const std::string& text) override {
     log_.push_back("MessageBox " + title);
     shown.push_back({title, text});
+    pointerSeen.push_back(pointer ? pointer->shape() : -1);
   }
   std::vector<std::pair<std::string, std::string>> shown;
+  std::vector<int> pointerSeen;  // the pointer's shape while each box showed
+  const platform::Pointer* pointer = nullptr;
 
  private:
   Log& log_;
@@ -196,6 +201,7 @@ class FakeEncoders : public platform::Encoders {
   platform::EncodeResult encode(platform::Format f, const Image& p, const platform::EncodeParams& params) override;
   std::vector<platform::Format> calls;
   std::vector<platform::EncodeParams> params;  // what each call was given
+  Image last;                                  // the picture of the last call
   std::optional<platform::EncodeResult> failWith;
   SeenWhileEncoding seen;  // at the last call
   Witness witness;
@@ -227,9 +233,6 @@ class FakeView : public platform::ControlView {
 struct Rig {
   explicit Rig(int w = 320, int h = 240, std::optional<Image> screenPicture = std::nullopt);
 
-  // The log from `from` on, only lines starting with one of the prefixes (all when empty).
-  Log logSince(std::size_t from, std::vector<std::string> prefixes = {}) const;
-
   Log log;
   FakeText text;
   FakePresenter presenter;
@@ -247,6 +250,8 @@ struct Rig {
   session::Platform platform;
   session::CaptureSession form;
 
+  // Starts the capture; whether it runs.
+  bool start() { return form.start() == session::CaptureSession::StartUp::Running; }
   // Events as the window system sends them.
   void down(float x, float y, int button = 1);
   void move(float x, float y, int buttons = 1);

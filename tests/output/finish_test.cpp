@@ -12,7 +12,6 @@
 namespace tolvane {
 namespace {
 
-using fake::Log;
 using fake::Rig;
 using platform::Ctl;
 using platform::Format;
@@ -59,24 +58,21 @@ TEST(SavablePath, KeepsAWrittenExtensionAndElseAddsTheFiltersOne) {
 
 // --- the double click ---
 
-// Selection (40,30)-(140,90) set straight in the state, the last press at (x, y).
+// A region dragged out from (fromX, fromY) to (toX, toY), then the double
+// click's first press and release at (x, y).
 struct Armed {
   Rig rig{200, 150};
-  explicit Armed(float x, float y) {
-    EXPECT_TRUE(rig.form.start());
-    auto& s = rig.form.state();
-    s.selMode = session::SelMode::Move;
-    s.selRect = {40, 30, 140, 90};
-    s.downX = x;
-    s.downY = y;
-    rig.ctl(Ctl::SelectionFrame).move(40, 30, 100, 60);
+  explicit Armed(float x, float y, float fromX = 40, float fromY = 30, float toX = 140, float toY = 90) {
+    EXPECT_TRUE(rig.start());
+    rig.drag(fromX, fromY, toX, toY);
+    rig.down(x, y);
+    rig.up(x, y);
   }
+  // Whether the double click copied the region and closed the window.
   bool finishes() {
-    const auto before = rig.log.size();
     rig.form.dblClick({Ctl::Window, -1});
-    if (rig.log.size() == before) return false;
-    EXPECT_TRUE(rig.app.unloaded);
-    return true;
+    EXPECT_EQ(rig.clipboard.picture.has_value(), rig.app.closed);
+    return rig.app.closed;
   }
 };
 
@@ -100,18 +96,22 @@ TEST(DoubleClick, RoundsThePressPointHalfToEven) {
 
 TEST(DoubleClick, DoesNothingBeforeAnySelection) {
   Rig rig(200, 150);
-  ASSERT_TRUE(rig.form.start());
-  ASSERT_EQ(rig.form.state().selRect, IRect{});
-  const auto before = rig.log.size();
+  ASSERT_TRUE(rig.start());
   rig.form.dblClick({Ctl::Window, -1});
-  EXPECT_EQ(rig.log.size(), before);
-  EXPECT_FALSE(rig.app.unloaded);
+  EXPECT_FALSE(rig.app.closed);
   EXPECT_FALSE(rig.clipboard.picture);
+  EXPECT_FALSE(rig.dialog.request);
+  // Nor on a region made by the double click's own first click.
+  rig.down(50, 50);
+  rig.up(50, 50);
+  rig.form.dblClick({Ctl::Window, -1});
+  EXPECT_FALSE(rig.app.closed);
+  EXPECT_TRUE(rig.app.warnings.empty());
 }
 
 TEST(DoubleClick, CopiesTheRegionOffersTheDialogAndCloses) {
   Rig rig(320, 240);
-  ASSERT_TRUE(rig.form.start());
+  ASSERT_TRUE(rig.start());
   rig.drag(40, 30, 140, 90);
   rig.down(60, 50);  // the double click's first press, inside the selection
   rig.up(60, 50);
@@ -122,19 +122,18 @@ TEST(DoubleClick, CopiesTheRegionOffersTheDialogAndCloses) {
   for (int i = 0; i < 8; ++i) EXPECT_FALSE(rig.ctl(Ctl::Handle, i).visible()) << i;
   ASSERT_TRUE(rig.dialog.request);
   EXPECT_EQ(rig.dialog.request->fileName, "Tolvane2026-12-06_14.05.09");
-  EXPECT_TRUE(rig.app.unloaded);
+  EXPECT_TRUE(rig.app.closed);
   // Cancelled: the capture stays on the clipboard.
   ASSERT_TRUE(rig.clipboard.picture);
   EXPECT_EQ(*rig.clipboard.picture, region);
 }
 
 TEST(DoubleClick, TakesTheFramesRegionRoundedHalfToEven) {
-  Armed a(100, 60);
-  a.rig.form.state().selRect = {0, 0, 200, 150};
-  a.rig.ctl(Ctl::SelectionFrame).move(11.5f, 20.5f, 30, 15.5f);  // 12, 20, 41.5 -> 42, 36
+  Armed a(20, 25, 11.5f, 20.5f, 41.5f, 36);  // 11.5, 20.5, 30 x 15.5: 12, 20, 41.5 -> 42, 36
   const Image canvas = a.rig.surface.image();
   ASSERT_TRUE(a.finishes());
-  const Image& got = a.rig.form.finisher().captured();
+  ASSERT_TRUE(a.rig.clipboard.picture);
+  const Image& got = *a.rig.clipboard.picture;
   ASSERT_EQ(got.width(), 30);
   ASSERT_EQ(got.height(), 16);
   EXPECT_EQ(got, canvas.copy({12, 20, 42, 36}));
@@ -142,7 +141,7 @@ TEST(DoubleClick, TakesTheFramesRegionRoundedHalfToEven) {
 
 TEST(DoubleClick, ThePictureShowsAnnotationsUndimmedWithoutTheFrame) {
   Rig rig(200, 150, Image(200, 150, kWhite));
-  ASSERT_TRUE(rig.form.start());
+  ASSERT_TRUE(rig.start());
   rig.drag(20, 20, 180, 130);
   rig.down(150, 110);
   rig.up(150, 110);
@@ -162,276 +161,6 @@ TEST(DoubleClick, ThePictureShowsAnnotationsUndimmedWithoutTheFrame) {
   EXPECT_EQ(got.pixel(159, 109), kWhite);
 }
 
-// --- captureRegion ---
-
-struct Capture : ::testing::Test {
-  Rig rig{64, 48};
-  Image canvas;
-  void SetUp() override {
-    ASSERT_TRUE(rig.form.start());
-    canvas = rig.surface.image();
-  }
-  output::Finisher& fin() { return rig.form.finisher(); }
-  // Pixel (x, y) of a capture at (left, top): the canvas, or black past its edge.
-  Argb expected(int left, int top, int x, int y) const {
-    const int sx = left + x, sy = top + y;
-    return canvas.rect().contains(sx, sy) ? canvas.pixel(sx, sy) : kBlack;
-  }
-  void expectRegion(int left, int top, int right, int bottom) {
-    const Image& got = fin().captured();
-    ASSERT_EQ(got.width(), right - left);
-    ASSERT_EQ(got.height(), bottom - top);
-    for (int y = 0; y < got.height(); ++y)
-      for (int x = 0; x < got.width(); ++x)
-        ASSERT_EQ(got.pixel(x, y), expected(left, top, x, y)) << x << "," << y;
-    ASSERT_TRUE(rig.clipboard.picture);
-    EXPECT_EQ(*rig.clipboard.picture, got);
-  }
-};
-
-TEST_F(Capture, CopiesTheWindowsPictureExactly) {
-  fin().captureRegion(5, 7, 36, 40);
-  expectRegion(5, 7, 36, 40);
-  EXPECT_EQ(rig.screen.grabs, 1);  // only Load read the screen
-}
-
-TEST_F(Capture, IsBlackPastTheScreensEdges) {
-  fin().captureRegion(50, 40, 70, 52);
-  expectRegion(50, 40, 70, 52);
-  EXPECT_EQ(fin().captured().pixel(19, 11), kBlack);
-  fin().captureRegion(-5, -3, 5, 4);
-  expectRegion(-5, -3, 5, 4);
-  fin().captureRegion(-10, -10, 80, 60);  // around the whole screen
-  expectRegion(-10, -10, 80, 60);
-}
-
-TEST_F(Capture, WholeRegionsOffTheScreenAreBlackEvenAtTheIntegerLimits) {
-  fin().captureRegion(INT_MIN, INT_MIN, INT_MIN + 10, INT_MIN + 4);
-  EXPECT_EQ(fin().captured(), Image(10, 4, kBlack));
-  fin().captureRegion(INT_MAX - 3, INT_MAX - 2, INT_MAX, INT_MAX);
-  EXPECT_EQ(fin().captured(), Image(3, 2, kBlack));
-}
-
-TEST_F(Capture, RefusesEmptyInvertedAndOversizedRegionsWithoutTouchingTheClipboard) {
-  fin().captureRegion(1, 1, 11, 11);  // a good capture first: a later refusal must drop it
-  ASSERT_FALSE(fin().captured().isNull());
-  rig.clipboard.picture.reset();
-  const std::vector<std::array<int, 4>> silly = {{10, 10, 10, 50},
-                                                 {10, 10, 50, 10},
-                                                 {50, 40, 10, 10},
-                                                 {INT_MIN, 0, INT_MAX, 10},
-                                                 {0, INT_MIN, 10, INT_MAX},
-                                                 {INT_MAX, 0, INT_MIN, 10},
-                                                 {0, 0, 70000, 10},
-                                                 {0, 0, 20000, 20000}};
-  for (const auto& r : silly) {
-    const auto warnings = rig.app.warnings.size();
-    fin().captureRegion(r[0], r[1], r[2], r[3]);
-    EXPECT_TRUE(fin().captured().isNull()) << r[0] << "," << r[1] << "," << r[2] << "," << r[3];
-    EXPECT_EQ(rig.app.warnings.size(), warnings + 1);
-  }
-  EXPECT_FALSE(rig.clipboard.picture);
-}
-
-TEST_F(Capture, HidesTheFrameHandlesAndLabelsButLeavesTheToolbarToTheCaller) {
-  rig.drag(10, 10, 50, 40);
-  rig.ctl(Ctl::Toolbar).show();
-  fin().captureRegion(0, 0, 8, 8);
-  for (const Ctl c : {Ctl::SelectionFrame, Ctl::SizeLabel, Ctl::ColorLabel})
-    EXPECT_FALSE(rig.ctl(c).visible()) << static_cast<int>(c);
-  for (int i = 0; i < 8; ++i) EXPECT_FALSE(rig.ctl(Ctl::Handle, i).visible()) << i;
-  EXPECT_TRUE(rig.ctl(Ctl::Toolbar).visible());
-  ASSERT_TRUE(rig.clipboard.picture);
-  EXPECT_EQ(rig.clipboard.picture->width(), 8);
-}
-
-// --- what the user sees while a picture is encoded ---
-
-// Encoding takes seconds on a large region: the window must not stand frozen
-// meanwhile. It goes first when nothing more is asked of the user; while it
-// has to stay (the save dialog follows), the pointer shows it is busy.
-TEST(WhileEncoding, TheWindowIsGoneOrThePointerBusy) {
-  struct Finish {
-    const char* how;
-    std::function<void(Rig&)> run;
-    bool clipboardEncodedOnScreen;  // the save dialog still needed the window
-    bool fileWritten;
-  };
-  testutil::TempDir dir;
-  const auto saveAs = [&dir](Rig& rig, const std::string& name) {
-    rig.dialog.answer = platform::SaveAnswer{dir.path(name), 1};
-  };
-  const auto doubleClick = [](Rig& rig) {
-    rig.down(60, 50);
-    rig.up(60, 50);
-    rig.form.dblClick({Ctl::Window, -1});
-  };
-  const std::vector<Finish> finishes = {
-      {"copy and close", [](Rig& rig) { rig.clickTool(1); }, false, false},
-      {"save, confirmed", [&](Rig& rig) { saveAs(rig, "a.png"); rig.clickTool(2); }, true, true},
-      {"save, cancelled", [](Rig& rig) { rig.clickTool(2); }, true, false},
-      {"double click, confirmed", [&](Rig& rig) { saveAs(rig, "b.gif"); doubleClick(rig); }, true, true},
-      {"save, failing", [&](Rig& rig) { saveAs(rig, "no/such/folder/c.png"); rig.clickTool(2); }, true, false},
-  };
-  for (const auto& f : finishes) {
-    SCOPED_TRACE(f.how);
-    Rig rig(320, 240);
-    ASSERT_TRUE(rig.form.start());
-    rig.drag(40, 30, 140, 90);
-    rig.pointer.setShape(platform::kPointerArrow);
-    f.run(rig);
-    ASSERT_TRUE(rig.app.unloaded);
-    EXPECT_EQ(rig.clipboard.seen.windowOnScreen, f.clipboardEncodedOnScreen);
-    EXPECT_EQ(rig.clipboard.seen.pointer == platform::kPointerBusy, f.clipboardEncodedOnScreen);
-    ASSERT_EQ(rig.encoders.calls.size(), rig.dialog.answer ? 1u : 0u);
-    if (rig.dialog.answer) {
-      EXPECT_FALSE(rig.encoders.seen.windowOnScreen);  // the file's encoding
-    }
-    EXPECT_NE(rig.pointer.shape(), platform::kPointerBusy);
-    // What the user made is kept: in the file, else on the clipboard.
-    EXPECT_EQ(rig.clipboard.picture.has_value(), !f.fileWritten);
-    EXPECT_EQ(rig.messageBox.shown.size(), std::string(f.how) == "save, failing" ? 1u : 0u);
-  }
-}
-
-TEST(WhileEncoding, AWindowThatStaysGetsItsPointerBack) {
-  Rig rig(200, 150);
-  ASSERT_TRUE(rig.form.start());
-  rig.pointer.setShape(platform::kPointerMove);
-  rig.form.finisher().captureRegion(10, 10, 50, 40);
-  EXPECT_EQ(rig.clipboard.seen.pointer, platform::kPointerBusy);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerMove);
-  EXPECT_TRUE(rig.app.onScreen);
-}
-
-// --- the save dialog and the file ---
-
-struct Save : ::testing::Test {
-  Rig rig{64, 48};
-  testutil::TempDir dir;
-  void SetUp() override {
-    ASSERT_TRUE(rig.form.start());
-    rig.form.finisher().captureRegion(4, 4, 24, 14);
-    ASSERT_TRUE(rig.clipboard.picture);
-  }
-  // The user confirms `name` in the scratch folder with filter `filter`.
-  void confirm(const std::string& name, int filter = 1) {
-    rig.dialog.answer = platform::SaveAnswer{dir.path(name), filter};
-    rig.form.finisher().offerSave();
-  }
-  std::string message() const { return rig.messageBox.shown.empty() ? "" : rig.messageBox.shown.back().second; }
-};
-
-TEST_F(Save, AsksWithTheTitleFiltersProposedNameAndFolder) {
-  rig.env.pictures = "/home/someone/图片";
-  rig.form.finisher().offerSave();
-  ASSERT_TRUE(rig.dialog.request);
-  const auto& r = *rig.dialog.request;
-  EXPECT_EQ(r.title, "Tolvane-保存为");
-  const std::vector<std::pair<std::string, std::string>> filters = {
-      {"PNG文件(*.PNG)", "*.PNG"},   {"JPEG文件(*.jpg;*.jpeg)", "*.jpg"}, {"位图文件(*.bmp)", "*.bmp"},
-      {"GIF文件(*.gif)", "*.gif"},   {"TIFF文件(*.TIFF)", "*.tiff"},      {"所有文件(*.*)", "*.*"}};
-  ASSERT_EQ(r.filters.size(), filters.size());
-  for (std::size_t i = 0; i < filters.size(); ++i) {
-    EXPECT_EQ(r.filters[i].description, filters[i].first) << i;
-    EXPECT_EQ(r.filters[i].pattern, filters[i].second) << i;
-  }
-  EXPECT_EQ(r.selectedFilter, 1);
-  EXPECT_EQ(r.fileName, "Tolvane2026-12-06_14.05.09");
-  EXPECT_EQ(r.defaultExtension, "PNG");
-  EXPECT_EQ(r.folder, "/home/someone/图片");
-}
-
-TEST_F(Save, ReadsTheClockForTheProposedName) {
-  rig.env.time = {2031, 2, 28, 0, 0, 7};
-  rig.form.finisher().offerSave();
-  ASSERT_TRUE(rig.dialog.request);
-  EXPECT_EQ(rig.dialog.request->fileName, "Tolvane2031-02-28_00.00.07");
-}
-
-TEST_F(Save, CancelWritesNothingAndKeepsTheClipboard) {
-  const auto from = rig.log.size();
-  rig.form.finisher().offerSave();
-  EXPECT_EQ(rig.logSince(from), (Log{"SaveDialog Tolvane2026-12-06_14.05.09"}));
-  EXPECT_TRUE(rig.encoders.calls.empty());
-  EXPECT_TRUE(rig.clipboard.picture);
-  EXPECT_TRUE(dir.entries().empty());
-}
-
-TEST_F(Save, TheProposedNameSavesAsPngAndEmptiesTheClipboardAfterwards) {
-  const auto from = rig.log.size();
-  confirm("Tolvane2026-12-06_14.05.09");
-  EXPECT_EQ(dir.entries(), std::vector<std::string>{"Tolvane2026-12-06_14.05.09.PNG"});
-  EXPECT_EQ(dir.read("Tolvane2026-12-06_14.05.09.PNG"), "FAKE0:20x10");
-  ASSERT_EQ(rig.encoders.calls, std::vector{Format::Png});
-  EXPECT_EQ(rig.encoders.params[0].jpegQuality, 80);
-  EXPECT_EQ(rig.encoders.params[0].tiffDepth, 24);
-  EXPECT_EQ(rig.encoders.params[0].tiffCompression, 6);
-  EXPECT_EQ(rig.logSince(from, {"Pointer", "Clipboard", "MessageBox"}),
-            (Log{"Pointer 11", "Pointer 0", "Clipboard clear"}));
-  EXPECT_FALSE(rig.clipboard.picture);
-  EXPECT_TRUE(rig.messageBox.shown.empty());
-}
-
-TEST_F(Save, TheWrittenExtensionDecidesTheFormatWhateverTheFilter) {
-  std::filesystem::create_directory(dir.path("my.dir"));
-  const std::vector<std::tuple<std::string, int, std::string, Format>> cases = {
-      {"a", 2, "a.jpg", Format::Jpeg},           {"b", 3, "b.bmp", Format::Bmp},
-      {"c", 4, "c.gif", Format::Gif},            {"d", 5, "d.tiff", Format::Tiff},
-      {"e", 6, "e.PNG", Format::Png},            {"f.png", 2, "f.png", Format::Png},
-      {"g.JPG", 1, "g.JPG", Format::Jpeg},       {"h.Jpg", 1, "h.Jpg", Format::Jpeg},
-      {"i.jpeg", 1, "i.jpeg", Format::Jpeg},     {"j.tif", 1, "j.tif", Format::Tiff},
-      {"my.dir/k", 1, "my.dir/k.PNG", Format::Png}};
-  for (const auto& [name, filter, written, format] : cases) {
-    rig.encoders.calls.clear();
-    rig.clipboard.picture = rig.form.finisher().captured();
-    confirm(name, filter);
-    EXPECT_TRUE(dir.exists(written)) << name;
-    EXPECT_EQ(rig.encoders.calls, std::vector{format}) << name;
-    EXPECT_FALSE(rig.clipboard.picture) << name;
-  }
-  EXPECT_TRUE(rig.messageBox.shown.empty());
-}
-
-TEST_F(Save, ThePathEndsAtItsFirstNul) {
-  rig.dialog.answer = platform::SaveAnswer{dir.path("cut.png") + std::string(1, '\0') + "junk", 1};
-  rig.form.finisher().offerSave();
-  EXPECT_EQ(dir.entries(), std::vector<std::string>{"cut.png"});
-}
-
-TEST_F(Save, AFailedSaveIsReportedAndKeepsTheCaptureOnTheClipboard) {
-  const Image captured = rig.form.finisher().captured();
-  const auto from = rig.log.size();
-  confirm("missing/shot.png");
-  EXPECT_NE(message().find("错误号: " + std::to_string(ENOENT) + "\r\n"), std::string::npos) << message();
-  EXPECT_NE(message().find(dir.path("missing/shot.png")), std::string::npos);
-  EXPECT_EQ(rig.logSince(from, {"Pointer", "Clipboard", "MessageBox"}),
-            (Log{"Pointer 11", "Pointer 0", "MessageBox 错误"}));
-  ASSERT_TRUE(rig.clipboard.picture);
-  EXPECT_EQ(*rig.clipboard.picture, captured);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
-}
-
-TEST_F(Save, AnEncoderFailureKeepsTheClipboardAndAnOldFile) {
-  dir.write("old.gif", "old");
-  rig.encoders.failWith = platform::EncodeResult{false, 1002, "too big", {}};
-  confirm("old.gif");
-  EXPECT_NE(message().find("错误号: 1002\r\n"), std::string::npos) << message();
-  EXPECT_EQ(dir.read("old.gif"), "old");
-  EXPECT_TRUE(rig.clipboard.picture);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
-}
-
-TEST_F(Save, NothingCapturedOffersNoDialog) {
-  rig.form.finisher().captureRegion(5, 5, 5, 5);
-  rig.dialog.answer = platform::SaveAnswer{dir.path("empty.png"), 1};
-  rig.form.finisher().offerSave();
-  EXPECT_FALSE(rig.dialog.request);
-  EXPECT_TRUE(rig.messageBox.shown.empty());
-  EXPECT_TRUE(rig.encoders.calls.empty());
-  EXPECT_TRUE(dir.entries().empty());
-}
-
 // --- what the screen shows is what is captured ---
 
 // Text typed into the open box reaches every capture exactly as if the user
@@ -441,22 +170,23 @@ TEST(WhatYouSeeIsWhatYouGet, PendingTextReachesEveryCapture) {
   const Image white(200, 150, kWhite);
   // A region, the text tool, and "HELLO" typed into a box opened at (60, 60).
   auto typed = [&](Rig& rig) {
-    ASSERT_TRUE(rig.form.start());
+    ASSERT_TRUE(rig.start());
     rig.drag(20, 20, 180, 130);
     rig.down(100, 100);  // a click inside the region first
     rig.up(100, 100);
     rig.clickTool(5);
     rig.down(60, 60);
     rig.up(60, 60);
-    rig.form.textChanged({Ctl::TextEditor, -1}, "HELLO");
-    ASSERT_TRUE(rig.ctl(Ctl::TextEditor).visible());
+    rig.form.textChanged({Ctl::NoteField, -1}, "HELLO");
+    ASSERT_TRUE(rig.ctl(Ctl::NoteField).visible());
   };
   Rig reference(200, 150, white);
   typed(reference);
   reference.down(10, 10);  // a click outside the region commits the text
   reference.up(10, 10);
-  reference.form.finisher().captureRegion(20, 20, 180, 130);
-  const Image expected = reference.form.finisher().captured();
+  reference.clickTool(1);
+  ASSERT_TRUE(reference.clipboard.picture);
+  const Image expected = *reference.clipboard.picture;
   ASSERT_EQ(expected.width(), 160);
   ASSERT_NE(expected, Image(160, 110, kWhite));  // the text is there to be lost
 
@@ -476,15 +206,15 @@ TEST(WhatYouSeeIsWhatYouGet, PendingTextReachesEveryCapture) {
         rig.up(100, 100);
         break;
     }
-    EXPECT_TRUE(rig.app.unloaded);
-    EXPECT_EQ(rig.form.finisher().captured(), expected);
+    EXPECT_TRUE(rig.app.closed);
     if (how == Finish::CopyButton) {
       ASSERT_TRUE(rig.clipboard.picture);
       EXPECT_EQ(*rig.clipboard.picture, expected);
     } else {
       EXPECT_TRUE(dir.exists("shot.png"));
+      EXPECT_EQ(rig.encoders.last, expected);  // the picture the file was made from
     }
-    EXPECT_FALSE(rig.ctl(Ctl::TextEditor).visible());
+    EXPECT_FALSE(rig.ctl(Ctl::NoteField).visible());
     EXPECT_EQ(rig.form.history().index(), 2);  // recorded like a committed text
   }
 }

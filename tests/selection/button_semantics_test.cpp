@@ -38,7 +38,7 @@ std::string name(const Case& c) {
 void click(Rig& rig, const Case& c, float x, float y) {
   rig.down(x, y, c.button);
   rig.up(x, y, c.button);
-  if (c.clicks == Clicks::Single || rig.app.unloaded) return;
+  if (c.clicks == Clicks::Single || rig.app.closed) return;
   if (c.button == platform::kLeft)
     rig.form.dblClick({Ctl::Window, -1});
   else
@@ -46,43 +46,44 @@ void click(Rig& rig, const Case& c, float x, float y) {
   rig.up(x, y, c.button);
 }
 
+constexpr int L = 1, R = 2, M = 4;
+constexpr auto S = Clicks::Single, D = Clicks::Double;
+constexpr auto In = Where::Inside, Out = Where::Outside;
+// Until a right click has cancelled something, the release of any button
+// but the left ends the capture; a cancel arms one more right click.
+const Case kCases[] = {
+    // button clicks where tool    ends   copies keeps  steps
+    {L, S, In, false, false, false, true, 1},
+    {L, S, Out, false, false, false, false, 1},  // cancels; a new zero-size region
+    {L, D, In, false, true, true, false, 1},
+    {L, D, Out, false, false, false, false, 1},  // never an empty capture
+    {R, S, In, false, false, false, false, 1},   // cancels
+    {R, S, Out, false, false, false, false, 1},  // cancels
+    {R, D, In, false, true, false, false, 1},    // cancels, then ends
+    {R, D, Out, false, true, false, false, 1},
+    {M, S, In, false, true, false, true, 1},
+    {M, S, Out, false, false, false, false, 1},  // cancels
+    {M, D, In, false, true, false, true, 1},
+    {M, D, Out, false, false, false, false, 1},
+    {L, S, In, true, false, false, true, 2},  // a zero-size rectangle is recorded
+    {L, S, Out, true, false, false, true, 1},
+    {L, D, In, true, true, true, false, 2},
+    {L, D, Out, true, true, true, false, 1},  // the last press inside the region counts
+    {R, S, In, true, true, false, true, 2},  // drawn and recorded, then ends
+    {R, S, Out, true, true, false, true, 1},
+    {R, D, In, true, true, false, true, 2},
+    {R, D, Out, true, true, false, true, 1},
+    {M, S, In, true, true, false, true, 2},
+    {M, S, Out, true, true, false, true, 1},
+    {M, D, In, true, true, false, true, 2},
+    {M, D, Out, true, true, false, true, 1},
+};
+
 TEST(ButtonSemantics, EachButtonClickAndPlace) {
-  constexpr int L = 1, R = 2, M = 4;
-  constexpr auto S = Clicks::Single, D = Clicks::Double;
-  constexpr auto In = Where::Inside, Out = Where::Outside;
-  // Until a right click has cancelled something, the release of any button
-  // but the left ends the capture; a cancel arms one more right click.
-  const Case cases[] = {
-      // button clicks where tool    ends   copies keeps  steps
-      {L, S, In, false, false, false, true, 1},
-      {L, S, Out, false, false, false, false, 1},  // cancels; a new zero-size region
-      {L, D, In, false, true, true, false, 1},
-      {L, D, Out, false, false, false, false, 1},  // never an empty capture
-      {R, S, In, false, false, false, false, 1},   // cancels
-      {R, S, Out, false, false, false, false, 1},  // cancels
-      {R, D, In, false, true, false, false, 1},    // cancels, then ends
-      {R, D, Out, false, true, false, false, 1},
-      {M, S, In, false, true, false, true, 1},
-      {M, S, Out, false, false, false, false, 1},  // cancels
-      {M, D, In, false, true, false, true, 1},
-      {M, D, Out, false, false, false, false, 1},
-      {L, S, In, true, false, false, true, 2},  // a zero-size rectangle is recorded
-      {L, S, Out, true, false, false, true, 1},
-      {L, D, In, true, true, true, false, 2},
-      {L, D, Out, true, true, true, false, 1},  // the last press inside the region counts
-      {R, S, In, true, true, false, true, 2},  // drawn and recorded, then ends
-      {R, S, Out, true, true, false, true, 1},
-      {R, D, In, true, true, false, true, 2},
-      {R, D, Out, true, true, false, true, 1},
-      {M, S, In, true, true, false, true, 2},
-      {M, S, Out, true, true, false, true, 1},
-      {M, D, In, true, true, false, true, 2},
-      {M, D, Out, true, true, false, true, 1},
-  };
-  for (const Case& c : cases) {
+  for (const Case& c : kCases) {
     SCOPED_TRACE(name(c));
     Rig rig(320, 240);
-    ASSERT_TRUE(rig.form.start());
+    ASSERT_TRUE(rig.start());
     rig.drag(40, 30, 200, 150);
     // A left click inside first, as people do before they finish: it leaves
     // a press point inside the region behind.
@@ -92,7 +93,7 @@ TEST(ButtonSemantics, EachButtonClickAndPlace) {
     const float x = c.where == Where::Inside ? 120.f : 280.f, y = c.where == Where::Inside ? 90.f : 200.f;
     click(rig, c, x, y);
 
-    EXPECT_EQ(rig.app.unloaded, c.ends);
+    EXPECT_EQ(rig.app.closed, c.ends);
     EXPECT_EQ(rig.clipboard.picture.has_value(), c.copies);
     EXPECT_EQ(rig.dialog.request.has_value(), c.copies);
     if (c.copies) {

@@ -28,7 +28,7 @@
 #include <random>
 #include <string>
 
-#include "annotation/veil_painter.h"
+#include "selection/backdrop.h"
 #include "annotation/history.h"
 #include "fake/fake_platform.h"
 #include "output/temp_dir.h"
@@ -74,14 +74,14 @@ class FuzzRun {
     rig_.view.quiet = true;
     frozen_ = *rig_.screen.picture;
     veiled_ = frozen_;
-    platform::raster::veil(veiled_, veiled_.rect(), annotation::kVeil);
+    platform::raster::veil(veiled_, veiled_.rect(), selection::kVeil);
   }
 
   void play(int events) {
-    ASSERT_TRUE(rig_.form.start());
+    ASSERT_TRUE(rig_.start());
     check("start", false);
     const bool trace = std::getenv("TOLVANE_FUZZ_TRACE") != nullptr;
-    for (int i = 0; i < events && !rig_.app.unloaded; ++i) {
+    for (int i = 0; i < events && !rig_.app.closed; ++i) {
       const std::string what = step();
       if (trace) std::fprintf(stderr, "%d %s\n", i, what.c_str());
       check("event " + std::to_string(i) + " (" + what + ")", what == "toolbar 0");
@@ -102,116 +102,168 @@ class FuzzRun {
     return r <= 75 ? platform::kLeft : r <= 90 ? platform::kRight : platform::kMiddle;
   }
 
+  // Sends `send` and names it; anything it throws fails the test.
+  std::string guarded(const std::string& what, const std::function<void()>& send) {
+    try {
+      send();
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << what << " threw " << e.what();
+    } catch (...) {
+      ADD_FAILURE() << what << " threw";
+    }
+    return what;
+  }
+
   // Sends one event, or a short burst a user makes in one gesture, and names it.
   std::string step() {
-    session::CaptureSession& form = rig_.form;
-    std::string name;
-    auto guarded = [&](const std::string& what, const std::function<void()>& send) {
-      name = what;
-      try {
-        send();
-      } catch (const std::exception& e) {
-        ADD_FAILURE() << what << " threw " << e.what();
-      } catch (...) {
-        ADD_FAILURE() << what << " threw";
-      }
-    };
     const int kind = pick(0, 99);
     // While a button is held on the window, the window has the pointer: no
     // other control can be pressed until it is released.
     if (held_ && kind >= 42 && kind < 82) return "pointer held by the window";
-    if (kind < 30) {  // a drag on the window
-      const int b = button();
-      const float x0 = coord(kW), y0 = coord(kH);
-      guarded("drag", [&] {
-        rig_.down(x0, y0, b);
-        for (int n = pick(0, 4); n > 0 && !rig_.app.unloaded; --n) rig_.move(coord(kW), coord(kH), b | held_);
-        if (!rig_.app.unloaded) rig_.up(coord(kW), coord(kH), b);
-      });
-    } else if (kind < 38) {  // single events: a press and its release may lie far apart
-      const int b = button();
-      const float x = coord(kW), y = coord(kH);
-      const int which = pick(0, 2);
-      guarded("form event", [&] {
-        // Moves report the buttons held, as the window system does.
-        if (which == 0) {
-          rig_.down(x, y, b);
-          held_ |= b;
-        }
-        if (which == 1) rig_.move(x, y, held_);
-        if (which == 2) {
-          rig_.up(x, y, b);
-          held_ &= ~b;
-        }
-      });
-    } else if (kind < 42) {  // a left double click
-      const float x = coord(kW), y = coord(kH);
-      rig_.dialog.answer.reset();
-      guarded("double click", [&] {
-        rig_.down(x, y);
-        rig_.up(x, y);
-        if (!rig_.app.unloaded) form.dblClick({Ctl::Window, -1});
-        if (!rig_.app.unloaded) rig_.up(x, y);
-      });
-    } else if (kind < 55) {  // a handle dragged
-      const int h = pick(0, 7);
-      if (!rig_.ctl(Ctl::Handle, h).visible()) return "hidden handle";
-      guarded("handle " + std::to_string(h), [&] {
-        form.mouseDown({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
-        for (int n = pick(1, 4); n > 0; --n) {
-          rig_.screen.cursor = {static_cast<int>(coord(kW)), static_cast<int>(coord(kH))};
-          form.mouseMove({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
-        }
-        form.mouseUp({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
-      });
-    } else if (kind < 72) {  // a toolbar button; finishing ones are rare
-      if (!rig_.ctl(Ctl::Toolbar).visible()) return "hidden toolbar";
-      int b = pick(0, 8);
-      if ((b >= 1 && b <= 3) && !chance(15)) b = 0;
-      if (b == 2) {
-        if (chance(50))
-          rig_.dialog.answer = platform::SaveAnswer{dir_.path("shot" + std::to_string(pick(0, 3)) + ".png"), 1};
-        else
-          rig_.dialog.answer.reset();
+    if (kind < 30) return windowDrag();
+    if (kind < 38) return windowEvent();
+    if (kind < 42) return doubleClick();
+    if (kind < 55) return handleDrag();
+    if (kind < 72) return toolbarButton();
+    if (kind < 82) return stylePanel();
+    if (kind < 94) return typing();
+    return chance(25) ? selectRegion() : key();
+  }
+
+  // A drag on the window.
+  std::string windowDrag() {
+    const int b = button();
+    const float x0 = coord(kW), y0 = coord(kH);
+    return guarded("drag", [&] {
+      rig_.down(x0, y0, b);
+      for (int n = pick(0, 4); n > 0 && !rig_.app.closed; --n) rig_.move(coord(kW), coord(kH), b | held_);
+      if (!rig_.app.closed) rig_.up(coord(kW), coord(kH), b);
+    });
+  }
+
+  // Single events: a press and its release may lie far apart.
+  std::string windowEvent() {
+    const int b = button();
+    const float x = coord(kW), y = coord(kH);
+    const int which = pick(0, 2);
+    return guarded("form event", [&] {
+      // Moves report the buttons held, as the window system does.
+      if (which == 0) {
+        rig_.down(x, y, b);
+        held_ |= b;
       }
-      guarded("toolbar " + std::to_string(b), [&] {
-        form.mouseMove({Ctl::ToolButton, b}, {0, 0, 3, 3});
-        rig_.clickTool(b);
-      });
-    } else if (kind < 82) {  // the style panel
-      if (!rig_.ctl(Ctl::StylePanel).visible()) return "hidden style panel";
-      const int which = pick(0, 4);
-      guarded("style panel " + std::to_string(which), [&] {
-        switch (which) {
-          case 0: form.mouseUp({Ctl::Swatch, pick(0, 15)}, {platform::kLeft, 0, 2, 2}); break;
-          case 1: form.mouseMove({Ctl::Swatch, pick(0, 16)}, {0, 0, 2, 2}); break;
-          case 2: form.mouseDown({Ctl::SizeChooser, -1}, {platform::kLeft, 0, 2, 2}); break;
-          case 3: {
-            static const char* const kSizes[] = {"6", "11", "20", "0", "-3", "abc", "", "99999", "12.5", "1e9"};
-            form.textChanged({Ctl::SizeBox, -1}, kSizes[pick(0, 9)]);
-            break;
-          }
-          default: form.click({Ctl::SizeList, -1}); break;
-        }
-      });
-    } else if (kind < 94) {  // typing into the text box
-      if (!rig_.ctl(Ctl::TextEditor).visible()) return "hidden text box";
-      static const char* const kTexts[] = {"", "a", "Hello", "中文ab", "x\ty", "一二三四五六七八九十", "\xff\xfe"};
-      const std::string text = kTexts[pick(0, 6)];
-      guarded("text", [&] { form.textChanged({Ctl::TextEditor, -1}, text); });
-    } else {  // a key; Esc is rare
-      const int code = chance(10) ? 27 : pick(1, 126);
-      guarded("key " + std::to_string(code), [&] { form.keyPress(code); });
+      if (which == 1) rig_.move(x, y, held_);
+      if (which == 2) {
+        rig_.up(x, y, b);
+        held_ &= ~b;
+      }
+    });
+  }
+
+  // A left double click.
+  std::string doubleClick() {
+    const float x = coord(kW), y = coord(kH);
+    rig_.dialog.answer.reset();
+    return guarded("double click", [&] {
+      rig_.down(x, y);
+      rig_.up(x, y);
+      if (!rig_.app.closed) rig_.form.dblClick({Ctl::Window, -1});
+      if (!rig_.app.closed) rig_.up(x, y);
+    });
+  }
+
+  // A handle dragged.
+  std::string handleDrag() {
+    const int h = pick(0, 7);
+    if (!rig_.ctl(Ctl::Handle, h).visible()) return "hidden handle";
+    return guarded("handle " + std::to_string(h), [&] {
+      rig_.form.mouseDown({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
+      for (int n = pick(1, 4); n > 0; --n) {
+        rig_.screen.cursor = {static_cast<int>(coord(kW)), static_cast<int>(coord(kH))};
+        rig_.form.mouseMove({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
+      }
+      rig_.form.mouseUp({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
+    });
+  }
+
+  // A toolbar button; finishing ones are rare.
+  std::string toolbarButton() {
+    if (!rig_.ctl(Ctl::Toolbar).visible()) return "hidden toolbar";
+    int b = pick(0, 8);
+    if ((b >= 1 && b <= 3) && !chance(15)) b = 0;
+    if (b == 2) {
+      if (chance(50))
+        rig_.dialog.answer = platform::SaveAnswer{dir_.path("shot" + std::to_string(pick(0, 3)) + ".png"), 1};
+      else
+        rig_.dialog.answer.reset();
     }
-    return name;
+    return guarded("toolbar " + std::to_string(b), [&] {
+      rig_.form.mouseMove({Ctl::ToolButton, b}, {0, 0, 3, 3});
+      rig_.clickTool(b);
+    });
+  }
+
+  // The style panel.
+  std::string stylePanel() {
+    if (!rig_.ctl(Ctl::StylePanel).visible()) return "hidden style panel";
+    const int which = pick(0, 4);
+    return guarded("style panel " + std::to_string(which), [&] {
+      switch (which) {
+        case 0: rig_.form.mouseUp({Ctl::Swatch, pick(0, 15)}, {platform::kLeft, 0, 2, 2}); break;
+        case 1: rig_.form.mouseMove({Ctl::Swatch, pick(0, 16)}, {0, 0, 2, 2}); break;
+        case 2: rig_.form.mouseDown({Ctl::SizeChooser, -1}, {platform::kLeft, 0, 2, 2}); break;
+        case 3: {
+          static const char* const kSizes[] = {"6", "11", "20", "0", "-3", "abc", "", "99999", "12.5", "1e9"};
+          rig_.form.textChanged({Ctl::SizeBox, -1}, kSizes[pick(0, 9)]);
+          break;
+        }
+        default: rig_.form.click({Ctl::SizeList, -1}); break;
+      }
+    });
+  }
+
+  // Typing into the text box.
+  std::string typing() {
+    if (!rig_.ctl(Ctl::NoteField).visible()) return "hidden text box";
+    static const char* const kTexts[] = {"", "a", "Hello", "中文ab", "x\ty", "一二三四五六七八九十", "\xff\xfe"};
+    const std::string text = kTexts[pick(0, 6)];
+    return guarded("text", [&] { rig_.form.textChanged({Ctl::NoteField, -1}, text); });
+  }
+
+  // A region chosen without the mouse, partly off the screen now and then.
+  std::string selectRegion() {
+    const int l = pick(-20, kW), t = pick(-20, kH);
+    const IRect r{l, t, l + pick(0, kW), t + pick(0, kH)};
+    return guarded("select region", [&] { rig_.form.selectRegion(r); });
+  }
+
+  // A key; Esc is rare.
+  std::string key() {
+    const int code = chance(10) ? 27 : pick(1, 126);
+    return guarded("key " + std::to_string(code), [&] { rig_.form.keyPress(code); });
   }
 
   void check(const std::string& when, bool undone) {
     SCOPED_TRACE(when);
-    if (rig_.app.unloaded) return;
+    if (rig_.app.closed) return;
+    checkRegion();
+    if (::testing::Test::HasFatalFailure()) return;
+    // 4. The history index.
+    const annotation::History& history = rig_.form.history();
+    ASSERT_GE(history.index(), 1);
+    ASSERT_LE(history.index(), history.top());
+    noteAnnotations(undone);
+    if (!rig_.surface.persistent()) return;  // a stroke is being previewed
+    const Image canvas = rig_.surface.image();
+    checkCanvas(canvas);
+    if (::testing::Test::HasFatalFailure()) return;
+    checkUndoRedo(canvas);
+  }
+
+  void checkRegion() {
     const auto& frame = rig_.ctl(Ctl::SelectionFrame);
     const float L = frame.left(), T = frame.top(), W = frame.width(), H = frame.height();
-    const bool selected = rig_.form.state().selMode == session::SelMode::Move;
+    const bool selected = rig_.form.region().made();
 
     // 2. The selection lies inside the screen.
     ASSERT_GE(W, 0.f);
@@ -233,12 +285,13 @@ class FuzzRun {
       ASSERT_NEAR(h.left() + h.width() / 2, ax[i], h.width()) << "handle " << i;
       ASSERT_NEAR(h.top() + h.height() / 2, ay[i], h.height()) << "handle " << i;
     }
+  }
 
-    // 4. The history index.
+  // Where annotations may have changed the canvas since the last check.
+  void noteAnnotations(bool undone) {
+    const auto& frame = rig_.ctl(Ctl::SelectionFrame);
+    const float L = frame.left(), T = frame.top(), W = frame.width(), H = frame.height();
     const annotation::History& history = rig_.form.history();
-    ASSERT_GE(history.index(), 1);
-    ASSERT_LE(history.index(), history.top());
-
     // 6. The canvas outside the selection.
     // The undimmed hole is the region of the last repaint; a frame shown at
     // zero size (a press that starts a new region) repaints nothing.
@@ -250,7 +303,7 @@ class FuzzRun {
     // Undo back to the first entry shows the frozen screen without its veil.
     if (undone && history.index() == 1 && history.top() > 1) unveiled_ = true;
     if (history.top() > pushed_ || history.index() > index_) {  // a new annotation: anywhere near the selection, or text to the right
-      const auto& box = rig_.ctl(Ctl::TextEditor);
+      const auto& box = rig_.ctl(Ctl::NoteField);
       allowed_.add(static_cast<int>(L) - 14, static_cast<int>(T) - 14, static_cast<int>(L + W) + 15,
                    static_cast<int>(T + H) + 15);
       allowed_.add(static_cast<int>(box.left()) - 2, static_cast<int>(box.top()) - 2, kW,
@@ -258,27 +311,34 @@ class FuzzRun {
     }
     pushed_ = history.top();
     index_ = history.index();
-    if (!rig_.surface.persistent()) return;  // a stroke is being previewed
+  }
+
+  void checkCanvas(const Image& canvas) {
+    const auto& frame = rig_.ctl(Ctl::SelectionFrame);
+    const float L = frame.left(), T = frame.top(), W = frame.width(), H = frame.height();
     AllowedArea area = allowed_;
     area.add(static_cast<int>(std::floor(lastShown_[0])), static_cast<int>(std::floor(lastShown_[1])),
              static_cast<int>(std::ceil(lastShown_[0] + lastShown_[2])) + 1,
              static_cast<int>(std::ceil(lastShown_[1] + lastShown_[3])) + 1);
     area.add(static_cast<int>(std::floor(L)), static_cast<int>(std::floor(T)), static_cast<int>(std::ceil(L + W)) + 1,
              static_cast<int>(std::ceil(T + H)) + 1);
-    const Image canvas = rig_.surface.image();
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x)
         if (!area.allows(x, y) && !(unveiled_ && canvas.pixel(x, y) == frozen_.pixel(x, y))) {
           ASSERT_EQ(canvas.pixel(x, y), veiled_.pixel(x, y)) << "pixel " << x << "," << y;
         }
+  }
 
+  void checkUndoRedo(const Image& canvas) {
+    const annotation::History& history = rig_.form.history();
     // 5. Undo then redo, now and then, when nothing is half done.
-    if (++sinceUndoCheck_ >= 7 && history.index() > 1 && !rig_.form.state().penDown) {
+    if (++sinceUndoCheck_ >= 7 && history.index() > 1 && !rig_.ctl(Ctl::NoteField).visible()) {
       sinceUndoCheck_ = 0;
-      auto& steps = rig_.form.history();
+      const auto& steps = rig_.form.history();
       const int index = steps.index();
-      ASSERT_TRUE(steps.undo(rig_.surface));
-      steps.redo(rig_.surface);
+      rig_.clickTool(0);
+      ASSERT_EQ(steps.index(), index - 1);
+      rig_.clickTool(8);
       ASSERT_EQ(steps.index(), index);
       ASSERT_EQ(differingPixels(rig_.surface.image(), canvas), 0) << "undo then redo at entry " << index;
     }

@@ -12,8 +12,7 @@ namespace tolvane::platform::codecs {
 
 inline EncodeResult fail(int code, std::string description) {
   EncodeResult r;
-  r.error = code;
-  r.description = std::move(description);
+  r.failure = Failure{code, std::move(description)};
   return r;
 }
 

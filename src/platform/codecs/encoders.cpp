@@ -64,7 +64,6 @@ EncodeResult encodeBmp(const Image& picture) {
       d[2] = static_cast<std::uint8_t>(src[x] >> 16);  // red
     }
   }
-  r.ok = true;
   return r;
 }
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "platform/codecs/codec_util.h"
@@ -58,23 +59,44 @@ std::string gifText(int code) {
 // the library's own default.
 constexpr int kQuantizeSpeed = 4;
 
-}  // namespace
+// A GIF colour table of a power-of-two size holding the palette; unused
+// entries stay black.
+std::unique_ptr<ColorMapObject, GifMapFree> colourTable(const liq_palette* pal) {
+  int tableSize = 2;
+  while (tableSize < static_cast<int>(pal->count)) tableSize *= 2;
+  std::unique_ptr<ColorMapObject, GifMapFree> map(GifMakeMapObject(tableSize, nullptr));
+  if (!map) return map;
+  for (int i = 0; i < tableSize; ++i) {
+    GifColorType& c = map->Colors[i];
+    if (i < static_cast<int>(pal->count)) {
+      c.Red = pal->entries[i].r;
+      c.Green = pal->entries[i].g;
+      c.Blue = pal->entries[i].b;
+    } else {
+      c.Red = c.Green = c.Blue = 0;
+    }
+  }
+  return map;
+}
 
-EncodeResult encodeGif(const Image& picture) {
+// The picture in at most 256 colours: its colour table and one index per pixel.
+struct Indexed {
+  std::unique_ptr<ColorMapObject, GifMapFree> map;
+  std::vector<std::uint8_t> pixels;
+};
+
+// Reduces the picture's colours into `out`; a failure when it cannot.
+std::optional<Failure> quantize(const Image& picture, Indexed& out) {
   const int w = picture.width(), h = picture.height();
-  if (w > 65535 || h > 65535)
-    return fail(kEncodeTooLarge, "GIF: sides longer than 65535 pixels cannot be written");
-
   // libimagequant reads R, G, B, A bytes.
   std::vector<liq_color> rgba;
   std::vector<void*> rows;
-  std::vector<std::uint8_t> indexed;
   try {
     rgba.resize(picture.pixelCount());
     rows.resize(static_cast<std::size_t>(h));
-    indexed.resize(picture.pixelCount());
+    out.pixels.resize(picture.pixelCount());
   } catch (const std::bad_alloc&) {
-    return outOfMemory("GIF");
+    return outOfMemory("GIF").failure;
   }
   for (int y = 0; y < h; ++y) {
     const Argb* src = picture.constScanLine(y);
@@ -86,46 +108,35 @@ EncodeResult encodeGif(const Image& picture) {
   }
 
   std::unique_ptr<liq_attr, LiqAttrFree> attr(liq_attr_create());
-  if (!attr) return outOfMemory("GIF");
+  if (!attr) return outOfMemory("GIF").failure;
   liq_set_max_colors(attr.get(), 256);
   liq_set_speed(attr.get(), kQuantizeSpeed);
   std::unique_ptr<liq_image, LiqImageFree> image(liq_image_create_rgba_rows(attr.get(), rows.data(), w, h, 0));
-  if (!image) return fail(kEncodeLibraryError, "GIF: libimagequant refused the picture");
+  if (!image) return Failure{kEncodeLibraryError, "GIF: libimagequant refused the picture"};
   liq_result* raw = nullptr;
   liq_error e = liq_image_quantize(image.get(), attr.get(), &raw);
   std::unique_ptr<liq_result, LiqResultFree> result(raw);
-  if (e != LIQ_OK || !result) return fail(kEncodeLibraryError, "GIF: colour reduction failed: " + liqText(e));
+  if (e != LIQ_OK || !result) return Failure{kEncodeLibraryError, "GIF: colour reduction failed: " + liqText(e)};
   liq_set_dithering_level(result.get(), 1.0f);
-  e = liq_write_remapped_image(result.get(), image.get(), indexed.data(), indexed.size());
-  if (e != LIQ_OK) return fail(kEncodeLibraryError, "GIF: remapping failed: " + liqText(e));
-  const liq_palette* pal = liq_get_palette(result.get());
+  e = liq_write_remapped_image(result.get(), image.get(), out.pixels.data(), out.pixels.size());
+  if (e != LIQ_OK) return Failure{kEncodeLibraryError, "GIF: remapping failed: " + liqText(e)};
+  out.map = colourTable(liq_get_palette(result.get()));
+  if (!out.map) return outOfMemory("GIF").failure;
+  return std::nullopt;
+}
 
-  // A GIF colour table has a power-of-two size; unused entries stay black.
-  int tableSize = 2;
-  while (tableSize < static_cast<int>(pal->count)) tableSize *= 2;
-  std::unique_ptr<ColorMapObject, GifMapFree> map(GifMakeMapObject(tableSize, nullptr));
-  if (!map) return outOfMemory("GIF");
-  for (int i = 0; i < tableSize; ++i) {
-    GifColorType& c = map->Colors[i];
-    if (i < static_cast<int>(pal->count)) {
-      c.Red = pal->entries[i].r;
-      c.Green = pal->entries[i].g;
-      c.Blue = pal->entries[i].b;
-    } else {
-      c.Red = c.Green = c.Blue = 0;
-    }
-  }
-
+// The GIF file of an indexed picture w by h.
+EncodeResult writeGif(int w, int h, Indexed& in) {
   EncodeResult r;
   GifSink sink{&r.bytes};
   int err = 0;
   GifFileType* gif = EGifOpen(&sink, onWrite, &err);
   if (!gif) return fail(kEncodeLibraryError, "GIF: " + gifText(err));
   EGifSetGifVersion(gif, true);
-  bool ok = EGifPutScreenDesc(gif, w, h, 8, 0, map.get()) == GIF_OK &&
+  bool ok = EGifPutScreenDesc(gif, w, h, 8, 0, in.map.get()) == GIF_OK &&
             EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_OK;
   for (int y = 0; ok && y < h; ++y)
-    ok = EGifPutLine(gif, indexed.data() + static_cast<std::size_t>(y) * w, w) == GIF_OK;
+    ok = EGifPutLine(gif, in.pixels.data() + static_cast<std::size_t>(y) * w, w) == GIF_OK;
   if (!ok) err = gif->Error;
   int closeErr = 0;
   // EGifCloseFile writes the trailer and frees gif whatever happens.
@@ -137,8 +148,17 @@ EncodeResult encodeGif(const Image& picture) {
     if (sink.outOfMemory) return outOfMemory("GIF");
     return fail(kEncodeLibraryError, "GIF: " + gifText(err));
   }
-  r.ok = true;
   return r;
+}
+
+}  // namespace
+
+EncodeResult encodeGif(const Image& picture) {
+  if (picture.width() > 65535 || picture.height() > 65535)
+    return fail(kEncodeTooLarge, "GIF: sides longer than 65535 pixels cannot be written");
+  Indexed indexed;
+  if (auto failure = quantize(picture, indexed)) return {{}, std::move(failure)};
+  return writeGif(picture.width(), picture.height(), indexed);
 }
 
 }  // namespace tolvane::platform::codecs

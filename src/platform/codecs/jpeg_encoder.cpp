@@ -85,7 +85,6 @@ EncodeResult encodeJpeg(const Image& picture, int quality) {
   if (ok) {
     try {
       r.bytes.assign(job.out, job.out + job.outSize);
-      r.ok = true;
     } catch (const std::bad_alloc&) {
       r = outOfMemory("JPEG");
     }

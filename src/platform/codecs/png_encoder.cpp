@@ -11,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,15 +67,14 @@ struct Part {
   std::vector<std::uint8_t> deflated;
   uLong adler = 1;
   std::size_t rawBytes = 0;
-  bool ok = false;
-  std::string error;
+  std::optional<Failure> failure;  // set when this part could not be deflated
 };
 
 void deflatePart(const Image& pic, Part& part, bool isLast) {
   const std::size_t rowBytes = static_cast<std::size_t>(pic.width()) * 3 + 1;
   z_stream z{};
   if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
-    part.error = "cannot start zlib";
+    part.failure = Failure{kEncodeLibraryError, "cannot start zlib"};
     return;
   }
   try {
@@ -104,17 +104,73 @@ void deflatePart(const Image& pic, Part& part, bool isLast) {
       const int flush = end ? (isLast ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH;
       const int ret = deflate(&z, flush);
       if (ret == Z_STREAM_ERROR || (z.avail_in != 0) || (flush == Z_FINISH && ret != Z_STREAM_END)) {
-        part.error = "zlib could not compress the picture";
+        part.failure = Failure{kEncodeLibraryError, "zlib could not compress the picture"};
         deflateEnd(&z);
         return;
       }
     }
     part.deflated.resize(part.deflated.size() - z.avail_out);
-    part.ok = true;
   } catch (const std::bad_alloc&) {
-    part.error = "out of memory";
+    part.failure = Failure{ENOMEM, "out of memory"};
   }
   deflateEnd(&z);
+}
+
+// The picture's rows deflated in parts, one per core for a large picture.
+// Parts whose thread cannot be started are deflated here instead, after the
+// first; the threads that did start are always joined.
+std::vector<Part> deflateParts(const Image& picture) {
+  const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  const int parts = picture.pixelCount() >= kParallelFrom ? static_cast<int>(std::min<unsigned>(
+                                                                cores, static_cast<unsigned>(picture.height())))
+                                                          : 1;
+  std::vector<Part> work(static_cast<std::size_t>(parts));
+  for (int i = 0; i < parts; ++i) {
+    work[i].first = picture.height() * i / parts;
+    work[i].last = picture.height() * (i + 1) / parts;
+  }
+  std::vector<std::thread> threads;
+  int started = 1;
+  try {
+    for (; started < parts; ++started)
+      threads.emplace_back(deflatePart, std::cref(picture), std::ref(work[started]), started == parts - 1);
+  } catch (const std::system_error&) {
+  }
+  deflatePart(picture, work[0], parts == 1);
+  for (int i = started; i < parts; ++i) deflatePart(picture, work[i], i == parts - 1);
+  for (auto& t : threads) t.join();
+  return work;
+}
+
+// The PNG file around the deflated parts. Throws bad_alloc.
+void assemble(const Image& picture, const std::vector<Part>& work, std::vector<std::uint8_t>& out) {
+  std::size_t total = 0;
+  for (const Part& p : work) total += p.deflated.size();
+  std::vector<std::uint8_t> idat;
+  idat.reserve(total + 6);
+  idat.push_back(0x78);  // zlib header: deflate, 32 KiB window
+  idat.push_back(0x5E);  // FLEVEL 1 (fast); 0x785E is a multiple of 31
+  uLong adler = 1;
+  for (const Part& p : work) {
+    idat.insert(idat.end(), p.deflated.begin(), p.deflated.end());
+    adler = adler32_combine(adler, p.adler, static_cast<z_off_t>(p.rawBytes));
+  }
+  putU32(idat, static_cast<std::uint32_t>(adler));
+
+  out.reserve(idat.size() + 64);
+  static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  out.insert(out.end(), kSignature, kSignature + 8);
+  std::vector<std::uint8_t> ihdr;
+  putU32(ihdr, static_cast<std::uint32_t>(picture.width()));
+  putU32(ihdr, static_cast<std::uint32_t>(picture.height()));
+  const std::uint8_t rest[5] = {8, 2, 0, 0, 0};  // 8-bit RGB, deflate, adaptive filtering, no interlace
+  ihdr.insert(ihdr.end(), rest, rest + 5);
+  putChunk(out, "IHDR", ihdr.data(), ihdr.size());
+  // IDAT chunks of at most 1 MiB, as readers expect moderate chunk sizes.
+  constexpr std::size_t kChunk = 1 << 20;
+  for (std::size_t at = 0; at < idat.size(); at += kChunk)
+    putChunk(out, "IDAT", idat.data() + at, std::min(kChunk, idat.size() - at));
+  putChunk(out, "IEND", nullptr, 0);
 }
 
 }  // namespace
@@ -126,65 +182,15 @@ EncodeResult encodePng(const Image& picture) {
   const std::size_t rowBytes = static_cast<std::size_t>(picture.width()) * 3 + 1;
   if (rowBytes * static_cast<std::size_t>(picture.height()) > 0xFFFFFFFFu / 2)
     return fail(kEncodeTooLarge, "PNG: the picture is too large to compress in one piece");
-
-  const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-  const int parts = picture.pixelCount() >= kParallelFrom ? static_cast<int>(std::min<unsigned>(
-                                                                cores, static_cast<unsigned>(picture.height())))
-                                                          : 1;
-  std::vector<Part> work(static_cast<std::size_t>(parts));
-  for (int i = 0; i < parts; ++i) {
-    work[i].first = picture.height() * i / parts;
-    work[i].last = picture.height() * (i + 1) / parts;
-  }
-  // Parts whose thread cannot be started are deflated here instead, after
-  // the first; the threads that did start are always joined.
-  std::vector<std::thread> threads;
-  int started = 1;
-  try {
-    for (; started < parts; ++started)
-      threads.emplace_back(deflatePart, std::cref(picture), std::ref(work[started]), started == parts - 1);
-  } catch (const std::system_error&) {
-  }
-  deflatePart(picture, work[0], parts == 1);
-  for (int i = started; i < parts; ++i) deflatePart(picture, work[i], i == parts - 1);
-  for (auto& t : threads) t.join();
+  const std::vector<Part> work = deflateParts(picture);
   for (const Part& p : work)
-    if (!p.ok) return fail(p.error == "out of memory" ? ENOMEM : kEncodeLibraryError, "PNG: " + p.error);
-
+    if (p.failure) return fail(p.failure->error, "PNG: " + p.failure->description);
   EncodeResult r;
   try {
-    std::size_t total = 0;
-    for (const Part& p : work) total += p.deflated.size();
-    std::vector<std::uint8_t> idat;
-    idat.reserve(total + 6);
-    idat.push_back(0x78);  // zlib header: deflate, 32 KiB window
-    idat.push_back(0x5E);  // FLEVEL 1 (fast); 0x785E is a multiple of 31
-    uLong adler = 1;
-    for (const Part& p : work) {
-      idat.insert(idat.end(), p.deflated.begin(), p.deflated.end());
-      adler = adler32_combine(adler, p.adler, static_cast<z_off_t>(p.rawBytes));
-    }
-    putU32(idat, static_cast<std::uint32_t>(adler));
-
-    auto& out = r.bytes;
-    out.reserve(idat.size() + 64);
-    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    out.insert(out.end(), kSignature, kSignature + 8);
-    std::vector<std::uint8_t> ihdr;
-    putU32(ihdr, static_cast<std::uint32_t>(picture.width()));
-    putU32(ihdr, static_cast<std::uint32_t>(picture.height()));
-    const std::uint8_t rest[5] = {8, 2, 0, 0, 0};  // 8-bit RGB, deflate, adaptive filtering, no interlace
-    ihdr.insert(ihdr.end(), rest, rest + 5);
-    putChunk(out, "IHDR", ihdr.data(), ihdr.size());
-    // IDAT chunks of at most 1 MiB, as readers expect moderate chunk sizes.
-    constexpr std::size_t kChunk = 1 << 20;
-    for (std::size_t at = 0; at < idat.size(); at += kChunk)
-      putChunk(out, "IDAT", idat.data() + at, std::min(kChunk, idat.size() - at));
-    putChunk(out, "IEND", nullptr, 0);
+    assemble(picture, work, r.bytes);
   } catch (const std::bad_alloc&) {
     return outOfMemory("PNG");
   }
-  r.ok = true;
   return r;
 }
 

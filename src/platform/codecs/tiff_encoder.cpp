@@ -123,7 +123,6 @@ EncodeResult encodeTiff(const Image& picture, int depth, int compression) {
     return fail(kEncodeLibraryError, std::string("TIFF: ") + (file.message[0] ? file.message : "write failed"));
   }
   EncodeResult r;
-  r.ok = true;
   r.bytes = std::move(file.bytes);
   return r;
 }

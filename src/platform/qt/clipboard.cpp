@@ -149,7 +149,7 @@ QByteArray ImageMimeData::bytesFor(const QString& type) const {
 
 QByteArray encodePng(Encoders& encoders, const Image& picture) {
   EncodeResult r = encoders.encode(Format::Png, picture, EncodeParams{});
-  if (r.ok && !r.bytes.empty())
+  if (r.ok() && !r.bytes.empty())
     return QByteArray(reinterpret_cast<const char*>(r.bytes.data()), static_cast<qsizetype>(r.bytes.size()));
   const QImage img(reinterpret_cast<const uchar*>(picture.constBits()), picture.width(), picture.height(),
                    picture.width() * 4, QImage::Format_RGB32);

@@ -44,7 +44,7 @@ class ControlWidget : public QWidget {
   bool clickArmed_ = false;
 };
 
-// Text boxes: TextEditor (the text tool's editor) and SizeBox (the font size).
+// Text boxes: NoteField (the text tool's editor) and SizeBox (the font size).
 class TextBoxWidget : public QLineEdit {
  public:
   TextBoxWidget(EventRelay& relay, const ControlState& state, QWidget* parent);
@@ -52,7 +52,7 @@ class TextBoxWidget : public QLineEdit {
   const ControlState& state() const { return s_; }
   // Where the first character's top-left lies inside the widget.
   QPoint textOrigin() const;
-  bool anchoredText() const { return s_.ref.ctl == Ctl::TextEditor; }
+  bool anchoredText() const { return s_.ref.ctl == Ctl::NoteField; }
 
  private:
   void applyFont();

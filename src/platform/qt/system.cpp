@@ -67,10 +67,10 @@ void QtApp::hideWindow() {
   pointer_.reset();
 }
 
-void QtApp::unload() {
+void QtApp::close() {
   window_.dismiss();
   pointer_.reset();
-  if (onUnload) onUnload();
+  if (onClosed) onClosed();
 }
 
 void QtApp::warn(const std::string& message) {

@@ -30,7 +30,7 @@ class QtApp : public App {
   // Before the program goes live this only asks for the window to be shown.
   void showMaximized() override;
   void hideWindow() override;
-  void unload() override;
+  void close() override;
   void warn(const std::string& message) override;
 
   // main shows the window once the start-up has finished.
@@ -38,7 +38,7 @@ class QtApp : public App {
   bool showRequested() const { return showRequested_; }
   // Called after the window has gone; main decides whether the process
   // stays to serve the clipboard.
-  std::function<void()> onUnload;
+  std::function<void()> onClosed;
 
  private:
   CaptureWindow& window_;

@@ -19,12 +19,11 @@ class CountingEncoders : public platform::Encoders {
   platform::EncodeResult encode(platform::Format f, const Image& p, const platform::EncodeParams&) override {
     ++calls;
     platform::EncodeResult r;
-    if (fail || f != platform::Format::Png) return r;
+    if (fail || f != platform::Format::Png) return {{}, platform::Failure{1, "refused"}};
     QByteArray bytes;
     QBuffer buf(&bytes);
     buf.open(QIODevice::WriteOnly);
     qttest::toQImage(p).save(&buf, "PNG");
-    r.ok = true;
     r.bytes.assign(bytes.begin(), bytes.end());
     return r;
   }

@@ -91,7 +91,7 @@ TEST(ControlView, StacksAsDesigned) {
   };
   for (int i = 0; i <= 8; ++i) EXPECT_TRUE(above({Ctl::ToolButton, i}, {Ctl::ButtonHover, i})) << i;
   // On the window: boxes in front of lightweight controls, earlier in front of later.
-  EXPECT_TRUE(above({Ctl::TextEditor, -1}, {Ctl::StylePanel, -1}));
+  EXPECT_TRUE(above({Ctl::NoteField, -1}, {Ctl::StylePanel, -1}));
   EXPECT_TRUE(above({Ctl::StylePanel, -1}, {Ctl::Toolbar, -1}));
   EXPECT_TRUE(above({Ctl::Toolbar, -1}, {Ctl::ColorLabel, -1}));
   EXPECT_TRUE(above({Ctl::ColorLabel, -1}, {Ctl::Handle, 0}));
@@ -163,11 +163,11 @@ TEST(ControlView, PaintsTheFrameOnTheRegionEdgesAndSolidHandles) {
 TEST(ControlView, TextBoxesReportUserEditsOnly) {
   ViewRig rig;
   rig.show();
-  auto& box = rig.ctl(Ctl::TextEditor);
+  auto& box = rig.ctl(Ctl::NoteField);
   box.move(50, 60);
   box.show();
   rig.view.setFocus(box.ref());
-  auto* edit = qobject_cast<QLineEdit*>(rig.w(Ctl::TextEditor));
+  auto* edit = qobject_cast<QLineEdit*>(rig.w(Ctl::NoteField));
   ASSERT_NE(edit, nullptr);
   EXPECT_TRUE(edit->hasFocus());
   QTest::keyClick(rig.window.windowHandle(), Qt::Key_A);
@@ -175,7 +175,7 @@ TEST(ControlView, TextBoxesReportUserEditsOnly) {
   box.setText("");  // the logic empties it: no echo
   rig.ctl(Ctl::SizeBox).setText("14");
   EXPECT_EQ(qobject_cast<QLineEdit*>(rig.w(Ctl::SizeBox))->text(), QStringLiteral("14"));
-  const std::vector<std::string> expected = {"key 97", "text TextEditor a", "key 98", "text TextEditor ab"};
+  const std::vector<std::string> expected = {"key 97", "text NoteField a", "key 98", "text NoteField ab"};
   EXPECT_EQ(rig.sink.log, expected);
   EXPECT_TRUE(edit->text().isEmpty());
   EXPECT_TRUE(edit->testAttribute(Qt::WA_InputMethodEnabled));
@@ -184,11 +184,11 @@ TEST(ControlView, TextBoxesReportUserEditsOnly) {
 TEST(ControlView, EditorTextStartsAtTheControlsPlace) {
   ViewRig rig;
   rig.show();
-  auto& box = rig.ctl(Ctl::TextEditor);
+  auto& box = rig.ctl(Ctl::NoteField);
   box.setFontSize(12);
   box.move(50, 60);
   box.show();
-  auto* edit = dynamic_cast<platform::qt::TextBoxWidget*>(rig.w(Ctl::TextEditor));
+  auto* edit = dynamic_cast<platform::qt::TextBoxWidget*>(rig.w(Ctl::NoteField));
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(edit->mapTo(&rig.window, edit->textOrigin()), QPoint(50, 60));
   // 12 points at 96 dpi: a 16-pixel font, whatever the screen's dpi.
@@ -199,14 +199,14 @@ TEST(ControlView, TypedTextLooksLikeTheTextDrawnOnCommit) {
   ViewRig rig;
   rig.surface.bitBlt(0, 0, rig.surface.width(), rig.surface.height(), rig.blank(0xFFFFFFFFu), 0, 0);
   rig.show();
-  auto& box = rig.ctl(Ctl::TextEditor);
+  auto& box = rig.ctl(Ctl::NoteField);
   box.setForeColor(rgb(200, 0, 0));
   box.setFontSize(14);
   box.move(50, 60);
   box.setWidth(150);
   box.show();
   rig.view.setFocus(box.ref());
-  auto* edit = qobject_cast<QLineEdit*>(rig.w(Ctl::TextEditor));
+  auto* edit = qobject_cast<QLineEdit*>(rig.w(Ctl::NoteField));
   edit->setCursorPosition(0);
   edit->setText(QStringLiteral("中文 Ab"));
   edit->setCursorPosition(0);

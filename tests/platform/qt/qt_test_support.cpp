@@ -10,7 +10,7 @@ std::string ctlName(platform::CtlRef t) {
   std::string n;
   switch (t.ctl) {
     case Ctl::Window: n = "Window"; break;
-    case Ctl::TextEditor: n = "TextEditor"; break;
+    case Ctl::NoteField: n = "NoteField"; break;
     case Ctl::SizeBox: n = "SizeBox"; break;
     case Ctl::SizeList: n = "SizeList"; break;
     case Ctl::Handle: n = "Handle"; break;

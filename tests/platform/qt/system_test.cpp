@@ -40,13 +40,13 @@ TEST(Pointer, ShapesAreOneApplicationWideOverride) {
   EXPECT_EQ(overrideShape(), Qt::BitmapCursor);
 }
 
-TEST(App, HidingTheWindowLeavesTheCaptureToUnload) {
+TEST(App, HidingTheWindowLeavesTheCaptureToClose) {
   platform::qt::CaptureWindow window;
   window.setScreenRect(QRect(0, 0, 320, 200));
   QtPointer pointer;
   platform::qt::QtApp app(window, pointer);
-  int unloads = 0;
-  app.onUnload = [&unloads] { ++unloads; };
+  int closes = 0;
+  app.onClosed = [&closes] { ++closes; };
   app.showMaximized();
   app.goLive();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -54,9 +54,9 @@ TEST(App, HidingTheWindowLeavesTheCaptureToUnload) {
   app.hideWindow();
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(overrideShape(), Qt::BitmapCursor);  // no pointer of ours left on the screen
-  EXPECT_EQ(unloads, 0);  // the process may not end yet: the work after it is still to do
-  app.unload();
-  EXPECT_EQ(unloads, 1);
+  EXPECT_EQ(closes, 0);  // the process may not end yet: the work after it is still to do
+  app.close();
+  EXPECT_EQ(closes, 1);
 }
 
 TEST(Environment, PicturesFolderFallsBackToHome) {

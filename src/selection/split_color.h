@@ -4,7 +4,7 @@
 
 #include "platform/image.h"
 
-namespace tolvane::session {
+namespace tolvane::selection {
 
 // Splits a colour value 0x00BBGGRR into red, green and blue. Division
 // truncates toward zero and the remainder keeps the dividend's sign, so
@@ -15,4 +15,4 @@ inline void splitColor(ColorRef c, std::int32_t& red, std::int32_t& green, std::
   blue = (c / 65536) % 256;
 }
 
-}  // namespace tolvane::session
+}  // namespace tolvane::selection
