@@ -13,6 +13,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace tolvane::platform::qt {
 
@@ -59,7 +60,19 @@ xcb_connection_t* x11Connection() {
 constexpr CtlRef kWindow{Ctl::Window, -1};
 }  // namespace
 
-CaptureWindow::CaptureWindow(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+// The window is override-redirect: no window manager places, frames, resizes
+// or restacks it, so it lies over the whole root window, every monitor, on top
+// of panels, exactly like the start-up window. Asking a window manager for
+// full screen instead (_NET_WM_STATE_FULLSCREEN, _NET_WM_FULLSCREEN_MONITORS)
+// leaves the result to it: Openbox fits such a window to one monitor, IceWM
+// to another, and some ignore the monitor list. The price of bypassing the
+// window manager is that it no longer gives us the keyboard: we set the focus
+// ourselves (Qt does for such windows) and grab the keyboard, retrying while
+// another client still holds it. The pointer is not grabbed: the window covers
+// the screen, so every click lands on it anyway, and Qt's own pop-ups and
+// dialogs need to take the pointer themselves.
+CaptureWindow::CaptureWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::BypassWindowManagerHint) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
   setAutoFillBackground(false);
@@ -68,7 +81,11 @@ CaptureWindow::CaptureWindow(QWidget* parent) : QWidget(parent, Qt::FramelessWin
   setWindowTitle(QStringLiteral("Tolvane"));
 }
 
-CaptureWindow::~CaptureWindow() { ungrabKeyboard(); }
+CaptureWindow::~CaptureWindow() {
+  if (watchingStack_ && QCoreApplication::instance())
+    QCoreApplication::instance()->removeNativeEventFilter(this);
+  ungrabKeyboard();
+}
 
 void CaptureWindow::setSurface(RasterSurface* surface) {
   surface_ = surface;
@@ -77,10 +94,8 @@ void CaptureWindow::setSurface(RasterSurface* surface) {
 
 void CaptureWindow::present() {
   if (screenRect_.isEmpty() && surface_) screenRect_ = QRect(0, 0, surface_->width(), surface_->height());
-  // Without a window manager only the explicit geometry places the window;
-  // with one, the full-screen state keeps panels and frames away.
+  // Root coordinates, whichever monitor Qt counts the window to.
   setGeometry(screenRect_);
-  setWindowState(windowState() | Qt::WindowFullScreen);
   show();
   raise();
   activateWindow();
@@ -98,10 +113,70 @@ void CaptureWindow::dismiss() {
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
-void CaptureWindow::suspendKeyboardGrab() { ungrabKeyboard(); }
+void CaptureWindow::suspendKeyboardGrab() {
+  dialogOpen_ = true;
+  ungrabKeyboard();
+}
 
 void CaptureWindow::resumeKeyboardGrab() {
+  dialogOpen_ = false;
   if (wantKeyboardGrab_ && isVisible()) tryKeyboardGrab(1);
+  stayOnTop();
+}
+
+bool CaptureWindow::stayOnTop() {
+  // A dialog of ours lies in a frame of the window manager's: it must stay above.
+  if (dialogOpen_ || !isVisible() || restacks_ >= kMaxRestacks) return false;
+  xcb_connection_t* c = x11Connection();
+  if (!c) return false;
+  const auto self = static_cast<xcb_window_t>(winId());
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+  auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+  if (!tree) return false;
+  const xcb_window_t* kids = xcb_query_tree_children(tree);
+  const int n = xcb_query_tree_children_length(tree);
+  int at = n;
+  for (int i = 0; i < n; ++i)
+    if (kids[i] == self) at = i;
+  // Above us, bottom to top: the topmost shown window of another client.
+  std::vector<xcb_get_window_attributes_cookie_t> cookies;
+  for (int i = at + 1; i < n; ++i) cookies.push_back(xcb_get_window_attributes(c, kids[i]));
+  xcb_window_t cover = XCB_NONE;
+  for (int i = at + 1; i < n; ++i) {
+    auto* a = xcb_get_window_attributes_reply(c, cookies[static_cast<std::size_t>(i - at - 1)], nullptr);
+    const bool ours = (kids[i] & ~setup->resource_id_mask) == setup->resource_id_base;
+    if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && !ours) cover = kids[i];
+    free(a);
+  }
+  free(tree);
+  if (cover == XCB_NONE) return false;
+  ++restacks_;
+  const std::uint32_t values[] = {cover, XCB_STACK_MODE_ABOVE};
+  xcb_configure_window(c, self, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+  xcb_flush(c);
+  return true;
+}
+
+bool CaptureWindow::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
+  if (type != "xcb_generic_event_t" || !watchingStack_) return false;
+  const auto* e = static_cast<const xcb_generic_event_t*>(message);
+  // A window of the root restacked or shown: look again once the batch is in.
+  const int kind = e->response_type & 0x7f;
+  // Our own window too: a window manager may restack it below its panel.
+  xcb_window_t parent = XCB_NONE;
+  if (kind == XCB_CONFIGURE_NOTIFY)
+    parent = reinterpret_cast<const xcb_configure_notify_event_t*>(e)->event;
+  else if (kind == XCB_MAP_NOTIFY)
+    parent = reinterpret_cast<const xcb_map_notify_event_t*>(e)->event;
+  if (parent == root_ && parent != XCB_NONE && !stackCheckPending_) {
+    stackCheckPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      stackCheckPending_ = false;
+      stayOnTop();
+    });
+  }
+  return false;
 }
 
 void CaptureWindow::tryKeyboardGrab(int attemptsLeft) {
@@ -195,7 +270,7 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
     // The next turn of the event loop: the first frame has gone to the screen.
     QTimer::singleShot(0, this, [this] {
       if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
-      tryKeyboardGrab(10);
+      tryKeyboardGrab(kGrabAttempts);
     });
   }
 }
@@ -247,6 +322,18 @@ void CaptureWindow::showEvent(QShowEvent* e) {
     // widget has the focus.
     windowHandle()->installEventFilter(this);
     keyFilterInstalled_ = true;
+  }
+  if (xcb_connection_t* c = x11Connection(); c && !watchingStack_) {
+    // Told when a window of the root is restacked or shown, to put this one
+    // back on top. The root's other events Qt asked for stay selected.
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    if (auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), nullptr)) {
+      const std::uint32_t mask = a->your_event_mask | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+      xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &mask);
+      free(a);
+      QCoreApplication::instance()->installNativeEventFilter(this);
+      watchingStack_ = true;
+    }
   }
 }
 

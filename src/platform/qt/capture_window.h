@@ -3,6 +3,7 @@
 // and key events to the capture logic.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QPointer>
 #include <QRegion>
 #include <QWidget>
@@ -57,7 +58,7 @@ int buttonSet(Qt::MouseButtons bs);
 int shiftState(Qt::KeyboardModifiers m);
 Mouse mouseFrom(const QMouseEvent& e, bool press);
 
-class CaptureWindow : public QWidget, public Presenter {
+class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeEventFilter {
   Q_OBJECT
 
  public:
@@ -87,6 +88,11 @@ class CaptureWindow : public QWidget, public Presenter {
   void resumeKeyboardGrab();
   bool keyboardGrabbed() const { return keyboardGrabbed_; }
 
+  // Puts the window back above any other client's window that covers part
+  // of it (a panel that raises itself). Our own pop-ups stay above it.
+  // True when it restacked the window.
+  bool stayOnTop();
+
   // Presenter
   void invalidate(const IRect& area) override;
   void flush() override;
@@ -97,6 +103,9 @@ class CaptureWindow : public QWidget, public Presenter {
   std::function<void()> onCloseRequested;
 
   static constexpr int kStripRows = 128;
+  // Keyboard grabs tried 50 ms apart while another client (a hot-key daemon,
+  // a window manager busy with the last focus change) still holds it.
+  static constexpr int kGrabAttempts = 40;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -107,6 +116,7 @@ class CaptureWindow : public QWidget, public Presenter {
   void closeEvent(QCloseEvent* e) override;
   void showEvent(QShowEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
 
  private:
   void tryKeyboardGrab(int attemptsLeft);
@@ -122,6 +132,14 @@ class CaptureWindow : public QWidget, public Presenter {
   bool keyboardGrabbed_ = false;
   bool carriedDrag_ = false;
   bool wantKeyboardGrab_ = false;
+  bool watchingStack_ = false;
+  bool stackCheckPending_ = false;
+  std::uint32_t root_ = 0;
+  bool dialogOpen_ = false;
+  int restacks_ = 0;
+  // A window manager that raises its panel on every restack of ours would
+  // otherwise start a tug of war.
+  static constexpr int kMaxRestacks = 20;
 };
 
 }  // namespace tolvane::platform::qt
