@@ -27,6 +27,8 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
   PACKAGES+=(
     googletest libgtest-dev libgmock-dev
     xclip x11-utils x11-xserver-utils libtiff-tools libxcb-xtest0-dev
+    # two window managers the desktop tests run under
+    openbox icewm
   )
 fi
 
