@@ -6,11 +6,14 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
+
+#include "platform/qt/scaling.h"
 
 #include <algorithm>
 #include <vector>
@@ -42,12 +45,12 @@ int shiftState(Qt::KeyboardModifiers m) {
   return out;
 }
 
-Mouse mouseFrom(const QMouseEvent& e, bool press) {
+Mouse mouseFrom(const QMouseEvent& e, bool press, double scale) {
   Mouse m;
   m.button = press ? buttonBit(e.button()) : buttonSet(e.buttons());
   m.shift = shiftState(e.modifiers());
-  m.x = static_cast<float>(e.position().x());
-  m.y = static_cast<float>(e.position().y());
+  m.x = static_cast<float>(e.position().x() * scale);
+  m.y = static_cast<float>(e.position().y() * scale);
   return m;
 }
 
@@ -92,10 +95,26 @@ void CaptureWindow::setSurface(RasterSurface* surface) {
   relay_.setSurface(surface);
 }
 
+double CaptureWindow::scale() const {
+  if (const QWindow* w = windowHandle()) return w->devicePixelRatio();
+  return qApp ? qApp->devicePixelRatio() : 1.0;
+}
+
 void CaptureWindow::present() {
   if (screenRect_.isEmpty() && surface_) screenRect_ = QRect(0, 0, surface_->width(), surface_->height());
-  // Root coordinates, whichever monitor Qt counts the window to.
-  setGeometry(screenRect_);
+  // Qt keeps each monitor's origin in device pixels and scales only its
+  // size, so logical coordinates are those of the monitor at the root's
+  // origin: the window belongs to that one, and spans the others from there.
+  QScreen* home = nullptr;
+  for (QScreen* s : QGuiApplication::screens())
+    if (s->geometry().topLeft() == screenRect_.topLeft()) home = s;
+  if (home) {
+    create();
+    windowHandle()->setScreen(home);
+  }
+  setGeometry(logicalCover({screenRect_.left(), screenRect_.top(), screenRect_.left() + screenRect_.width(),
+                            screenRect_.top() + screenRect_.height()},
+                           scale()));
   show();
   raise();
   activateWindow();
@@ -212,10 +231,10 @@ void CaptureWindow::continueDrag() {
   // saw the press, or to a mouse grabber.
   grabMouse();
   carriedDrag_ = true;
-  // The button may have come up before the grab.
+  // The button may have come up before the grab. X answers in device pixels.
   if (xcb_connection_t* c = x11Connection()) {
     auto* r = xcb_query_pointer_reply(c, xcb_query_pointer(c, static_cast<xcb_window_t>(winId())), nullptr);
-    if (r && !(r->mask & XCB_BUTTON_MASK_1)) endCarriedDrag(QPointF(r->win_x, r->win_y));
+    if (r && !(r->mask & XCB_BUTTON_MASK_1)) endCarriedDrag(QPointF(r->win_x, r->win_y) / scale());
     free(r);
   }
 }
@@ -225,14 +244,14 @@ void CaptureWindow::endCarriedDrag(const QPointF& at) {
   releaseMouse();
   Mouse m;
   m.button = kLeft;
-  m.x = static_cast<float>(at.x());
-  m.y = static_cast<float>(at.y());
+  m.x = static_cast<float>(at.x() * scale());
+  m.y = static_cast<float>(at.y() * scale());
   relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
 }
 
 void CaptureWindow::invalidate(const IRect& area) {
   if (area.empty()) return;
-  const QRect r(area.left, area.top, area.width(), area.height());
+  const QRect r = logicalCover(area, scale());
   pending_ += r;
   update(r);
 }
@@ -247,22 +266,31 @@ void CaptureWindow::flush() {
 void CaptureWindow::paintEvent(QPaintEvent* e) {
   pending_ -= e->region();
   QPainter p(this);
+  // The canvas is in device pixels and shown 1:1: each strip is a picture
+  // of the screen's pixel density, placed at its logical position.
+  const double s = scale();
   const IRect bounds = surface_ ? surface_->rect() : IRect{};
   for (const QRect& r : e->region()) {
-    const IRect area{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+    const IRect area = deviceCover(r, s);
     // Strips keep the temporary small on a large screen.
     for (int y = area.top; y < area.bottom; y += kStripRows) {
       const IRect strip{area.left, y, area.right, std::min(y + kStripRows, area.bottom)};
       const IRect inside = strip.intersected(bounds);
+      const QRectF stripAt(strip.left / s, strip.top / s, strip.width() / s, strip.height() / s);
       if (inside.empty()) {
-        p.fillRect(QRect(strip.left, strip.top, strip.width(), strip.height()), Qt::black);
+        p.fillRect(stripAt, Qt::black);
         continue;
       }
-      if (inside != strip) p.fillRect(QRect(strip.left, strip.top, strip.width(), strip.height()), Qt::black);
+      if (inside != strip) p.fillRect(stripAt, Qt::black);
       const Image pixels = surface_->compose(inside);
-      const QImage img(reinterpret_cast<const uchar*>(pixels.constBits()), pixels.width(), pixels.height(),
-                       pixels.width() * 4, QImage::Format_RGB32);
-      p.drawImage(inside.left, inside.top, img);
+      QImage img(reinterpret_cast<const uchar*>(pixels.constBits()), pixels.width(), pixels.height(),
+                 pixels.width() * 4, QImage::Format_RGB32);
+      if (s == 1.0) {
+        p.drawImage(inside.left, inside.top, img);
+      } else {
+        img.setDevicePixelRatio(s);
+        p.drawImage(QPointF(inside.left / s, inside.top / s), img);
+      }
     }
   }
   if (!firstPaintDone_) {
@@ -276,7 +304,7 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
 }
 
 void CaptureWindow::mousePressEvent(QMouseEvent* e) {
-  const Mouse m = mouseFrom(*e, true);
+  const Mouse m = mouseFrom(*e, true, scale());
   if (!m.button) return;
   relay_.send([&](EventSink& s) { s.mouseDown(kWindow, m); });
 }
@@ -286,7 +314,7 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
     endCarriedDrag(e->position());
     return;
   }
-  const Mouse m = mouseFrom(*e, true);
+  const Mouse m = mouseFrom(*e, true, scale());
   if (!m.button) return;
   relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
 }
@@ -294,7 +322,7 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
 void CaptureWindow::mouseMoveEvent(QMouseEvent* e) {
   // A release missed while the pointer changed hands.
   if (carriedDrag_ && !(e->buttons() & Qt::LeftButton)) endCarriedDrag(e->position());
-  const Mouse m = mouseFrom(*e, false);
+  const Mouse m = mouseFrom(*e, false, scale());
   relay_.send([&](EventSink& s) { s.mouseMove(kWindow, m); });
 }
 

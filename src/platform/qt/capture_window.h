@@ -56,7 +56,8 @@ class EventRelay {
 int buttonBit(Qt::MouseButton b);
 int buttonSet(Qt::MouseButtons bs);
 int shiftState(Qt::KeyboardModifiers m);
-Mouse mouseFrom(const QMouseEvent& e, bool press);
+// `scale` turns the event's logical position into the logic's units.
+Mouse mouseFrom(const QMouseEvent& e, bool press, double scale = 1.0);
 
 class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeEventFilter {
   Q_OBJECT
@@ -68,9 +69,11 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   void setSurface(RasterSurface* surface);
   EventRelay& relay() { return relay_; }
 
-  // The area the window covers when shown, in screen pixels.
+  // The area the window covers when shown, in screen (device) pixels.
   void setScreenRect(const QRect& r) { screenRect_ = r; }
   QRect screenRect() const { return screenRect_; }
+  // Device pixels per logical pixel: the desktop's scale, 1 on a plain screen.
+  double scale() const;
 
   // Shows the window over the whole screen and takes the keyboard.
   void present();
