@@ -16,6 +16,8 @@
 #include "platform/qt/scaling.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace tolvane::platform::qt {
@@ -45,12 +47,12 @@ int shiftState(Qt::KeyboardModifiers m) {
   return out;
 }
 
-Mouse mouseFrom(const QMouseEvent& e, bool press, double scale) {
+Mouse mouseFrom(const QMouseEvent& e, bool press) {
   Mouse m;
   m.button = press ? buttonBit(e.button()) : buttonSet(e.buttons());
   m.shift = shiftState(e.modifiers());
-  m.x = static_cast<float>(e.position().x() * scale);
-  m.y = static_cast<float>(e.position().y() * scale);
+  m.x = static_cast<float>(e.position().x());
+  m.y = static_cast<float>(e.position().y());
   return m;
 }
 
@@ -112,6 +114,7 @@ void CaptureWindow::present() {
     create();
     windowHandle()->setScreen(home);
   }
+  scale_ = scale();
   setGeometry(logicalCover({screenRect_.left(), screenRect_.top(), screenRect_.left() + screenRect_.width(),
                             screenRect_.top() + screenRect_.height()},
                            scale()));
@@ -177,9 +180,59 @@ bool CaptureWindow::stayOnTop() {
   return true;
 }
 
+Mouse CaptureWindow::inDevicePixels(const QMouseEvent& e, Mouse m) const {
+  if (scale_ == 1.0) return m;
+  // Qt rounds positions to whole logical pixels; X's own position of the
+  // same event (same server time, same logical pixel) keeps the device one.
+  const QPointF logical = e.position();
+  for (std::size_t i = 0; i < recent_.size(); ++i) {
+    const PointerAt& at = recent_[(recentNext_ + recent_.size() - 1 - i) % recent_.size()];
+    if (at.time == 0 || at.time != e.timestamp()) continue;
+    const double x = at.x - screenRect_.left(), y = at.y - screenRect_.top();
+    if (std::abs(x / scale_ - logical.x()) <= 0.51 && std::abs(y / scale_ - logical.y()) <= 0.51) {
+      m.x = static_cast<float>(x);
+      m.y = static_cast<float>(y);
+      return m;
+    }
+  }
+  m.x = static_cast<float>(logical.x() * scale_);
+  m.y = static_cast<float>(logical.y() * scale_);
+  return m;
+}
+
+void CaptureWindow::notePointer(const void* xcbEvent) {
+  const auto* e = static_cast<const xcb_generic_event_t*>(xcbEvent);
+  const auto* bytes = static_cast<const std::uint8_t*>(xcbEvent);
+  const int kind = e->response_type & 0x7f;
+  PointerAt at;
+  if (kind == XCB_BUTTON_PRESS || kind == XCB_BUTTON_RELEASE || kind == XCB_MOTION_NOTIFY) {
+    // The three core events share their layout.
+    const auto* b = reinterpret_cast<const xcb_button_press_event_t*>(e);
+    at = {b->time, static_cast<double>(b->root_x), static_cast<double>(b->root_y)};
+  } else if (kind == XCB_GE_GENERIC && xiOpcode_ > 0 && bytes[1] == xiOpcode_) {
+    // XInput 2 device events (press 4, release 5, motion 6) as libxcb hands
+    // them over: event type at byte 8, time at 12, then, after the 4 bytes
+    // libxcb inserts at 32, the root position in 16.16 fixed point at 36 and 40.
+    std::uint16_t type = 0;
+    std::memcpy(&type, bytes + 8, 2);
+    if (type < 4 || type > 6) return;
+    std::uint32_t time = 0;
+    std::int32_t rx = 0, ry = 0;
+    std::memcpy(&time, bytes + 12, 4);
+    std::memcpy(&rx, bytes + 36, 4);
+    std::memcpy(&ry, bytes + 40, 4);
+    at = {time, rx / 65536.0, ry / 65536.0};
+  } else {
+    return;
+  }
+  recent_[recentNext_] = at;
+  recentNext_ = (recentNext_ + 1) % recent_.size();
+}
+
 bool CaptureWindow::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
   if (type != "xcb_generic_event_t" || !watchingStack_) return false;
   const auto* e = static_cast<const xcb_generic_event_t*>(message);
+  if (scale_ != 1.0) notePointer(e);
   // A window of the root restacked or shown: look again once the batch is in.
   const int kind = e->response_type & 0x7f;
   // Our own window too: a window manager may restack it below its panel.
@@ -244,8 +297,8 @@ void CaptureWindow::endCarriedDrag(const QPointF& at) {
   releaseMouse();
   Mouse m;
   m.button = kLeft;
-  m.x = static_cast<float>(at.x() * scale());
-  m.y = static_cast<float>(at.y() * scale());
+  m.x = static_cast<float>(at.x() * scale_);
+  m.y = static_cast<float>(at.y() * scale_);
   relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
 }
 
@@ -304,7 +357,7 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
 }
 
 void CaptureWindow::mousePressEvent(QMouseEvent* e) {
-  const Mouse m = mouseFrom(*e, true, scale());
+  const Mouse m = inDevicePixels(*e, mouseFrom(*e, true));
   if (!m.button) return;
   relay_.send([&](EventSink& s) { s.mouseDown(kWindow, m); });
 }
@@ -314,7 +367,7 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
     endCarriedDrag(e->position());
     return;
   }
-  const Mouse m = mouseFrom(*e, true, scale());
+  const Mouse m = inDevicePixels(*e, mouseFrom(*e, true));
   if (!m.button) return;
   relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
 }
@@ -322,7 +375,7 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
 void CaptureWindow::mouseMoveEvent(QMouseEvent* e) {
   // A release missed while the pointer changed hands.
   if (carriedDrag_ && !(e->buttons() & Qt::LeftButton)) endCarriedDrag(e->position());
-  const Mouse m = mouseFrom(*e, false, scale());
+  const Mouse m = inDevicePixels(*e, mouseFrom(*e, false));
   relay_.send([&](EventSink& s) { s.mouseMove(kWindow, m); });
 }
 
@@ -355,6 +408,11 @@ void CaptureWindow::showEvent(QShowEvent* e) {
     // Told when a window of the root is restacked or shown, to put this one
     // back on top. The root's other events Qt asked for stay selected.
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    constexpr char kXInput[] = "XInputExtension";
+    if (auto* q = xcb_query_extension_reply(c, xcb_query_extension(c, sizeof kXInput - 1, kXInput), nullptr)) {
+      if (q->present) xiOpcode_ = q->major_opcode;
+      free(q);
+    }
     if (auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), nullptr)) {
       const std::uint32_t mask = a->your_event_mask | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
       xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &mask);

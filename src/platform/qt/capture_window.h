@@ -8,6 +8,8 @@
 #include <QRegion>
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 
 #include "platform/events.h"
@@ -56,8 +58,7 @@ class EventRelay {
 int buttonBit(Qt::MouseButton b);
 int buttonSet(Qt::MouseButtons bs);
 int shiftState(Qt::KeyboardModifiers m);
-// `scale` turns the event's logical position into the logic's units.
-Mouse mouseFrom(const QMouseEvent& e, bool press, double scale = 1.0);
+Mouse mouseFrom(const QMouseEvent& e, bool press);
 
 class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeEventFilter {
   Q_OBJECT
@@ -125,6 +126,19 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   void tryKeyboardGrab(int attemptsLeft);
   void ungrabKeyboard();
   void endCarriedDrag(const QPointF& at);
+  // The event's position in device pixels, the logic's units.
+  Mouse inDevicePixels(const QMouseEvent& e, Mouse m) const;
+  void notePointer(const void* xcbEvent);  // an xcb_generic_event_t
+
+  // Pointer events as X reported them, newest last, at a scale other than 1.
+  struct PointerAt {
+    std::uint32_t time = 0;
+    double x = 0, y = 0;  // root position, device pixels
+  };
+  std::array<PointerAt, 32> recent_{};
+  std::size_t recentNext_ = 0;
+  int xiOpcode_ = -1;
+  double scale_ = 1.0;
 
   RasterSurface* surface_ = nullptr;
   EventRelay relay_;
