@@ -1,4 +1,5 @@
-// The capture on a desktop scaled to 2 by Xft.dpi: 192 in the X resources.
+// The capture on a desktop scaled to 2: by Xft.dpi: 192 in the X resources,
+// or by QT_SCALE_FACTOR.
 #include "fixture.h"
 
 namespace tolvane::e2e {
@@ -10,17 +11,26 @@ constexpr IRect kRegion{201, 151, 601, 451};
 // The toolbar's designed size at scale 1.
 constexpr int kBarWidth = 241, kBarHeight = 26;
 
-class AtDoubleScale : public E2E {
+enum class ScaledBy { XftDpi, QtScaleFactor };
+
+class AtDoubleScale : public E2E, public ::testing::WithParamInterface<ScaledBy> {
  protected:
   std::pair<int, int> screenSize() const override { return {1280, 800}; }
 
   void SetUp() override {
     E2E::SetUp();
     if (HasFatalFailure()) return;
-    const std::map<std::string, std::string> display{{"DISPLAY", x().display()}};
-    ASSERT_EQ(run({"xrdb", "-merge"}, display, 10s, "Xft.dpi: 192\n").status, 0);
-    ASSERT_NE(run({"xrdb", "-query"}, display).out.find("192"), std::string::npos);
-    startCapture(p_, kRegion);
+    std::map<std::string, std::string> scaled;
+    if (GetParam() == ScaledBy::XftDpi) {
+      const std::map<std::string, std::string> display{{"DISPLAY", x().display()}};
+      ASSERT_EQ(run({"xrdb", "-merge"}, display, 10s, "Xft.dpi: 192\n").status, 0);
+      ASSERT_NE(run({"xrdb", "-query"}, display).out.find("192"), std::string::npos);
+    } else {
+      scaled["QT_SCALE_FACTOR"] = "2";
+    }
+    p_ = start(scaled);
+    ASSERT_TRUE(waitForVeil(*p_)) << p_->stderrText();
+    x().drag(kRegion.left, kRegion.top, kRegion.right, kRegion.bottom);
   }
 
   // Where the toolbar is on screen: the box its frame colour fills below the
@@ -51,7 +61,7 @@ class AtDoubleScale : public E2E {
   std::unique_ptr<Program> p_;
 };
 
-TEST_F(AtDoubleScale, TheToolbarIsTwiceAsLargeAndTheCopyHoldsTheDevicePixels) {
+TEST_P(AtDoubleScale, TheToolbarIsTwiceAsLargeAndTheCopyHoldsTheDevicePixels) {
   if (HasFatalFailure()) return;
   const IRect bar = waitForToolbar();
   ASSERT_FALSE(bar.empty());
@@ -68,7 +78,7 @@ TEST_F(AtDoubleScale, TheToolbarIsTwiceAsLargeAndTheCopyHoldsTheDevicePixels) {
   EXPECT_EQ(decodePng(*png), picture().copy(kRegion));
 }
 
-TEST_F(AtDoubleScale, ARectangleLandsWhereThePointerWas) {
+TEST_P(AtDoubleScale, ARectangleLandsWhereThePointerWas) {
   if (HasFatalFailure()) return;
   const IRect bar = waitForToolbar();
   ASSERT_FALSE(bar.empty());
@@ -87,6 +97,11 @@ TEST_F(AtDoubleScale, ARectangleLandsWhereThePointerWas) {
   x().key("Escape");
   EXPECT_EQ(p_->wait(kPatience), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Desktop, AtDoubleScale, ::testing::Values(ScaledBy::XftDpi, ScaledBy::QtScaleFactor),
+                         [](const auto& by) {
+                           return std::string(by.param == ScaledBy::XftDpi ? "XftDpi" : "QtScaleFactor");
+                         });
 
 }  // namespace
 }  // namespace tolvane::e2e
