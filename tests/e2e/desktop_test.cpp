@@ -76,6 +76,22 @@ TEST_P(UnderAWindowManager, CoversEveryMonitorAndCopiesARegionAcrossThem) {
   EXPECT_EQ(decodePng(*png), picture().copy(kAcross));
 }
 
+// Qt keeps monitors' origins in device pixels and scales their sizes, so at
+// a scale the two monitors' logical coordinates do not join up.
+TEST_P(UnderAWindowManager, AtAFractionalScaleARegionAcrossThemIsCopiedExactly) {
+  std::unique_ptr<Program> p = start({{"QT_SCALE_FACTOR", "1.5"}});
+  ASSERT_TRUE(waitForCaptureWindow(*p)) << p->stderrText();
+  ASSERT_TRUE(waitUntil([&] { return veiledEverywhere(); }, kPatience)) << p->stderrText();
+  x().drag(kAcross.left, kAcross.top, kAcross.right, kAcross.bottom);
+  // The copy button: 15.3 logical pixels left of the region's right edge,
+  // 17 below its bottom.
+  x().click(kAcross.right - 23, kAcross.bottom + 25);
+  std::optional<std::string> png;
+  ASSERT_TRUE(waitUntil([&] { return (png = x().clipboard("image/png", 2s)).has_value(); }, kPatience))
+      << p->stderrText();
+  EXPECT_EQ(decodePng(*png), picture().copy(kAcross));
+}
+
 TEST_P(UnderAWindowManager, TypingReachesTheTextBoxAndEscEnds) {
   std::unique_ptr<Program> p;
   startVeiled(p);

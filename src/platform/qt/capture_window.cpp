@@ -105,19 +105,26 @@ double CaptureWindow::scale() const {
 void CaptureWindow::present() {
   if (screenRect_.isEmpty() && surface_) screenRect_ = QRect(0, 0, surface_->width(), surface_->height());
   // Qt keeps each monitor's origin in device pixels and scales only its
-  // size, so logical coordinates are those of the monitor at the root's
-  // origin: the window belongs to that one, and spans the others from there.
+  // size, so logical coordinates are only consistent on one monitor: the one
+  // at the root's origin. The window belongs to that one and spans the others
+  // from there. Qt picks a monitor from the logical geometry (at 1.5 the one
+  // on the right), so the monitor is set after it, and again if Qt moves it.
   QScreen* home = nullptr;
   for (QScreen* s : QGuiApplication::screens())
     if (s->geometry().topLeft() == screenRect_.topLeft()) home = s;
-  if (home) {
-    create();
-    windowHandle()->setScreen(home);
-  }
+  create();
   scale_ = scale();
   setGeometry(logicalCover({screenRect_.left(), screenRect_.top(), screenRect_.left() + screenRect_.width(),
                             screenRect_.top() + screenRect_.height()},
-                           scale()));
+                           scale_));
+  if (home && windowHandle()) {
+    windowHandle()->setScreen(home);
+    if (!keptOnHome_)
+      connect(windowHandle(), &QWindow::screenChanged, this, [this, home](QScreen* now) {
+        if (now != home && QGuiApplication::screens().contains(home)) windowHandle()->setScreen(home);
+      });
+    keptOnHome_ = true;
+  }
   show();
   raise();
   activateWindow();

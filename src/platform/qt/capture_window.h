@@ -139,6 +139,7 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   std::size_t recentNext_ = 0;
   int xiOpcode_ = -1;
   double scale_ = 1.0;
+  bool keptOnHome_ = false;
 
   RasterSurface* surface_ = nullptr;
   EventRelay relay_;
