@@ -31,6 +31,8 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     xclip x11-utils x11-xserver-utils libtiff-tools libxcb-xtest0-dev
     # the install test: the desktop's validators and the man page's formatters
     desktop-file-utils appstream groff-base man-db bsdextrautils
+    # two window managers the desktop tests run under
+    openbox icewm
   )
 fi
 

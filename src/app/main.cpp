@@ -68,11 +68,13 @@ int main(int argc, char** argv) {
     }
   }
 
-  // Window coordinates must be screen pixels: no scaling of any kind.
-  setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
-  unsetenv("QT_SCALE_FACTOR");
+  // The interface follows the desktop's scale: Qt takes it from Xft.dpi and
+  // QT_SCALE_FACTOR. The window spans every monitor, so they share one
+  // scale; a scale per monitor is not taken. Xft.dpi rounds to a whole
+  // scale (144 dpi gives 2), which keeps controls on whole device pixels.
   unsetenv("QT_SCREEN_SCALE_FACTORS");
   unsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
 
   // Qt aborts without a display, so test it first with a connection of our
   // own, which then also reads the screen.
@@ -117,6 +119,7 @@ int main(int argc, char** argv) {
   const int width = screen->width(), height = screen->height();
 
   pq::QtTextEngine text;
+  text.setScale(app.devicePixelRatio());
   pq::CaptureWindow window;
   window.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
   window.setScreenRect(QRect(0, 0, width, height));

@@ -12,6 +12,9 @@ class TextEngine {
  public:
   virtual ~TextEngine() = default;
   virtual float width(std::string_view utf8, float points) const = 0;
+  // The height a line of text may cover, for repainting what it drew: 1.6
+  // times the font's pixel size at 96 dpi unless the engine draws larger.
+  virtual double lineHeight(float points) const { return points * 96.0 / 72.0 * 1.6; }
   // Draws text with its top-left at (x, y) into `target`, whose origin lies at
   // (originX, originY) of the window; transparent background.
   virtual void draw(Image& target, int originX, int originY, int x, int y, std::string_view utf8,

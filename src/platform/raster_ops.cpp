@@ -137,7 +137,7 @@ IRect bounds(const DrawOp& op, const TextEngine* text) {
     case DrawOp::Type::Text: {
       if (!text || op.text.empty()) return {};
       const int w = static_cast<int>(std::ceil(text->width(op.text, op.points))) + 2;
-      const int h = static_cast<int>(std::ceil(op.points * 96.0 / 72.0 * 1.6)) + 2;
+      const int h = static_cast<int>(std::ceil(text->lineHeight(op.points))) + 2;
       return {op.rect.left - 1, op.rect.top - 1, op.rect.left + w, op.rect.top + h};
     }
     case DrawOp::Type::Blit:

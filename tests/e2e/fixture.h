@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "harness.h"
 
@@ -16,11 +17,12 @@ class E2E : public ::testing::Test {
   static constexpr int kW = 640, kH = 480;
 
   void SetUp() override {
-    x_ = std::make_unique<XServer>(kW, kH, depth());
+    const auto [w, h] = screenSize();
+    x_ = std::make_unique<XServer>(w, h, depth());
     ASSERT_TRUE(x_->ok()) << "Xvfb did not start";
     // The known picture as the screen holds it; an 8-bit screen keeps its own.
     if (depth() != 8) {
-      picture_ = x_->shown(knownPicture(kW, kH));
+      picture_ = x_->shown(knownPicture(w, h));
       ASSERT_TRUE(x_->setRoot(picture_));
     }
     // Parameterised cases are named "Case/0": one folder per case all the same.
@@ -37,6 +39,8 @@ class E2E : public ::testing::Test {
   void TearDown() override { x_.reset(); }
   // The screen's depth; Xvfb's TrueColor at 24 unless a case says otherwise.
   virtual int depth() const { return 24; }
+  // The screen's size; kW x kH unless a case says otherwise.
+  virtual std::pair<int, int> screenSize() const { return {kW, kH}; }
 
   std::map<std::string, std::string> env() const {
     return {{"XDG_RUNTIME_DIR", runtime_},

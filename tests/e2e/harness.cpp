@@ -559,6 +559,53 @@ bool XServer::takeClipboard(const std::string& text) const {
   return waitUntil([&] { return clipboard("UTF8_STRING", 5s) == text; }, kPatience);
 }
 
+bool XServer::windowManagerRunning() const {
+  return withConnection(display_, false, [](xcb_connection_t* c) {
+    const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
+    const auto named = [&](xcb_window_t w) {
+      auto* r = xcb_get_property_reply(c, xcb_get_property(c, 0, w, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
+      xcb_window_t out = XCB_NONE;
+      if (r && r->type == XCB_ATOM_WINDOW && xcb_get_property_value_length(r) == 4)
+        std::memcpy(&out, xcb_get_property_value(r), 4);
+      free(r);
+      return out;
+    };
+    const xcb_window_t w = named(xcb_setup_roots_iterator(xcb_get_setup(c)).data->root);
+    return w != XCB_NONE && named(w) == w;
+  });
+}
+
+IRect XServer::geometry(std::uint32_t window) const {
+  return withConnection(display_, IRect{}, [window](xcb_connection_t* c) {
+    IRect out;
+    auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+    if (!g) return out;
+    xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    auto* t = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, s->root, 0, 0), nullptr);
+    if (t) out = {t->dst_x, t->dst_y, t->dst_x + g->width, t->dst_y + g->height};
+    free(t);
+    free(g);
+    return out;
+  });
+}
+
+Cover::Cover(const XServer& x, const IRect& where, Argb colour) : c_(xcb_connect(x.display().c_str(), nullptr)) {
+  if (!ok()) return;
+  xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+  window_ = xcb_generate_id(c_);
+  const std::uint32_t values[] = {colour & 0xFFFFFFu, 1u};  // background pixel (depth 24), override-redirect
+  xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, s->root, static_cast<int16_t>(where.left),
+                    static_cast<int16_t>(where.top), static_cast<uint16_t>(where.width()),
+                    static_cast<uint16_t>(where.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, s->root_visual,
+                    XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+  xcb_map_window(c_, window_);
+  free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+Cover::~Cover() { xcb_disconnect(c_); }
+
+bool Cover::ok() const { return c_ && !xcb_connection_has_error(c_); }
+
 MapWatch::MapWatch(const XServer& x) : c_(xcb_connect(x.display().c_str(), nullptr)) {
   if (!ok()) return;
   xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;

@@ -99,6 +99,11 @@ class XServer {
   bool waitForWindow(const std::string& title, Millis timeout = kPatience) const;
   // Another program takes the clipboard over with a text; true once it serves it.
   bool takeClipboard(const std::string& text) const;
+  // Whether an EWMH window manager runs: the root names a check window that
+  // names itself.
+  bool windowManagerRunning() const;
+  // Where a window lies on the screen, and its size: left, top, right, bottom.
+  IRect geometry(std::uint32_t window) const;
 
  private:
   pid_t pid_ = -1;
@@ -140,6 +145,22 @@ class ServerHold {
 
  private:
   xcb_connection_t* c_;
+};
+
+// Another client's plain window of one colour, shown over the screen while
+// it lives (a panel raising itself, a notification).
+class Cover {
+ public:
+  Cover(const XServer& x, const IRect& where, Argb colour);
+  ~Cover();
+  Cover(const Cover&) = delete;
+  Cover& operator=(const Cover&) = delete;
+  bool ok() const;
+  std::uint32_t id() const { return window_; }
+
+ private:
+  xcb_connection_t* c_;
+  std::uint32_t window_ = 0;
 };
 
 class Program {

@@ -6,13 +6,19 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
+#include "platform/qt/scaling.h"
+
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace tolvane::platform::qt {
 
@@ -59,7 +65,19 @@ xcb_connection_t* x11Connection() {
 constexpr CtlRef kWindow{Ctl::Window, -1};
 }  // namespace
 
-CaptureWindow::CaptureWindow(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+// The window is override-redirect: no window manager places, frames, resizes
+// or restacks it, so it lies over the whole root window, every monitor, on top
+// of panels, exactly like the start-up window. Asking a window manager for
+// full screen instead (_NET_WM_STATE_FULLSCREEN, _NET_WM_FULLSCREEN_MONITORS)
+// leaves the result to it: Openbox fits such a window to one monitor, IceWM
+// to another, and some ignore the monitor list. The price of bypassing the
+// window manager is that it no longer gives us the keyboard: we set the focus
+// ourselves (Qt does for such windows) and grab the keyboard, retrying while
+// another client still holds it. The pointer is not grabbed: the window covers
+// the screen, so every click lands on it anyway, and Qt's own pop-ups and
+// dialogs need to take the pointer themselves.
+CaptureWindow::CaptureWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::BypassWindowManagerHint) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
   setAutoFillBackground(false);
@@ -68,19 +86,45 @@ CaptureWindow::CaptureWindow(QWidget* parent) : QWidget(parent, Qt::FramelessWin
   setWindowTitle(QStringLiteral("Tolvane"));
 }
 
-CaptureWindow::~CaptureWindow() { ungrabKeyboard(); }
+CaptureWindow::~CaptureWindow() {
+  if (watchingStack_ && QCoreApplication::instance())
+    QCoreApplication::instance()->removeNativeEventFilter(this);
+  ungrabKeyboard();
+}
 
 void CaptureWindow::setSurface(RasterSurface* surface) {
   surface_ = surface;
   relay_.setSurface(surface);
 }
 
+double CaptureWindow::scale() const {
+  if (const QWindow* w = windowHandle()) return w->devicePixelRatio();
+  return qApp ? qApp->devicePixelRatio() : 1.0;
+}
+
 void CaptureWindow::present() {
   if (screenRect_.isEmpty() && surface_) screenRect_ = QRect(0, 0, surface_->width(), surface_->height());
-  // Without a window manager only the explicit geometry places the window;
-  // with one, the full-screen state keeps panels and frames away.
-  setGeometry(screenRect_);
-  setWindowState(windowState() | Qt::WindowFullScreen);
+  // Qt keeps each monitor's origin in device pixels and scales only its
+  // size, so logical coordinates are only consistent on one monitor: the one
+  // at the root's origin. The window belongs to that one and spans the others
+  // from there. Qt picks a monitor from the logical geometry (at 1.5 the one
+  // on the right), so the monitor is set after it, and again if Qt moves it.
+  QScreen* home = nullptr;
+  for (QScreen* s : QGuiApplication::screens())
+    if (s->geometry().topLeft() == screenRect_.topLeft()) home = s;
+  create();
+  scale_ = scale();
+  setGeometry(logicalCover({screenRect_.left(), screenRect_.top(), screenRect_.left() + screenRect_.width(),
+                            screenRect_.top() + screenRect_.height()},
+                           scale_));
+  if (home && windowHandle()) {
+    windowHandle()->setScreen(home);
+    if (!keptOnHome_)
+      connect(windowHandle(), &QWindow::screenChanged, this, [this, home](QScreen* now) {
+        if (now != home && QGuiApplication::screens().contains(home)) windowHandle()->setScreen(home);
+      });
+    keptOnHome_ = true;
+  }
   show();
   raise();
   activateWindow();
@@ -98,10 +142,120 @@ void CaptureWindow::dismiss() {
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
-void CaptureWindow::suspendKeyboardGrab() { ungrabKeyboard(); }
+void CaptureWindow::suspendKeyboardGrab() {
+  dialogOpen_ = true;
+  ungrabKeyboard();
+}
 
 void CaptureWindow::resumeKeyboardGrab() {
+  dialogOpen_ = false;
   if (wantKeyboardGrab_ && isVisible()) tryKeyboardGrab(1);
+  stayOnTop();
+}
+
+bool CaptureWindow::stayOnTop() {
+  // A dialog of ours lies in a frame of the window manager's: it must stay above.
+  if (dialogOpen_ || !isVisible() || restacks_ >= kMaxRestacks) return false;
+  xcb_connection_t* c = x11Connection();
+  if (!c) return false;
+  const auto self = static_cast<xcb_window_t>(winId());
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+  auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+  if (!tree) return false;
+  const xcb_window_t* kids = xcb_query_tree_children(tree);
+  const int n = xcb_query_tree_children_length(tree);
+  int at = n;
+  for (int i = 0; i < n; ++i)
+    if (kids[i] == self) at = i;
+  // Above us, bottom to top: the topmost shown window of another client.
+  std::vector<xcb_get_window_attributes_cookie_t> cookies;
+  for (int i = at + 1; i < n; ++i) cookies.push_back(xcb_get_window_attributes(c, kids[i]));
+  xcb_window_t cover = XCB_NONE;
+  for (int i = at + 1; i < n; ++i) {
+    auto* a = xcb_get_window_attributes_reply(c, cookies[static_cast<std::size_t>(i - at - 1)], nullptr);
+    const bool ours = (kids[i] & ~setup->resource_id_mask) == setup->resource_id_base;
+    if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && !ours) cover = kids[i];
+    free(a);
+  }
+  free(tree);
+  if (cover == XCB_NONE) return false;
+  ++restacks_;
+  const std::uint32_t values[] = {cover, XCB_STACK_MODE_ABOVE};
+  xcb_configure_window(c, self, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+  xcb_flush(c);
+  return true;
+}
+
+Mouse CaptureWindow::inDevicePixels(const QMouseEvent& e, Mouse m) const {
+  if (scale_ == 1.0) return m;
+  // Qt rounds positions to whole logical pixels; X's own position of the
+  // same event (same server time, same logical pixel) keeps the device one.
+  const QPointF logical = e.position();
+  for (std::size_t i = 0; i < recent_.size(); ++i) {
+    const PointerAt& at = recent_[(recentNext_ + recent_.size() - 1 - i) % recent_.size()];
+    if (at.time == 0 || at.time != e.timestamp()) continue;
+    const double x = at.x - screenRect_.left(), y = at.y - screenRect_.top();
+    if (std::abs(x / scale_ - logical.x()) <= 0.51 && std::abs(y / scale_ - logical.y()) <= 0.51) {
+      m.x = static_cast<float>(x);
+      m.y = static_cast<float>(y);
+      return m;
+    }
+  }
+  m.x = static_cast<float>(logical.x() * scale_);
+  m.y = static_cast<float>(logical.y() * scale_);
+  return m;
+}
+
+void CaptureWindow::notePointer(const void* xcbEvent) {
+  const auto* e = static_cast<const xcb_generic_event_t*>(xcbEvent);
+  const auto* bytes = static_cast<const std::uint8_t*>(xcbEvent);
+  const int kind = e->response_type & 0x7f;
+  PointerAt at;
+  if (kind == XCB_BUTTON_PRESS || kind == XCB_BUTTON_RELEASE || kind == XCB_MOTION_NOTIFY) {
+    // The three core events share their layout.
+    const auto* b = reinterpret_cast<const xcb_button_press_event_t*>(e);
+    at = {b->time, static_cast<double>(b->root_x), static_cast<double>(b->root_y)};
+  } else if (kind == XCB_GE_GENERIC && xiOpcode_ > 0 && bytes[1] == xiOpcode_) {
+    // XInput 2 device events (press 4, release 5, motion 6) as libxcb hands
+    // them over: event type at byte 8, time at 12, then, after the 4 bytes
+    // libxcb inserts at 32, the root position in 16.16 fixed point at 36 and 40.
+    std::uint16_t type = 0;
+    std::memcpy(&type, bytes + 8, 2);
+    if (type < 4 || type > 6) return;
+    std::uint32_t time = 0;
+    std::int32_t rx = 0, ry = 0;
+    std::memcpy(&time, bytes + 12, 4);
+    std::memcpy(&rx, bytes + 36, 4);
+    std::memcpy(&ry, bytes + 40, 4);
+    at = {time, rx / 65536.0, ry / 65536.0};
+  } else {
+    return;
+  }
+  recent_[recentNext_] = at;
+  recentNext_ = (recentNext_ + 1) % recent_.size();
+}
+
+bool CaptureWindow::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
+  if (type != "xcb_generic_event_t" || !watchingStack_) return false;
+  const auto* e = static_cast<const xcb_generic_event_t*>(message);
+  if (scale_ != 1.0) notePointer(e);
+  // A window of the root restacked or shown: look again once the batch is in.
+  const int kind = e->response_type & 0x7f;
+  // Our own window too: a window manager may restack it below its panel.
+  xcb_window_t parent = XCB_NONE;
+  if (kind == XCB_CONFIGURE_NOTIFY)
+    parent = reinterpret_cast<const xcb_configure_notify_event_t*>(e)->event;
+  else if (kind == XCB_MAP_NOTIFY)
+    parent = reinterpret_cast<const xcb_map_notify_event_t*>(e)->event;
+  if (parent == root_ && parent != XCB_NONE && !stackCheckPending_) {
+    stackCheckPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      stackCheckPending_ = false;
+      stayOnTop();
+    });
+  }
+  return false;
 }
 
 void CaptureWindow::tryKeyboardGrab(int attemptsLeft) {
@@ -137,10 +291,10 @@ void CaptureWindow::continueDrag() {
   // saw the press, or to a mouse grabber.
   grabMouse();
   carriedDrag_ = true;
-  // The button may have come up before the grab.
+  // The button may have come up before the grab. X answers in device pixels.
   if (xcb_connection_t* c = x11Connection()) {
     auto* r = xcb_query_pointer_reply(c, xcb_query_pointer(c, static_cast<xcb_window_t>(winId())), nullptr);
-    if (r && !(r->mask & XCB_BUTTON_MASK_1)) endCarriedDrag(QPointF(r->win_x, r->win_y));
+    if (r && !(r->mask & XCB_BUTTON_MASK_1)) endCarriedDrag(QPointF(r->win_x, r->win_y) / scale());
     free(r);
   }
 }
@@ -150,14 +304,14 @@ void CaptureWindow::endCarriedDrag(const QPointF& at) {
   releaseMouse();
   Mouse m;
   m.button = kLeft;
-  m.x = static_cast<float>(at.x());
-  m.y = static_cast<float>(at.y());
+  m.x = static_cast<float>(at.x() * scale_);
+  m.y = static_cast<float>(at.y() * scale_);
   relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
 }
 
 void CaptureWindow::invalidate(const IRect& area) {
   if (area.empty()) return;
-  const QRect r(area.left, area.top, area.width(), area.height());
+  const QRect r = logicalCover(area, scale());
   pending_ += r;
   update(r);
 }
@@ -172,22 +326,31 @@ void CaptureWindow::flush() {
 void CaptureWindow::paintEvent(QPaintEvent* e) {
   pending_ -= e->region();
   QPainter p(this);
+  // The canvas is in device pixels and shown 1:1: each strip is a picture
+  // of the screen's pixel density, placed at its logical position.
+  const double s = scale();
   const IRect bounds = surface_ ? surface_->rect() : IRect{};
   for (const QRect& r : e->region()) {
-    const IRect area{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+    const IRect area = deviceCover(r, s);
     // Strips keep the temporary small on a large screen.
     for (int y = area.top; y < area.bottom; y += kStripRows) {
       const IRect strip{area.left, y, area.right, std::min(y + kStripRows, area.bottom)};
       const IRect inside = strip.intersected(bounds);
+      const QRectF stripAt(strip.left / s, strip.top / s, strip.width() / s, strip.height() / s);
       if (inside.empty()) {
-        p.fillRect(QRect(strip.left, strip.top, strip.width(), strip.height()), Qt::black);
+        p.fillRect(stripAt, Qt::black);
         continue;
       }
-      if (inside != strip) p.fillRect(QRect(strip.left, strip.top, strip.width(), strip.height()), Qt::black);
+      if (inside != strip) p.fillRect(stripAt, Qt::black);
       const Image pixels = surface_->compose(inside);
-      const QImage img(reinterpret_cast<const uchar*>(pixels.constBits()), pixels.width(), pixels.height(),
-                       pixels.width() * 4, QImage::Format_RGB32);
-      p.drawImage(inside.left, inside.top, img);
+      QImage img(reinterpret_cast<const uchar*>(pixels.constBits()), pixels.width(), pixels.height(),
+                 pixels.width() * 4, QImage::Format_RGB32);
+      if (s == 1.0) {
+        p.drawImage(inside.left, inside.top, img);
+      } else {
+        img.setDevicePixelRatio(s);
+        p.drawImage(QPointF(inside.left / s, inside.top / s), img);
+      }
     }
   }
   if (!firstPaintDone_) {
@@ -195,13 +358,13 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
     // The next turn of the event loop: the first frame has gone to the screen.
     QTimer::singleShot(0, this, [this] {
       if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
-      tryKeyboardGrab(10);
+      tryKeyboardGrab(kGrabAttempts);
     });
   }
 }
 
 void CaptureWindow::mousePressEvent(QMouseEvent* e) {
-  const Mouse m = mouseFrom(*e, true);
+  const Mouse m = inDevicePixels(*e, mouseFrom(*e, true));
   if (!m.button) return;
   relay_.send([&](EventSink& s) { s.mouseDown(kWindow, m); });
 }
@@ -211,7 +374,7 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
     endCarriedDrag(e->position());
     return;
   }
-  const Mouse m = mouseFrom(*e, true);
+  const Mouse m = inDevicePixels(*e, mouseFrom(*e, true));
   if (!m.button) return;
   relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
 }
@@ -219,7 +382,7 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
 void CaptureWindow::mouseMoveEvent(QMouseEvent* e) {
   // A release missed while the pointer changed hands.
   if (carriedDrag_ && !(e->buttons() & Qt::LeftButton)) endCarriedDrag(e->position());
-  const Mouse m = mouseFrom(*e, false);
+  const Mouse m = inDevicePixels(*e, mouseFrom(*e, false));
   relay_.send([&](EventSink& s) { s.mouseMove(kWindow, m); });
 }
 
@@ -247,6 +410,23 @@ void CaptureWindow::showEvent(QShowEvent* e) {
     // widget has the focus.
     windowHandle()->installEventFilter(this);
     keyFilterInstalled_ = true;
+  }
+  if (xcb_connection_t* c = x11Connection(); c && !watchingStack_) {
+    // Told when a window of the root is restacked or shown, to put this one
+    // back on top. The root's other events Qt asked for stay selected.
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    constexpr char kXInput[] = "XInputExtension";
+    if (auto* q = xcb_query_extension_reply(c, xcb_query_extension(c, sizeof kXInput - 1, kXInput), nullptr)) {
+      if (q->present) xiOpcode_ = q->major_opcode;
+      free(q);
+    }
+    if (auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), nullptr)) {
+      const std::uint32_t mask = a->your_event_mask | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+      xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &mask);
+      free(a);
+      QCoreApplication::instance()->installNativeEventFilter(this);
+      watchingStack_ = true;
+    }
   }
 }
 

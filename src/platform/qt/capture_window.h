@@ -3,10 +3,13 @@
 // and key events to the capture logic.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QPointer>
 #include <QRegion>
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 
 #include "platform/events.h"
@@ -57,7 +60,7 @@ int buttonSet(Qt::MouseButtons bs);
 int shiftState(Qt::KeyboardModifiers m);
 Mouse mouseFrom(const QMouseEvent& e, bool press);
 
-class CaptureWindow : public QWidget, public Presenter {
+class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeEventFilter {
   Q_OBJECT
 
  public:
@@ -67,9 +70,11 @@ class CaptureWindow : public QWidget, public Presenter {
   void setSurface(RasterSurface* surface);
   EventRelay& relay() { return relay_; }
 
-  // The area the window covers when shown, in screen pixels.
+  // The area the window covers when shown, in screen (device) pixels.
   void setScreenRect(const QRect& r) { screenRect_ = r; }
   QRect screenRect() const { return screenRect_; }
+  // Device pixels per logical pixel: the desktop's scale, 1 on a plain screen.
+  double scale() const;
 
   // Shows the window over the whole screen and takes the keyboard.
   void present();
@@ -87,6 +92,11 @@ class CaptureWindow : public QWidget, public Presenter {
   void resumeKeyboardGrab();
   bool keyboardGrabbed() const { return keyboardGrabbed_; }
 
+  // Puts the window back above any other client's window that covers part
+  // of it (a panel that raises itself). Our own pop-ups stay above it.
+  // True when it restacked the window.
+  bool stayOnTop();
+
   // Presenter
   void invalidate(const IRect& area) override;
   void flush() override;
@@ -97,6 +107,9 @@ class CaptureWindow : public QWidget, public Presenter {
   std::function<void()> onCloseRequested;
 
   static constexpr int kStripRows = 128;
+  // Keyboard grabs tried 50 ms apart while another client (a hot-key daemon,
+  // a window manager busy with the last focus change) still holds it.
+  static constexpr int kGrabAttempts = 40;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -107,11 +120,26 @@ class CaptureWindow : public QWidget, public Presenter {
   void closeEvent(QCloseEvent* e) override;
   void showEvent(QShowEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
 
  private:
   void tryKeyboardGrab(int attemptsLeft);
   void ungrabKeyboard();
   void endCarriedDrag(const QPointF& at);
+  // The event's position in device pixels, the logic's units.
+  Mouse inDevicePixels(const QMouseEvent& e, Mouse m) const;
+  void notePointer(const void* xcbEvent);  // an xcb_generic_event_t
+
+  // Pointer events as X reported them, newest last, at a scale other than 1.
+  struct PointerAt {
+    std::uint32_t time = 0;
+    double x = 0, y = 0;  // root position, device pixels
+  };
+  std::array<PointerAt, 32> recent_{};
+  std::size_t recentNext_ = 0;
+  int xiOpcode_ = -1;
+  double scale_ = 1.0;
+  bool keptOnHome_ = false;
 
   RasterSurface* surface_ = nullptr;
   EventRelay relay_;
@@ -122,6 +150,14 @@ class CaptureWindow : public QWidget, public Presenter {
   bool keyboardGrabbed_ = false;
   bool carriedDrag_ = false;
   bool wantKeyboardGrab_ = false;
+  bool watchingStack_ = false;
+  bool stackCheckPending_ = false;
+  std::uint32_t root_ = 0;
+  bool dialogOpen_ = false;
+  int restacks_ = 0;
+  // A window manager that raises its panel on every restack of ours would
+  // otherwise start a tug of war.
+  static constexpr int kMaxRestacks = 20;
 };
 
 }  // namespace tolvane::platform::qt

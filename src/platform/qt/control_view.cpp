@@ -8,11 +8,13 @@
 #include <QStyleOptionFrame>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "layout/controls.h"
 #include "platform/geometry.h"
 #include "platform/qt/pictures.h"
+#include "platform/qt/scaling.h"
 #include "platform/qt/text_engine.h"
 
 namespace tolvane::platform::qt {
@@ -104,12 +106,16 @@ void ControlWidget::paintEvent(QPaintEvent*) {
     case Kind::PictureBox:
     case Kind::Image: {
       if (s_.hasBack) p.fillRect(r, qColor(s_.backColor));
-      const QImage& pic = pictureImage(s_.picture);
+      const QImage& pic = pictureImage(s_.picture, devicePixelRatioF());
       if (!pic.isNull()) p.drawImage(0, 0, pic);
       if (s_.kind == Kind::PictureBox && s_.borderStyle == 1) drawSunkenFrame(p, r);
       break;
     }
     case Kind::Shape:
+      if (const double scale = devicePixelRatioF(); scale != 1.0 && s_.parent.ctl == Ctl::Window) {
+        paintDeviceFrame(p, scale);
+        break;
+      }
       if (s_.hasBack) p.fillRect(r, qColor(s_.backColor));
       if (r.width() > 0 && r.height() > 0) {
         p.setPen(qColor(s_.borderColor));
@@ -133,6 +139,27 @@ void ControlWidget::paintEvent(QPaintEvent*) {
     default:
       break;
   }
+}
+
+void ControlWidget::paintDeviceFrame(QPainter& p, double scale) {
+  // The region's frame lies on the region's edge pixels, as the logic placed
+  // it in device pixels; its line is as thick as one logical pixel.
+  const QPoint origin(static_cast<int>(std::floor(x() * scale)), static_cast<int>(std::floor(y() * scale)));
+  const int l = roundEven(s_.left) - origin.x(), t = roundEven(s_.top) - origin.y();
+  const int w = roundEven(static_cast<double>(s_.left) + s_.width) - roundEven(s_.left);
+  const int h = roundEven(static_cast<double>(s_.top) + s_.height) - roundEven(s_.top);
+  if (w <= 0 || h <= 0) return;
+  p.save();
+  p.scale(1 / scale, 1 / scale);
+  const QRect box(l, t, w, h);
+  if (s_.hasBack) p.fillRect(box, qColor(s_.backColor));
+  const int line = std::max(1, static_cast<int>(std::lround(scale)));
+  const QColor c = qColor(s_.borderColor);
+  p.fillRect(QRect(l, t, w, std::min(line, h)), c);
+  p.fillRect(QRect(l, t + h - std::min(line, h), w, std::min(line, h)), c);
+  p.fillRect(QRect(l, t, std::min(line, w), h), c);
+  p.fillRect(QRect(l + w - std::min(line, w), t, std::min(line, w), h), c);
+  p.restore();
 }
 
 void ControlWidget::mousePressEvent(QMouseEvent* e) {
@@ -251,7 +278,16 @@ QWidget* QtControlView::widget(CtlRef ref) const {
 }
 
 void QtControlView::place(QWidget* w, const ControlState& s) {
+  // Controls inside others keep their designed places in logical pixels;
+  // those on the window are placed against the region (scaling.h).
   QRect r = pixelRect(s);
+  const double scale = window_.scale();
+  if (s.parent.ctl == Ctl::Window && scale != 1.0 && controls_) {
+    const QSize screen(static_cast<int>(window_.screenRect().width() / scale),
+                       static_cast<int>(window_.screenRect().height() / scale));
+    r = presentedRect(s, (*controls_)(Ctl::SelectionFrame).state(), (*controls_)(Ctl::Toolbar).state(), scale,
+                      screen);
+  }
   if (auto* box = dynamic_cast<TextBoxWidget*>(w); box && box->anchoredText()) {
     // Put the editor's text, not its box, at the control's place, with room
     // for the caret and a whole line of the font.
@@ -318,6 +354,15 @@ void QtControlView::changed(const ControlState& state, Prop prop) {
     case Prop::FontSize: place(w, state); break;
     case Prop::Visible: w->setVisible(state.visible); break;
     default: break;
+  }
+  // At a scale the labels, toolbar and style panel are placed against the
+  // frame and the toolbar, so they follow them.
+  if (prop == Prop::Geometry && window_.scale() != 1.0 && controls_ &&
+      (state.ref.ctl == Ctl::SelectionFrame || state.ref.ctl == Ctl::Toolbar)) {
+    for (Ctl follower : {Ctl::SizeLabel, Ctl::ColorLabel, Ctl::Toolbar, Ctl::StylePanel}) {
+      if (follower == state.ref.ctl) continue;
+      if (QWidget* f = widget({follower, -1})) place(f, (*controls_)(follower).state());
+    }
   }
 }
 

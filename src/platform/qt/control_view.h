@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QPainter>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -39,6 +40,7 @@ class ControlWidget : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* e) override;
 
  private:
+  void paintDeviceFrame(QPainter& p, double scale);
   EventRelay& relay_;
   ControlState s_;
   bool clickArmed_ = false;

@@ -5,6 +5,9 @@
 #include <QPolygonF>
 
 #include <array>
+#include <cmath>
+#include <map>
+#include <utility>
 
 namespace tolvane::platform::qt {
 
@@ -14,8 +17,17 @@ const QColor kInk(0x33, 0x3D, 0x4A);     // icon strokes
 const QColor kAccent(0x00, 0x7A, 0xEC);  // the selection's blue
 const QColor kRed(0xD9, 0x35, 0x35);
 
-QImage blank(int w, int h) {
-  QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+// A picture of w x h logical pixels holding `scale` device pixels per
+// logical one; painters draw on it in logical pixels.
+QImage canvas(int w, int h, double scale) {
+  QImage img(static_cast<int>(std::ceil(w * scale)), static_cast<int>(std::ceil(h * scale)),
+             QImage::Format_ARGB32_Premultiplied);
+  img.setDevicePixelRatio(scale);
+  return img;
+}
+
+QImage blank(int w, int h, double scale = 1.0) {
+  QImage img = canvas(w, h, scale);
   img.fill(Qt::transparent);
   return img;
 }
@@ -43,8 +55,8 @@ void drawTurnArrow(QPainter& p, bool mirrored) {
   p.drawPolygon(QPolygonF({QPointF(1.5, 5.5), QPointF(6, 1.8), QPointF(6, 9.2)}));
 }
 
-QImage icon(PictureId id) {
-  QImage img = blank(16, 16);
+QImage icon(PictureId id, double scale) {
+  QImage img = blank(16, 16, scale);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
   switch (id) {
@@ -108,8 +120,8 @@ QImage icon(PictureId id) {
 }
 
 // The drop-down chooser's face: a white field and an arrow button on the right.
-QImage comboFace(PictureId id) {
-  QImage img(50, 22, QImage::Format_ARGB32_Premultiplied);
+QImage comboFace(PictureId id, double scale) {
+  QImage img = canvas(50, 22, scale);
   QColor border(0xA0, 0xA0, 0xA0), button(0xF0, 0xF0, 0xF0), arrow(0x40, 0x40, 0x40);
   if (id == PictureId::ComboHover) {
     border = QColor(0x00, 0x78, 0xD7);
@@ -131,33 +143,41 @@ QImage comboFace(PictureId id) {
   return img;
 }
 
-QImage handle() {
-  QImage img(4, 4, QImage::Format_ARGB32_Premultiplied);
+QImage handle(double scale) {
+  QImage img = canvas(4, 4, scale);
   img.fill(QColor(0, 122, 236));
   return img;
 }
 
-QImage make(PictureId id) {
+QImage make(PictureId id, double scale) {
   switch (id) {
     case PictureId::None: return {};
-    case PictureId::Handle: return handle();
+    case PictureId::Handle: return handle(scale);
     case PictureId::ComboRest:
     case PictureId::ComboHover:
-    case PictureId::ComboPressed: return comboFace(id);
-    default: return icon(id);
+    case PictureId::ComboPressed: return comboFace(id, scale);
+    default: return icon(id, scale);
   }
 }
 
 }  // namespace
 
-const QImage& pictureImage(PictureId id) {
+const QImage& pictureImage(PictureId id, double scale) {
   constexpr std::size_t kCount = static_cast<std::size_t>(PictureId::IconCopy) + 1;
+  const auto i = static_cast<std::size_t>(id);
+  if (scale != 1.0) {
+    // Drawn again at the screen's density, so that icons stay sharp.
+    static std::map<std::pair<std::size_t, double>, QImage> scaled;
+    const auto key = std::make_pair(i < kCount ? i : 0, scale);
+    auto it = scaled.find(key);
+    if (it == scaled.end()) it = scaled.emplace(key, make(i < kCount ? id : PictureId::None, scale)).first;
+    return it->second;
+  }
   static std::array<QImage, kCount> cache;
   static std::array<bool, kCount> made{};
-  const auto i = static_cast<std::size_t>(id);
   if (i >= kCount) return cache[0];
   if (!made[i]) {
-    cache[i] = make(id);
+    cache[i] = make(id, 1.0);
     made[i] = true;
   }
   return cache[i];

@@ -8,8 +8,9 @@
 
 namespace tolvane::platform::qt {
 
-// A null image for PictureId::None.
-const QImage& pictureImage(PictureId id);
+// A null image for PictureId::None. At a scale other than 1 the picture is
+// drawn with that many device pixels per logical one (its device pixel ratio).
+const QImage& pictureImage(PictureId id, double scale = 1.0);
 
 // The program's 16 x 16 window icon.
 QImage windowIconImage();

@@ -45,7 +45,7 @@ QtTextEngine::QtTextEngine() : metricsDevice_(1, 1, QImage::Format_RGB32) {
 
 float QtTextEngine::width(std::string_view utf8, float points) const {
   if (utf8.empty() || points <= 0) return 0;
-  const QFontMetricsF fm(cjkFont(points), &metricsDevice_);
+  const QFontMetricsF fm(cjkFont(points * static_cast<float>(scale_)), &metricsDevice_);
   return static_cast<float>(fm.horizontalAdvance(fromUtf8(utf8)));
 }
 
@@ -53,7 +53,7 @@ void QtTextEngine::draw(Image& target, int originX, int originY, int x, int y, s
                         ColorRef color) const {
   if (target.isNull() || utf8.empty() || points <= 0) return;
   QImage img = wrapPicture(target);
-  const QFont font = cjkFont(points);
+  const QFont font = cjkFont(points * static_cast<float>(scale_));
   QPainter p(&img);
   p.setFont(font);
   const Argb c = argbFromColorRef(color);

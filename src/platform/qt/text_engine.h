@@ -22,15 +22,21 @@ QFont cjkFont(float points, const QPaintDevice* device = nullptr);
 // be resized or detached while the wrapper is used.
 QImage wrapPicture(Image& picture);
 
+// Text on the canvas, in device pixels: at a desktop scale s a font of n
+// points is s times its size at 96 dpi, as large as the text box shows it.
 class QtTextEngine : public TextEngine {
  public:
   QtTextEngine();
+  void setScale(double scale) { scale_ = scale > 0 ? scale : 1.0; }
+  double scale() const { return scale_; }
   float width(std::string_view utf8, float points) const override;
+  double lineHeight(float points) const override { return TextEngine::lineHeight(points) * scale_; }
   void draw(Image& target, int originX, int originY, int x, int y, std::string_view utf8, float points,
             ColorRef color) const override;
 
  private:
   QImage metricsDevice_;  // 96 dpi, for measuring without a target
+  double scale_ = 1.0;
 };
 
 }  // namespace tolvane::platform::qt

@@ -1,0 +1,120 @@
+// The capture on a desktop: two monitors side by side on one X screen, under
+// a window manager that places its windows per monitor and has a panel.
+#include "fixture.h"
+
+namespace tolvane::e2e {
+namespace {
+
+constexpr int kWide = 2560, kTall = 800;
+// Above IceWM's task bar, which lives and ticks on the left monitor's bottom.
+constexpr IRect kClear{0, 0, kWide, 740};
+// A region across the boundary of the two monitors at x = 1280.
+constexpr IRect kAcross{1180, 300, 1380, 500};
+constexpr double kBarLeft = kAcross.right - 3620.0 / 15, kBarTop = kAcross.bottom + 4;
+
+class UnderAWindowManager : public E2E, public ::testing::WithParamInterface<const char*> {
+ protected:
+  std::pair<int, int> screenSize() const override { return {kWide, kTall}; }
+
+  void SetUp() override {
+    E2E::SetUp();
+    if (HasFatalFailure()) return;
+    const std::map<std::string, std::string> display{{"DISPLAY", x().display()}};
+    ASSERT_EQ(run({"xrandr", "--setmonitor", "L", "1280/340x800/210+0+0", "screen"}, display).status, 0);
+    ASSERT_EQ(run({"xrandr", "--setmonitor", "R", "1280/340x800/210+1280+0", "none"}, display).status, 0);
+    const std::string monitors = run({"xrandr", "--listmonitors"}, display).out;
+    ASSERT_NE(monitors.find("Monitors: 2"), std::string::npos) << monitors;
+    wm_ = std::make_unique<Program>(x(), std::vector<std::string>{GetParam()}, env());
+    ASSERT_TRUE(waitUntil([&] { return !wm_->running() || x().windowManagerRunning(); }, kPatience) &&
+                wm_->running())
+        << GetParam() << " did not take over: " << wm_->stderrText();
+  }
+  void TearDown() override {
+    wm_.reset();
+    E2E::TearDown();
+  }
+
+  // The program's capture window, 0 when none is shown.
+  std::uint32_t captureWindow(Program& p) {
+    for (const auto& w : x().topLevels())
+      if (w.viewable && w.pid == static_cast<std::uint32_t>(p.pid()) && w.name == "Tolvane") return w.id;
+    return 0;
+  }
+  // Both monitors show the frozen picture under the veil (above the task bar).
+  bool veiledEverywhere() { return x().grab().copy(kClear) == veiled(picture()).copy(kClear); }
+  void startVeiled(std::unique_ptr<Program>& p) {
+    p = start();
+    ASSERT_TRUE(waitForCaptureWindow(*p)) << p->stderrText();
+    ASSERT_TRUE(waitUntil([&] { return veiledEverywhere(); }, kPatience)) << p->stderrText();
+  }
+  // A toolbar button by its designed left edge, in fifteenths of a pixel.
+  void button(int leftUnits) {
+    x().click(static_cast<int>(kBarLeft + leftUnits / 15.0 + 8), static_cast<int>(kBarTop + 5 + 8));
+  }
+
+  std::unique_ptr<Program> wm_;
+};
+
+TEST_P(UnderAWindowManager, CoversEveryMonitorAndCopiesARegionAcrossThem) {
+  std::unique_ptr<Program> p;
+  startVeiled(p);
+  if (HasFatalFailure()) return;
+  EXPECT_EQ(x().geometry(captureWindow(*p)), (IRect{0, 0, kWide, kTall}));
+
+  // Another client's window shown over it goes back under it.
+  {
+    Cover panel(x(), {1000, 0, 1600, 60}, 0xFFFF00FFu);
+    ASSERT_TRUE(panel.ok());
+    EXPECT_TRUE(waitUntil([&] { return veiledEverywhere(); }, kPatience)) << "a window stays above the capture";
+  }
+
+  x().drag(kAcross.left, kAcross.top, kAcross.right, kAcross.bottom);
+  button(3270);  // copy and close
+  std::optional<std::string> png;
+  ASSERT_TRUE(waitUntil([&] { return (png = x().clipboard("image/png", 2s)).has_value(); }, kPatience))
+      << p->stderrText();
+  EXPECT_EQ(decodePng(*png), picture().copy(kAcross));
+}
+
+// Qt keeps monitors' origins in device pixels and scales their sizes, so at
+// a scale the two monitors' logical coordinates do not join up.
+TEST_P(UnderAWindowManager, AtAFractionalScaleARegionAcrossThemIsCopiedExactly) {
+  std::unique_ptr<Program> p = start({{"QT_SCALE_FACTOR", "1.5"}});
+  ASSERT_TRUE(waitForCaptureWindow(*p)) << p->stderrText();
+  ASSERT_TRUE(waitUntil([&] { return veiledEverywhere(); }, kPatience)) << p->stderrText();
+  x().drag(kAcross.left, kAcross.top, kAcross.right, kAcross.bottom);
+  // The copy button: 15.3 logical pixels left of the region's right edge,
+  // 17 below its bottom.
+  x().click(kAcross.right - 23, kAcross.bottom + 25);
+  std::optional<std::string> png;
+  ASSERT_TRUE(waitUntil([&] { return (png = x().clipboard("image/png", 2s)).has_value(); }, kPatience))
+      << p->stderrText();
+  EXPECT_EQ(decodePng(*png), picture().copy(kAcross));
+}
+
+TEST_P(UnderAWindowManager, TypingReachesTheTextBoxAndEscEnds) {
+  std::unique_ptr<Program> p;
+  startVeiled(p);
+  if (HasFatalFailure()) return;
+  x().drag(kAcross.left, kAcross.top, kAcross.right, kAcross.bottom);
+  button(860);  // text
+  x().click(1290, 350);
+  ASSERT_TRUE(x().xdotool({"type", "--delay", "30", "Hello"}));
+  x().click(1370, 490);  // the next click commits
+  const auto redText = [&] {
+    const Image shot = x().grab();
+    int red = 0;
+    for (int y = 350; y < 370; ++y)
+      for (int x = 1290; x < 1330; ++x) red += shot.pixel(x, y) == 0xFFFF0000u;
+    return red > 20;
+  };
+  EXPECT_TRUE(waitUntil(redText, kPatience)) << "the typed text did not reach the text box";
+  x().key("Escape");
+  EXPECT_EQ(p->wait(kPatience), 0) << p->stderrText();
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoMonitors, UnderAWindowManager, ::testing::Values("openbox", "icewm"),
+                         [](const auto& wm) { return std::string(wm.param); });
+
+}  // namespace
+}  // namespace tolvane::e2e
