@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "app/command_line.h"
@@ -31,6 +32,7 @@
 #include "session/capture_session.h"
 
 namespace pq = tolvane::platform::qt;
+namespace cli = tolvane::app;
 
 namespace {
 
@@ -41,12 +43,9 @@ bool offscreenPlatform() {
   return p.rfind("offscreen", 0) == 0 || p.rfind("minimal", 0) == 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // The command line comes first: --help, --version and mistakes touch no display.
-  namespace cli = tolvane::app;
-  const cli::CommandLine commandLine = cli::parseCommandLine(argc, argv);
+// --help, --version and a wrong command line end here, before anything
+// touches the display: their exit status. Nothing for a capture.
+std::optional<int> answerWithoutCapture(const cli::CommandLine& commandLine) {
   switch (commandLine.action) {
     case cli::CommandLine::Action::Help:
       std::fputs(cli::usageText().c_str(), stdout);
@@ -60,61 +59,115 @@ int main(int argc, char** argv) {
     case cli::CommandLine::Action::Capture:
       break;
   }
-  const cli::Options& options = commandLine.options;
-  if (options.raw) {
+  if (commandLine.options.raw) {
     if (const std::string why = cli::rawOutputProblem(STDOUT_FILENO); !why.empty()) {
       std::fputs(cli::errorText(why).c_str(), stderr);
       return cli::kExitUsage;
     }
   }
+  return std::nullopt;
+}
 
-  // The interface follows the desktop's scale: Qt takes it from Xft.dpi and
-  // QT_SCALE_FACTOR. The window spans every monitor, so they share one
-  // scale; a scale per monitor is not taken. Xft.dpi rounds to a whole
-  // scale (144 dpi gives 2), which keeps controls on whole device pixels.
+// The interface follows the desktop's scale: Qt takes it from Xft.dpi and
+// QT_SCALE_FACTOR. The window spans every monitor, so they share one
+// scale; a scale per monitor is not taken. Xft.dpi rounds to a whole
+// scale (144 dpi gives 2), which keeps controls on whole device pixels.
+void followDesktopScale() {
   unsetenv("QT_SCREEN_SCALE_FACTORS");
   unsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
   QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+}
 
-  // Qt aborts without a display, so test it first with a connection of our
-  // own, which then also reads the screen.
-  std::unique_ptr<pq::XConnection> x;
-  if (!offscreenPlatform()) {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) {
-      std::fputs("tolvane: no X display: DISPLAY is not set. Tolvane captures an X11 screen.\n", stderr);
-      return 1;
-    }
-    std::string why;
-    x = pq::XConnection::open(&why);
-    if (!x) {
-      std::fprintf(stderr, "tolvane: cannot open the X display \"%s\": %s\n", display, why.c_str());
-      return 1;
-    }
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
+// Qt aborts without a display, so test it first with a connection of our
+// own, which then also reads the screen. Sets `x` (left empty on the
+// offscreen platform); the exit status when there is no display.
+std::optional<int> connectDisplay(std::unique_ptr<pq::XConnection>& x) {
+  if (offscreenPlatform()) return std::nullopt;
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) {
+    std::fputs("tolvane: no X display: DISPLAY is not set. Tolvane captures an X11 screen.\n", stderr);
+    return 1;
   }
+  std::string why;
+  x = pq::XConnection::open(&why);
+  if (!x) {
+    std::fprintf(stderr, "tolvane: cannot open the X display \"%s\": %s\n", display, why.c_str());
+    return 1;
+  }
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  return std::nullopt;
+}
 
-  // A second capture ends here, before Qt starts: nothing read, nothing shown.
-  pq::FlockInstanceLock lock;
-  if (lock.acquire() == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
-  if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
-
-  // The screen is read before anything of ours is on it, and shown under the
-  // veil at once while Qt starts.
+// The screen is read before anything of ours is on it, and shown under the
+// veil at once while Qt starts.
+struct EarlyScreen {
   std::unique_ptr<tolvane::platform::Screen> screen;
   std::unique_ptr<pq::VeilSplash> splash;
+};
+
+EarlyScreen readScreenEarly(pq::XConnection* x) {
+  EarlyScreen early;
   if (x) {
     auto xcbScreen = std::make_unique<pq::XcbScreen>(*x);
     if (const auto& frozen = xcbScreen->readNow())
-      splash = std::make_unique<pq::VeilSplash>(*x, *frozen, tolvane::selection::kVeil);
-    screen = std::move(xcbScreen);
+      early.splash = std::make_unique<pq::VeilSplash>(*x, *frozen, tolvane::selection::kVeil);
+    early.screen = std::move(xcbScreen);
   }
+  return early;
+}
 
+// The controls are built right after the first frame, off the start-up path.
+// An Esc or a drag begun on the start-up window counts as if made here; a
+// drag still held goes on in this window.
+// A --region is selected then, unless the user already pressed or quit.
+void finishStartUpOnFirstPaint(pq::CaptureWindow& window, pq::QtControlView& view,
+                               std::unique_ptr<pq::VeilSplash>& splash, tolvane::session::CaptureSession& form,
+                               const cli::Options& options, int width, int height) {
+  window.onFirstPaint = [&view, &splash, &window, &form, &options, width, height] {
+    const pq::EarlyInput early = splash ? splash->close() : pq::EarlyInput{};
+    view.ensureBuilt();
+    window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
+    if (!early.escaped() && early.leftHeld()) window.continueDrag();
+    if (options.region && !early.escaped() && !early.pressed())
+      window.relay().send([&](tolvane::platform::EventSink&) {
+        if (cli::applyStartRegion(form, *options.region, width, height).empty())
+          std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
+      });
+  };
+}
+
+// When the window has gone, the process stays only to hand the picture to
+// whoever pastes it, until another program takes the clipboard over.
+void quitWhenDone(pq::QtApp& appPlatform, pq::QtClipboard& clipboard, tolvane::session::CaptureSession& form) {
+  appPlatform.onClosed = [&clipboard] {
+    if (!clipboard.serving()) QCoreApplication::exit(0);
+  };
+  clipboard.onLost = [&form] {
+    if (form.closed()) QCoreApplication::exit(0);
+  };
+}
+
+// Starts the capture and runs it to its end: the exit status.
+int runCapture(QApplication& app, tolvane::session::CaptureSession& form, pq::QtClipboard& clipboard,
+               pq::QtControlView& view, pq::QtApp& appPlatform) {
+  using StartUp = tolvane::session::CaptureSession::StartUp;
+  if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;
+  if (form.closed()) return clipboard.serving() ? app.exec() : 0;
+
+  view.setLive(true);
+  appPlatform.goLive();
+  return app.exec();
+}
+
+// Qt and the real platform, around a screen already read.
+int captureWithQt(char** argv, const cli::Options& options, tolvane::platform::InstanceLock& lock,
+                  EarlyScreen early) {
   // Qt gets no arguments of ours to read.
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
+  std::unique_ptr<tolvane::platform::Screen>& screen = early.screen;
   if (!screen) screen = std::make_unique<pq::QtScreen>();
   const int width = screen->width(), height = screen->height();
 
@@ -150,36 +203,27 @@ int main(int argc, char** argv) {
   window.relay().onFailure = [&messageBox](const std::string& what) {
     messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
   };
-  // The controls are built right after the first frame, off the start-up path.
-  // An Esc or a drag begun on the start-up window counts as if made here; a
-  // drag still held goes on in this window.
-  // A --region is selected then, unless the user already pressed or quit.
-  window.onFirstPaint = [&view, &splash, &window, &form, &options, width, height] {
-    const pq::EarlyInput early = splash ? splash->close() : pq::EarlyInput{};
-    view.ensureBuilt();
-    window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
-    if (!early.escaped() && early.leftHeld()) window.continueDrag();
-    if (options.region && !early.escaped() && !early.pressed())
-      window.relay().send([&](tolvane::platform::EventSink&) {
-        if (cli::applyStartRegion(form, *options.region, width, height).empty())
-          std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
-      });
-  };
+  finishStartUpOnFirstPaint(window, view, early.splash, form, options, width, height);
+  quitWhenDone(appPlatform, clipboard, form);
+  return runCapture(app, form, clipboard, view, appPlatform);
+}
 
-  // When the window has gone, the process stays only to hand the picture to
-  // whoever pastes it, until another program takes the clipboard over.
-  appPlatform.onClosed = [&clipboard] {
-    if (!clipboard.serving()) QCoreApplication::exit(0);
-  };
-  clipboard.onLost = [&form] {
-    if (form.closed()) QCoreApplication::exit(0);
-  };
+}  // namespace
 
-  using StartUp = tolvane::session::CaptureSession::StartUp;
-  if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;
-  if (form.closed()) return clipboard.serving() ? app.exec() : 0;
+int main(int argc, char** argv) {
+  // The command line comes first: --help, --version and mistakes touch no display.
+  const cli::CommandLine commandLine = cli::parseCommandLine(argc, argv);
+  if (const std::optional<int> status = answerWithoutCapture(commandLine)) return *status;
+  const cli::Options& options = commandLine.options;
+  followDesktopScale();
 
-  view.setLive(true);
-  appPlatform.goLive();
-  return app.exec();
+  std::unique_ptr<pq::XConnection> x;
+  if (const std::optional<int> status = connectDisplay(x)) return *status;
+
+  // A second capture ends here, before Qt starts: nothing read, nothing shown.
+  pq::FlockInstanceLock lock;
+  if (lock.acquire() == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
+  if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
+
+  return captureWithQt(argv, options, lock, readScreenEarly(x.get()));
 }

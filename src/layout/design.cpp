@@ -65,15 +65,9 @@ constexpr PictureId kToolIcons[9] = {
 constexpr float kHandleLeft[8] = {3720, 3720, 3720, 3720, 4080, 4080, 4080, 4080};
 constexpr float kHandleTop[8] = {2640, 2040, 2235, 2400, 2640, 2040, 2235, 2400};
 
-}  // namespace
-
-std::vector<ControlState> designedControls() {
-  Builder b;
-  const Ctl W = Ctl::Window;
-
-  b.add(Ctl::NoteField, -1, Kind::TextBox, W, "NoteField", 2040, 1920, 495, 240, false);
-
-  auto& p2 = b.add(Ctl::StylePanel, -1, Kind::PictureBox, W, "StylePanel", 0, 420, 3620, 560, false);
+// The style panel under the toolbar: the size chooser and the swatches.
+void addStylePanel(Builder& b) {
+  auto& p2 = b.add(Ctl::StylePanel, -1, Kind::PictureBox, Ctl::Window, "StylePanel", 0, 420, 3620, 560, false);
   p2.hasBack = true;
   p2.backColor = kPanelColor;
   auto& pf = b.add(Ctl::SizePanel, -1, Kind::PictureBox, Ctl::StylePanel, "SizePanel", 60, 120, 1095, 375, true);
@@ -107,6 +101,40 @@ std::vector<ControlState> designedControls() {
     sw.foreColor = kSysWindowText;
   }
   b.add(Ctl::StylePanelFrame, -1, Kind::Shape, Ctl::StylePanel, "StylePanelFrame", 0, 0, 3620, 560, true).borderColor = kPanelFrameColor;
+}
+
+// On the window itself: the colour label, the handles, the selection frame
+// and the size label.
+void addLabelsAndFrame(Builder& b) {
+  auto& info = b.add(Ctl::ColorLabel, -1, Kind::Label, Ctl::Window, "ColorLabel", 120, 2880, 2625, 255, false);
+  info.caption = "Label2";
+  info.hasBack = true;
+  info.backColor = kSysWindow;
+  info.foreColor = kFrameColor;
+  info.fontFace = std::string(kLabelFace);
+  info.fontSize = kLabelPoints;
+  for (int i = 7; i >= 0; --i)
+    b.add(Ctl::Handle, i, Kind::Image, Ctl::Window, "Handle", kHandleLeft[i], kHandleTop[i], 60, 60, false).picture =
+        PictureId::Handle;
+  b.add(Ctl::SelectionFrame, -1, Kind::Shape, Ctl::Window, "SelectionFrame", 600, 2760, 2175, 1455, false).borderColor = kFrameColor;
+  auto& pos = b.add(Ctl::SizeLabel, -1, Kind::Label, Ctl::Window, "SizeLabel", 120, 2640, 2775, 255, false);
+  pos.caption = "宽X高";
+  pos.hasBack = true;  // a label's default: opaque, in the button face colour
+  pos.backColor = kSysButtonFace;
+  pos.foreColor = kFrameColor;
+  pos.fontFace = std::string(kLabelFace);
+  pos.fontSize = kLabelPoints;
+}
+
+}  // namespace
+
+std::vector<ControlState> designedControls() {
+  Builder b;
+  const Ctl W = Ctl::Window;
+
+  b.add(Ctl::NoteField, -1, Kind::TextBox, W, "NoteField", 2040, 1920, 495, 240, false);
+
+  addStylePanel(b);
 
   auto& p1 = b.add(Ctl::Toolbar, -1, Kind::PictureBox, W, "Toolbar", 0, 0, 3620, 390, false);
   p1.hasBack = true;
@@ -140,24 +168,7 @@ std::vector<ControlState> designedControls() {
     }
   }
 
-  auto& info = b.add(Ctl::ColorLabel, -1, Kind::Label, W, "ColorLabel", 120, 2880, 2625, 255, false);
-  info.caption = "Label2";
-  info.hasBack = true;
-  info.backColor = kSysWindow;
-  info.foreColor = kFrameColor;
-  info.fontFace = std::string(kLabelFace);
-  info.fontSize = kLabelPoints;
-  for (int i = 7; i >= 0; --i)
-    b.add(Ctl::Handle, i, Kind::Image, W, "Handle", kHandleLeft[i], kHandleTop[i], 60, 60, false).picture =
-        PictureId::Handle;
-  b.add(Ctl::SelectionFrame, -1, Kind::Shape, W, "SelectionFrame", 600, 2760, 2175, 1455, false).borderColor = kFrameColor;
-  auto& pos = b.add(Ctl::SizeLabel, -1, Kind::Label, W, "SizeLabel", 120, 2640, 2775, 255, false);
-  pos.caption = "宽X高";
-  pos.hasBack = true;  // a label's default: opaque, in the button face colour
-  pos.backColor = kSysButtonFace;
-  pos.foreColor = kFrameColor;
-  pos.fontFace = std::string(kLabelFace);
-  pos.fontSize = kLabelPoints;
+  addLabelsAndFrame(b);
   return b.out;
 }
 

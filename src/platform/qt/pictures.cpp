@@ -55,6 +55,27 @@ void drawTurnArrow(QPainter& p, bool mirrored) {
   p.drawPolygon(QPolygonF({QPointF(1.5, 5.5), QPointF(6, 1.8), QPointF(6, 9.2)}));
 }
 
+// A floppy disk: body, shutter and label.
+void drawFloppy(QPainter& p) {
+  p.setPen(pen(kInk, 1.2));
+  p.setBrush(Qt::NoBrush);
+  p.drawRoundedRect(QRectF(2, 2, 12, 12), 1.2, 1.2);
+  p.setPen(Qt::NoPen);
+  p.setBrush(kInk);
+  p.drawRect(QRectF(5, 2.5, 6, 4));
+  p.setBrush(kAccent);
+  p.drawRect(QRectF(4.5, 9, 7, 4.4));
+}
+
+// Two sheets: copy to the clipboard.
+void drawSheets(QPainter& p) {
+  p.setPen(pen(kInk, 1.2));
+  p.setBrush(Qt::white);
+  p.drawRect(QRectF(2.5, 2.5, 8, 9));
+  p.setPen(pen(kAccent, 1.2));
+  p.drawRect(QRectF(5.5, 5.5, 8, 9));
+}
+
 QImage icon(PictureId id, double scale) {
   QImage img = blank(16, 16, scale);
   QPainter p(&img);
@@ -90,15 +111,7 @@ QImage icon(PictureId id, double scale) {
       drawTurnArrow(p, true);
       break;
     case PictureId::IconSave:
-      // A floppy disk: body, shutter and label.
-      p.setPen(pen(kInk, 1.2));
-      p.setBrush(Qt::NoBrush);
-      p.drawRoundedRect(QRectF(2, 2, 12, 12), 1.2, 1.2);
-      p.setPen(Qt::NoPen);
-      p.setBrush(kInk);
-      p.drawRect(QRectF(5, 2.5, 6, 4));
-      p.setBrush(kAccent);
-      p.drawRect(QRectF(4.5, 9, 7, 4.4));
+      drawFloppy(p);
       break;
     case PictureId::IconClose:
       p.setPen(pen(kRed, 2));
@@ -106,12 +119,7 @@ QImage icon(PictureId id, double scale) {
       p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
       break;
     case PictureId::IconCopy:
-      // Two sheets: copy to the clipboard.
-      p.setPen(pen(kInk, 1.2));
-      p.setBrush(Qt::white);
-      p.drawRect(QRectF(2.5, 2.5, 8, 9));
-      p.setPen(pen(kAccent, 1.2));
-      p.drawRect(QRectF(5.5, 5.5, 8, 9));
+      drawSheets(p);
       break;
     default:
       break;

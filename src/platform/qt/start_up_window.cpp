@@ -39,6 +39,18 @@ bool putVeiledShm(xcb_connection_t* c, xcb_screen_t* s, xcb_drawable_t target, x
   return true;
 }
 
+// The cross-hair from the X cursor font, as the real window shows it.
+xcb_cursor_t crosshairCursor(xcb_connection_t* c) {
+  constexpr char kCursorFont[] = "cursor";
+  constexpr std::uint16_t kCrosshair = 34;  // XC_crosshair; its mask is the next glyph
+  const xcb_font_t font = xcb_generate_id(c);
+  xcb_open_font(c, font, sizeof kCursorFont - 1, kCursorFont);
+  const xcb_cursor_t cursor = xcb_generate_id(c);
+  xcb_create_glyph_cursor(c, cursor, font, font, kCrosshair, kCrosshair + 1, 0, 0, 0, 0xFFFF, 0xFFFF, 0xFFFF);
+  xcb_close_font(c, font);
+  return cursor;
+}
+
 }  // namespace
 
 VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
@@ -51,14 +63,7 @@ VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
   if (!direct || frozen.width() != s->width_in_pixels || frozen.height() != s->height_in_pixels) return;
   const auto w = static_cast<std::uint16_t>(frozen.width()), h = static_cast<std::uint16_t>(frozen.height());
 
-  // The cross-hair from the X cursor font, as the real window shows it.
-  constexpr char kCursorFont[] = "cursor";
-  constexpr std::uint16_t kCrosshair = 34;  // XC_crosshair; its mask is the next glyph
-  const xcb_font_t font = xcb_generate_id(c);
-  xcb_open_font(c, font, sizeof kCursorFont - 1, kCursorFont);
-  cursor_ = xcb_generate_id(c);
-  xcb_create_glyph_cursor(c, cursor_, font, font, kCrosshair, kCrosshair + 1, 0, 0, 0, 0xFFFF, 0xFFFF, 0xFFFF);
-  xcb_close_font(c, font);
+  cursor_ = crosshairCursor(c);
 
   // The window keeps what the screen showed (no background) until the
   // veiled picture is drawn into it, band by band, right after it maps.
