@@ -25,8 +25,7 @@ namespace pq = platform::qt;
 
 // What typing never reaches.
 struct NoLock : platform::InstanceLock {
-  State acquire() override { return State::Acquired; }
-  std::string problem() const override { return {}; }
+  Result acquire() override { return {State::Acquired, std::nullopt}; }
   void release() override {}
 };
 struct NoClipboard : platform::Clipboard {

@@ -60,8 +60,8 @@ std::optional<int> answerWithoutCapture(const cli::CommandLine& commandLine) {
       break;
   }
   if (commandLine.options.raw) {
-    if (const std::string why = cli::rawOutputProblem(STDOUT_FILENO); !why.empty()) {
-      std::fputs(cli::errorText(why).c_str(), stderr);
+    if (const auto why = cli::rawOutputRefusal(STDOUT_FILENO)) {
+      std::fputs(cli::errorText(*why).c_str(), stderr);
       return cli::kExitUsage;
     }
   }
@@ -109,8 +109,8 @@ EarlyScreen readScreenEarly(pq::XConnection* x) {
   EarlyScreen early;
   if (x) {
     auto xcbScreen = std::make_unique<pq::XcbScreen>(*x);
-    if (const auto& frozen = xcbScreen->readNow())
-      early.splash = std::make_unique<pq::VeilSplash>(*x, *frozen, tolvane::selection::kVeil);
+    if (const auto& read = xcbScreen->readNow(); read.ok())
+      early.splash = std::make_unique<pq::VeilSplash>(*x, read.picture, tolvane::selection::kVeil);
     early.screen = std::move(xcbScreen);
   }
   return early;
@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
 
   // A second capture ends here, before Qt starts: nothing read, nothing shown.
   pq::FlockInstanceLock lock;
-  if (lock.acquire() == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
+  if (lock.acquire().state == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
   if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
 
   return captureWithQt(argv, options, lock, readScreenEarly(x.get()));

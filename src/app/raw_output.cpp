@@ -8,10 +8,10 @@
 
 namespace tolvane::app {
 
-std::string rawOutputProblem(int fd) {
+std::optional<std::string> rawOutputRefusal(int fd) {
   if (fcntl(fd, F_GETFD) == -1) return "-r needs an open standard output";
   if (isatty(fd)) return "-r writes a PNG to standard output, which is a terminal: redirect it to a file or a pipe";
-  return {};
+  return std::nullopt;
 }
 
 bool RawPngOutput::write(const void* bytes, std::size_t size) {

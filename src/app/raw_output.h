@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace tolvane::app {
@@ -13,8 +14,8 @@ namespace tolvane::app {
 // PNG only.
 // Why the descriptor cannot take the PNG: it is closed (a descriptor opened
 // later would take its place and get the picture), or it is a terminal,
-// which binary data would garble. Empty when it can.
-std::string rawOutputProblem(int fd);
+// which binary data would garble. Nothing when it can.
+std::optional<std::string> rawOutputRefusal(int fd);
 
 class RawPngOutput {
  public:

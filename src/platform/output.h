@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/failure.h"
 #include "platform/image.h"
 
 namespace tolvane::platform {
@@ -54,15 +55,6 @@ struct EncodeParams {
   int jpegQuality = 80;
   int tiffDepth = 24;
   int tiffCompression = 6;  // 6: none
-};
-
-// A failure the user is told about: its number (an errno value, or one of
-// the encoders' or the writer's own codes) and what failed, in words.
-// Failures the user can cause are returned as values like this one, and
-// callers tell them apart by the number, never by the words.
-struct Failure {
-  int error = 0;
-  std::string description;
 };
 
 struct EncodeResult {

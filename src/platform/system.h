@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/failure.h"
 #include "platform/image.h"
 
 namespace tolvane::platform {
@@ -13,15 +14,27 @@ struct IPoint {
   std::int32_t x = 0, y = 0;
 };
 
+// Why the screen cannot be read, as a Failure's number.
+enum ScreenError : int {
+  kScreenFormatUnreadable = 1,  // a visual or pixel format we cannot read
+  kScreenInWayland = 2,         // XWayland only holds the windows of X programs
+  kScreenReadFailed = 3,        // the server did not hand the pixels over
+};
+
+// One read of the whole screen: the picture, or why there is none.
+struct ScreenRead {
+  Image picture;
+  std::optional<Failure> failure;  // set when nothing was read
+  bool ok() const { return !failure; }
+};
+
 class Screen {
  public:
   virtual ~Screen() = default;
   virtual int width() const = 0;  // pixels
   virtual int height() const = 0;
-  // Reads the whole screen once. nullopt when it cannot be read; problem()
-  // then says why.
-  virtual std::optional<Image> grab() = 0;
-  virtual std::string problem() const = 0;
+  // Reads the whole screen once.
+  virtual ScreenRead grab() = 0;
   virtual IPoint cursorPos() const = 0;  // the pointer, in screen pixels
 };
 
@@ -54,9 +67,12 @@ class App {
 class InstanceLock {
  public:
   enum class State { Acquired, HeldElsewhere, Unavailable };
+  struct Result {
+    State state = State::Acquired;
+    std::optional<Failure> failure;  // why, when Unavailable
+  };
   virtual ~InstanceLock() = default;
-  virtual State acquire() = 0;
-  virtual std::string problem() const = 0;  // why, when Unavailable
+  virtual Result acquire() = 0;
   virtual void release() = 0;
 };
 

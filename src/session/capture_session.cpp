@@ -33,12 +33,13 @@ CaptureSession::~CaptureSession() = default;
 
 CaptureSession::StartUp CaptureSession::start() {
   using LockState = platform::InstanceLock::State;
-  switch (p_.lock.acquire()) {
+  const platform::InstanceLock::Result lock = p_.lock.acquire();
+  switch (lock.state) {
     case LockState::HeldElsewhere:
       closed_ = true;  // another capture runs: read nothing
       return StartUp::AnotherCapture;
     case LockState::Unavailable:
-      p_.app.warn("tolvane: " + p_.lock.problem() + "; the single-instance check is off");
+      p_.app.warn("tolvane: " + lock.failure->description + "; the single-instance check is off");
       break;
     case LockState::Acquired:
       break;
@@ -46,11 +47,10 @@ CaptureSession::StartUp CaptureSession::start() {
   // One read of the screen fills both the canvas and the frozen copy. A
   // screen that cannot be read ends the start-up: a made-up picture would be
   // passed off as the user's screen.
-  auto shot = p_.screen.grab();
-  if (!shot) {
-    failure_ = p_.screen.problem();
-    if (failure_.empty()) failure_ = "the read failed";
-    p_.app.warn("tolvane: cannot read the screen: " + failure_ + ". Nothing was captured.");
+  platform::ScreenRead shot = p_.screen.grab();
+  if (!shot.ok()) {
+    failure_ = shot.failure;
+    p_.app.warn("tolvane: cannot read the screen: " + failure_->description + ". Nothing was captured.");
     closed_ = true;
     p_.lock.release();
     return StartUp::ScreenUnreadable;
@@ -60,7 +60,7 @@ CaptureSession::StartUp CaptureSession::start() {
   bar.hide();
   p_.surface.setPersistent(true);
   p_.pointer.setShape(platform::kPointerCross);
-  backdrop_.freeze(std::move(*shot));
+  backdrop_.freeze(std::move(shot.picture));
   backdrop_.show();
   p_.app.showMaximized();
   p_.surface.setPicture(p_.surface.image());

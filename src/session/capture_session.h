@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "annotation/annotator.h"
@@ -48,8 +49,8 @@ class CaptureSession : public platform::EventSink {
   // Start-up. Anything but Running means nothing is shown and the capture
   // is over; failure() then says why the screen could not be read.
   StartUp start();
-  // Why the screen could not be read; empty otherwise.
-  const std::string& failure() const { return failure_; }
+  // Why the screen could not be read; nothing otherwise.
+  const std::optional<platform::Failure>& failure() const { return failure_; }
   // Closes the window (Esc, right click, finishing); the first call only.
   void close();
   bool closed() const { return closed_; }
@@ -91,7 +92,7 @@ class CaptureSession : public platform::EventSink {
   handles::HandleResizer resizer_;
   int buttonsDown_ = 0;  // buttons pressed on the window and not yet released
   bool closed_ = false;
-  std::string failure_;
+  std::optional<platform::Failure> failure_;
 };
 
 }  // namespace tolvane::session

@@ -162,17 +162,17 @@ TEST(RawPngOutput, AReaderGoneEarlyFailsTheWriteButNotTheProcess) {
 TEST(RawPngOutput, RefusesAClosedOutputAndATerminal) {
   int p[2];
   ASSERT_EQ(pipe2(p, O_CLOEXEC), 0);
-  EXPECT_EQ(app::rawOutputProblem(p[1]), "");
+  EXPECT_EQ(app::rawOutputRefusal(p[1]), std::nullopt);
   close(p[0]);
   close(p[1]);
-  EXPECT_EQ(app::rawOutputProblem(p[1]), "-r needs an open standard output");
+  EXPECT_EQ(app::rawOutputRefusal(p[1]), "-r needs an open standard output");
   const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(master, 0);
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(terminal, 0);
-  EXPECT_NE(app::rawOutputProblem(terminal).find("terminal"), std::string::npos);
+  EXPECT_NE(app::rawOutputRefusal(terminal).value_or("").find("terminal"), std::string::npos);
   close(terminal);
   close(master);
 }

@@ -101,10 +101,11 @@ void RecordingSurface::fillArgb(Argb color, float l, float t, float w, float h) 
   RasterSurface::fillArgb(color, l, t, w, h);
 }
 
-std::optional<Image> FakeScreen::grab() {
+platform::ScreenRead FakeScreen::grab() {
   ++grabs;
   log_.push_back("Grab");
-  return picture;
+  if (!picture) return {{}, platform::Failure{platform::kScreenReadFailed, why}};
+  return {*picture, std::nullopt};
 }
 
 void FakePointer::setShape(int s) {

@@ -2,6 +2,7 @@
 // call the logic makes written to one log in order.
 #pragma once
 
+#include <cerrno>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -62,11 +63,10 @@ class FakeScreen : public platform::Screen {
   FakeScreen(int w, int h, Log& log) : w_(w), h_(h), log_(log) {}
   int width() const override { return w_; }
   int height() const override { return h_; }
-  std::optional<Image> grab() override;
-  std::string problem() const override { return why; }
+  platform::ScreenRead grab() override;
   platform::IPoint cursorPos() const override { return cursor; }
   std::optional<Image> picture;  // what the screen shows; nullopt: the read fails
-  std::string why;               // problem() after a failed read
+  std::string why;               // the failure's words when the read fails
   platform::IPoint cursor;
   int grabs = 0;
 
@@ -116,11 +116,11 @@ class FakeApp : public platform::App {
 class FakeLock : public platform::InstanceLock {
  public:
   explicit FakeLock(Log& log) : log_(log) {}
-  State acquire() override {
+  Result acquire() override {
     log_.push_back("Lock acquire");
-    return state;
+    if (state == State::Unavailable) return {state, platform::Failure{ENOENT, "no runtime folder"}};
+    return {state, std::nullopt};
   }
-  std::string problem() const override { return "no runtime folder"; }
   void release() override {
     log_.push_back("Lock release");
     released = true;

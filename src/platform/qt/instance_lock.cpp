@@ -13,15 +13,18 @@ namespace tolvane::platform::qt {
 
 namespace {
 constexpr const char* kLockName = "tolvane.lock";
+
+InstanceLock::Result unavailable(int error, std::string why) {
+  return {InstanceLock::State::Unavailable, Failure{error, std::move(why)}};
 }
+}  // namespace
 
 FlockInstanceLock::FlockInstanceLock(std::optional<std::string> runtimeDir) : dir_(std::move(runtimeDir)) {}
 
 FlockInstanceLock::~FlockInstanceLock() { release(); }
 
-InstanceLock::State FlockInstanceLock::acquire() {
-  if (fd_ >= 0) return State::Acquired;
-  problem_.clear();
+InstanceLock::Result FlockInstanceLock::acquire() {
+  if (fd_ >= 0) return {State::Acquired, {}};
 
   std::string dir;
   if (dir_) {
@@ -29,40 +32,31 @@ InstanceLock::State FlockInstanceLock::acquire() {
   } else if (const char* env = std::getenv("XDG_RUNTIME_DIR")) {
     dir = env;
   }
-  if (dir.empty()) {
-    problem_ = "XDG_RUNTIME_DIR is not set, so there is no private folder for the lock file";
-    return State::Unavailable;
-  }
+  if (dir.empty())
+    return unavailable(ENOENT, "XDG_RUNTIME_DIR is not set, so there is no private folder for the lock file");
   struct stat st {};
   if (::stat(dir.c_str(), &st) != 0) {
-    problem_ = "the runtime folder " + dir + " cannot be used: " + std::strerror(errno);
-    return State::Unavailable;
+    const int err = errno;
+    return unavailable(err, "the runtime folder " + dir + " cannot be used: " + std::strerror(err));
   }
-  if (!S_ISDIR(st.st_mode)) {
-    problem_ = "the runtime folder " + dir + " is not a folder";
-    return State::Unavailable;
-  }
-  if (st.st_uid != ::getuid()) {
-    // Someone else's folder could hand us a lock file they control.
-    problem_ = "the runtime folder " + dir + " belongs to another user";
-    return State::Unavailable;
-  }
+  if (!S_ISDIR(st.st_mode)) return unavailable(ENOTDIR, "the runtime folder " + dir + " is not a folder");
+  // Someone else's folder could hand us a lock file they control.
+  if (st.st_uid != ::getuid()) return unavailable(EPERM, "the runtime folder " + dir + " belongs to another user");
 
   path_ = dir + (dir.back() == '/' ? "" : "/") + kLockName;
   const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
-    problem_ = "cannot open the lock file " + path_ + ": " + std::strerror(errno);
-    return State::Unavailable;
+    const int err = errno;
+    return unavailable(err, "cannot open the lock file " + path_ + ": " + std::strerror(err));
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
     ::close(fd);
-    if (err == EWOULDBLOCK) return State::HeldElsewhere;
-    problem_ = "cannot lock " + path_ + ": " + std::strerror(err);
-    return State::Unavailable;
+    if (err == EWOULDBLOCK) return {State::HeldElsewhere, {}};
+    return unavailable(err, "cannot lock " + path_ + ": " + std::strerror(err));
   }
   fd_ = fd;
-  return State::Acquired;
+  return {State::Acquired, {}};
 }
 
 void FlockInstanceLock::release() {

@@ -17,8 +17,7 @@ class FlockInstanceLock : public InstanceLock {
   FlockInstanceLock& operator=(const FlockInstanceLock&) = delete;
 
   // Taking a lock this object already holds answers Acquired again.
-  State acquire() override;
-  std::string problem() const override { return problem_; }
+  Result acquire() override;
   void release() override;
 
   const std::string& path() const { return path_; }
@@ -26,7 +25,6 @@ class FlockInstanceLock : public InstanceLock {
  private:
   std::optional<std::string> dir_;
   std::string path_;
-  std::string problem_;
   int fd_ = -1;
 };
 

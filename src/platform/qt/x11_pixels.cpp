@@ -10,13 +10,10 @@
 
 namespace tolvane::platform::qt {
 
-// The root window's pixel layout; nothing when it cannot be read (`why` says why).
-std::optional<PixelFormat> rootFormat(xcb_connection_t* c, xcb_screen_t* screen, std::string* why) {
+// The root window's pixel layout; nothing when it cannot be read (visualFailure says why).
+std::optional<PixelFormat> rootFormat(xcb_connection_t* c, xcb_screen_t* screen) {
   const RootVisual v = rootVisual(c, screen);
-  if (std::string problem = visualProblem(v); !problem.empty()) {
-    if (why) *why = std::move(problem);
-    return std::nullopt;
-  }
+  if (visualFailure(v)) return std::nullopt;
   const xcb_setup_t* setup = xcb_get_setup(c);
   PixelFormat f;
   f.msbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;

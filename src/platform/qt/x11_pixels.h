@@ -19,8 +19,8 @@ struct PixelFormat {
   bool msbFirst = false;
 };
 
-// The root window's pixel layout; nothing when it cannot be read (`why` says why).
-std::optional<PixelFormat> rootFormat(xcb_connection_t* c, xcb_screen_t* screen, std::string* why = nullptr);
+// The root window's pixel layout; nothing when it cannot be read (visualFailure says why).
+std::optional<PixelFormat> rootFormat(xcb_connection_t* c, xcb_screen_t* screen);
 
 // Rows per band for a shared segment of about 4 MiB: small enough that both
 // sides touch few fresh pages, large enough that the requests stay few.

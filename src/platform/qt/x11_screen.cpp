@@ -68,22 +68,25 @@ RootVisual rootVisual(xcb_connection_t* c, xcb_screen_t* screen) {
   return v;
 }
 
-std::string visualProblem(const RootVisual& v) {
+std::optional<Failure> visualFailure(const RootVisual& v) {
   static const char* const kClasses[] = {"StaticGray", "GrayScale",  "StaticColor",
                                          "PseudoColor", "TrueColor", "DirectColor"};
   const bool sized = v.bitsPerPixel == 16 || v.bitsPerPixel == 24 || v.bitsPerPixel == 32;
-  if (v.visualClass == XCB_VISUAL_CLASS_TRUE_COLOR && sized && v.red && v.green && v.blue) return {};
+  if (v.visualClass == XCB_VISUAL_CLASS_TRUE_COLOR && sized && v.red && v.green && v.blue) return std::nullopt;
   const std::string name = v.visualClass >= 0 && v.visualClass <= 5 ? kClasses[v.visualClass]
                                                                      : "class " + std::to_string(v.visualClass);
-  return "the screen's visual is " + name + " at depth " + std::to_string(v.depth) + ", " +
-         std::to_string(v.bitsPerPixel) + " bits per pixel; only TrueColor at 16, 24 or 32 bits per pixel is supported";
+  return Failure{kScreenFormatUnreadable,
+                 "the screen's visual is " + name + " at depth " + std::to_string(v.depth) + ", " +
+                     std::to_string(v.bitsPerPixel) +
+                     " bits per pixel; only TrueColor at 16, 24 or 32 bits per pixel is supported"};
 }
 
-std::string sessionProblem(bool xwayland, const char* waylandDisplay) {
-  if (!xwayland || !waylandDisplay || !*waylandDisplay) return {};
-  return std::string("this is a Wayland session (WAYLAND_DISPLAY=") + waylandDisplay +
-         ") and the X server is XWayland, which holds only the windows of X programs, not the desktop; "
-         "Tolvane captures an X11 desktop";
+std::optional<Failure> sessionFailure(bool xwayland, const char* waylandDisplay) {
+  if (!xwayland || !waylandDisplay || !*waylandDisplay) return std::nullopt;
+  return Failure{kScreenInWayland,
+                 std::string("this is a Wayland session (WAYLAND_DISPLAY=") + waylandDisplay +
+                     ") and the X server is XWayland, which holds only the windows of X programs, not the desktop; "
+                     "Tolvane captures an X11 desktop"};
 }
 
 bool isXWayland(xcb_connection_t* c, xcb_screen_t* screen) {
@@ -203,40 +206,38 @@ bool grabPlain(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, 
 
 }  // namespace
 
-std::optional<Image> grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm, std::string* why) {
-  if (!c || !screen) return std::nullopt;
-  const auto format = rootFormat(c, screen, why);
-  if (!format) return std::nullopt;
+ScreenRead grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm) {
+  if (!c || !screen) return {{}, Failure{kScreenReadFailed, "the read failed"}};
+  if (auto refused = visualFailure(rootVisual(c, screen))) return {{}, std::move(refused)};
+  const auto format = rootFormat(c, screen);
+  if (!format) return {{}, Failure{kScreenFormatUnreadable, "the read failed"}};
   // Every pixel is written below, or the read fails as a whole.
-  Image out = Image::uninitialized(screen->width_in_pixels, screen->height_in_pixels);
-  if (allowShm && grabShm(c, screen, *format, out)) return out;
-  if (grabPlain(c, screen, *format, out)) return out;
-  if (why) *why = "the X server did not hand over the screen's pixels";
-  return std::nullopt;
+  ScreenRead read{Image::uninitialized(screen->width_in_pixels, screen->height_in_pixels), std::nullopt};
+  if (allowShm && grabShm(c, screen, *format, read.picture)) return read;
+  if (grabPlain(c, screen, *format, read.picture)) return read;
+  return {{}, Failure{kScreenReadFailed, "the X server did not hand over the screen's pixels"}};
 }
 
 XcbScreen::~XcbScreen() = default;
 
-std::optional<Image> XcbScreen::read() {
-  problem_.clear();
+ScreenRead XcbScreen::read() {
   xcb_connection_t* c = x_.connection();
   xcb_screen_t* s = x_.screen();
   // Only asked in a Wayland session, so a plain X desktop pays no round trips.
   if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland) {
-    problem_ = sessionProblem(isXWayland(c, s), wayland);
-    if (!problem_.empty()) return std::nullopt;
+    if (auto refused = sessionFailure(isXWayland(c, s), wayland)) return {{}, std::move(refused)};
   }
-  return grabRoot(c, s, true, &problem_);
+  return grabRoot(c, s, true);
 }
 
-const std::optional<Image>& XcbScreen::readNow() {
+const ScreenRead& XcbScreen::readNow() {
   if (!early_) early_ = read();
   return *early_;
 }
 
-std::optional<Image> XcbScreen::grab() {
+ScreenRead XcbScreen::grab() {
   if (early_) {
-    std::optional<Image> out = std::move(*early_);
+    ScreenRead out = std::move(*early_);
     early_.reset();
     return out;
   }
@@ -258,14 +259,13 @@ QRect qtScreenRect() {
 int QtScreen::width() const { return qtScreenRect().width(); }
 int QtScreen::height() const { return qtScreenRect().height(); }
 
-std::string QtScreen::problem() const { return "Qt could not read the primary screen"; }
-
-std::optional<Image> QtScreen::grab() {
+ScreenRead QtScreen::grab() {
+  const ScreenRead unread{{}, Failure{kScreenReadFailed, "Qt could not read the primary screen"}};
   QScreen* s = QGuiApplication::primaryScreen();
-  if (!s) return std::nullopt;
+  if (!s) return unread;
   const QRect r = qtScreenRect();
   QImage shot = s->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
-  if (shot.isNull()) return std::nullopt;
+  if (shot.isNull()) return unread;
   shot = shot.convertToFormat(QImage::Format_RGB32);
   Image out(r.width(), r.height());
   for (int y = 0; y < std::min(shot.height(), out.height()); ++y) {
@@ -273,7 +273,7 @@ std::optional<Image> QtScreen::grab() {
     Argb* dst = out.scanLine(y);
     for (int x = 0; x < std::min(shot.width(), out.width()); ++x) dst[x] = src[x] | 0xFF000000u;
   }
-  return out;
+  return {std::move(out), std::nullopt};
 }
 
 IPoint QtScreen::cursorPos() const {

@@ -42,18 +42,17 @@ struct RootVisual {
   std::uint32_t red = 0, green = 0, blue = 0;
 };
 RootVisual rootVisual(xcb_connection_t* c, xcb_screen_t* screen);
-// Why pixels of this visual cannot be read (nor shown by Qt); empty when they can.
-std::string visualProblem(const RootVisual& v);
+// Why pixels of this visual cannot be read (nor shown by Qt); nothing when they can.
+std::optional<Failure> visualFailure(const RootVisual& v);
 // Why the desktop cannot be read through this X server: XWayland inside a
-// Wayland session only holds the windows of X programs. Empty otherwise.
-std::string sessionProblem(bool xwayland, const char* waylandDisplay);
+// Wayland session only holds the windows of X programs. Nothing otherwise.
+std::optional<Failure> sessionFailure(bool xwayland, const char* waylandDisplay);
 // Whether the X server is XWayland: its own extension, or outputs named XWAYLAND<n>.
 bool isXWayland(xcb_connection_t* c, xcb_screen_t* screen);
 
 // Reads the root window: MIT-SHM first, plain GetImage when that fails.
-// Pixels are 0xAARRGGBB with alpha 0xFF. On failure `why` says why.
-std::optional<Image> grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm = true,
-                              std::string* why = nullptr);
+// Pixels are 0xAARRGGBB with alpha 0xFF.
+ScreenRead grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm = true);
 
 class XcbScreen : public Screen {
  public:
@@ -62,20 +61,17 @@ class XcbScreen : public Screen {
   int width() const override { return x_.width(); }
   int height() const override { return x_.height(); }
   // The first read after readNow() hands over what readNow() read.
-  std::optional<Image> grab() override;
-  std::string problem() const override { return problem_; }
+  ScreenRead grab() override;
   IPoint cursorPos() const override;
 
   // Reads the screen right away, before Qt starts and keeps the server busy.
-  // Nothing when the screen cannot be read as it is.
-  const std::optional<Image>& readNow();
+  const ScreenRead& readNow();
 
  private:
-  std::optional<Image> read();
+  ScreenRead read();
 
   XConnection& x_;
-  std::optional<std::optional<Image>> early_;
-  std::string problem_;
+  std::optional<ScreenRead> early_;
 };
 
 // The frozen screen under the veil in a plain X window of our own, shown the
@@ -106,8 +102,7 @@ class QtScreen : public Screen {
  public:
   int width() const override;
   int height() const override;
-  std::optional<Image> grab() override;
-  std::string problem() const override;
+  ScreenRead grab() override;
   IPoint cursorPos() const override;
 };
 

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <fcntl.h>
+#include <cerrno>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,12 +22,12 @@ TEST(InstanceLock, SecondHolderIsTurnedAwayUntilRelease) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   FlockInstanceLock first(dir.path().toStdString()), second(dir.path().toStdString());
-  ASSERT_EQ(first.acquire(), State::Acquired);
-  EXPECT_EQ(first.acquire(), State::Acquired);  // asking again keeps it
-  EXPECT_EQ(second.acquire(), State::HeldElsewhere);
+  ASSERT_EQ(first.acquire().state, State::Acquired);
+  EXPECT_EQ(first.acquire().state, State::Acquired);  // asking again keeps it
+  EXPECT_EQ(second.acquire().state, State::HeldElsewhere);
   first.release();
-  EXPECT_EQ(second.acquire(), State::Acquired);
-  EXPECT_EQ(first.acquire(), State::HeldElsewhere);
+  EXPECT_EQ(second.acquire().state, State::Acquired);
+  EXPECT_EQ(first.acquire().state, State::HeldElsewhere);
 
   struct stat st {};
   ASSERT_EQ(::stat(second.path().c_str(), &st), 0);
@@ -43,7 +44,7 @@ TEST(InstanceLock, LockOfAKilledProcessDoesNotBlock) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     FlockInstanceLock held(path);
-    const char ok = held.acquire() == State::Acquired ? '1' : '0';
+    const char ok = held.acquire().state == State::Acquired ? '1' : '0';
     [[maybe_unused]] auto n = ::write(ready[1], &ok, 1);
     for (;;) ::pause();
   }
@@ -51,29 +52,37 @@ TEST(InstanceLock, LockOfAKilledProcessDoesNotBlock) {
   ASSERT_EQ(::read(ready[0], &ok, 1), 1);
   ASSERT_EQ(ok, '1');
   FlockInstanceLock mine(path);
-  EXPECT_EQ(mine.acquire(), State::HeldElsewhere);
+  EXPECT_EQ(mine.acquire().state, State::HeldElsewhere);
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
-  EXPECT_EQ(mine.acquire(), State::Acquired);
+  EXPECT_EQ(mine.acquire().state, State::Acquired);
   ::close(ready[0]);
   ::close(ready[1]);
 }
 
-TEST(InstanceLock, UnusableRuntimeFolderIsUnavailable) {
-  FlockInstanceLock missing(std::string("/nonexistent/tolvane-runtime"));
-  EXPECT_EQ(missing.acquire(), State::Unavailable);
-  EXPECT_NE(missing.problem().find("/nonexistent/tolvane-runtime"), std::string::npos);
-
-  FlockInstanceLock unset(std::string{});
-  EXPECT_EQ(unset.acquire(), State::Unavailable);
-  EXPECT_NE(unset.problem().find("XDG_RUNTIME_DIR"), std::string::npos);
-
+TEST(InstanceLock, UnusableRuntimeFolderIsUnavailableWithItsReason) {
   QTemporaryDir dir;
   const std::string file = dir.path().toStdString() + "/plain-file";
   ASSERT_EQ(::close(::creat(file.c_str(), 0600)), 0);
-  FlockInstanceLock notAFolder(file);
-  EXPECT_EQ(notAFolder.acquire(), State::Unavailable);
-  EXPECT_FALSE(notAFolder.problem().empty());
+  struct Case {
+    std::string folder;
+    int error;
+    std::string named;  // the words name this
+  };
+  const Case cases[] = {
+      {"/nonexistent/tolvane-runtime", ENOENT, "/nonexistent/tolvane-runtime"},
+      {"", ENOENT, "XDG_RUNTIME_DIR"},
+      {file, ENOTDIR, file + " is not a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    FlockInstanceLock lock(c.folder);
+    const auto result = lock.acquire();
+    EXPECT_EQ(result.state, State::Unavailable);
+    ASSERT_TRUE(result.failure.has_value());
+    EXPECT_EQ(result.failure->error, c.error);
+    EXPECT_NE(result.failure->description.find(c.named), std::string::npos) << result.failure->description;
+  }
 }
 
 TEST(InstanceLock, ReadsTheRuntimeFolderFromTheEnvironment) {
@@ -82,11 +91,13 @@ TEST(InstanceLock, ReadsTheRuntimeFolderFromTheEnvironment) {
   const std::string saved = old ? old : "";
   setenv("XDG_RUNTIME_DIR", dir.path().toUtf8().constData(), 1);
   FlockInstanceLock lock;
-  EXPECT_EQ(lock.acquire(), State::Acquired);
+  const auto taken = lock.acquire();
+  EXPECT_EQ(taken.state, State::Acquired);
+  EXPECT_FALSE(taken.failure.has_value());
   EXPECT_EQ(lock.path(), dir.path().toStdString() + "/tolvane.lock");
   unsetenv("XDG_RUNTIME_DIR");
   FlockInstanceLock none;
-  EXPECT_EQ(none.acquire(), State::Unavailable);
+  EXPECT_EQ(none.acquire().state, State::Unavailable);
   if (old) setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
 }
 

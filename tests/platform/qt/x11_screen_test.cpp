@@ -17,12 +17,14 @@ struct VisualCase {
 class Visual : public ::testing::TestWithParam<VisualCase> {};
 
 TEST_P(Visual, IsReadOrRefusedNamingDepthBitsAndClass) {
-  const std::string problem = platform::qt::visualProblem(GetParam().visual);
+  const auto refused = platform::qt::visualFailure(GetParam().visual);
   if (!GetParam().refusal) {
-    EXPECT_EQ(problem, "");
+    EXPECT_FALSE(refused.has_value()) << refused->description;
     return;
   }
-  EXPECT_NE(problem.find(GetParam().refusal), std::string::npos) << problem;
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_EQ(refused->error, platform::kScreenFormatUnreadable);
+  EXPECT_NE(refused->description.find(GetParam().refusal), std::string::npos) << refused->description;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -39,12 +41,14 @@ INSTANTIATE_TEST_SUITE_P(
                       VisualCase{{24, 32, kTrue, 0, 0, 0}, "TrueColor at depth 24"}));
 
 TEST(Session, OnlyXWaylandInsideAWaylandSessionIsRefused) {
-  const std::string refused = platform::qt::sessionProblem(true, "wayland-0");
-  EXPECT_NE(refused.find("WAYLAND_DISPLAY=wayland-0"), std::string::npos) << refused;
-  EXPECT_NE(refused.find("XWayland"), std::string::npos) << refused;
-  EXPECT_EQ(platform::qt::sessionProblem(true, nullptr), "");
-  EXPECT_EQ(platform::qt::sessionProblem(true, ""), "");
-  EXPECT_EQ(platform::qt::sessionProblem(false, "wayland-0"), "");
+  const auto refused = platform::qt::sessionFailure(true, "wayland-0");
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_EQ(refused->error, platform::kScreenInWayland);
+  EXPECT_NE(refused->description.find("WAYLAND_DISPLAY=wayland-0"), std::string::npos) << refused->description;
+  EXPECT_NE(refused->description.find("XWayland"), std::string::npos) << refused->description;
+  EXPECT_FALSE(platform::qt::sessionFailure(true, nullptr).has_value());
+  EXPECT_FALSE(platform::qt::sessionFailure(true, "").has_value());
+  EXPECT_FALSE(platform::qt::sessionFailure(false, "wayland-0").has_value());
 }
 
 }  // namespace
