@@ -9,7 +9,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
@@ -17,9 +16,6 @@
 #include "platform/qt/scaling.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <vector>
 
 namespace tolvane::platform::qt {
 
