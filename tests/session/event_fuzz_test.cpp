@@ -1,7 +1,7 @@
 // Random event sequences through the whole capture window on the fake
 // platform: mouse on the window, the handles and the panels, toolbar buttons,
-// typed text and keys, in any order, presses held across other events and
-// releases without a press included.
+// typed text and keys (with the window or a text box focused), in any order,
+// presses held across other events and releases without a press included.
 // Controls get events only while shown, as on a real screen. Each run is
 // reproducible from its run number.
 //
@@ -14,6 +14,7 @@
 //  6. Outside the selection, the canvas is the veiled frozen screen, except
 //     where an annotation was drawn or the last region is still shown
 //     undimmed, and after undo back to the clean screen, which has no veil.
+//  7. No key but Esc is used while text is typed or a button is held.
 //
 // TOLVANE_FUZZ_RUNS sets how many runs, TOLVANE_FUZZ_FIRST the first run
 // number, TOLVANE_FUZZ_EVENTS the events per run; a failure names the run,
@@ -81,10 +82,11 @@ class FuzzRun {
     ASSERT_TRUE(rig_.start());
     check("start", false);
     const bool trace = std::getenv("TOLVANE_FUZZ_TRACE") != nullptr;
+    const std::string undoKey = "key Ctrl+" + std::to_string(static_cast<int>(platform::KeyCode::Letter)) + "z";
     for (int i = 0; i < events && !rig_.app.closed; ++i) {
       const std::string what = step();
       if (trace) std::fprintf(stderr, "%d %s\n", i, what.c_str());
-      check("event " + std::to_string(i) + " (" + what + ")", what == "toolbar 0");
+      check("event " + std::to_string(i) + " (" + what + ")", what == "toolbar 0" || what == undoKey);
       if (::testing::Test::HasFatalFailure()) return;
     }
   }
@@ -126,8 +128,8 @@ class FuzzRun {
     if (kind < 55) return handleDrag();
     if (kind < 72) return toolbarButton();
     if (kind < 82) return stylePanel();
-    if (kind < 94) return typing();
-    return chance(25) ? selectRegion() : key();
+    if (kind < 90) return typing();
+    return chance(20) ? selectRegion() : key();
   }
 
   // A drag on the window.
@@ -138,6 +140,7 @@ class FuzzRun {
       rig_.down(x0, y0, b);
       for (int n = pick(0, 4); n > 0 && !rig_.app.closed; --n) rig_.move(coord(kW), coord(kH), b | held_);
       if (!rig_.app.closed) rig_.up(coord(kW), coord(kH), b);
+      held_ &= ~b;
     });
   }
 
@@ -169,6 +172,7 @@ class FuzzRun {
       rig_.up(x, y);
       if (!rig_.app.closed) rig_.form.dblClick({Ctl::Window, -1});
       if (!rig_.app.closed) rig_.up(x, y);
+      held_ &= ~platform::kLeft;
     });
   }
 
@@ -237,10 +241,37 @@ class FuzzRun {
     return guarded("select region", [&] { rig_.form.selectRegion(r); });
   }
 
-  // A key; Esc is rare.
+  // A key, with the window or a text box holding the keyboard. Esc and the
+  // keys that finish are rare. Keys that must be left alone are checked.
   std::string key() {
-    const int code = chance(10) ? 27 : pick(1, 126);
-    return guarded("key " + std::to_string(code), [&] { rig_.form.keyPress(code); });
+    using platform::KeyCode;
+    static const KeyCode kArrows[] = {KeyCode::Left, KeyCode::Right, KeyCode::Up, KeyCode::Down};
+    static const char kLetters[] = {'z', 'y', 'a', 'z', 'q', 'c', 's'};
+    platform::Key k{kArrows[pick(0, 3)], 0, chance(30), chance(30), chance(5)};
+    const int kind = pick(1, 100);
+    if (kind <= 3) k = {KeyCode::Escape};
+    else if (kind <= 5) k = {KeyCode::Enter};
+    else if (kind <= 45) k = {KeyCode::Letter, kLetters[pick(0, 4)], chance(90), chance(30)};
+    else if (kind <= 47) k = {KeyCode::Letter, kLetters[pick(5, 6)], true};
+    if (k.letter == 's') {
+      if (chance(50))
+        rig_.dialog.answer = platform::SaveAnswer{dir_.path("key" + std::to_string(pick(0, 3)) + ".png"), 1};
+      else
+        rig_.dialog.answer.reset();
+    }
+    const int f = pick(1, 10);
+    const platform::CtlRef focus{f == 1 ? Ctl::NoteField : f == 2 ? Ctl::SizeBox : Ctl::Window, -1};
+    const bool typed = focus.ctl != Ctl::Window || rig_.ctl(Ctl::NoteField).visible();
+    const bool held = held_ != 0;
+    std::string name = std::string("key ") + (k.ctrl ? "Ctrl+" : "") + (k.shift ? "Shift+" : "") +
+                       (k.alt ? "Alt+" : "") + std::to_string(static_cast<int>(k.code)) + k.letter;
+    if (focus.ctl != Ctl::Window) name += focus.ctl == Ctl::NoteField ? " in the note" : " in the size box";
+    return guarded(name, [&] {
+      const bool used = rig_.form.keyDown(focus, k);
+      if (k.code == KeyCode::Escape) return;
+      if (used && typed) ADD_FAILURE() << name << " was used while text is typed";
+      if (used && held) ADD_FAILURE() << name << " was used while a button is held";
+    });
   }
 
   void check(const std::string& when, bool undone) {
