@@ -37,7 +37,8 @@ Seen seen(Rig& r) {
   Seen s{};
   const auto& f = r.ctl(Ctl::SelectionFrame);
   s.frame = {f.left(), f.top(), f.width(), f.height()};
-  for (int i = 0; i < 8; ++i) s.handles[static_cast<std::size_t>(i)] = {r.ctl(Ctl::Handle, i).left(), r.ctl(Ctl::Handle, i).top()};
+  for (int i = 0; i < 8; ++i)
+    s.handles[static_cast<std::size_t>(i)] = {r.ctl(Ctl::Handle, i).left(), r.ctl(Ctl::Handle, i).top()};
   s.toolbar = {r.ctl(Ctl::Toolbar).left(), r.ctl(Ctl::Toolbar).top()};
   s.sizeLabel = {r.ctl(Ctl::SizeLabel).left(), r.ctl(Ctl::SizeLabel).top()};
   s.size = r.ctl(Ctl::SizeLabel).caption();
@@ -71,14 +72,14 @@ TEST(Keyboard, WithoutARegionOnlyEscAndCtrlADoAnything) {
   EXPECT_FALSE(rig.app.closed);
   EXPECT_EQ(rig.surface.image(), before);
 
-  // Ctrl+A: the whole screen, as if dragged out.
+  // Ctrl+A: the whole screen, as selectRegion makes it.
   EXPECT_TRUE(rig.key(ctrlKey('a')));
-  Rig dragged(kW, kH);
-  ASSERT_TRUE(dragged.start());
-  dragged.form.selectRegion({0, 0, kW, kH});
+  Rig selected(kW, kH);
+  ASSERT_TRUE(selected.start());
+  selected.form.selectRegion({0, 0, kW, kH});
   EXPECT_TRUE(rig.form.region().made());
-  EXPECT_EQ(seen(rig), seen(dragged));
-  EXPECT_EQ(rig.surface.image(), dragged.surface.image());
+  EXPECT_EQ(seen(rig), seen(selected));
+  EXPECT_EQ(rig.surface.image(), selected.surface.image());
 }
 
 TEST(Keyboard, ArrowsMoveTheRegionAsADragDoes) {
@@ -86,9 +87,12 @@ TEST(Keyboard, ArrowsMoveTheRegionAsADragDoes) {
     Key key;
     float dx, dy;
   } cases[] = {
-      {keyOf(KeyCode::Left), -1, 0},        {keyOf(KeyCode::Right), 1, 0},
-      {keyOf(KeyCode::Up), 0, -1},          {keyOf(KeyCode::Down), 0, 1},
-      {keyOf(KeyCode::Left, false, true), -10, 0}, {keyOf(KeyCode::Down, false, true), 0, 10},
+      {keyOf(KeyCode::Left), -1, 0},
+      {keyOf(KeyCode::Right), 1, 0},
+      {keyOf(KeyCode::Up), 0, -1},
+      {keyOf(KeyCode::Down), 0, 1},
+      {keyOf(KeyCode::Left, false, true), -10, 0},
+      {keyOf(KeyCode::Down, false, true), 0, 10},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.dx) + "," + std::to_string(c.dy));

@@ -18,9 +18,6 @@
 #include "platform/qt/scaling.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <vector>
 
 namespace tolvane::platform::qt {
 
