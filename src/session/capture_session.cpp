@@ -215,7 +215,8 @@ bool CaptureSession::runShortcut(const Shortcut& s) {
     if (!region_.made() || grabHandle()) selectRegion({0, 0, p_.screen.width(), p_.screen.height()});
     return true;
   }
-  if (!region_.made()) return false;
+  // A click without a drag makes an empty region: nothing to move, resize or copy.
+  if (!region_.made() || region_.shape().pixels().empty()) return false;
   switch (s.command) {
     case Command::Copy: toolbar_.click(static_cast<int>(ToolButton::CopyAndClose)); break;
     case Command::Save: toolbar_.click(static_cast<int>(ToolButton::Save)); break;

@@ -191,10 +191,9 @@ class FuzzRun {
 
   // The save dialog, if it comes, names a file or is cancelled.
   void answerTheSaveDialog() {
+    rig_.dialog.answer.reset();
     if (chance(50))
       rig_.dialog.answer = platform::SaveAnswer{dir_.path("shot" + std::to_string(pick(0, 3)) + ".png"), 1};
-    else
-      rig_.dialog.answer.reset();
   }
 
   // A toolbar button; finishing ones are rare.
@@ -236,8 +235,10 @@ class FuzzRun {
     return guarded("text", [&] { rig_.form.textChanged({Ctl::NoteField, -1}, text); });
   }
 
-  // A region chosen without the mouse, partly off the screen now and then.
+  // A region chosen without the mouse, partly off the screen now and then;
+  // as at start-up or by Ctrl+A, never while a button is held.
   std::string selectRegion() {
+    if (held_) return "held: no region chosen";
     const int l = pick(-20, kW), t = pick(-20, kH);
     const IRect r{l, t, l + pick(0, kW), t + pick(0, kH)};
     return guarded("select region", [&] { rig_.form.selectRegion(r); });
@@ -264,9 +265,8 @@ class FuzzRun {
     if (focus.ctl != Ctl::Window) name += focus.ctl == Ctl::NoteField ? " in the note" : " in the size box";
     return guarded(name, [&] {
       const bool used = rig_.form.keyDown(focus, k);
-      if (k.code == KeyCode::Escape) return;
-      if (used && typed) ADD_FAILURE() << name << " was used while text is typed";
-      if (used && held_ != 0) ADD_FAILURE() << name << " was used while a button is held";
+      if (used && k.code != KeyCode::Escape && (typed || held_ != 0))
+        ADD_FAILURE() << name << " was used while text is typed or a button is held";
     });
   }
 

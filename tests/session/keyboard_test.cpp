@@ -82,6 +82,25 @@ TEST(Keyboard, WithoutARegionOnlyEscAndCtrlADoAnything) {
   EXPECT_EQ(rig.surface.image(), selected.surface.image());
 }
 
+// A click without a drag leaves an empty region: nothing for the
+// keys to move, resize or copy.
+TEST(Keyboard, AnEmptyRegionIsNoRegion) {
+  Rig rig(kW, kH);
+  ASSERT_TRUE(rig.start());
+  rig.down(60, 50);
+  rig.up(60, 50);
+  ASSERT_TRUE(rig.form.region().made());
+  const Image before = rig.surface.image();
+  for (const Key& k : {keyOf(KeyCode::Right), keyOf(KeyCode::Down, true), keyOf(KeyCode::Right, true), ctrlKey('c')})
+    EXPECT_FALSE(rig.key(k));
+  EXPECT_EQ(frame(rig), (std::array{60.f, 50.f, 0.f, 0.f}));
+  EXPECT_FALSE(rig.ctl(Ctl::Handle, 6).visible());
+  EXPECT_EQ(rig.surface.image(), before);
+  EXPECT_FALSE(rig.clipboard.picture.has_value());
+  EXPECT_TRUE(rig.key(ctrlKey('a')));
+  EXPECT_EQ(frame(rig), (std::array{0.f, 0.f, float(kW), float(kH)}));
+}
+
 TEST(Keyboard, ArrowsMoveTheRegionAsADragDoes) {
   const struct {
     Key key;
