@@ -51,6 +51,21 @@ void HandleResizer::move(int index) {
   // region never reaches beyond what was captured. A negative size is
   // refused: the region keeps the previous step's geometry.
   region_.reshape(next.heldOn(region_.screenWidth(), region_.screenHeight()));
+  showResized();
+}
+
+void HandleResizer::stretch(float dx, float dy) {
+  if (held_ || !region_.made()) return;
+  selection::Selection next = region_.shape();
+  if (next.width + dx >= 1) next.width += dx;
+  if (next.height + dy >= 1) next.height += dy;
+  region_.reshape(next.heldOn(region_.screenWidth(), region_.screenHeight()));
+  showResized();
+  selection::placeToolbar(c_, region_.shape(), region_.screenHeight());
+  c_(Ctl::Toolbar).show();
+}
+
+void HandleResizer::showResized() {
   selection::showHandles(c_, true);
   panel_.showSize();
   panel_.place();

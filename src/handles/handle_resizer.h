@@ -24,6 +24,12 @@ class HandleResizer {
   void down(int index);
   void move(int index);
   void up(int index);
+  // A handle held down: the region is being resized by the mouse.
+  bool held() const { return held_; }
+  // Moves the region's bottom-right corner by (dx, dy), as the corner handle
+  // would, held on the screen. The region keeps at least one pixel each way.
+  // The caller settles first whether the region may be resized now.
+  void stretch(float dx, float dy);
 
   // The pointer shape over handle `index`.
   static int pointerFor(int index);
@@ -33,6 +39,9 @@ class HandleResizer {
                                       double handleWidth, double handleHeight);
 
  private:
+  // Handles, size label and screen after a resize step.
+  void showResized();
+
   selection::Region& region_;
   layout::Controls& c_;
   selection::Backdrop& backdrop_;

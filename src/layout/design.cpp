@@ -14,8 +14,10 @@ const std::array<ColorRef, 16> kPalette = {
     0x00FFFFFF, 0x00C0C0C0, 0x000000FF, 0x0000FFFF, 0x0000FF00, 0x00FF0000, 0x00FF00FF, 0x00FFFF00,
 };
 
+// Each with its keyboard shortcut, where it has one.
 const std::array<std::string_view, 9> kToolTips = {
-    "撤销", "复制退出", "保存", "退出截屏", "添加箭头", "添加文字", "添加椭圆", "添加矩形", "重做",
+    "撤销 (Ctrl+Z)", "复制退出 (Ctrl+C)", "保存 (Ctrl+S)", "退出截屏 (Esc)", "添加箭头", "添加文字", "添加椭圆",
+    "添加矩形", "重做 (Ctrl+Y)",
 };
 
 const std::array<std::string_view, 9> kFontSizes = {"6", "8", "9", "10", "11", "12", "14", "18", "20"};

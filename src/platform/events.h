@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/controls.h"
+#include "platform/keys.h"
 
 namespace tolvane::platform {
 
@@ -25,7 +26,10 @@ class EventSink {
   virtual void click(CtlRef target) = 0;  // press and release on one control; SizeList: an item chosen
   // The user changed a text box's text (NoteField, SizeBox) or chose a combo item (SizeList).
   virtual void textChanged(CtlRef target, const std::string& utf8) = 0;
-  virtual void keyPress(int ascii) = 0;
+  // A key pressed. `focus` is the control that holds the keyboard: a text
+  // box (NoteField, SizeBox) or the window. Returns whether the key was used;
+  // a key not used goes on to the control with the focus.
+  virtual bool keyDown(CtlRef focus, const Key& key) = 0;
 };
 
 }  // namespace tolvane::platform

@@ -88,6 +88,14 @@ void SelectionMouse::upTail(const platform::Mouse& m) {
   c_(Ctl::Toolbar).show();
 }
 
+void SelectionMouse::nudge(float dx, float dy) {
+  const Selection& s = region_.shape();
+  region_.reshape(s.movedTo(s.left + dx, s.top + dy, region_.screenWidth(), region_.screenHeight()));
+  showRegion();
+  placeToolbar(c_, region_.shape(), region_.screenHeight());
+  c_(Ctl::Toolbar).show();
+}
+
 void SelectionMouse::select(const Selection& s) {
   c_(Ctl::Toolbar).hide();
   region_.drop();

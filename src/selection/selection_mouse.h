@@ -31,6 +31,9 @@ class SelectionMouse {
   // Makes `s` the region as a band dragged out to it would, then released:
   // frame, handles, labels and toolbar shown, the screen repainted.
   void select(const Selection& s);
+  // Moves a made region by (dx, dy) as a drag would, stopped at the screen's
+  // edges; the toolbar follows it.
+  void nudge(float dx, float dy);
 
  private:
   void cancel(float x, float y);

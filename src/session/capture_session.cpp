@@ -191,8 +191,50 @@ void CaptureSession::textChanged(CtlRef target, const std::string& utf8) {
   }
 }
 
-void CaptureSession::keyPress(int ascii) {
-  if (ascii == 27) close();
+bool CaptureSession::keyDown(CtlRef focus, const platform::Key& key) {
+  if (closed_) return false;
+  const Shortcut s = shortcutFor(key);
+  if (s.command == Command::Close) {  // Esc, even while typing
+    close();
+    return true;
+  }
+  // While text is typed, the other keys are the text's: arrows move its
+  // caret, Ctrl+Z and Ctrl+C work on it, Enter does what the box does.
+  if (focus.ctl == Ctl::NoteField || focus.ctl == Ctl::SizeBox || text_.open()) return false;
+  // The mouse has the region while a button is held.
+  if (buttonsDown_ != 0 || resizer_.held()) return false;
+  return runShortcut(s);
+}
+
+bool CaptureSession::runShortcut(const Shortcut& s) {
+  using annotation::ToolButton;
+  if (s.command == Command::None) return false;
+  if (s.command == Command::SelectAll) {
+    // What is drawn on a region stays: as a handle would not resize it, the
+    // whole screen does not replace it.
+    if (!region_.made() || grabHandle()) selectRegion({0, 0, p_.screen.width(), p_.screen.height()});
+    return true;
+  }
+  // A click without a drag makes an empty region: nothing to move, resize or copy.
+  if (!region_.made() || region_.shape().pixels().empty()) return false;
+  switch (s.command) {
+    case Command::Copy: toolbar_.click(static_cast<int>(ToolButton::CopyAndClose)); break;
+    case Command::Save: toolbar_.click(static_cast<int>(ToolButton::Save)); break;
+    case Command::Undo: toolbar_.click(static_cast<int>(ToolButton::Undo)); break;
+    case Command::Redo: toolbar_.click(static_cast<int>(ToolButton::Redo)); break;
+    case Command::Move:
+    case Command::Resize:
+      // As a handle: nothing drawn yet drops the tool; a drawing pins the region.
+      if (!grabHandle()) break;
+      controls_(Ctl::StylePanel).hide();
+      if (s.command == Command::Move)
+        selection_.nudge(static_cast<float>(s.dx), static_cast<float>(s.dy));
+      else
+        resizer_.stretch(static_cast<float>(s.dx), static_cast<float>(s.dy));
+      break;
+    default: return false;
+  }
+  return true;
 }
 
 }  // namespace tolvane::session

@@ -22,6 +22,7 @@
 #include "selection/pointer_panel.h"
 #include "selection/region.h"
 #include "selection/selection_mouse.h"
+#include "session/shortcuts.h"
 
 namespace tolvane::session {
 
@@ -67,7 +68,7 @@ class CaptureSession : public platform::EventSink {
   void dblClick(platform::CtlRef target) override;
   void click(platform::CtlRef target) override;
   void textChanged(platform::CtlRef target, const std::string& utf8) override;
-  void keyPress(int ascii) override;
+  bool keyDown(platform::CtlRef focus, const platform::Key& key) override;
 
   // For the view and the tests.
   layout::Controls& controls() { return controls_; }
@@ -76,6 +77,8 @@ class CaptureSession : public platform::EventSink {
 
  private:
   bool grabHandle();
+  // A keyboard command other than Close; whether it was used.
+  bool runShortcut(const Shortcut& s);
 
   Platform& p_;
   layout::Controls controls_;

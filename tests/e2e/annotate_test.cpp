@@ -97,6 +97,31 @@ TEST_F(Annotate, TypedTextIsDrawnInRed) {
   EXPECT_EQ(shot.pixel(40, 40), original(40, 40));
 }
 
+// Arrows, Shift+arrows, Enter and Ctrl+A while typing edit the text; the
+// region neither moves nor becomes the whole screen.
+TEST_F(Annotate, KeysWhileTypingGoToTheText) {
+  button(5);
+  x().click(150, 150);
+  ASSERT_TRUE(x().xdotool({"type", "--delay", "30", "Hello"}));
+  for (const char* k : {"Left", "Left", "shift+Left", "Up", "Down", "Right", "Return", "ctrl+a", "Left"}) x().key(k);
+  ASSERT_TRUE(x().xdotool({"type", "--delay", "30", "X"}));
+  x().click(300, 260);  // commits
+  ASSERT_TRUE(waitUntil([&] { return at(kL, 200) == 0xFF007AECu; }, kPatience));
+  x().key("ctrl+c");
+  ASSERT_TRUE(waitUntil([&] { return x().clipboard("image/png", 2s).has_value(); }, kPatience));
+  const auto png = x().clipboard();
+  ASSERT_TRUE(png.has_value());
+  const Image shot = decodePng(*png);
+  ASSERT_EQ(shot.width(), kR - kL);
+  ASSERT_EQ(shot.height(), kB - kT);
+  int red = 0;
+  for (int y = 50; y < 70; ++y)
+    for (int x = 50; x < 90; ++x) red += shot.pixel(x, y) == kRed;
+  EXPECT_GT(red, 20);
+  for (const auto& [px, py] : {std::pair{0, 0}, {299, 199}, {200, 40}, {10, 150}})
+    EXPECT_EQ(shot.pixel(px, py), original(px, py)) << px << "," << py;
+}
+
 TEST_F(Annotate, UndoThenRedo) {
   button(7);
   x().drag(150, 150, 250, 220);

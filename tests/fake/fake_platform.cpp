@@ -155,6 +155,9 @@ void FakeView::showComboDropDown(platform::CtlRef, bool show) {
   dropped = show;
 }
 
+platform::Key keyOf(platform::KeyCode code, bool ctrl, bool shift) { return {code, 0, ctrl, shift, false}; }
+platform::Key ctrlKey(char letter, bool shift) { return {platform::KeyCode::Letter, letter, true, shift, false}; }
+
 Image patternPicture(int w, int h) {
   Image img(w, h);
   for (int y = 0; y < h; ++y)

@@ -258,8 +258,14 @@ struct Rig {
   void up(float x, float y, int button = 1);
   void drag(float x0, float y0, float x1, float y1, int button = 1);
   void clickTool(int index);
+  // A key pressed while `focus` holds the keyboard; whether the logic used it.
+  bool key(const platform::Key& k, platform::CtlRef focus = {}) { return form.keyDown(focus, k); }
   layout::Control& ctl(platform::Ctl c, int index = -1) { return form.controls()(c, index); }
 };
+
+// Keys by name, as a keyboard sends them.
+platform::Key keyOf(platform::KeyCode code, bool ctrl = false, bool shift = false);
+platform::Key ctrlKey(char letter, bool shift = false);
 
 // A picture with a distinct colour at every pixel, for exact copies.
 Image patternPicture(int w, int h);

@@ -1,7 +1,7 @@
 // Random event sequences through the whole capture window on the fake
 // platform: mouse on the window, the handles and the panels, toolbar buttons,
-// typed text and keys, in any order, presses held across other events and
-// releases without a press included.
+// typed text and keys (with the window or a text box focused), in any order,
+// presses held across other events and releases without a press included.
 // Controls get events only while shown, as on a real screen. Each run is
 // reproducible from its run number.
 //
@@ -14,6 +14,7 @@
 //  6. Outside the selection, the canvas is the veiled frozen screen, except
 //     where an annotation was drawn or the last region is still shown
 //     undimmed, and after undo back to the clean screen, which has no veil.
+//  7. No key but Esc is used while text is typed or a button is held.
 //
 // TOLVANE_FUZZ_RUNS sets how many runs, TOLVANE_FUZZ_FIRST the first run
 // number, TOLVANE_FUZZ_EVENTS the events per run; a failure names the run,
@@ -84,7 +85,7 @@ class FuzzRun {
     for (int i = 0; i < events && !rig_.app.closed; ++i) {
       const std::string what = step();
       if (trace) std::fprintf(stderr, "%d %s\n", i, what.c_str());
-      check("event " + std::to_string(i) + " (" + what + ")", what == "toolbar 0");
+      check("event " + std::to_string(i) + " (" + what + ")", what == "toolbar 0" || what == "key Ctrl+z");
       if (::testing::Test::HasFatalFailure()) return;
     }
   }
@@ -126,8 +127,8 @@ class FuzzRun {
     if (kind < 55) return handleDrag();
     if (kind < 72) return toolbarButton();
     if (kind < 82) return stylePanel();
-    if (kind < 94) return typing();
-    return chance(25) ? selectRegion() : key();
+    if (kind < 90) return typing();
+    return chance(20) ? selectRegion() : key();
   }
 
   // A drag on the window.
@@ -138,6 +139,7 @@ class FuzzRun {
       rig_.down(x0, y0, b);
       for (int n = pick(0, 4); n > 0 && !rig_.app.closed; --n) rig_.move(coord(kW), coord(kH), b | held_);
       if (!rig_.app.closed) rig_.up(coord(kW), coord(kH), b);
+      held_ &= ~b;
     });
   }
 
@@ -169,6 +171,7 @@ class FuzzRun {
       rig_.up(x, y);
       if (!rig_.app.closed) rig_.form.dblClick({Ctl::Window, -1});
       if (!rig_.app.closed) rig_.up(x, y);
+      held_ &= ~platform::kLeft;
     });
   }
 
@@ -186,17 +189,19 @@ class FuzzRun {
     });
   }
 
+  // The save dialog, if it comes, names a file or is cancelled.
+  void answerTheSaveDialog() {
+    rig_.dialog.answer.reset();
+    if (chance(50))
+      rig_.dialog.answer = platform::SaveAnswer{dir_.path("shot" + std::to_string(pick(0, 3)) + ".png"), 1};
+  }
+
   // A toolbar button; finishing ones are rare.
   std::string toolbarButton() {
     if (!rig_.ctl(Ctl::Toolbar).visible()) return "hidden toolbar";
     int b = pick(0, 8);
     if ((b >= 1 && b <= 3) && !chance(15)) b = 0;
-    if (b == 2) {
-      if (chance(50))
-        rig_.dialog.answer = platform::SaveAnswer{dir_.path("shot" + std::to_string(pick(0, 3)) + ".png"), 1};
-      else
-        rig_.dialog.answer.reset();
-    }
+    if (b == 2) answerTheSaveDialog();
     return guarded("toolbar " + std::to_string(b), [&] {
       rig_.form.mouseMove({Ctl::ToolButton, b}, {0, 0, 3, 3});
       rig_.clickTool(b);
@@ -230,17 +235,39 @@ class FuzzRun {
     return guarded("text", [&] { rig_.form.textChanged({Ctl::NoteField, -1}, text); });
   }
 
-  // A region chosen without the mouse, partly off the screen now and then.
+  // A region chosen without the mouse, partly off the screen now and then;
+  // as at start-up or by Ctrl+A, never while a button is held.
   std::string selectRegion() {
+    if (held_) return "held: no region chosen";
     const int l = pick(-20, kW), t = pick(-20, kH);
     const IRect r{l, t, l + pick(0, kW), t + pick(0, kH)};
     return guarded("select region", [&] { rig_.form.selectRegion(r); });
   }
 
-  // A key; Esc is rare.
+  // A key, with the window or a text box holding the keyboard. Esc and the
+  // keys that finish are rare. Keys that must be left alone are checked.
   std::string key() {
-    const int code = chance(10) ? 27 : pick(1, 126);
-    return guarded("key " + std::to_string(code), [&] { rig_.form.keyPress(code); });
+    using platform::KeyCode;
+    static const KeyCode kArrows[] = {KeyCode::Left, KeyCode::Right, KeyCode::Up, KeyCode::Down};
+    static const char kLetters[] = {'z', 'y', 'a', 'z', 'q', 'c', 's'};
+    platform::Key k{kArrows[pick(0, 3)], 0, chance(30), chance(30), chance(5)};
+    const int kind = pick(1, 100);
+    if (kind <= 3) k = {KeyCode::Escape};
+    else if (kind <= 5) k = {KeyCode::Enter};
+    else if (kind <= 45) k = {KeyCode::Letter, kLetters[pick(0, 4)], chance(90), chance(30)};
+    else if (kind <= 47) k = {KeyCode::Letter, kLetters[pick(5, 6)], true};
+    if (k.letter == 's') answerTheSaveDialog();
+    const int f = pick(1, 10);
+    const platform::CtlRef focus{f == 1 ? Ctl::NoteField : f == 2 ? Ctl::SizeBox : Ctl::Window, -1};
+    const bool typed = focus.ctl != Ctl::Window || rig_.ctl(Ctl::NoteField).visible();
+    std::string name = std::string(k.ctrl ? "key Ctrl+" : "key ") + (k.shift ? "Shift+" : "") + (k.alt ? "Alt+" : "");
+    name += k.code == KeyCode::Letter ? std::string(1, k.letter) : "code " + std::to_string(static_cast<int>(k.code));
+    if (focus.ctl != Ctl::Window) name += focus.ctl == Ctl::NoteField ? " in the note" : " in the size box";
+    return guarded(name, [&] {
+      const bool used = rig_.form.keyDown(focus, k);
+      if (used && k.code != KeyCode::Escape && (typed || held_ != 0))
+        ADD_FAILURE() << name << " was used while text is typed or a button is held";
+    });
   }
 
   void check(const std::string& when, bool undone) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "annotation/tool_button.h"
+#include "layout/design.h"
+
 namespace tolvane::session {
 namespace {
 
@@ -61,6 +64,46 @@ TEST(Shortcuts, AltTurnsEveryKeyButEscOff) {
     EXPECT_EQ(shortcutFor(withAlt).command, Command::None);
   }
   EXPECT_EQ(shortcutFor({KeyCode::Escape, 0, false, false, true}).command, Command::Close);
+}
+
+// "Ctrl+Shift+Z" or "Esc" as the key it names.
+Key keyNamed(std::string_view name) {
+  Key k;
+  for (std::size_t plus; (plus = name.find('+')) != std::string_view::npos; name.remove_prefix(plus + 1)) {
+    k.ctrl = k.ctrl || name.substr(0, plus) == "Ctrl";
+    k.shift = k.shift || name.substr(0, plus) == "Shift";
+  }
+  if (name == "Esc") k.code = KeyCode::Escape;
+  if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') {
+    k.code = KeyCode::Letter;
+    k.letter = static_cast<char>(name[0] - 'A' + 'a');
+  }
+  return k;
+}
+
+// The tooltips keep their text and name the key that does what the button does.
+TEST(Shortcuts, TooltipsNameTheKeyOfTheirButton) {
+  using annotation::ToolButton;
+  const struct {
+    ToolButton button;
+    std::string_view text;
+    Command command;
+  } cases[] = {
+      {ToolButton::Undo, "撤销", Command::Undo},
+      {ToolButton::CopyAndClose, "复制退出", Command::Copy},
+      {ToolButton::Save, "保存", Command::Save},
+      {ToolButton::Close, "退出截屏", Command::Close},
+      {ToolButton::Redo, "重做", Command::Redo},
+  };
+  for (const auto& c : cases) {
+    const std::string_view tip = layout::kToolTips[static_cast<std::size_t>(c.button)];
+    ASSERT_TRUE(tip.starts_with(std::string(c.text) + " (") && tip.ends_with(")")) << tip;
+    const std::string_view key = tip.substr(c.text.size() + 2, tip.size() - c.text.size() - 3);
+    EXPECT_EQ(shortcutFor(keyNamed(key)).command, c.command) << tip;
+  }
+  // The tools have no key.
+  for (const ToolButton b : {ToolButton::Arrow, ToolButton::Text, ToolButton::Ellipse, ToolButton::Rectangle})
+    EXPECT_EQ(layout::kToolTips[static_cast<std::size_t>(b)].find('('), std::string_view::npos);
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ TEST(StartUp, AnUnreadableScreenEndsTheStartUpWithItsReasonAndNoCapture) {
   EXPECT_FALSE(rig.clipboard.picture.has_value());
   // Events that still arrive do nothing: no band, no second close.
   rig.drag(2, 2, 6, 6);
-  rig.form.keyPress(27);
+  rig.key(fake::keyOf(platform::KeyCode::Escape));
   EXPECT_FALSE(rig.ctl(Ctl::SelectionFrame).visible());
   EXPECT_EQ(rig.surface.image(), Image(8, 8, 0xFF000000u));
   EXPECT_EQ(rig.app.closes, 0);
@@ -112,12 +112,12 @@ TEST(StartUp, AFailedReadWithoutAReasonStillFails) {
 TEST(KeyPress, EscClosesAndReleasesEverythingOnce) {
   Rig rig;
   ASSERT_TRUE(rig.start());
-  rig.form.keyPress('a');
+  rig.key({platform::KeyCode::Letter, 'a'});
   EXPECT_FALSE(rig.app.closed);
-  rig.form.keyPress(27);
+  rig.key(fake::keyOf(platform::KeyCode::Escape));
   EXPECT_TRUE(rig.app.closed);
   EXPECT_TRUE(rig.lock.released);
-  rig.form.keyPress(27);
+  rig.key(fake::keyOf(platform::KeyCode::Escape));
   rig.drag(10, 10, 50, 50);  // events after the close change nothing
   EXPECT_EQ(rig.app.closes, 1);
   EXPECT_FALSE(rig.ctl(Ctl::SelectionFrame).visible());

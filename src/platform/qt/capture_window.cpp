@@ -1,5 +1,6 @@
 #include "platform/qt/capture_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -9,48 +10,20 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
-#include "platform/qt/qt_x11.h"
+#include "platform/qt/control_view.h"
 #include "platform/qt/scaling.h"
 
 #include <algorithm>
 
 namespace tolvane::platform::qt {
 
-int buttonBit(Qt::MouseButton b) {
-  switch (b) {
-    case Qt::LeftButton: return kLeft;
-    case Qt::RightButton: return kRight;
-    case Qt::MiddleButton: return kMiddle;
-    default: return 0;
-  }
-}
-
-int buttonSet(Qt::MouseButtons bs) {
-  int out = 0;
-  if (bs & Qt::LeftButton) out |= kLeft;
-  if (bs & Qt::RightButton) out |= kRight;
-  if (bs & Qt::MiddleButton) out |= kMiddle;
-  return out;
-}
-
-int shiftState(Qt::KeyboardModifiers m) {
-  int out = 0;
-  if (m & Qt::ShiftModifier) out |= 1;
-  if (m & Qt::ControlModifier) out |= 2;
-  if (m & Qt::AltModifier) out |= 4;
-  return out;
-}
-
-Mouse mouseFrom(const QMouseEvent& e, bool press) {
-  Mouse m;
-  m.button = press ? buttonBit(e.button()) : buttonSet(e.buttons());
-  m.shift = shiftState(e.modifiers());
-  m.x = static_cast<float>(e.position().x());
-  m.y = static_cast<float>(e.position().y());
-  return m;
+xcb_connection_t* x11Connection() {
+  auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return app ? app->connection() : nullptr;
 }
 
 namespace {
@@ -132,17 +105,6 @@ void CaptureWindow::dismiss() {
   // A round trip: the unmap request has been sent and carried out.
   if (xcb_connection_t* c = x11Connection(); c && shown)
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-}
-
-void CaptureWindow::suspendKeyboardGrab() {
-  dialogOpen_ = true;
-  ungrabKeyboard();
-}
-
-void CaptureWindow::resumeKeyboardGrab() {
-  dialogOpen_ = false;
-  if (wantKeyboardGrab_ && isVisible()) tryKeyboardGrab(1);
-  stayOnTop();
 }
 
 void CaptureWindow::continueDrag() {
@@ -292,15 +254,14 @@ void CaptureWindow::showEvent(QShowEvent* e) {
 bool CaptureWindow::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() == QEvent::KeyPress && watched == windowHandle()) {
     const auto* k = static_cast<QKeyEvent*>(e);
-    int code = 0;
-    if (k->key() == Qt::Key_Escape)
-      code = 27;
-    else if (!k->text().isEmpty())
-      code = k->text().at(0).unicode();
-    if (code != 0) {
-      relay_.send([code](EventSink& s) { s.keyPress(code); });
-      if (code == 27) return true;
-    }
+    const Key key = keyFrom(k->key(), k->modifiers());
+    // The logic decides by the focus whether the key is the text box's.
+    CtlRef focus = kWindow;
+    if (const auto* box = dynamic_cast<const TextBoxWidget*>(QApplication::focusWidget())) focus = box->state().ref;
+    bool used = false;
+    relay_.send([&](EventSink& s) { used = s.keyDown(focus, key); });
+    // A used key goes no further: Ctrl+Z must not also undo in a text box.
+    if (used) return true;
   }
   return QWidget::eventFilter(watched, e);
 }

@@ -13,11 +13,15 @@
 #include <functional>
 
 #include "platform/events.h"
+#include "platform/qt/input_map.h"
 #include "platform/raster_surface.h"
 
-class QMouseEvent;
+struct xcb_connection_t;
 
 namespace tolvane::platform::qt {
+
+// The X connection Qt uses; nullptr when Qt runs on another platform.
+xcb_connection_t* x11Connection();
 
 // Sends events to the sink one at a time and brings the canvas's lazy
 // repaints to the screen after each.
@@ -53,12 +57,6 @@ class EventRelay {
   EventSink* sink_ = nullptr;
   RasterSurface* surface_ = nullptr;
 };
-
-// Qt's buttons as the platform's: 1 left, 2 right, 4 middle.
-int buttonBit(Qt::MouseButton b);
-int buttonSet(Qt::MouseButtons bs);
-int shiftState(Qt::KeyboardModifiers m);
-Mouse mouseFrom(const QMouseEvent& e, bool press);
 
 class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeEventFilter {
   Q_OBJECT

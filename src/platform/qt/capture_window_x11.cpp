@@ -1,7 +1,8 @@
-// The capture window's X side: keeping above other clients' windows, the
-// keyboard grab, and the pointer's device position from X's own events.
+// The capture window's own dealings with the X server: the keyboard grab,
+// staying above other clients' windows, and pointer positions in device pixels.
 #include <QMouseEvent>
 #include <QTimer>
+
 #include <xcb/xcb.h>
 
 #include <cmath>
@@ -9,9 +10,19 @@
 #include <vector>
 
 #include "platform/qt/capture_window.h"
-#include "platform/qt/qt_x11.h"
 
 namespace tolvane::platform::qt {
+
+void CaptureWindow::suspendKeyboardGrab() {
+  dialogOpen_ = true;
+  ungrabKeyboard();
+}
+
+void CaptureWindow::resumeKeyboardGrab() {
+  dialogOpen_ = false;
+  if (wantKeyboardGrab_ && isVisible()) tryKeyboardGrab(1);
+  stayOnTop();
+}
 
 bool CaptureWindow::stayOnTop() {
   // A dialog of ours lies in a frame of the window manager's: it must stay above.

@@ -204,6 +204,9 @@ TextBoxWidget::TextBoxWidget(EventRelay& relay, const ControlState& state, QWidg
   setFrame(false);
   setTextMargins(0, 0, 0, 0);
   setAttribute(Qt::WA_InputMethodEnabled);
+  // Focused by a click or by the logic, never passed on to: when the note
+  // hides, the keyboard goes back to the window, not into the size box.
+  setFocusPolicy(Qt::ClickFocus);
   // The editor's text starts where the committed text will be drawn.
   setAlignment(anchoredText() ? (Qt::AlignLeft | Qt::AlignTop) : (Qt::AlignLeft | Qt::AlignVCenter));
   applyFont();

@@ -25,12 +25,12 @@ void EarlyInput::release(int button, int x, int y) {
 }
 
 void EarlyInput::replay(EventSink& sink) const {
+  constexpr CtlRef kWindow{Ctl::Window, -1};
   if (escape_) {
-    sink.keyPress(27);
+    sink.keyDown(kWindow, Key{KeyCode::Escape});
     return;
   }
   if (!pressed_) return;
-  constexpr CtlRef kWindow{Ctl::Window, -1};
   const auto at = [](int button, int x, int y) {
     Mouse m;
     m.button = button;

@@ -143,9 +143,45 @@ TEST(CaptureWindow, EscapeReachesTheWindowFromAFocusedTextBox) {
   edit->setFocus();
   QTest::keyClick(rig.window.windowHandle(), Qt::Key_A);
   QTest::keyClick(rig.window.windowHandle(), Qt::Key_Escape);
-  // Other keys give their code and still reach the box; Esc is the window's.
-  EXPECT_EQ(rig.sink.log, (std::vector<std::string>{"key 97", "key 27"}));
+  // Keys the logic leaves still reach the box.
+  EXPECT_EQ(rig.sink.log, (std::vector<std::string>{"key a Window", "key Esc Window"}));
   EXPECT_EQ(edit->text(), QStringLiteral("a"));
+}
+
+// Keys by what they are, not by their text: with Ctrl the text of C is ^C.
+TEST(CaptureWindow, KeysReachTheLogicByName) {
+  WindowRig rig;
+  rig.show();
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    const char* seen;
+  } cases[] = {
+      {Qt::Key_Escape, {}, "Esc"},
+      {Qt::Key_Return, {}, "Enter"},
+      {Qt::Key_Enter, Qt::KeypadModifier, "Enter"},
+      {Qt::Key_C, Qt::ControlModifier, "Ctrl+c"},
+      {Qt::Key_S, Qt::ControlModifier, "Ctrl+s"},
+      {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, "Ctrl+Shift+z"},
+      {Qt::Key_Y, Qt::ControlModifier, "Ctrl+y"},
+      {Qt::Key_A, Qt::ControlModifier, "Ctrl+a"},
+      {Qt::Key_Q, {}, "q"},
+      {Qt::Key_Left, {}, "Left"},
+      {Qt::Key_Right, Qt::ShiftModifier, "Shift+Right"},
+      {Qt::Key_Up, Qt::ControlModifier, "Ctrl+Up"},
+      {Qt::Key_Down, Qt::KeypadModifier, "Down"},
+      {Qt::Key_Left, Qt::AltModifier, "Alt+Left"},
+      {Qt::Key_C, Qt::MetaModifier | Qt::ControlModifier, "Ctrl+Alt+c"},
+      {Qt::Key_F1, {}, "Other"},
+      {Qt::Key_0, Qt::ControlModifier, "Ctrl+Other"},
+  };
+  for (const auto& c : cases) {
+    rig.sink.log.clear();
+    QTest::keyClick(rig.window.windowHandle(), c.key, c.mods);
+    // The modifiers' own presses come first.
+    ASSERT_FALSE(rig.sink.log.empty());
+    EXPECT_EQ(rig.sink.log.back(), std::string("key ") + c.seen + " Window");
+  }
 }
 
 }  // namespace

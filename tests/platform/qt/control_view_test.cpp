@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QScreen>
@@ -175,7 +176,8 @@ TEST(ControlView, TextBoxesReportUserEditsOnly) {
   box.setText("");  // the logic empties it: no echo
   rig.ctl(Ctl::SizeBox).setText("14");
   EXPECT_EQ(qobject_cast<QLineEdit*>(rig.w(Ctl::SizeBox))->text(), QStringLiteral("14"));
-  const std::vector<std::string> expected = {"key 97", "text NoteField a", "key 98", "text NoteField ab"};
+  const std::vector<std::string> expected = {"key a NoteField", "text NoteField a", "key b NoteField",
+                                             "text NoteField ab"};
   EXPECT_EQ(rig.sink.log, expected);
   EXPECT_TRUE(edit->text().isEmpty());
   EXPECT_TRUE(edit->testAttribute(Qt::WA_InputMethodEnabled));
@@ -242,6 +244,49 @@ TEST(ControlView, ComboDropDownChoosesAnItem) {
   EXPECT_TRUE(rig.view.comboDropped(combo));
   rig.view.showComboDropDown(combo, false);
   EXPECT_FALSE(rig.view.comboDropped(combo));
+}
+
+// The logic is told which text box has the keyboard; a key it leaves goes
+// on to the box, and a key it uses goes no further.
+TEST(ControlView, KeysNameTheFocusedTextBoxAndReachItUnlessUsed) {
+  ViewRig rig;
+  rig.show();
+  auto& note = rig.ctl(Ctl::NoteField);
+  note.move(50, 60);
+  note.setWidth(100);
+  note.show();
+  rig.view.setFocus(note.ref());
+  auto* edit = qobject_cast<QLineEdit*>(rig.w(Ctl::NoteField));
+  ASSERT_NE(edit, nullptr);
+  QTest::keyClick(rig.window.windowHandle(), Qt::Key_A);
+  QTest::keyClick(rig.window.windowHandle(), Qt::Key_B);
+  QTest::keyClick(rig.window.windowHandle(), Qt::Key_Left);
+  EXPECT_EQ(edit->text(), QStringLiteral("ab"));
+  EXPECT_EQ(edit->cursorPosition(), 1);
+  rig.sink.useKeys = true;
+  QTest::keyClick(rig.window.windowHandle(), Qt::Key_X);
+  EXPECT_EQ(edit->text(), QStringLiteral("ab"));
+  const std::vector<std::string> seen = {"key a NoteField", "text NoteField a", "key b NoteField",
+                                         "text NoteField ab", "key Left NoteField", "key x NoteField"};
+  EXPECT_EQ(rig.sink.withoutMoves(), seen);
+}
+
+// Committed text hides its box; the keyboard must not land in the size box
+// shown beside it, or the arrows and Ctrl+Z would go to the font size.
+TEST(ControlView, AHiddenNoteLeavesTheKeyboardToTheWindow) {
+  ViewRig rig;
+  rig.show();
+  rig.ctl(Ctl::StylePanel).move(10, 10);
+  rig.ctl(Ctl::StylePanel).show();
+  ASSERT_TRUE(rig.w(Ctl::SizeBox)->isVisible());
+  auto& note = rig.ctl(Ctl::NoteField);
+  note.move(50, 160);
+  note.show();
+  rig.view.setFocus(note.ref());
+  ASSERT_EQ(QApplication::focusWidget(), rig.w(Ctl::NoteField));
+  note.hide();
+  QTest::keyClick(rig.window.windowHandle(), Qt::Key_Left);
+  EXPECT_EQ(rig.sink.withoutMoves(), std::vector<std::string>{"key Left Window"});
 }
 
 TEST(ControlView, BuildsLazilyUntilLive) {

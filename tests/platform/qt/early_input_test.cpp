@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                     e.escape();
                     e.motion(30, 40);
                   },
-                  {"key 27"},
+                  {"key Esc Window"},
                   true}),
     [](const auto& param) { return std::string(param.param.name); });
 

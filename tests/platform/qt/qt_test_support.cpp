@@ -44,7 +44,26 @@ void RecordingSink::click(platform::CtlRef t) { log.push_back("click " + ctlName
 void RecordingSink::textChanged(platform::CtlRef t, const std::string& utf8) {
   log.push_back("text " + ctlName(t) + " " + utf8);
 }
-void RecordingSink::keyPress(int ascii) { log.push_back("key " + std::to_string(ascii)); }
+bool RecordingSink::keyDown(platform::CtlRef focus, const platform::Key& k) {
+  log.push_back("key " + keyName(k) + " " + ctlName(focus));
+  return useKeys;
+}
+
+std::string keyName(const platform::Key& k) {
+  using platform::KeyCode;
+  std::string n = std::string(k.ctrl ? "Ctrl+" : "") + (k.shift ? "Shift+" : "") + (k.alt ? "Alt+" : "");
+  switch (k.code) {
+    case KeyCode::Escape: return n + "Esc";
+    case KeyCode::Enter: return n + "Enter";
+    case KeyCode::Left: return n + "Left";
+    case KeyCode::Right: return n + "Right";
+    case KeyCode::Up: return n + "Up";
+    case KeyCode::Down: return n + "Down";
+    case KeyCode::Letter: return n + k.letter;
+    case KeyCode::Other: break;
+  }
+  return n + "Other";
+}
 
 std::vector<std::string> RecordingSink::withoutMoves() const {
   std::vector<std::string> out;

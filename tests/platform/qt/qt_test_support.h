@@ -20,13 +20,16 @@ class RecordingSink : public platform::EventSink {
   void dblClick(platform::CtlRef t) override;
   void click(platform::CtlRef t) override;
   void textChanged(platform::CtlRef t, const std::string& utf8) override;
-  void keyPress(int ascii) override;
+  // Logged as "key Ctrl+Shift+z Window": the key, then the control with the focus.
+  bool keyDown(platform::CtlRef focus, const platform::Key& key) override;
+  bool useKeys = false;  // what keyDown answers
   // The log without moves.
   std::vector<std::string> withoutMoves() const;
   std::vector<std::string> log;
 };
 
 std::string ctlName(platform::CtlRef t);
+std::string keyName(const platform::Key& k);
 
 // A picture with a different colour at nearly every pixel.
 Image pattern(int w, int h);
