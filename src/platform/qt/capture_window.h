@@ -14,14 +14,10 @@
 
 #include "platform/events.h"
 #include "platform/qt/input_map.h"
+#include "platform/qt/qt_x11.h"
 #include "platform/raster_surface.h"
 
-struct xcb_connection_t;
-
 namespace tolvane::platform::qt {
-
-// The X connection Qt uses; nullptr when Qt runs on another platform.
-xcb_connection_t* x11Connection();
 
 // Sends events to the sink one at a time and brings the canvas's lazy
 // repaints to the screen after each.

@@ -1,4 +1,5 @@
 #include "platform/qt/clipboard.h"
+#include "platform/qt/qt_x11.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QBuffer>
@@ -7,7 +8,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
@@ -159,10 +159,10 @@ QByteArray encodePng(Encoders& encoders, const Image& picture) {
 QtClipboard::QtClipboard(Encoders& encoders) : encoders_(encoders) {
   tracksOwnership_ = QGuiApplication::platformName() == QLatin1String("xcb");
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &QtClipboard::clipboardChanged);
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (tracksOwnership_ && x11 && x11->connection()) {
+  xcb_connection_t* x11 = x11Connection();
+  if (tracksOwnership_ && x11) {
     refuser_ = std::make_unique<RefuseUnknownTargets>(
-        x11->connection(), [this]() -> const ImageMimeData* { return holding_ ? data_.data() : nullptr; });
+        x11, [this]() -> const ImageMimeData* { return holding_ ? data_.data() : nullptr; });
     QCoreApplication::instance()->installNativeEventFilter(refuser_.get());
   }
 }
