@@ -1,9 +1,7 @@
-// Tolvane: one region capture per run.
-#include <QApplication>
-#include <QIcon>
-#include <QPixmap>
-#include <QTimer>
-
+// Tolvane: one region capture per run. This is the first stage (see
+// app/capture_stage.h): no Qt here, so that the screen is read and veiled
+// before the large libraries are loaded.
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,28 +9,19 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 
+#include "app/capture_stage.h"
 #include "app/command_line.h"
 #include "app/raw_output.h"
-#include "app/save_path.h"
-#include "app/start_region.h"
-#include "platform/codecs/encoders.h"
-#include "platform/qt/capture_window.h"
-#include "platform/qt/clipboard.h"
-#include "platform/qt/control_view.h"
-#include "platform/qt/dialogs.h"
-#include "platform/qt/instance_lock.h"
-#include "platform/qt/pictures.h"
-#include "platform/qt/signal_watch.h"
-#include "platform/qt/system.h"
-#include "platform/qt/text_engine.h"
-#include "platform/qt/x11_screen.h"
+#include "app/stage_path.h"
+#include "platform/posix/instance_lock.h"
+#include "platform/x11/x11_screen.h"
 #include "selection/backdrop.h"
-#include "session/capture_session.h"
 
-namespace pq = tolvane::platform::qt;
 namespace cli = tolvane::app;
+namespace px = tolvane::platform::x11;
 
 namespace {
 
@@ -68,20 +57,18 @@ std::optional<int> answerWithoutCapture(const cli::CommandLine& commandLine) {
   return std::nullopt;
 }
 
-// The interface follows the desktop's scale: Qt takes it from Xft.dpi and
-// QT_SCALE_FACTOR. The window spans every monitor, so they share one
-// scale; a scale per monitor is not taken. Xft.dpi rounds to a whole
-// scale (144 dpi gives 2), which keeps controls on whole device pixels.
-void followDesktopScale() {
-  unsetenv("QT_SCREEN_SCALE_FACTORS");
-  unsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
-  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
-}
+// The display as the first stage holds it: the connection, the screen read
+// once, and the start-up window showing it. Members go in reverse order.
+struct EarlyDisplay {
+  std::unique_ptr<px::XConnection> x;
+  std::unique_ptr<tolvane::platform::Screen> screen;
+  std::unique_ptr<tolvane::platform::StartUpVeil> veil;
+};
 
-// Qt aborts without a display, so test it first with a connection of our
-// own, which then also reads the screen. Sets `x` (left empty on the
+// Qt aborts without a display, so it is tested here with a connection of our
+// own, which then also reads the screen. Sets `d.x` (left empty on Qt's
 // offscreen platform); the exit status when there is no display.
-std::optional<int> connectDisplay(std::unique_ptr<pq::XConnection>& x) {
+std::optional<int> connectDisplay(EarlyDisplay& d) {
   if (offscreenPlatform()) return std::nullopt;
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) {
@@ -89,8 +76,8 @@ std::optional<int> connectDisplay(std::unique_ptr<pq::XConnection>& x) {
     return 1;
   }
   std::string why;
-  x = pq::XConnection::open(&why);
-  if (!x) {
+  d.x = px::XConnection::open(&why);
+  if (!d.x) {
     std::fprintf(stderr, "tolvane: cannot open the X display \"%s\": %s\n", display, why.c_str());
     return 1;
   }
@@ -99,113 +86,34 @@ std::optional<int> connectDisplay(std::unique_ptr<pq::XConnection>& x) {
 }
 
 // The screen is read before anything of ours is on it, and shown under the
-// veil at once while Qt starts.
-struct EarlyScreen {
-  std::unique_ptr<tolvane::platform::Screen> screen;
-  std::unique_ptr<pq::VeilSplash> splash;
-};
+// veil at once while the capture stage loads.
+void readScreenEarly(EarlyDisplay& d) {
+  if (!d.x) return;
+  auto screen = std::make_unique<px::XcbScreen>(*d.x);
+  if (const auto& read = screen->readNow(); read.ok())
+    d.veil = std::make_unique<px::VeilSplash>(*d.x, read.picture, tolvane::selection::kVeil);
+  d.screen = std::move(screen);
+}
 
-EarlyScreen readScreenEarly(pq::XConnection* x) {
-  EarlyScreen early;
-  if (x) {
-    auto xcbScreen = std::make_unique<pq::XcbScreen>(*x);
-    if (const auto& read = xcbScreen->readNow(); read.ok())
-      early.splash = std::make_unique<pq::VeilSplash>(*x, read.picture, tolvane::selection::kVeil);
-    early.screen = std::move(xcbScreen);
+// The capture stage, loaded from beside the program or from the installed
+// library folder; nullptr (and why, on stderr) when it cannot be.
+cli::CaptureEntry loadCaptureStage() {
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string program = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
+  std::string why = "not found";
+  for (const std::string& path : cli::captureStageCandidates(program, TOLVANE_STAGE_FROM_BIN, cli::kCaptureStageFile)) {
+    if (access(path.c_str(), F_OK) != 0) continue;
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+      why = dlerror();
+      continue;
+    }
+    if (void* entry = dlsym(module, cli::kCaptureEntry)) return reinterpret_cast<cli::CaptureEntry>(entry);
+    why = path + " has no entry point";
   }
-  return early;
-}
-
-// The controls are built right after the first frame, off the start-up path.
-// An Esc or a drag begun on the start-up window counts as if made here; a
-// drag still held goes on in this window.
-// A --region is selected then, unless the user already pressed or quit.
-void finishStartUpOnFirstPaint(pq::CaptureWindow& window, pq::QtControlView& view,
-                               std::unique_ptr<pq::VeilSplash>& splash, tolvane::session::CaptureSession& form,
-                               const cli::Options& options, int width, int height) {
-  window.onFirstPaint = [&view, &splash, &window, &form, &options, width, height] {
-    const pq::EarlyInput early = splash ? splash->close() : pq::EarlyInput{};
-    view.ensureBuilt();
-    window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
-    if (!early.escaped() && early.leftHeld()) window.continueDrag();
-    if (options.region && !early.escaped() && !early.pressed())
-      window.relay().send([&](tolvane::platform::EventSink&) {
-        if (cli::applyStartRegion(form, *options.region, width, height).empty())
-          std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
-      });
-  };
-}
-
-// When the window has gone, the process stays only to hand the picture to
-// whoever pastes it, until another program takes the clipboard over.
-void quitWhenDone(pq::QtApp& appPlatform, pq::QtClipboard& clipboard, tolvane::session::CaptureSession& form) {
-  appPlatform.onClosed = [&clipboard] {
-    if (!clipboard.serving()) QCoreApplication::exit(0);
-  };
-  clipboard.onLost = [&form] {
-    if (form.closed()) QCoreApplication::exit(0);
-  };
-}
-
-// Starts the capture and runs it to its end: the exit status.
-int runCapture(QApplication& app, tolvane::session::CaptureSession& form, pq::QtClipboard& clipboard,
-               pq::QtControlView& view, pq::QtApp& appPlatform) {
-  using StartUp = tolvane::session::CaptureSession::StartUp;
-  if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;
-  if (form.closed()) return clipboard.serving() ? app.exec() : 0;
-
-  view.setLive(true);
-  appPlatform.goLive();
-  return app.exec();
-}
-
-// Qt and the real platform, around a screen already read.
-int captureWithQt(char** argv, const cli::Options& options, tolvane::platform::InstanceLock& lock,
-                  EarlyScreen early) {
-  // Qt gets no arguments of ours to read.
-  int qtArgc = 1;
-  QApplication app(qtArgc, argv);
-  QApplication::setQuitOnLastWindowClosed(false);
-  pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
-  std::unique_ptr<tolvane::platform::Screen>& screen = early.screen;
-  if (!screen) screen = std::make_unique<pq::QtScreen>();
-  const int width = screen->width(), height = screen->height();
-
-  pq::QtTextEngine text;
-  text.setScale(app.devicePixelRatio());
-  pq::CaptureWindow window;
-  window.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
-  window.setScreenRect(QRect(0, 0, width, height));
-  tolvane::platform::RasterSurface surface(width, height, &text, &window);
-  window.setSurface(&surface);
-
-  pq::QtPointer pointer;
-  pq::QtApp appPlatform(window, pointer);
-  tolvane::platform::codecs::LibEncoders encoders;
-  pq::QtClipboard clipboard(encoders);
-  pq::QtSaveDialog qtSaveDialog(&window);
-  cli::PathSaveDialog saveDialog(qtSaveDialog, options.saveFolder, options.saveFile);
-  cli::RawPngOutput rawOutput(STDOUT_FILENO);
-  if (options.raw)
-    clipboard.onPng = [&rawOutput](const QByteArray& png) {
-      rawOutput.write(png.constData(), static_cast<std::size_t>(png.size()));
-    };
-  pq::QtMessageBox messageBox(&window);
-  pq::QtEnvironment env;
-  pq::QtControlView view(window);
-
-  tolvane::session::Platform platform{surface,   *screen,    pointer,    appPlatform, lock,
-                                      clipboard, saveDialog, messageBox, encoders,    env};
-  tolvane::session::CaptureSession form(platform, &view);
-  view.attach(&form.controls());
-  window.relay().setSink(&form);
-  window.onCloseRequested = [&form] { form.close(); };
-  window.relay().onFailure = [&messageBox](const std::string& what) {
-    messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
-  };
-  finishStartUpOnFirstPaint(window, view, early.splash, form, options, width, height);
-  quitWhenDone(appPlatform, clipboard, form);
-  return runCapture(app, form, clipboard, view, appPlatform);
+  std::fprintf(stderr, "tolvane: cannot load the capture stage %s: %s\n", cli::kCaptureStageFile, why.c_str());
+  return nullptr;
 }
 
 }  // namespace
@@ -215,15 +123,18 @@ int main(int argc, char** argv) {
   const cli::CommandLine commandLine = cli::parseCommandLine(argc, argv);
   if (const std::optional<int> status = answerWithoutCapture(commandLine)) return *status;
   const cli::Options& options = commandLine.options;
-  followDesktopScale();
 
-  std::unique_ptr<pq::XConnection> x;
-  if (const std::optional<int> status = connectDisplay(x)) return *status;
+  EarlyDisplay display;
+  if (const std::optional<int> status = connectDisplay(display)) return *status;
 
-  // A second capture ends here, before Qt starts: nothing read, nothing shown.
-  pq::FlockInstanceLock lock;
+  // A second capture ends here, before anything is read or loaded.
+  tolvane::platform::posix::FlockInstanceLock lock;
   if (lock.acquire().state == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
   if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
 
-  return captureWithQt(argv, options, lock, readScreenEarly(x.get()));
+  readScreenEarly(display);
+  const cli::CaptureEntry capture = loadCaptureStage();
+  if (!capture) return 1;
+  const cli::CaptureHandOver handOver{argc, argv, &options, &lock, display.screen.get(), display.veil.get()};
+  return capture(&handOver);
 }

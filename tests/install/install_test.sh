@@ -60,6 +60,26 @@ release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -n
 [ "$release" = "$version" ] || fail "metainfo's newest release $release is not the program's $version"
 grep -q "^\.TH TOLVANE 1 .*\"tolvane $version\"" "$man" || fail "the man page is not for tolvane $version"
 
+# The installed program finds its capture stage under lib/, not in the build
+# tree: started on Qt's offscreen platform (no display needed), it has the
+# installed stage mapped. It is stopped once it has.
+[ -n "$(find "$prefix" -name tolvane-capture.so)" ] || fail "not installed: tolvane-capture.so"
+mkdir -p "$tmp/run" && chmod 700 "$tmp/run"
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$tmp/run "$bin" >"$tmp/run.log" 2>&1 &
+pid=$!
+loaded=no
+for _ in $(seq 200); do
+  if grep -F tolvane-capture.so "/proc/$pid/maps" 2>/dev/null | grep -qF "$prefix/"; then
+    loaded=yes
+    break
+  fi
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.05
+done
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+[ "$loaded" = yes ] || fail "the installed program did not load its capture stage: $(cat "$tmp/run.log")"
+
 # The man page formats without a warning, and lists every option --help lists.
 warnings=$(groff -man -Tutf8 -ww -z "$man" 2>&1)
 [ -z "$warnings" ] || fail "groff: $warnings"

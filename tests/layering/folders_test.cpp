@@ -61,6 +61,27 @@ Graph includeGraph(const fs::path& src) {
   return g;
 }
 
+// The first `#include <Q...>` reached from `file` (a path under src/) through
+// quoted includes, as the chain of files leading to it; empty when none is.
+std::vector<std::string> qtReachedFrom(const fs::path& src, const std::string& file,
+                                       std::set<std::string>& seen) {
+  if (!seen.insert(file).second) return {};
+  std::ifstream in(src / file);
+  for (std::string line; std::getline(in, line);) {
+    const auto angle = line.find("#include <Q");
+    if (angle != std::string::npos && line.find_first_not_of(" \t") == angle)
+      return {file, line.substr(angle + 9, line.find('>', angle) - angle - 9)};
+    const std::string included = includedPath(line);
+    if (included.empty() || !fs::exists(src / included)) continue;
+    auto chain = qtReachedFrom(src, included, seen);
+    if (!chain.empty()) {
+      chain.insert(chain.begin(), file);
+      return chain;
+    }
+  }
+  return {};
+}
+
 // A cycle as the folders along it, first one repeated at the end; empty when there is none.
 std::vector<std::string> findCycle(const Graph& g) {
   std::map<std::string, int> state;  // 0 unseen, 1 on the path, 2 done
@@ -128,9 +149,34 @@ TEST(Folders, OnlyTheWiringIncludesTheSessionAndThePlatformStaysAtTheBottom) {
       EXPECT_TRUE(to.empty()) << from << " includes " << *to.begin();
     }
   }
+  // The first stage's platform stands apart from Qt's.
+  for (const char* early : {"platform/x11", "platform/posix"}) {
+    ASSERT_TRUE(g.count(early)) << early;
+    for (const char* late : {"platform/qt", "platform/codecs"})
+      EXPECT_FALSE(g.at(early).count(late)) << early << " includes " << late;
+  }
   // The region knows nothing of what is drawn on it or of its handles.
   for (const char* above : {"annotation", "handles", "output"})
     EXPECT_FALSE(g.at("selection").count(above)) << "selection includes " << above;
+}
+
+// The program's first stage reads the screen before Qt is loaded: nothing it
+// is built from includes a Qt header, even through our own headers.
+TEST(Folders, TheFirstStageReachesNoQtHeader) {
+  const fs::path src = fs::path(TOLVANE_SOURCE_DIR) / "src";
+  std::vector<std::string> files{"app/main.cpp", "app/stage_path.cpp", "app/command_line.cpp", "app/raw_output.cpp"};
+  for (const char* folder : {"platform/x11", "platform/posix"})
+    for (const auto& entry : fs::directory_iterator(src / folder))
+      files.push_back(fs::relative(entry.path(), src).generic_string());
+  ASSERT_GT(files.size(), 6u);
+  for (const std::string& file : files) {
+    std::set<std::string> seen;
+    const auto chain = qtReachedFrom(src, file, seen);
+    EXPECT_TRUE(chain.empty()) << "the first stage includes Qt: " << joined(chain);
+  }
+  // And the check finds Qt where it is.
+  std::set<std::string> seen;
+  EXPECT_FALSE(qtReachedFrom(src, "app/capture_stage.cpp", seen).empty());
 }
 
 }  // namespace

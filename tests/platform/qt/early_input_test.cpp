@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "platform/qt/capture_window.h"
-#include "platform/qt/early_input.h"
+#include "platform/early_input.h"
 #include "platform/qt/text_engine.h"
 #include "qt_test_support.h"
 
@@ -19,7 +19,7 @@ namespace {
 using platform::kLeft;
 using platform::kMiddle;
 using platform::kRight;
-using platform::qt::EarlyInput;
+using platform::EarlyInput;
 using Log = std::vector<std::string>;
 
 struct EarlyCase {

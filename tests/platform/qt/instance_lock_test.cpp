@@ -9,13 +9,13 @@
 
 #include <QTemporaryDir>
 
-#include "platform/qt/instance_lock.h"
+#include "platform/posix/instance_lock.h"
 
 namespace tolvane {
 namespace {
 
 using platform::InstanceLock;
-using platform::qt::FlockInstanceLock;
+using platform::posix::FlockInstanceLock;
 using State = InstanceLock::State;
 
 TEST(InstanceLock, SecondHolderIsTurnedAwayUntilRelease) {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "platform/qt/x11_screen.h"
+#include "platform/x11/x11_screen.h"
 
 namespace tolvane {
 namespace {
 
-using platform::qt::RootVisual;
+using platform::x11::RootVisual;
 
 constexpr int kPseudo = 3, kTrue = 4, kDirect = 5;
 
@@ -17,7 +17,7 @@ struct VisualCase {
 class Visual : public ::testing::TestWithParam<VisualCase> {};
 
 TEST_P(Visual, IsReadOrRefusedNamingDepthBitsAndClass) {
-  const auto refused = platform::qt::visualFailure(GetParam().visual);
+  const auto refused = platform::x11::visualFailure(GetParam().visual);
   if (!GetParam().refusal) {
     EXPECT_FALSE(refused.has_value()) << refused->description;
     return;
@@ -41,14 +41,14 @@ INSTANTIATE_TEST_SUITE_P(
                       VisualCase{{24, 32, kTrue, 0, 0, 0}, "TrueColor at depth 24"}));
 
 TEST(Session, OnlyXWaylandInsideAWaylandSessionIsRefused) {
-  const auto refused = platform::qt::sessionFailure(true, "wayland-0");
+  const auto refused = platform::x11::sessionFailure(true, "wayland-0");
   ASSERT_TRUE(refused.has_value());
   EXPECT_EQ(refused->error, platform::kScreenInWayland);
   EXPECT_NE(refused->description.find("WAYLAND_DISPLAY=wayland-0"), std::string::npos) << refused->description;
   EXPECT_NE(refused->description.find("XWayland"), std::string::npos) << refused->description;
-  EXPECT_FALSE(platform::qt::sessionFailure(true, nullptr).has_value());
-  EXPECT_FALSE(platform::qt::sessionFailure(true, "").has_value());
-  EXPECT_FALSE(platform::qt::sessionFailure(false, "wayland-0").has_value());
+  EXPECT_FALSE(platform::x11::sessionFailure(true, nullptr).has_value());
+  EXPECT_FALSE(platform::x11::sessionFailure(true, "").has_value());
+  EXPECT_FALSE(platform::x11::sessionFailure(false, "wayland-0").has_value());
 }
 
 }  // namespace

@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/qt/x11_pixels.h"
-#include "platform/qt/x11_screen.h"
+#include "platform/x11/x11_pixels.h"
+#include "platform/x11/x11_screen.h"
 #include "platform/raster_surface.h"
 
-namespace tolvane::platform::qt {
+namespace tolvane::platform::x11 {
 
 namespace {
 
@@ -175,4 +175,4 @@ EarlyInput VeilSplash::close() {
   return early;
 }
 
-}  // namespace tolvane::platform::qt
+}  // namespace tolvane::platform::x11

@@ -1,4 +1,4 @@
-#include "platform/qt/x11_pixels.h"
+#include "platform/x11/x11_pixels.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/qt/x11_screen.h"
+#include "platform/x11/x11_screen.h"
 
-namespace tolvane::platform::qt {
+namespace tolvane::platform::x11 {
 
 // The root window's pixel layout; nothing when it cannot be read (visualFailure says why).
 std::optional<PixelFormat> rootFormat(xcb_connection_t* c, xcb_screen_t* screen) {
@@ -59,4 +59,4 @@ ShmSegment::~ShmSegment() {
   shmdt(addr_);
 }
 
-}  // namespace tolvane::platform::qt
+}  // namespace tolvane::platform::x11

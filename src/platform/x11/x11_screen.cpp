@@ -1,10 +1,4 @@
-#include "platform/qt/x11_screen.h"
-
-#include <QCursor>
-#include <QGuiApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QScreen>
+#include "platform/x11/x11_screen.h"
 
 #include <sys/ipc.h>
 #include <sys/mman.h>
@@ -14,7 +8,7 @@
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
-#include "platform/qt/x11_pixels.h"
+#include "platform/x11/x11_pixels.h"
 #include "platform/raster_surface.h"
 
 #include <algorithm>
@@ -24,7 +18,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace tolvane::platform::qt {
+namespace tolvane::platform::x11 {
 
 std::unique_ptr<XConnection> XConnection::open(std::string* error) {
   int screenNumber = 0;
@@ -245,40 +239,12 @@ ScreenRead XcbScreen::grab() {
 }
 
 IPoint XcbScreen::cursorPos() const {
-  const QPoint p = QCursor::pos();
-  return {p.x(), p.y()};
+  xcb_connection_t* c = x_.connection();
+  auto* p = xcb_query_pointer_reply(c, xcb_query_pointer(c, x_.screen()->root), nullptr);
+  if (!p) return {0, 0};
+  const IPoint at{p->root_x, p->root_y};
+  free(p);
+  return at;
 }
 
-namespace {
-QRect qtScreenRect() {
-  const QScreen* s = QGuiApplication::primaryScreen();
-  return s ? s->virtualGeometry() : QRect(0, 0, 640, 480);
-}
-}  // namespace
-
-int QtScreen::width() const { return qtScreenRect().width(); }
-int QtScreen::height() const { return qtScreenRect().height(); }
-
-ScreenRead QtScreen::grab() {
-  const ScreenRead unread{{}, Failure{kScreenReadFailed, "Qt could not read the primary screen"}};
-  QScreen* s = QGuiApplication::primaryScreen();
-  if (!s) return unread;
-  const QRect r = qtScreenRect();
-  QImage shot = s->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
-  if (shot.isNull()) return unread;
-  shot = shot.convertToFormat(QImage::Format_RGB32);
-  Image out(r.width(), r.height());
-  for (int y = 0; y < std::min(shot.height(), out.height()); ++y) {
-    const auto* src = reinterpret_cast<const Argb*>(shot.constScanLine(y));
-    Argb* dst = out.scanLine(y);
-    for (int x = 0; x < std::min(shot.width(), out.width()); ++x) dst[x] = src[x] | 0xFF000000u;
-  }
-  return {std::move(out), std::nullopt};
-}
-
-IPoint QtScreen::cursorPos() const {
-  const QPoint p = QCursor::pos();
-  return {p.x(), p.y()};
-}
-
-}  // namespace tolvane::platform::qt
+}  // namespace tolvane::platform::x11

@@ -1,6 +1,6 @@
-#include "platform/qt/early_input.h"
+#include "platform/early_input.h"
 
-namespace tolvane::platform::qt {
+namespace tolvane::platform {
 
 void EarlyInput::press(int button, int x, int y) {
   // Only a left drag is carried on; the other buttons act on a region, and
@@ -43,4 +43,4 @@ void EarlyInput::replay(EventSink& sink) const {
   if (!held_) sink.mouseUp(kWindow, at(kLeft, lastX_, lastY_));
 }
 
-}  // namespace tolvane::platform::qt
+}  // namespace tolvane::platform

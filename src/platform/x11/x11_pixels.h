@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-namespace tolvane::platform::qt {
+namespace tolvane::platform::x11 {
 
 struct PixelFormat {
   int bitsPerPixel = 0;
@@ -45,4 +45,4 @@ class ShmSegment {
   std::uint8_t* addr_ = nullptr;
 };
 
-}  // namespace tolvane::platform::qt
+}  // namespace tolvane::platform::x11

@@ -1,4 +1,4 @@
-#include "platform/qt/instance_lock.h"
+#include "platform/posix/instance_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace tolvane::platform::qt {
+namespace tolvane::platform::posix {
 
 namespace {
 constexpr const char* kLockName = "tolvane.lock";
@@ -66,4 +66,4 @@ void FlockInstanceLock::release() {
   fd_ = -1;
 }
 
-}  // namespace tolvane::platform::qt
+}  // namespace tolvane::platform::posix

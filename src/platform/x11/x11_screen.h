@@ -1,5 +1,5 @@
-// The X screen: a connection of our own, made before Qt starts, to test the
-// display and to read the root window once.
+// The X screen: a connection of our own, made before Qt is loaded, to test
+// the display, read the root window once and show the start-up window.
 #pragma once
 
 #include <cstdint>
@@ -7,13 +7,13 @@
 #include <optional>
 #include <string>
 
-#include "platform/qt/early_input.h"
+#include "platform/early_input.h"
 #include "platform/system.h"
 
 struct xcb_connection_t;
 struct xcb_screen_t;
 
-namespace tolvane::platform::qt {
+namespace tolvane::platform::x11 {
 
 class XConnection {
  public:
@@ -79,16 +79,16 @@ class XcbScreen : public Screen {
 // window has painted. Meanwhile it holds the keyboard and the pointer (with
 // the cross-hair), so neither reaches the program below, and it keeps an Esc
 // and a drag begun on it for the real window.
-class VeilSplash {
+class VeilSplash : public StartUpVeil {
  public:
   // Shows nothing when the screen's pixel format is not 32-bit TrueColor.
   VeilSplash(XConnection& x, const Image& frozen, Argb veil);
-  ~VeilSplash();
+  ~VeilSplash() override;
   VeilSplash(const VeilSplash&) = delete;
   VeilSplash& operator=(const VeilSplash&) = delete;
   // Removes the window and lets keyboard and pointer go; what was pressed
   // while it was up.
-  EarlyInput close();
+  EarlyInput close() override;
   bool shown() const { return window_ != 0; }
 
  private:
@@ -97,13 +97,4 @@ class VeilSplash {
   std::uint32_t cursor_ = 0;
 };
 
-// Without X (the offscreen platform of the tests): Qt's primary screen.
-class QtScreen : public Screen {
- public:
-  int width() const override;
-  int height() const override;
-  ScreenRead grab() override;
-  IPoint cursorPos() const override;
-};
-
-}  // namespace tolvane::platform::qt
+}  // namespace tolvane::platform::x11

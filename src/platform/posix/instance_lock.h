@@ -6,7 +6,7 @@
 
 #include "platform/system.h"
 
-namespace tolvane::platform::qt {
+namespace tolvane::platform::posix {
 
 class FlockInstanceLock : public InstanceLock {
  public:
@@ -28,4 +28,4 @@ class FlockInstanceLock : public InstanceLock {
   int fd_ = -1;
 };
 
-}  // namespace tolvane::platform::qt
+}  // namespace tolvane::platform::posix

@@ -4,7 +4,7 @@
 
 #include "platform/events.h"
 
-namespace tolvane::platform::qt {
+namespace tolvane::platform {
 
 class EarlyInput {
  public:
@@ -30,4 +30,13 @@ class EarlyInput {
   int pressX_ = 0, pressY_ = 0, lastX_ = 0, lastY_ = 0;
 };
 
-}  // namespace tolvane::platform::qt
+// The window that shows the frozen screen under the veil while the capture
+// window is being made. Closing it lets keyboard and pointer go and hands on
+// what they did meanwhile.
+class StartUpVeil {
+ public:
+  virtual ~StartUpVeil() = default;
+  virtual EarlyInput close() = 0;
+};
+
+}  // namespace tolvane::platform
