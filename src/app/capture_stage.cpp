@@ -112,6 +112,9 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
   tolvane::platform::codecs::LibEncoders encoders;
   pq::QtClipboard clipboard(encoders);
   pq::QtSaveDialog qtSaveDialog(&window);
+  // A double click copies, then offers to save: whoever asks for the picture
+  // at once is answered before the dialog is built.
+  qtSaveDialog.beforeBuilding = [&clipboard] { clipboard.serveFirstRequests(); };
   cli::PathSaveDialog saveDialog(qtSaveDialog, options.saveFolder, options.saveFile);
   cli::RawPngOutput rawOutput(STDOUT_FILENO);
   if (options.raw)

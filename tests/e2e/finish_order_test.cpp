@@ -73,6 +73,27 @@ class Watcher {
     free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
   }
 
+  // Asks the clipboard's owner for its TARGETS at once, over this connection
+  // (no program to start); whether it answered them within the time.
+  bool targetsAnswered(Millis timeout) {
+    const xcb_atom_t targets = intern("TARGETS"), into = intern("TOLVANE_TEST_TARGETS");
+    xcb_convert_selection(c_, owner_, clipboard_, targets, into, XCB_CURRENT_TIME);
+    xcb_flush(c_);
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
+        const bool notify = (e->response_type & 0x7F) == XCB_SELECTION_NOTIFY;
+        const bool answered = notify && reinterpret_cast<xcb_selection_notify_event_t*>(e)->property == into;
+        free(e);
+        if (notify) return answered;
+      }
+      const auto left = std::chrono::duration_cast<Millis>(end - std::chrono::steady_clock::now()).count();
+      if (left <= 0 || xcb_connection_has_error(c_)) return false;
+      pollfd f{xcb_get_file_descriptor(c_), POLLIN, 0};
+      poll(&f, 1, static_cast<int>(left));
+    }
+  }
+
   // The next of the two things the server reports, or Nothing within the time.
   Seen next(Millis timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
@@ -95,6 +116,14 @@ class Watcher {
   }
 
  private:
+  xcb_atom_t intern(const char* name) {
+    auto* r = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+                                    nullptr);
+    const xcb_atom_t a = r ? r->atom : XCB_NONE;
+    free(r);
+    return a;
+  }
+
   xcb_connection_t* c_;
   xcb_atom_t clipboard_ = XCB_NONE;
   xcb_window_t owner_ = XCB_NONE, window_ = XCB_NONE;
@@ -162,6 +191,24 @@ TEST_F(FinishOrder, CopyTakesTheWindowAwayBeforeTheClipboardGetsThePicture) {
   ASSERT_TRUE(png.has_value());
   EXPECT_EQ(decodePng(*png), picture_.copy(kLarge));
   EXPECT_TRUE(p_->running());
+}
+
+// A double click copies, then offers to save: a program asking for the
+// picture at once is answered before the save dialog is on the screen.
+TEST_F(FinishOrder, ADoubleClickServesTheClipboardBeforeTheDialogIsBuilt) {
+  select(kMedium);
+  if (HasFatalFailure()) return;
+  x_->doubleClick(kW / 2, kH / 2);
+  ASSERT_EQ(watcher_->next(20s), Watcher::Seen::ClipboardTaken) << p_->stderrText();
+  ASSERT_TRUE(watcher_->targetsAnswered(10s));
+  bool dialogShown = false;
+  for (const TopLevel& t : x_->topLevels()) dialogShown = dialogShown || (t.viewable && t.name == "Tolvane-保存为");
+  EXPECT_FALSE(dialogShown) << "the clipboard waited for the dialog";
+  const auto png = x_->clipboard("image/png", 20s);
+  ASSERT_TRUE(png.has_value());
+  EXPECT_EQ(decodePng(*png), picture_.copy(kMedium));
+  // The dialog still comes.
+  EXPECT_TRUE(x_->waitForWindow("Tolvane-保存为")) << p_->stderrText();
 }
 
 TEST_F(FinishOrder, ATerminationWhileTheFileIsEncodedStillWritesItWhole) {

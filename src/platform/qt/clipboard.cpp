@@ -5,9 +5,11 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -49,8 +51,9 @@ QByteArray writerFormat(const QString& mimeType) {
 // (property None, as ICCCM asks), and leaves every other request to Qt.
 class RefuseUnknownTargets : public QAbstractNativeEventFilter {
  public:
-  RefuseUnknownTargets(xcb_connection_t* c, std::function<const ImageMimeData*()> serving)
-      : c_(c), serving_(std::move(serving)) {
+  RefuseUnknownTargets(xcb_connection_t* c, std::function<const ImageMimeData*()> serving,
+                       std::function<void()> onActivity)
+      : c_(c), serving_(std::move(serving)), onActivity_(std::move(onActivity)) {
     clipboard_ = intern("CLIPBOARD");
     // Qt answers these about the data rather than with it.
     passOn_ = {intern("TARGETS"), intern("MULTIPLE"), intern("TIMESTAMP")};
@@ -59,7 +62,10 @@ class RefuseUnknownTargets : public QAbstractNativeEventFilter {
   bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
     if (eventType != "xcb_generic_event_t") return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST) return false;
+    const int type = event->response_type & 0x7f;
+    // A request, or a requestor taking a piece of a long transfer.
+    if (type == XCB_SELECTION_REQUEST || type == XCB_PROPERTY_NOTIFY) onActivity_();
+    if (type != XCB_SELECTION_REQUEST) return false;
     const auto* req = reinterpret_cast<const xcb_selection_request_event_t*>(event);
     const ImageMimeData* data = serving_();
     if (!data || req->selection != clipboard_ || req->target == XCB_NONE) return false;
@@ -103,6 +109,7 @@ class RefuseUnknownTargets : public QAbstractNativeEventFilter {
 
   xcb_connection_t* c_;
   std::function<const ImageMimeData*()> serving_;
+  std::function<void()> onActivity_;
   xcb_atom_t clipboard_ = XCB_NONE;
   std::vector<xcb_atom_t> passOn_;
   std::map<xcb_atom_t, QString> names_;
@@ -161,8 +168,10 @@ QtClipboard::QtClipboard(Encoders& encoders) : encoders_(encoders) {
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &QtClipboard::clipboardChanged);
   xcb_connection_t* x11 = x11Connection();
   if (tracksOwnership_ && x11) {
+    activity_.start();
     refuser_ = std::make_unique<RefuseUnknownTargets>(
-        x11, [this]() -> const ImageMimeData* { return holding_ ? data_.data() : nullptr; });
+        x11, [this]() -> const ImageMimeData* { return holding_ ? data_.data() : nullptr; },
+        [this] { lastRequest_ = activity_.elapsed(); });
     QCoreApplication::instance()->installNativeEventFilter(refuser_.get());
   }
 }
@@ -178,6 +187,22 @@ void QtClipboard::setImage(const Image& picture) {
   holding_ = true;
   QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
   if (onPng) onPng(png);
+}
+
+void QtClipboard::serveFirstRequests(int firstRequestMs, int quietMs, int mostMs) {
+  if (!serving() || !refuser_) return;
+  const qint64 start = activity_.elapsed();
+  lastRequest_ = -1;
+  QEventLoop loop;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+    const qint64 now = activity_.elapsed();
+    const bool nobodyAsked = lastRequest_ < start && now - start >= firstRequestMs;
+    const bool quietAgain = lastRequest_ >= start && now - lastRequest_ >= quietMs;
+    if (nobodyAsked || quietAgain || now - start >= mostMs || !serving()) loop.quit();
+  });
+  tick.start(5);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtClipboard::clear() {

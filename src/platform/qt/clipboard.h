@@ -4,6 +4,7 @@
 
 #include <QMimeData>
 #include <QObject>
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <functional>
@@ -57,6 +58,11 @@ class QtClipboard : public QObject, public Clipboard {
   // Our picture is on the clipboard and other programs may still fetch it.
   // Only X tells ownership; elsewhere nothing outside can fetch it.
   bool serving() const { return holding_ && tracksOwnership_; }
+  // Answers the requests that come right after setImage(), before the caller
+  // goes busy (building a dialog): waits up to `firstRequest` for one, then
+  // as long as requests keep coming no more than `quiet` apart, `most` in all.
+  // Returns at once when nothing outside can ask.
+  void serveFirstRequests(int firstRequestMs = 60, int quietMs = 40, int mostMs = 1000);
   // Another program took the clipboard over.
   std::function<void()> onLost;
   // Given the PNG each setImage put on the clipboard, byte for byte.
@@ -69,6 +75,8 @@ class QtClipboard : public QObject, public Clipboard {
   bool holding_ = false;
   bool tracksOwnership_ = false;
   std::unique_ptr<RefuseUnknownTargets> refuser_;
+  qint64 lastRequest_ = -1;  // on activity_, when a request or a transfer step was last seen
+  QElapsedTimer activity_;
 };
 
 }  // namespace tolvane::platform::qt

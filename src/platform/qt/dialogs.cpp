@@ -61,6 +61,7 @@ DialogScope::~DialogScope() {
 QWidget* DialogScope::parent() const { return window_ && window_->isVisible() ? window_ : nullptr; }
 
 std::optional<SaveAnswer> QtSaveDialog::run(const SaveRequest& request) {
+  if (beforeBuilding) beforeBuilding();
   installQtTranslations();
   DialogScope scope(window_);
   QFileDialog dlg(scope.parent(), q(request.title), q(request.folder));

@@ -1,6 +1,8 @@
 // The save dialog and the message box.
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 #include "platform/output.h"
@@ -25,6 +27,8 @@ class QtSaveDialog : public SaveDialog {
  public:
   explicit QtSaveDialog(CaptureWindow* window) : window_(window) {}
   std::optional<SaveAnswer> run(const SaveRequest& request) override;
+  // Runs before the dialog is built, which keeps the event loop busy for a while.
+  std::function<void()> beforeBuilding;
 
  private:
   CaptureWindow* window_;
