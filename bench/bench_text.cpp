@@ -15,7 +15,7 @@
 #include "platform/qt/control_view.h"
 #include "platform/qt/system.h"
 #include "platform/qt/text_engine.h"
-#include "platform/qt/x11_screen.h"
+#include "platform/qt/qt_screen.h"
 #include "session/capture_session.h"
 
 namespace tolvane::bench {
