@@ -4,7 +4,8 @@
     exec_to_read.py --display :91 --size 1920x1080 --runs 7 NAME=COMMAND... [NAME=COMMAND...]
 
 Each program is started RUNS times, in rotation, with bench/read_trace.so
-preloaded; the time is taken just before exec. The read is complete at the
+preloaded, through bench/exec_timed, which notes the time just before exec
+in the same process. The read is complete at the
 last GetImage reply of the first burst (replies less than 50 ms apart). The
 program is then stopped (SIGTERM, then SIGKILL) with every process it started.
 Prints the median, min and max per program as a markdown table."""
@@ -25,12 +26,14 @@ def wait_for(ready, timeout, every=0.01):
 def one_run(argv, env, trace):
     if os.path.exists(trace):
         os.unlink(trace)
-    t0 = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
-    p = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    time.sleep(0.5)  # the server settles after the last run
+    p = subprocess.Popen([os.path.join(HERE, "out", "exec_timed")] + argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     def burst_done():
         try:
-            ts = [int(l) for l in open(trace).read().split()]
-        except (OSError, ValueError):
+            lines = open(trace).read().splitlines()
+            t0 = int(lines[0].split()[1])
+            ts = [int(l) - t0 for l in lines[1:]]
+        except (OSError, ValueError, IndexError):
             return None
         if not ts:
             return None
@@ -40,7 +43,7 @@ def one_run(argv, env, trace):
                 break
             last = t
         # The burst is over once 50 ms passed without a reply.
-        return last if time.clock_gettime_ns(time.CLOCK_MONOTONIC) - last > 50_000_000 else None
+        return last if time.clock_gettime_ns(time.CLOCK_MONOTONIC) - t0 - last > 50_000_000 else None
     got = []
     wait_for(lambda: got.append(burst_done()) or got[-1] is not None or p.poll() is not None, 10)
     for sig in (signal.SIGTERM, signal.SIGKILL):
@@ -53,7 +56,7 @@ def one_run(argv, env, trace):
             break
         except subprocess.TimeoutExpired:
             pass
-    return (got[-1] - t0) / 1e6 if got and got[-1] is not None else None
+    return got[-1] / 1e6 if got and got[-1] is not None else None
 
 
 def main():
@@ -69,6 +72,7 @@ def main():
     so = os.path.join(HERE, "out", "read_trace.so")
     os.makedirs(os.path.dirname(so), exist_ok=True)
     subprocess.check_call(["gcc", "-O2", "-shared", "-fPIC", "-o", so, os.path.join(HERE, "read_trace.c"), "-ldl"])
+    subprocess.check_call(["gcc", "-O2", "-o", os.path.join(HERE, "out", "exec_timed"), os.path.join(HERE, "exec_timed.c")])
     tmp = tempfile.mkdtemp(prefix="exec-to-read-")
     xvfb = subprocess.Popen(["Xvfb", a.display, "-screen", "0", a.size + "x24", "-nolisten", "tcp"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
