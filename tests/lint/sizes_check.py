@@ -164,6 +164,9 @@ def offenders(root):
     found = []
     for folder in FOLDERS:
         for dirpath, dirnames, filenames in os.walk(os.path.join(root, folder)):
+            # bench/out holds what the benchmarks wrote (other programs' files too), not sources.
+            if os.path.relpath(dirpath, root) == 'bench' and 'out' in dirnames:
+                dirnames.remove('out')
             dirnames.sort()
             for filename in sorted(filenames):
                 path = os.path.join(dirpath, filename)

@@ -55,6 +55,10 @@ class Offenders(unittest.TestCase):
                 f.write('// x\n' * 401)
             with open(os.path.join(root, 'tests', 'edge.h'), 'w') as f:
                 f.write('// x\n' * 400)
+            # The benchmarks' output is not read, whatever it holds.
+            os.makedirs(os.path.join(root, 'bench', 'out'))
+            with open(os.path.join(root, 'bench', 'out', 'region.txt'), 'wb') as f:
+                f.write(b'\x80\xff' + b'\n' * 500)
             found = sizes_check.offenders(root)
             self.assertEqual(len(found), 2, found)
             self.assertIn('src/long.cpp:1: longest(): 61 lines', found[0])
