@@ -1,5 +1,6 @@
 // Tolvane: one region capture per run.
 #include <QApplication>
+#include <QCursor>
 #include <QIcon>
 #include <QPixmap>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "app/command_line.h"
+#include "app/display_choice.h"
 #include "app/raw_output.h"
 #include "app/save_path.h"
 #include "app/start_region.h"
@@ -32,6 +34,7 @@
 #include "session/capture_session.h"
 
 namespace pq = tolvane::platform::qt;
+namespace pw = tolvane::platform::wayland;
 namespace cli = tolvane::app;
 
 namespace {
@@ -113,6 +116,25 @@ EarlyScreen readScreenEarly(pq::XConnection* x) {
       early.splash = std::make_unique<pq::VeilSplash>(*x, read.picture, tolvane::selection::kVeil);
     early.screen = std::move(xcbScreen);
   }
+  return early;
+}
+
+// On Wayland the desktop is read through the compositor before Qt starts;
+// nothing is shown until Qt's window is. No screen when the read failed: the
+// run ends with why, before Qt starts.
+EarlyScreen readWaylandEarly(std::unique_ptr<pw::WaylandScreen> wayland) {
+  EarlyScreen early;
+  if (const auto& read = wayland->readNow(); !read.ok()) {
+    std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n",
+                 read.failure->description.c_str());
+    return early;
+  }
+  // The compositor tells the pointer only over our window, in logical pixels.
+  wayland->cursor = [] {
+    const QPointF p = QPointF(QCursor::pos()) * qApp->devicePixelRatio();
+    return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
+  };
+  early.screen = std::move(wayland);
   return early;
 }
 
@@ -217,13 +239,21 @@ int main(int argc, char** argv) {
   const cli::Options& options = commandLine.options;
   followDesktopScale();
 
+  // Wayland when a compositor answers, else X.
+  std::unique_ptr<pw::WaylandScreen> wayland = cli::chooseWayland();
   std::unique_ptr<pq::XConnection> x;
-  if (const std::optional<int> status = connectDisplay(x)) return *status;
+  if (!wayland)
+    if (const std::optional<int> status = connectDisplay(x)) return *status;
 
   // A second capture ends here, before Qt starts: nothing read, nothing shown.
   pq::FlockInstanceLock lock;
   if (lock.acquire().state == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
   if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
 
+  if (wayland) {
+    EarlyScreen early = readWaylandEarly(std::move(wayland));
+    if (!early.screen) return 1;
+    return captureWithQt(argv, options, lock, std::move(early));
+  }
   return captureWithQt(argv, options, lock, readScreenEarly(x.get()));
 }

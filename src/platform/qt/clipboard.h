@@ -55,7 +55,7 @@ class QtClipboard : public QObject, public Clipboard {
   void clear() override;
 
   // Our picture is on the clipboard and other programs may still fetch it.
-  // Only X tells ownership; elsewhere nothing outside can fetch it.
+  // Only X and Wayland tell ownership; elsewhere nothing outside can fetch it.
   bool serving() const { return holding_ && tracksOwnership_; }
   // Another program took the clipboard over.
   std::function<void()> onLost;

@@ -1,0 +1,81 @@
+// The screen read on its own, against a headless sway: every output, pixel
+// for pixel, in one picture.
+#include <gtest/gtest.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "platform/wayland/screencopy.h"
+#include "sway.h"
+
+namespace tolvane::e2e {
+namespace {
+
+using platform::wayland::OutputPlace;
+using platform::wayland::readDesktop;
+
+// A second output that differs from the first everywhere.
+Image inverted(const Image& picture) {
+  Image out = picture;
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) out.setPixel(x, y, picture.pixel(x, y) ^ 0x00FFFFFFu);
+  return out;
+}
+
+// Where two pictures of one size first differ, for the failure message.
+std::string firstDifference(const Image& got, const Image& want) {
+  if (got.width() != want.width() || got.height() != want.height())
+    return "sizes differ: " + std::to_string(got.width()) + "x" + std::to_string(got.height());
+  char text[96] = "";
+  for (int y = 0; y < got.height(); ++y)
+    for (int x = 0; x < got.width(); ++x)
+      if (got.pixel(x, y) != want.pixel(x, y)) {
+        std::snprintf(text, sizeof text, "first at %d,%d: %08x, not %08x", x, y, got.pixel(x, y), want.pixel(x, y));
+        return text;
+      }
+  return text;
+}
+
+struct Layout {
+  const char* name;
+  std::vector<std::pair<int, int>> sizes;
+};
+
+class WaylandRead : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(WaylandRead, ReadsEveryOutputPixelExactInOnePicture) {
+  std::vector<Image> outputs;
+  for (const auto& [w, h] : GetParam().sizes)
+    outputs.push_back(outputs.size() % 2 ? inverted(knownPicture(w, h)) : knownPicture(w, h));
+  Sway sway(outputs);
+  ASSERT_TRUE(sway.ok()) << "headless sway did not start";
+  wl_display* d = wl_display_connect(sway.socket().c_str());
+  ASSERT_NE(d, nullptr);
+  std::vector<OutputPlace> places;
+  const auto t0 = std::chrono::steady_clock::now();
+  const platform::ScreenRead read = readDesktop(d, &places);
+  const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  wl_display_disconnect(d);
+  ASSERT_TRUE(read.ok()) << read.failure->description;
+  std::printf("read %dx%d in %.1f ms\n", read.picture.width(), read.picture.height(), ms);
+  const Image expected = sideBySide(outputs);
+  EXPECT_EQ(read.picture, expected) << firstDifference(read.picture, expected);
+  ASSERT_EQ(places.size(), outputs.size());
+  // The compositor names its outputs in any order: match them by their left edges.
+  int left = 0;
+  for (const Image& o : outputs) {
+    const IRect want{left, 0, left + o.width(), o.height()};
+    EXPECT_EQ(std::count_if(places.begin(), places.end(), [&](const OutputPlace& p) { return p.area == want; }), 1)
+        << "no output at " << left;
+    left += o.width();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, WaylandRead,
+                         ::testing::Values(Layout{"one", {{640, 480}}}, Layout{"twoOfDifferentSizes", {{320, 240}, {200, 150}}}),
+                         [](const auto& c) { return std::string(c.param.name); });
+
+}  // namespace
+}  // namespace tolvane::e2e
