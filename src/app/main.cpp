@@ -88,7 +88,8 @@ std::optional<int> connectDisplay(std::unique_ptr<pq::XConnection>& x) {
   if (offscreenPlatform()) return std::nullopt;
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) {
-    std::fputs("tolvane: no X display: DISPLAY is not set. Tolvane captures an X11 screen.\n", stderr);
+    std::fputs("tolvane: no display: DISPLAY is not set and no Wayland compositor answers at WAYLAND_DISPLAY.\n",
+               stderr);
     return 1;
   }
   std::string why;

@@ -6,6 +6,7 @@ namespace tolvane::app {
 namespace {
 
 struct ChoiceCase {
+  const char* name;
   const char* waylandDisplay;
   const char* qtPlatform;
   bool wayland;
@@ -20,15 +21,17 @@ TEST_P(WantsWayland, OnlyWithACompositorNamedAndADisplayWanted) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Environments, WantsWayland,
-                         ::testing::Values(ChoiceCase{nullptr, nullptr, false}, ChoiceCase{"", nullptr, false},
-                                           ChoiceCase{"wayland-0", nullptr, true},
-                                           ChoiceCase{"/run/user/1000/wayland-1", "", true},
+                         ::testing::Values(ChoiceCase{"unset", nullptr, nullptr, false},
+                                           ChoiceCase{"empty", "", nullptr, false},
+                                           ChoiceCase{"named", "wayland-0", nullptr, true},
+                                           ChoiceCase{"pathWithEmptyQtPlatform", "/run/user/1000/wayland-1", "", true},
                                            // A Qt set to X for other programs still captures Wayland.
-                                           ChoiceCase{"wayland-0", "xcb", true},
-                                           ChoiceCase{"wayland-0", "wayland", true},
+                                           ChoiceCase{"qtAskedForX", "wayland-0", "xcb", true},
+                                           ChoiceCase{"qtAskedForWayland", "wayland-0", "wayland", true},
                                            // The tests' platforms without a display.
-                                           ChoiceCase{"wayland-0", "offscreen", false},
-                                           ChoiceCase{"wayland-0", "minimal:enable_fonts", false}));
+                                           ChoiceCase{"offscreen", "wayland-0", "offscreen", false},
+                                           ChoiceCase{"minimal", "wayland-0", "minimal:enable_fonts", false}),
+                         [](const auto& c) { return std::string(c.param.name); });
 
 }  // namespace
 }  // namespace tolvane::app

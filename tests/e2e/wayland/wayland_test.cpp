@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include "sway.h"
 
@@ -50,8 +52,11 @@ class Wayland : public ::testing::Test {
     return waitUntil([&] { return !p.running() || sway_->grab() == want; }, kPatience) && p.running();
   }
   void startCapture(std::unique_ptr<Process>& p, const std::vector<std::string>& args = {}) {
+    const auto t0 = std::chrono::steady_clock::now();
     p = start(args);
     ASSERT_TRUE(waitForVeil(*p)) << p->stderrText();
+    const auto ms = std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("veil seen %lld ms after the start\n", static_cast<long long>(ms));
   }
   bool key(const std::string& combo) {
     // "ctrl+c" -> wtype -M ctrl -k c -m ctrl
@@ -125,6 +130,19 @@ TEST_F(Wayland, SigtermEndsTheServing) {
   p->signal(SIGTERM);
   EXPECT_EQ(p->wait(5s), 0);
   EXPECT_FALSE(sway_->paste().has_value());
+}
+
+// WAYLAND_DISPLAY naming no compositor leaves the choice to X: with no X
+// display either, the run ends saying so, before anything is shown.
+TEST(WaylandChoice, ACompositorThatDoesNotAnswerLeavesItToX) {
+  const RunResult r = run({programPath()},
+                          {{"WAYLAND_DISPLAY", scratchDir() + "/no-such-wayland"},
+                           {"DISPLAY", ""},
+                           {"QT_QPA_PLATFORM", ""},
+                           {"XDG_RUNTIME_DIR", scratchDir()}},
+                          kPatience);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
 }
 
 // A second drag on the region, then Ctrl+C: the clipboard holds exactly the
@@ -221,6 +239,18 @@ TEST_F(WaylandAnnotate, TypedTextIsDrawnInRed) {
     for (int x = 150; x < 250; ++x) red += shot.pixel(x - kL, y - kT) == kRed;
   EXPECT_GT(red, 40);
   EXPECT_EQ(shot.pixel(10, 10), picture_.pixel(kL + 10, kT + 10));
+}
+
+TEST_F(Wayland, ServingEndsWhenTheCompositorGoesAway) {
+  std::unique_ptr<Process> p;
+  startCapture(p);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  ASSERT_TRUE(key(kCtrlC));
+  ASSERT_TRUE(windowGone());
+  ASSERT_TRUE(pasted().has_value());
+  sway_.reset();
+  EXPECT_TRUE(p->wait(kPatience).has_value()) << "still running with no compositor";
 }
 
 TEST_F(Wayland, CtrlSWritesTheRegionToTheFileNamed) {
