@@ -130,6 +130,8 @@ EarlyScreen readWaylandEarly(std::unique_ptr<pw::WaylandScreen> wayland) {
                  read.failure->description.c_str());
     return early;
   }
+  // One full-screen window covers one output: the capture is that output's.
+  wayland->keepOutput(pw::topLeftOutput(wayland->outputs()));
   // The compositor tells the pointer only over our window, in logical pixels.
   wayland->cursor = [] {
     const QPointF p = QPointF(QCursor::pos()) * qApp->devicePixelRatio();

@@ -102,14 +102,18 @@ void CaptureWindow::present() {
 }
 
 // Wayland places no window where a client asks: a full-screen window covers
-// one whole output. The window takes the output at the desktop's top-left
-// corner, where the frozen picture's origin lies, and the compositor gives it
-// the keyboard focus as it does any new window.
+// one whole output. The window takes the output nearest the desktop's
+// top-left corner (the topmost, of those the leftmost), the one whose
+// picture the capture holds, and the compositor gives it the keyboard focus
+// as it does any new window.
 void CaptureWindow::presentFullScreen() {
   setWindowFlag(Qt::BypassWindowManagerHint, false);
-  QScreen* home = QGuiApplication::primaryScreen();
-  for (QScreen* s : QGuiApplication::screens())
-    if (s->geometry().topLeft() == QPoint(0, 0)) home = s;
+  QScreen* home = nullptr;
+  for (QScreen* s : QGuiApplication::screens()) {
+    const QPoint at = s->geometry().topLeft();
+    if (!home || at.y() < home->geometry().top() || (at.y() == home->geometry().top() && at.x() < home->geometry().left()))
+      home = s;
+  }
   create();
   if (home && windowHandle()) {
     windowHandle()->setScreen(home);

@@ -46,6 +46,15 @@ std::vector<OutputPlace> placeOutputs(const std::vector<OutputShot>& shots) {
   return places;
 }
 
+std::size_t topLeftOutput(const std::vector<OutputPlace>& places) {
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < places.size(); ++i) {
+    const IRect &a = places[i].area, &b = places[best].area;
+    if (a.top < b.top || (a.top == b.top && a.left < b.left)) best = i;
+  }
+  return best;
+}
+
 Image combineOutputs(const std::vector<OutputShot>& shots) {
   const std::vector<OutputPlace> places = placeOutputs(shots);
   IRect all;

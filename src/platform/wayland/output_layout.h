@@ -27,6 +27,10 @@ struct OutputPlace {
 // output's own. The picture's top-left corner is the layout's.
 std::vector<OutputPlace> placeOutputs(const std::vector<OutputShot>& shots);
 
+// The output nearest the layout's top-left corner: the topmost, of those
+// the leftmost. 0 when there is none.
+std::size_t topLeftOutput(const std::vector<OutputPlace>& places);
+
 // The outputs combined: outputs at the largest scale keep their pixels 1:1,
 // others are enlarged to it (nearest pixel). What no output covers is black.
 // An empty picture when there is no output.

@@ -132,6 +132,27 @@ TEST_F(Wayland, SigtermEndsTheServing) {
   EXPECT_FALSE(sway_->paste().has_value());
 }
 
+// Two outputs side by side: the window covers the left one, and the capture
+// is that output's, Ctrl+A included; the other output stays as it was.
+TEST(WaylandOutputs, TheCaptureCoversTheOutputAtTheTopLeft) {
+  const Image left = knownPicture(kW, kH), right(320, 240, 0xFF3366AAu);
+  Sway sway({left, right});
+  ASSERT_TRUE(sway.ok()) << "headless sway did not start";
+  const std::string runtime = scratchDir() + "/wl-outputs-run";
+  mkdir(runtime.c_str(), 0700);
+  auto env = sway.clientEnv(runtime);
+  env["HOME"] = runtime;
+  Process p({programPath()}, env);
+  const Image want = sideBySide({veiled(left), right});
+  ASSERT_TRUE(waitUntil([&] { return !p.running() || sway.grab() == want; }, kPatience) && p.running())
+      << p.stderrText();
+  ASSERT_TRUE(sway.move(100, 100));
+  ASSERT_TRUE(sway.keys({"-M", "ctrl", "-k", "a", "-k", "c", "-m", "ctrl"}));
+  std::optional<std::string> png;
+  ASSERT_TRUE(waitUntil([&] { return (png = sway.paste()).has_value(); }, kPatience)) << p.stderrText();
+  EXPECT_EQ(decodePng(*png), left);
+}
+
 // WAYLAND_DISPLAY naming no compositor leaves the choice to X: with no X
 // display either, the run ends saying so, before anything is shown.
 TEST(WaylandChoice, ACompositorThatDoesNotAnswerLeavesItToX) {

@@ -62,6 +62,14 @@ TEST(CombineOutputs, EnlargesALowerScaleOutputByWholePixels) {
     for (int x = 0; x < 6; ++x) EXPECT_EQ(all.pixel(8 + x, y), plain.pixel(x / 2, y / 2)) << x << "," << y;
 }
 
+TEST(TopLeftOutput, TakesTheTopmostThenTheLeftmost) {
+  const auto at = [](int left, int top) { return OutputPlace{{left, top, left + 10, top + 10}, 1}; };
+  EXPECT_EQ(topLeftOutput({}), 0u);
+  EXPECT_EQ(topLeftOutput({at(10, 0), at(0, 0)}), 1u);
+  EXPECT_EQ(topLeftOutput({at(0, 5), at(10, 0)}), 1u);  // higher wins over further left
+  EXPECT_EQ(topLeftOutput({at(0, 0), at(10, 0), at(0, 10)}), 0u);
+}
+
 TEST(CombineOutputs, NoOutputGivesNoPicture) { EXPECT_TRUE(combineOutputs({}).isNull()); }
 
 }  // namespace
