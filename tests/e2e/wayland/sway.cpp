@@ -200,6 +200,12 @@ Image Sway::grab() const {
   return r.status == 0 ? fromPpm(r.out) : Image{};
 }
 
+Argb Sway::pixel(int x, int y) const {
+  const RunResult r = client({"grim", "-g", std::to_string(x) + "," + std::to_string(y) + " 1x1", "-t", "ppm", "-"});
+  const Image one = r.status == 0 ? fromPpm(r.out) : Image{};
+  return one.isNull() ? 0 : one.pixel(0, 0);
+}
+
 std::optional<std::string> Sway::paste(const std::string& type) const {
   const RunResult r = client({"wl-paste", "--no-newline", "-t", type}, 5s);
   if (r.status != 0) return std::nullopt;

@@ -53,6 +53,8 @@ class Sway {
 
   // The output as grim reads it; empty when it cannot be read.
   Image grab() const;
+  // One pixel of it; 0 when it cannot be read.
+  Argb pixel(int x, int y) const;
   // The clipboard's content of a type, read by wl-paste; nullopt when nobody serves it.
   std::optional<std::string> paste(const std::string& type = "image/png") const;
   // Another client takes the clipboard over with a text.
