@@ -29,6 +29,7 @@
 #include "platform/qt/signal_watch.h"
 #include "platform/qt/system.h"
 #include "platform/qt/text_engine.h"
+#include "platform/qt/wayland_buffers.h"
 #include "platform/qt/x11_screen.h"
 #include "selection/backdrop.h"
 #include "session/capture_session.h"
@@ -256,6 +257,7 @@ int main(int argc, char** argv) {
   if (wayland) {
     EarlyScreen early = readWaylandEarly(std::move(wayland));
     if (!early.screen) return 1;
+    pq::paintWithoutGpu();
     return captureWithQt(argv, options, lock, std::move(early));
   }
   return captureWithQt(argv, options, lock, readScreenEarly(x.get()));
