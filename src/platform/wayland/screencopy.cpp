@@ -1,10 +1,13 @@
 #include "platform/wayland/screencopy.h"
 
+#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,6 +17,8 @@
 namespace tolvane::platform::wayland {
 
 namespace {
+
+using Deadline = std::chrono::steady_clock::time_point;
 
 // One output: what wl_output says of it, and its copy in flight.
 struct Output {
@@ -167,9 +172,41 @@ bool allSettled(const Globals& g) {
   return std::all_of(g.outputs.begin(), g.outputs.end(), [](const auto& o) { return o->ready || o->failed; });
 }
 
+// Handles the compositor's next events, waiting for them until `deadline`.
+// False when the connection broke or nothing came in time.
+bool dispatchBefore(wl_display* display, Deadline deadline) {
+  while (wl_display_prepare_read(display) != 0)
+    if (wl_display_dispatch_pending(display) < 0) return false;
+  if (wl_display_flush(display) < 0 && errno != EAGAIN) {
+    wl_display_cancel_read(display);
+    return false;
+  }
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  pollfd p{wl_display_get_fd(display), POLLIN, 0};
+  if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+    wl_display_cancel_read(display);
+    return false;
+  }
+  return wl_display_read_events(display) >= 0 && wl_display_dispatch_pending(display) >= 0;
+}
+
+void syncDone(void* d, wl_callback*, uint32_t) { *static_cast<bool*>(d) = true; }
+const wl_callback_listener kSyncListener = {syncDone};
+
+// A round trip: every request so far answered, before `deadline`.
+bool roundtripBefore(wl_display* display, Deadline deadline) {
+  bool done = false;
+  wl_callback* sync = wl_display_sync(display);
+  wl_callback_add_listener(sync, &kSyncListener, &done);
+  while (!done)
+    if (!dispatchBefore(display, deadline)) break;
+  wl_callback_destroy(sync);
+  return done;
+}
+
 ScreenRead failure(std::string why) { return {{}, Failure{kScreenReadFailed, std::move(why)}}; }
 
-ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>* places) {
+ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>* places, Deadline deadline) {
   if (!g.manager) {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     return {{},
@@ -183,7 +220,7 @@ ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>
     zwlr_screencopy_frame_v1_add_listener(o->frame, &kFrameListener, o.get());
   }
   while (!allSettled(g))
-    if (wl_display_dispatch(display) < 0) return failure("the connection to the Wayland compositor broke");
+    if (!dispatchBefore(display, deadline)) return failure("the Wayland compositor did not hand the screen over");
   std::vector<OutputShot> shots;
   for (auto& o : g.outputs) {
     if (o->failed) return failure("the Wayland compositor refused to copy an output");
@@ -195,22 +232,23 @@ ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>
 
 }  // namespace
 
-ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places) {
+ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places, std::chrono::milliseconds patience) {
+  const Deadline deadline = std::chrono::steady_clock::now() + patience;
   Globals g;
   wl_registry* registry = wl_display_get_registry(display);
   wl_registry_add_listener(registry, &kRegistryListener, &g);
   // The globals, then what each output says of itself.
   ScreenRead read;
-  const bool listed = wl_display_roundtrip(display) >= 0;
+  const bool listed = roundtripBefore(display, deadline);
   if (listed && g.places)
     for (auto& o : g.outputs) {
       o->place = zxdg_output_manager_v1_get_xdg_output(g.places, o->proxy);
       zxdg_output_v1_add_listener(o->place, &kPlaceListener, o.get());
     }
-  if (!listed || wl_display_roundtrip(display) < 0)
+  if (!listed || !roundtripBefore(display, deadline))
     read = failure("the Wayland compositor did not answer");
   else
-    read = copyOutputs(display, g, places);
+    read = copyOutputs(display, g, places, deadline);
   release(g, registry);
   wl_display_flush(display);
   return read;

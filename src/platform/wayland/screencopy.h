@@ -2,6 +2,7 @@
 // own (not Qt's), before Qt starts. Plain C++ over libwayland-client.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,9 +17,11 @@ struct wl_display;
 namespace tolvane::platform::wayland {
 
 // Reads every output of the compositor at `display` once and combines them.
-// A Failure when the compositor offers no screen copy, has no output, or
-// refuses a copy: never a blank picture. `places` gets each output's area.
-ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places = nullptr);
+// A Failure when the compositor offers no screen copy, has no output, refuses
+// a copy, or has not answered within `patience`: never a blank picture.
+// `places` gets each output's area.
+ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places = nullptr,
+                       std::chrono::milliseconds patience = std::chrono::seconds(5));
 
 class WaylandScreen : public Screen {
  public:
