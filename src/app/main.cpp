@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QIcon>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 
 #include <unistd.h>
@@ -133,9 +134,14 @@ EarlyScreen readWaylandEarly(std::unique_ptr<pw::WaylandScreen> wayland) {
   }
   // One full-screen window covers one output: the capture is that output's.
   wayland->keepOutput(pw::topLeftOutput(wayland->outputs()));
-  // The compositor tells the pointer only over our window, in logical pixels.
+  // The compositor tells the pointer only over our window, in logical pixels
+  // of the desktop; the window covers its output, whose corner is the
+  // picture's.
   wayland->cursor = [] {
-    const QPointF p = QPointF(QCursor::pos()) * qApp->devicePixelRatio();
+    const QPoint global = QCursor::pos();
+    const QScreen* output = QGuiApplication::screenAt(global);
+    const QPointF p = output ? QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio()
+                             : QPointF(global) * qApp->devicePixelRatio();
     return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
   };
   early.screen = std::move(wayland);

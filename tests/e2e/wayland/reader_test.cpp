@@ -22,14 +22,6 @@ namespace {
 using platform::wayland::OutputPlace;
 using platform::wayland::readDesktop;
 
-// A second output that differs from the first everywhere.
-Image inverted(const Image& picture) {
-  Image out = picture;
-  for (int y = 0; y < out.height(); ++y)
-    for (int x = 0; x < out.width(); ++x) out.setPixel(x, y, picture.pixel(x, y) ^ 0x00FFFFFFu);
-  return out;
-}
-
 // Where two pictures of one size first differ, for the failure message.
 std::string firstDifference(const Image& got, const Image& want) {
   if (got.width() != want.width() || got.height() != want.height())
@@ -80,7 +72,8 @@ TEST_P(WaylandRead, ReadsEveryOutputPixelExactInOnePicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, WaylandRead,
-                         ::testing::Values(Layout{"one", {{640, 480}}}, Layout{"twoOfDifferentSizes", {{320, 240}, {200, 150}}}),
+                         ::testing::Values(Layout{"one", {{640, 480}}}, Layout{"fullHd", {{1920, 1080}}},
+                                           Layout{"twoOfDifferentSizes", {{320, 240}, {200, 150}}}),
                          [](const auto& c) { return std::string(c.param.name); });
 
 }  // namespace

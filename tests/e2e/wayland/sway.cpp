@@ -43,6 +43,17 @@ std::string findSocket(const std::string& runtime) {
   return found;
 }
 
+// The compositor's command socket.
+std::string findIpcSocket(const std::string& runtime) {
+  std::string found;
+  if (DIR* d = opendir(runtime.c_str())) {
+    while (const dirent* e = readdir(d))
+      if (std::string(e->d_name).rfind("sway-ipc.", 0) == 0) found = runtime + "/" + e->d_name;
+    closedir(d);
+  }
+  return found;
+}
+
 // A binary PPM (grim -t ppm) as a picture; empty when it is not one.
 Image fromPpm(const std::string& bytes) {
   int w = 0, h = 0, max = 0, used = 0;
@@ -103,20 +114,37 @@ std::string Process::stderrText() const { return readFile(errPath_); }
 
 std::string pointerHelperPath() { return TOLVANE_WL_POINTER; }
 
-// The outputs side by side, as grim reads the whole layout.
-Image sideBySide(const std::vector<Image>& outputs) {
-  int w = 0, h = 0;
-  for (const Image& o : outputs) w += o.width(), h = std::max(h, o.height());
-  Image all(w, h);
+Image inverted(const Image& picture) {
+  Image out = picture;
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) out.setPixel(x, y, picture.pixel(x, y) ^ 0x00FFFFFFu);
+  return out;
+}
+
+std::vector<std::pair<int, int>> sideBySidePlaces(const std::vector<Image>& outputs) {
+  std::vector<std::pair<int, int>> places;
   int x = 0;
   for (const Image& o : outputs) {
-    all.blit(x, 0, o, 0, 0, o.width(), o.height());
+    places.emplace_back(x, 0);
     x += o.width();
   }
+  return places;
+}
+
+Image layoutOf(const std::vector<Image>& outputs, const std::vector<std::pair<int, int>>& places) {
+  int w = 0, h = 0;
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    w = std::max(w, places[i].first + outputs[i].width());
+    h = std::max(h, places[i].second + outputs[i].height());
+  }
+  Image all(w, h);
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    all.blit(places[i].first, places[i].second, outputs[i], 0, 0, outputs[i].width(), outputs[i].height());
   return all;
 }
 
-Sway::Sway(const std::vector<Image>& outputs) {
+Sway::Sway(const std::vector<Image>& outputs, std::vector<std::pair<int, int>> places) {
+  if (places.size() != outputs.size()) places = sideBySidePlaces(outputs);
   char tmpl[] = "/tmp/tolvane-sway-XXXXXX";
   if (!mkdtemp(tmpl)) return;
   dir_ = tmpl;
@@ -134,14 +162,12 @@ Sway::Sway(const std::vector<Image>& outputs) {
   std::ofstream conf(config);
   // A drawn pointer would show in every read of the screen: it hides when still.
   conf << "xwayland disable\ndefault_border none\nseat * hide_cursor 100\n";
-  int left = 0;
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const std::string bg = dir_ + "/background-" + std::to_string(i + 1) + ".png";
     if (!savePng(outputs[i], bg)) return;
     chmod(bg.c_str(), 0644);
     conf << "output HEADLESS-" << i + 1 << " mode " << outputs[i].width() << "x" << outputs[i].height()
-         << " position " << left << " 0 bg " << bg << " fill\n";
-    left += outputs[i].width();
+         << " position " << places[i].first << " " << places[i].second << " bg " << bg << " fill\n";
   }
   conf.close();
   chmod(config.c_str(), 0644);
@@ -158,7 +184,7 @@ Sway::Sway(const std::vector<Image>& outputs) {
       socket_.empty())
     return;
   // The background is up once grim reads it.
-  const Image desktop = sideBySide(outputs);
+  const Image desktop = layoutOf(outputs, places);
   if (!waitUntil([&] { return grab() == desktop || !sway_->running(); }, kPatience) || !sway_->running()) return;
   // wtype loses the first key of a run when no keyboard exists yet: one
   // stays while the compositor lives.
@@ -243,6 +269,13 @@ bool Sway::drag(int x0, int y0, int x1, int y1, int button) {
 }
 
 bool Sway::click(int x, int y, int button) { return move(x, y) && press(button) && release(button); }
+
+bool Sway::doubleClick(int x, int y) { return click(x, y) && press() && release(); }
+
+bool Sway::focusWindow(const std::string& title) const {
+  const std::string ipc = findIpcSocket(runtime_);
+  return !ipc.empty() && client({"swaymsg", "-s", ipc, "[title=\"^" + title + "$\"] focus"}).status == 0;
+}
 
 bool Sway::keys(const std::vector<std::string>& args) const {
   std::vector<std::string> argv{"wtype"};

@@ -39,9 +39,9 @@ class Process {
 
 class Sway {
  public:
-  // Headless, one output per picture, side by side from the left, each of
-  // its picture's size and showing it 1:1.
-  explicit Sway(const std::vector<Image>& outputs);
+  // Headless, one output per picture, each of its picture's size and showing
+  // it 1:1: at the given places in the layout, else side by side from the left.
+  explicit Sway(const std::vector<Image>& outputs, std::vector<std::pair<int, int>> places = {});
   ~Sway();
   Sway(const Sway&) = delete;
   Sway& operator=(const Sway&) = delete;
@@ -66,6 +66,9 @@ class Sway {
   bool release(int button = 1);
   bool drag(int x0, int y0, int x1, int y1, int button = 1);
   bool click(int x, int y, int button = 1);
+  bool doubleClick(int x, int y);
+  // Focuses the window with exactly this title; false while there is none.
+  bool focusWindow(const std::string& title) const;
   // wtype's arguments: "-k Escape", "-M ctrl -k c -m ctrl", or a text.
   bool keys(const std::vector<std::string>& args) const;
 
@@ -79,8 +82,15 @@ class Sway {
   int pointerIn_ = -1, pointerOut_ = -1;
 };
 
-// The pictures side by side from the left, top-aligned, black below the shorter.
-Image sideBySide(const std::vector<Image>& outputs);
+// The pictures at their places in one picture from the layout's corner at
+// 0,0; black where no output lies.
+Image layoutOf(const std::vector<Image>& outputs, const std::vector<std::pair<int, int>>& places);
+// Places side by side from the left, top-aligned.
+std::vector<std::pair<int, int>> sideBySidePlaces(const std::vector<Image>& outputs);
+inline Image sideBySide(const std::vector<Image>& outputs) { return layoutOf(outputs, sideBySidePlaces(outputs)); }
+
+// Every colour turned around: a picture that differs from `picture` everywhere.
+Image inverted(const Image& picture);
 
 // Where the tests' pointer helper is.
 std::string pointerHelperPath();

@@ -155,6 +155,29 @@ TEST(WaylandOutputs, TheCaptureCoversTheOutputAtTheTopLeft) {
   EXPECT_EQ(decodePng(*png), left);
 }
 
+// The topmost output lies away from the layout's corner: the window and the
+// capture are that output's, and a handle follows the pointer in its pixels.
+TEST(WaylandOutputs, AHandleResizesOnAnOutputAwayFromTheCorner) {
+  const Image lower = knownPicture(kW, kH), upper = inverted(knownPicture(320, 240));
+  const std::vector<std::pair<int, int>> places{{0, 100}, {kW, 0}};
+  Sway sway({lower, upper}, places);
+  ASSERT_TRUE(sway.ok()) << "headless sway did not start";
+  const std::string runtime = scratchDir() + "/wl-corner-run";
+  mkdir(runtime.c_str(), 0700);
+  auto env = sway.clientEnv(runtime);
+  env["HOME"] = runtime;
+  Process p({programPath()}, env);
+  const Image want = layoutOf({lower, veiled(upper)}, places);
+  ASSERT_TRUE(waitUntil([&] { return !p.running() || sway.grab() == want; }, kPatience) && p.running())
+      << p.stderrText();
+  ASSERT_TRUE(sway.drag(kW + 40, 30, kW + 200, 150));
+  ASSERT_TRUE(sway.drag(kW + 200, 150, kW + 240, 190));  // the bottom-right handle
+  ASSERT_TRUE(sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"}));
+  std::optional<std::string> png;
+  ASSERT_TRUE(waitUntil([&] { return (png = sway.paste()).has_value(); }, kPatience)) << p.stderrText();
+  EXPECT_EQ(decodePng(*png), upper.copy({40, 30, 240, 190}));
+}
+
 // WAYLAND_DISPLAY naming no compositor leaves the choice to X: with no X
 // display either, the run ends saying so, before anything is shown.
 TEST(WaylandChoice, ACompositorThatDoesNotAnswerLeavesItToX) {
@@ -274,6 +297,27 @@ TEST_F(Wayland, ServingEndsWhenTheCompositorGoesAway) {
   ASSERT_TRUE(pasted().has_value());
   sway_.reset();
   EXPECT_TRUE(p->wait(kPatience).has_value()) << "still running with no compositor";
+}
+
+// A double click copies the region and opens the save dialog, a window of
+// its own over the full-screen one; the name typed there is written.
+TEST_F(Wayland, DoubleClickCopiesAndSavesThroughTheDialog) {
+  std::unique_ptr<Process> p;
+  startCapture(p);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  ASSERT_TRUE(sway_->doubleClick(270, 190));
+  ASSERT_TRUE(waitUntil([&] { return sway_->focusWindow("Tolvane-保存为"); }, kPatience)) << p->stderrText();
+  const std::optional<Image> copied = pasted();
+  ASSERT_TRUE(copied.has_value());
+  EXPECT_EQ(*copied, picture_.copy({kL, kT, kR, kB}));
+  const std::string file = home_ + "/dialog.png";
+  ASSERT_TRUE(key("ctrl+a"));
+  ASSERT_TRUE(sway_->keys({file}));
+  ASSERT_TRUE(key("Return"));
+  Image saved;
+  ASSERT_TRUE(waitUntil([&] { return !(saved = decodePng(readFile(file))).isNull(); }, kPatience)) << p->stderrText();
+  EXPECT_EQ(saved, picture_.copy({kL, kT, kR, kB}));
 }
 
 TEST_F(Wayland, CtrlSWritesTheRegionToTheFileNamed) {
