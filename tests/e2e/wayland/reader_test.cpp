@@ -123,6 +123,24 @@ TEST(WaylandReadFailure, ACompositorWithoutScreenCopyIsNamedAndNothingIsRead) {
   EXPECT_NE(read.failure->description.find("wlr-screencopy"), std::string::npos) << read.failure->description;
 }
 
+// The program itself on such a compositor: it says why and ends before
+// showing anything; it does not fall back to an X display.
+TEST(WaylandReadFailure, TheProgramEndsWithTheReasonOnACompositorWithoutScreenCopy) {
+  const std::string socket = scratchDir() + "/bare-wayland-program";
+  BareCompositor compositor(socket);
+  ASSERT_TRUE(compositor.ok());
+  const RunResult r = run({programPath()},
+                          {{"WAYLAND_DISPLAY", socket},
+                           {"DISPLAY", ":999"},
+                           {"QT_QPA_PLATFORM", ""},
+                           {"XDG_CURRENT_DESKTOP", "KDE"},
+                           {"XDG_RUNTIME_DIR", scratchDir()}},
+                          kPatience);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("(KDE) offers no wlr-screencopy"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Nothing was captured"), std::string::npos) << r.err;
+}
+
 // A socket that takes the connection and never answers: the read gives up
 // in time instead of waiting for ever.
 TEST(WaylandReadFailure, ACompositorThatNeverAnswersIsAFailureInTime) {
