@@ -5,6 +5,7 @@
 #    the PNG writer against Qt's.
 # 2. Whole process under Xvfb, side by side with Flameshot, with the shared
 #    anchors harness: exec to veil, peak memory, copy latency, exact pixels.
+# 3. Whole process on a headless sway next to Xvfb: exec to veil, copy latency.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 RUNS="${1:-7}"
@@ -35,3 +36,7 @@ cat > "$OUT/tolvane-profile.json" <<JSON
 JSON
 "$ANCHORS/run_all.sh" "$OUT/anchors" flameshot-cold,tolvane "$RUNS" --profiles "$OUT/tolvane-profile.json" --no-baseline
 echo "report: $OUT/anchors/report.md"
+
+echo "== Wayland (headless sway) next to X11 (Xvfb), 1920x1080 ($RUNS runs each)"
+cmake --build build/release -j2 --target tolvane_bench_wayland
+./build/release/tests/e2e/wayland/tolvane_bench_wayland "$RUNS" | tee "$OUT/wayland.txt"

@@ -14,6 +14,9 @@ PACKAGES=(
   # Qt 6 and the X11 pieces the platform layer talks to directly
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
   libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev
+  # Wayland: the screen read over libwayland-client (wayland-scanner comes
+  # with it), and Qt's Wayland platform for the window
+  libwayland-dev wayland-protocols qt6-wayland
   # snapshots and encoders
   libzstd-dev libpng-dev libjpeg-dev libtiff-dev libgif-dev libimagequant-dev
   # a font that renders Chinese; Qt's own Chinese texts for the save dialog
@@ -33,6 +36,9 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     desktop-file-utils appstream groff-base man-db bsdextrautils
     # two window managers the desktop tests run under
     openbox icewm
+    # the Wayland tests: a headless compositor with its background drawer,
+    # its screen reader, clipboard and keyboard clients
+    sway swaybg grim wl-clipboard wtype
   )
 fi
 

@@ -3,8 +3,10 @@
 #include "app/capture_stage.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QIcon>
 #include <QPixmap>
+#include <QScreen>
 
 #include <unistd.h>
 
@@ -25,6 +27,8 @@
 #include "platform/qt/signal_watch.h"
 #include "platform/qt/system.h"
 #include "platform/qt/text_engine.h"
+#include "platform/qt/wayland_buffers.h"
+#include "platform/wayland/screencopy.h"
 #include "session/capture_session.h"
 
 namespace pq = tolvane::platform::qt;
@@ -85,15 +89,30 @@ int runCapture(QApplication& app, tolvane::session::CaptureSession& form, pq::Qt
   return app.exec();
 }
 
+// The compositor tells the pointer only over our window, in logical pixels
+// of the desktop; the window covers its output, whose corner is the
+// picture's.
+void followPointerOnWayland(tolvane::platform::wayland::WaylandScreen& wayland) {
+  wayland.cursor = [] {
+    const QPoint global = QCursor::pos();
+    const QScreen* output = QGuiApplication::screenAt(global);
+    const QPointF p = output ? QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio()
+                             : QPointF(global) * qApp->devicePixelRatio();
+    return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
+  };
+}
+
 // Qt and the real platform, around the screen the first stage read.
 int captureWithQt(const cli::CaptureHandOver& handOver) {
   const cli::Options& options = *handOver.options;
   followDesktopScale();
+  if (handOver.wayland) pq::paintWithoutGpu();
   // Qt gets no arguments of ours to read.
   int qtArgc = 1;
   QApplication app(qtArgc, handOver.argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
+  if (handOver.wayland) followPointerOnWayland(*handOver.wayland);
   std::unique_ptr<pq::QtScreen> qtScreen;
   if (!handOver.screen) qtScreen = std::make_unique<pq::QtScreen>();
   tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *qtScreen;

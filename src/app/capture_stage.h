@@ -16,6 +16,10 @@
 #include "platform/early_input.h"
 #include "platform/system.h"
 
+namespace tolvane::platform::wayland {
+class WaylandScreen;
+}
+
 namespace tolvane::app {
 
 struct CaptureHandOver {
@@ -27,6 +31,9 @@ struct CaptureHandOver {
   // first stage's own (Qt's offscreen platform): the capture stage reads it through Qt.
   platform::Screen* screen = nullptr;
   platform::StartUpVeil* veil = nullptr;  // nullptr when none is shown
+  // On Wayland, the same screen as `screen`: the capture stage tells it where
+  // the pointer is. nullptr on X11.
+  platform::wayland::WaylandScreen* wayland = nullptr;
 };
 
 // The file name of the capture stage, and its entry point's name.

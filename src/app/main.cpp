@@ -14,9 +14,11 @@
 
 #include "app/capture_stage.h"
 #include "app/command_line.h"
+#include "app/display_choice.h"
 #include "app/raw_output.h"
 #include "app/stage_path.h"
 #include "platform/posix/instance_lock.h"
+#include "platform/wayland/screencopy.h"
 #include "platform/x11/x11_screen.h"
 #include "selection/backdrop.h"
 
@@ -61,6 +63,7 @@ std::optional<int> answerWithoutCapture(const cli::CommandLine& commandLine) {
 // once, and the start-up window showing it. Members go in reverse order.
 struct EarlyDisplay {
   std::unique_ptr<px::XConnection> x;
+  std::unique_ptr<tolvane::platform::wayland::WaylandScreen> wayland;  // set on Wayland, instead of `x`
   std::unique_ptr<tolvane::platform::Screen> screen;
   std::unique_ptr<tolvane::platform::StartUpVeil> veil;
 };
@@ -72,7 +75,8 @@ std::optional<int> connectDisplay(EarlyDisplay& d) {
   if (offscreenPlatform()) return std::nullopt;
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) {
-    std::fputs("tolvane: no X display: DISPLAY is not set. Tolvane captures an X11 screen.\n", stderr);
+    std::fputs("tolvane: no display: DISPLAY is not set and no Wayland compositor answers at WAYLAND_DISPLAY.\n",
+               stderr);
     return 1;
   }
   std::string why;
@@ -86,13 +90,27 @@ std::optional<int> connectDisplay(EarlyDisplay& d) {
 }
 
 // The screen is read before anything of ours is on it, and shown under the
-// veil at once while the capture stage loads.
-void readScreenEarly(EarlyDisplay& d) {
-  if (!d.x) return;
+// veil at once while the capture stage loads. On Wayland the compositor is
+// read, but nothing is shown before the capture stage's window: false when
+// that read failed (the run ends with why, before anything loads).
+bool readScreenEarly(EarlyDisplay& d) {
+  if (d.wayland) {
+    namespace pw = tolvane::platform::wayland;
+    if (const auto& read = d.wayland->readNow(); !read.ok()) {
+      std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n",
+                   read.failure->description.c_str());
+      return false;
+    }
+    // One full-screen window covers one output: the capture is that output's.
+    d.wayland->keepOutput(pw::topLeftOutput(d.wayland->outputs()));
+    return true;
+  }
+  if (!d.x) return true;
   auto screen = std::make_unique<px::XcbScreen>(*d.x);
   if (const auto& read = screen->readNow(); read.ok())
     d.veil = std::make_unique<px::VeilSplash>(*d.x, read.picture, tolvane::selection::kVeil);
   d.screen = std::move(screen);
+  return true;
 }
 
 // The capture stage, loaded from beside the program or from the installed
@@ -124,17 +142,22 @@ int main(int argc, char** argv) {
   if (const std::optional<int> status = answerWithoutCapture(commandLine)) return *status;
   const cli::Options& options = commandLine.options;
 
+  // Wayland when a compositor answers, else X.
   EarlyDisplay display;
-  if (const std::optional<int> status = connectDisplay(display)) return *status;
+  display.wayland = cli::chooseWayland();
+  const bool onWayland = display.wayland != nullptr;
+  if (!onWayland)
+    if (const std::optional<int> status = connectDisplay(display)) return *status;
 
   // A second capture ends here, before anything is read or loaded.
   tolvane::platform::posix::FlockInstanceLock lock;
   if (lock.acquire().state == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
   if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
 
-  readScreenEarly(display);
+  if (!readScreenEarly(display)) return 1;
   const cli::CaptureEntry capture = loadCaptureStage();
   if (!capture) return 1;
-  const cli::CaptureHandOver handOver{argc, argv, &options, &lock, display.screen.get(), display.veil.get()};
+  tolvane::platform::Screen* screen = onWayland ? display.wayland.get() : display.screen.get();
+  const cli::CaptureHandOver handOver{argc, argv, &options, &lock, screen, display.veil.get(), display.wayland.get()};
   return capture(&handOver);
 }

@@ -19,6 +19,7 @@ enum ScreenError : int {
   kScreenFormatUnreadable = 1,  // a visual or pixel format we cannot read
   kScreenInWayland = 2,         // XWayland only holds the windows of X programs
   kScreenReadFailed = 3,        // the server did not hand the pixels over
+  kScreenNoWaylandRoute = 4,    // a Wayland compositor with no way for us to read it
 };
 
 // One read of the whole screen: the picture, or why there is none.

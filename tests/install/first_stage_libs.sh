@@ -1,6 +1,7 @@
 #!/bin/sh
 # The program's first stage loads only what reading the screen and showing
-# the start-up window need: no Qt, no picture codecs. Checks the libraries
+# the start-up window need (xcb, and libwayland-client for the Wayland
+# read): no Qt, no picture codecs. Checks the libraries
 # the executable names (DT_NEEDED); the capture stage must name Qt.
 # Usage: first_stage_libs.sh PROGRAM CAPTURE_STAGE
 set -u
@@ -13,6 +14,7 @@ failures=0
 for lib in $libs; do
   case $lib in
     libxcb.so.* | libxcb-shm.so.* | libxcb-randr.so.*) ;;
+    libwayland-client.so.*) ;;  # the Wayland screen read
     libc.so.* | libm.so.* | libstdc++.so.* | libgcc_s.so.* | ld-linux*) ;;
     libasan.so.* | libubsan.so.*) ;;  # the sanitizer build
     *) echo "FAIL: the first stage loads $lib"; failures=$((failures + 1)) ;;

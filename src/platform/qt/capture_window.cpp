@@ -69,6 +69,10 @@ double CaptureWindow::scale() const {
 
 void CaptureWindow::present() {
   if (screenRect_.isEmpty() && surface_) screenRect_ = QRect(0, 0, surface_->width(), surface_->height());
+  if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+    presentFullScreen();
+    return;
+  }
   // Qt keeps each monitor's origin in device pixels and scales only its
   // size, so logical coordinates are only consistent on one monitor: the one
   // at the root's origin. The window belongs to that one and spans the others
@@ -95,6 +99,31 @@ void CaptureWindow::present() {
   activateWindow();
   setFocus(Qt::ActiveWindowFocusReason);
   wantKeyboardGrab_ = true;
+}
+
+// Wayland places no window where a client asks: a full-screen window covers
+// one whole output. The window takes the output nearest the desktop's
+// top-left corner (the topmost, of those the leftmost), the one whose
+// picture the capture holds, and the compositor gives it the keyboard focus
+// as it does any new window.
+void CaptureWindow::presentFullScreen() {
+  setWindowFlag(Qt::BypassWindowManagerHint, false);
+  QScreen* home = nullptr;
+  for (QScreen* s : QGuiApplication::screens()) {
+    const QPoint at = s->geometry().topLeft();
+    if (!home || at.y() < home->geometry().top() || (at.y() == home->geometry().top() && at.x() < home->geometry().left()))
+      home = s;
+  }
+  create();
+  if (home && windowHandle()) {
+    windowHandle()->setScreen(home);
+    setGeometry(home->geometry());
+  }
+  showFullScreen();
+  onOutput_ = true;
+  scale_ = scale();
+  activateWindow();
+  setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void CaptureWindow::dismiss() {
@@ -150,6 +179,8 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
   // The canvas is in device pixels and shown 1:1: each strip is a picture
   // of the screen's pixel density, placed at its logical position.
   const double s = scale();
+  // The compositor tells the output's scale once the window is on it.
+  if (onOutput_) scale_ = s;
   const IRect bounds = surface_ ? surface_->rect() : IRect{};
   for (const QRect& r : e->region()) {
     const IRect area = deviceCover(r, s);

@@ -117,6 +117,7 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
 
  private:
+  void presentFullScreen();  // on Wayland
   void tryKeyboardGrab(int attemptsLeft);
   void ungrabKeyboard();
   void endCarriedDrag(const QPointF& at);
@@ -134,6 +135,7 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   int xiOpcode_ = -1;
   double scale_ = 1.0;
   bool keptOnHome_ = false;
+  bool onOutput_ = false;  // full screen on one Wayland output
 
   RasterSurface* surface_ = nullptr;
   EventRelay relay_;

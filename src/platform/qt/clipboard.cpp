@@ -164,7 +164,8 @@ QByteArray encodePng(Encoders& encoders, const Image& picture) {
 }
 
 QtClipboard::QtClipboard(Encoders& encoders) : encoders_(encoders) {
-  tracksOwnership_ = QGuiApplication::platformName() == QLatin1String("xcb");
+  const QString platform = QGuiApplication::platformName();
+  tracksOwnership_ = platform == QLatin1String("xcb") || platform == QLatin1String("wayland");
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &QtClipboard::clipboardChanged);
   xcb_connection_t* x11 = x11Connection();
   if (tracksOwnership_ && x11) {

@@ -56,7 +56,7 @@ class QtClipboard : public QObject, public Clipboard {
   void clear() override;
 
   // Our picture is on the clipboard and other programs may still fetch it.
-  // Only X tells ownership; elsewhere nothing outside can fetch it.
+  // Only X and Wayland tell ownership; elsewhere nothing outside can fetch it.
   bool serving() const { return holding_ && tracksOwnership_; }
   // Answers the requests that come right after setImage(), before the caller
   // goes busy (building a dialog): waits up to `firstRequest` for one, then

@@ -79,8 +79,8 @@ std::optional<Failure> sessionFailure(bool xwayland, const char* waylandDisplay)
   if (!xwayland || !waylandDisplay || !*waylandDisplay) return std::nullopt;
   return Failure{kScreenInWayland,
                  std::string("this is a Wayland session (WAYLAND_DISPLAY=") + waylandDisplay +
-                     ") and the X server is XWayland, which holds only the windows of X programs, not the desktop; "
-                     "Tolvane captures an X11 desktop"};
+                     ") whose compositor does not answer, and the X server is XWayland, which holds only the "
+                     "windows of X programs, not the desktop"};
 }
 
 bool isXWayland(xcb_connection_t* c, xcb_screen_t* screen) {

@@ -1,0 +1,125 @@
+// The whole program on a headless sway and on Xvfb, both at 1920x1080 and
+// measured the same way in the same run: exec to the veil painted (one pixel
+// polled), and Ctrl+C to the image/png fully read by the clipboard's reader
+// (wl-paste, xclip) for a 672x378 region. Medians of RUNS runs.
+//   tolvane_bench_wayland [RUNS]
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../tests/e2e/wayland/sway.h"
+
+namespace e2e = tolvane::e2e;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kW = 1920, kH = 1080;
+constexpr int kL = 100, kT = 100, kR = 772, kB = 478;  // 672 x 378
+
+double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+struct Figures {
+  std::vector<double> veil, copy;
+  int exact = 0;
+};
+
+// One run: start, wait for the veil, drag, copy; the program is ended after.
+struct Driver {
+  std::function<void()> start;
+  std::function<bool()> veiled;
+  std::function<bool()> dragAndCopy;
+  std::function<std::optional<std::string>()> png;
+  std::function<void()> stop;
+};
+
+void measure(Driver& d, int runs, const tolvane::Image& region, Figures& f) {
+  for (int i = 0; i < runs; ++i) {
+    const auto t0 = Clock::now();
+    d.start();
+    if (!e2e::waitUntil(d.veiled, e2e::kPatience, std::chrono::milliseconds(2))) {
+      std::fprintf(stderr, "run %d: no veil\n", i);
+      d.stop();
+      continue;
+    }
+    f.veil.push_back(msSince(t0));
+    if (!d.dragAndCopy()) std::fprintf(stderr, "run %d: the drag or the key failed\n", i);
+    // Timed from the key on: the drag is not.
+    std::optional<std::string> png;
+    const auto t2 = Clock::now();
+    if (e2e::waitUntil([&] { return (png = d.png()).has_value(); }, e2e::kPatience, std::chrono::milliseconds(2))) {
+      f.copy.push_back(msSince(t2));
+      f.exact += e2e::decodePng(*png) == region;
+    }
+    d.stop();
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  const tolvane::Image picture = e2e::knownPicture(kW, kH), region = picture.copy({kL, kT, kR, kB});
+  const tolvane::Image veil = e2e::veiled(picture);
+  const std::string home = e2e::scratchDir() + "/bench-home";
+  mkdir(home.c_str(), 0700);
+  std::map<std::string, std::string> env{{"HOME", home}, {"XDG_RUNTIME_DIR", home}, {"LANG", "C.UTF-8"}};
+
+  Figures wl, x11;
+  {
+    e2e::Sway sway({picture});
+    if (!sway.ok()) return std::fprintf(stderr, "headless sway did not start\n"), 1;
+    auto wlEnv = sway.clientEnv(home);
+    wlEnv.insert(env.begin(), env.end());
+    std::unique_ptr<e2e::Process> p;
+    Driver d{[&] { p = std::make_unique<e2e::Process>(std::vector<std::string>{e2e::programPath()}, wlEnv); },
+             [&] { return sway.pixel(kW / 2, kH / 2) == veil.pixel(kW / 2, kH / 2); },
+             [&] {
+               return sway.drag(kL, kT, kR, kB) && sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"});
+             },
+             [&] { return sway.paste(); },
+             [&] {
+               sway.copyText("next");
+               p->wait(e2e::kPatience);
+               p.reset();
+             }};
+    measure(d, runs, region, wl);
+  }
+  {
+    e2e::XServer x(kW, kH);
+    if (!x.ok() || !x.setRoot(picture)) return std::fprintf(stderr, "Xvfb did not start\n"), 1;
+    std::unique_ptr<e2e::Program> p;
+    Driver d{[&] { p = std::make_unique<e2e::Program>(x, std::vector<std::string>{e2e::programPath()}, env); },
+             [&] { return x.grab().pixel(kW / 2, kH / 2) == veil.pixel(kW / 2, kH / 2); },
+             [&] {
+               x.drag(kL, kT, kR, kB);
+               x.key("ctrl+c");
+               return true;
+             },
+             [&] { return x.clipboard("image/png", std::chrono::seconds(2)); },
+             [&] {
+               x.takeClipboard("next");
+               p->wait(e2e::kPatience);
+               p.reset();
+             }};
+    measure(d, runs, region, x11);
+  }
+  std::printf("| what, 1920x1080 (medians of %d) | Wayland (headless sway) | X11 (Xvfb) |\n|---|---|---|\n", runs);
+  std::printf("| exec to veil painted | %.0f ms | %.0f ms |\n", median(wl.veil), median(x11.veil));
+  std::printf("| Ctrl+C to image/png read, 672x378 | %.0f ms | %.0f ms |\n", median(wl.copy), median(x11.copy));
+  std::printf("| clipboard pixels exact | %d/%zu | %d/%zu |\n", wl.exact, wl.copy.size(), x11.exact, x11.copy.size());
+  return 0;
+}

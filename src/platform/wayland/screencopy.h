@@ -1,0 +1,58 @@
+// The Wayland desktop read through wlr-screencopy, on a connection of our
+// own (not Qt's), before Qt starts. Plain C++ over libwayland-client.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/system.h"
+#include "platform/wayland/output_layout.h"
+
+struct wl_display;
+
+namespace tolvane::platform::wayland {
+
+// Reads every output of the compositor at `display` once and combines them.
+// A Failure when the compositor offers no screen copy, has no output, refuses
+// a copy, or has not answered within `patience`: never a blank picture.
+// `places` gets each output's area.
+ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places = nullptr,
+                       std::chrono::milliseconds patience = std::chrono::seconds(5));
+
+class WaylandScreen : public Screen {
+ public:
+  // nullptr when no Wayland compositor answers at WAYLAND_DISPLAY.
+  static std::unique_ptr<WaylandScreen> connect();
+  ~WaylandScreen() override;
+  WaylandScreen(const WaylandScreen&) = delete;
+  WaylandScreen& operator=(const WaylandScreen&) = delete;
+
+  // Reads the desktop now; the next grab() hands this read over. The
+  // connection is closed afterwards: a later grab() reads nothing new.
+  const ScreenRead& readNow();
+  // Where each output lies in the picture, after readNow().
+  const std::vector<OutputPlace>& outputs() const { return places_; }
+  // Keeps only output `index` of a successful read: the picture becomes
+  // that output's part, for a window that covers that output alone.
+  void keepOutput(std::size_t index);
+
+  int width() const override { return read_ ? read_->picture.width() : 0; }
+  int height() const override { return read_ ? read_->picture.height() : 0; }
+  ScreenRead grab() override;
+  // Wayland tells a client the pointer only over its own windows: the
+  // window side supplies it.
+  IPoint cursorPos() const override { return cursor ? cursor() : IPoint{}; }
+  std::function<IPoint()> cursor;
+
+ private:
+  explicit WaylandScreen(wl_display* d) : display_(d) {}
+  wl_display* display_;
+  std::optional<ScreenRead> read_;
+  std::vector<OutputPlace> places_;
+};
+
+}  // namespace tolvane::platform::wayland

@@ -1,0 +1,286 @@
+#include "sway.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+#include "../harness_x11.h"
+
+namespace tolvane::e2e {
+
+namespace {
+
+// sway refuses to run as root: as root, the compositor runs as this user.
+constexpr char kSwayUser[] = "tolvane-e2e";
+
+std::optional<uid_t> swayUser() {
+  if (const passwd* pw = getpwnam(kSwayUser)) return pw->pw_uid;
+  const RunResult r = run({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kSwayUser});
+  if (r.status != 0) return std::nullopt;
+  if (const passwd* pw = getpwnam(kSwayUser)) return pw->pw_uid;
+  return std::nullopt;
+}
+
+// The compositor's socket, once it has made one.
+std::string findSocket(const std::string& runtime) {
+  std::string found;
+  if (DIR* d = opendir(runtime.c_str())) {
+    while (const dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name.rfind("wayland-", 0) == 0 && name.find('.') == std::string::npos) found = runtime + "/" + name;
+    }
+    closedir(d);
+  }
+  return found;
+}
+
+// The compositor's command socket.
+std::string findIpcSocket(const std::string& runtime) {
+  std::string found;
+  if (DIR* d = opendir(runtime.c_str())) {
+    while (const dirent* e = readdir(d))
+      if (std::string(e->d_name).rfind("sway-ipc.", 0) == 0) found = runtime + "/" + e->d_name;
+    closedir(d);
+  }
+  return found;
+}
+
+// A binary PPM (grim -t ppm) as a picture; empty when it is not one.
+Image fromPpm(const std::string& bytes) {
+  int w = 0, h = 0, max = 0, used = 0;
+  if (std::sscanf(bytes.c_str(), "P6 %d %d %d%n", &w, &h, &max, &used) != 3 || max != 255 || w <= 0 || h <= 0)
+    return {};
+  const std::size_t start = static_cast<std::size_t>(used) + 1;
+  if (bytes.size() < start + static_cast<std::size_t>(w) * h * 3) return {};
+  Image img(w, h);
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + start);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x, p += 3) img.setPixel(x, y, 0xFF000000u | (p[0] << 16) | (p[1] << 8) | p[2]);
+  return img;
+}
+
+}  // namespace
+
+Process::Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int in,
+                 int out) {
+  errPath_ = scratchDir() + "/wl-stderr-" + std::to_string(getpid()) + "-" + std::to_string(std::rand()) + ".txt";
+  const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int null = in < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : -1;
+  pid_ = spawn(argv, env, in < 0 ? null : in, out, err);
+  close(err);
+  if (null >= 0) close(null);
+}
+
+Process::~Process() {
+  if (pid_ > 0 && running()) {
+    kill(-pid_, SIGTERM);
+    if (!wait(3s)) {
+      kill(-pid_, SIGKILL);
+      wait(5s);
+    }
+  }
+  unlink(errPath_.c_str());
+}
+
+bool Process::running() {
+  if (status_ || pid_ <= 0) return false;
+  int st = 0;
+  if (waitpid(pid_, &st, WNOHANG) == pid_) {
+    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return false;
+  }
+  return true;
+}
+
+std::optional<int> Process::wait(Millis timeout) {
+  waitUntil([&] { return !running(); }, timeout);
+  return status_;
+}
+
+void Process::signal(int sig) const {
+  if (pid_ > 0) kill(pid_, sig);
+}
+
+std::string Process::stderrText() const { return readFile(errPath_); }
+
+std::string pointerHelperPath() { return TOLVANE_WL_POINTER; }
+
+Image inverted(const Image& picture) {
+  Image out = picture;
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) out.setPixel(x, y, picture.pixel(x, y) ^ 0x00FFFFFFu);
+  return out;
+}
+
+std::vector<std::pair<int, int>> sideBySidePlaces(const std::vector<Image>& outputs) {
+  std::vector<std::pair<int, int>> places;
+  int x = 0;
+  for (const Image& o : outputs) {
+    places.emplace_back(x, 0);
+    x += o.width();
+  }
+  return places;
+}
+
+Image layoutOf(const std::vector<Image>& outputs, const std::vector<std::pair<int, int>>& places) {
+  int w = 0, h = 0;
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    w = std::max(w, places[i].first + outputs[i].width());
+    h = std::max(h, places[i].second + outputs[i].height());
+  }
+  Image all(w, h);
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    all.blit(places[i].first, places[i].second, outputs[i], 0, 0, outputs[i].width(), outputs[i].height());
+  return all;
+}
+
+Sway::Sway(const std::vector<Image>& outputs, std::vector<std::pair<int, int>> places) {
+  if (places.size() != outputs.size()) places = sideBySidePlaces(outputs);
+  char tmpl[] = "/tmp/tolvane-sway-XXXXXX";
+  if (!mkdtemp(tmpl)) return;
+  dir_ = tmpl;
+  chmod(dir_.c_str(), 0755);  // the compositor's user reads its config and background here
+  runtime_ = dir_ + "/run";
+  clientRuntime_ = dir_ + "/client";
+  mkdir(runtime_.c_str(), 0700);
+  mkdir(clientRuntime_.c_str(), 0700);
+  const bool root = geteuid() == 0;
+  if (root) {
+    const std::optional<uid_t> uid = swayUser();
+    if (!uid || chown(runtime_.c_str(), *uid, static_cast<gid_t>(-1)) != 0) return;
+  }
+  const std::string config = dir_ + "/config";
+  std::ofstream conf(config);
+  // A drawn pointer would show in every read of the screen: it hides when still.
+  conf << "xwayland disable\ndefault_border none\nseat * hide_cursor 100\n";
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const std::string bg = dir_ + "/background-" + std::to_string(i + 1) + ".png";
+    if (!savePng(outputs[i], bg)) return;
+    chmod(bg.c_str(), 0644);
+    conf << "output HEADLESS-" << i + 1 << " mode " << outputs[i].width() << "x" << outputs[i].height()
+         << " position " << places[i].first << " " << places[i].second << " bg " << bg << " fill\n";
+  }
+  conf.close();
+  chmod(config.c_str(), 0644);
+  std::vector<std::string> argv;
+  if (root) argv = {"runuser", "-u", kSwayUser, "--"};
+  for (const char* a : {"env", "-i"}) argv.push_back(a);
+  for (const std::string& v : {"XDG_RUNTIME_DIR=" + runtime_, "HOME=" + dir_, std::string("PATH=/usr/bin:/bin"),
+                               std::string("WLR_BACKENDS=headless"), std::string("WLR_LIBINPUT_NO_DEVICES=1"),
+                               std::string("WLR_RENDERER=pixman"), "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputs.size())})
+    argv.push_back(v);
+  for (const std::string& a : {std::string("sway"), std::string("-c"), config}) argv.push_back(a);
+  sway_ = std::make_unique<Process>(argv, std::map<std::string, std::string>{});
+  if (!waitUntil([&] { return !(socket_ = findSocket(runtime_)).empty() || !sway_->running(); }, kPatience) ||
+      socket_.empty())
+    return;
+  // The background is up once grim reads it.
+  const Image desktop = layoutOf(outputs, places);
+  if (!waitUntil([&] { return grab() == desktop || !sway_->running(); }, kPatience) || !sway_->running()) return;
+  // wtype loses the first key of a run when no keyboard exists yet: one
+  // stays while the compositor lives.
+  keyboard_ = std::make_unique<Process>(std::vector<std::string>{"wtype", "-s", "3600000"}, clientEnv(clientRuntime_));
+  int toHelper[2], fromHelper[2];
+  if (pipe2(toHelper, O_CLOEXEC) != 0 || pipe2(fromHelper, O_CLOEXEC) != 0) return;
+  pointer_ = std::make_unique<Process>(
+      std::vector<std::string>{pointerHelperPath(), std::to_string(desktop.width()), std::to_string(desktop.height())},
+      clientEnv(clientRuntime_), toHelper[0], fromHelper[1]);
+  close(toHelper[0]);
+  close(fromHelper[1]);
+  pointerIn_ = toHelper[1];
+  pointerOut_ = fromHelper[0];
+  // Ready once the pointer exists and has hidden again.
+  ok_ = pointer_->running() && move(desktop.width() / 2, desktop.height() / 2) &&
+        waitUntil([&] { return grab() == desktop; }, kPatience);
+}
+
+Sway::~Sway() {
+  if (pointerIn_ >= 0) close(pointerIn_);
+  if (pointerOut_ >= 0) close(pointerOut_);
+  pointer_.reset();
+  keyboard_.reset();
+  copier_.reset();
+  sway_.reset();
+  if (!dir_.empty()) run({"rm", "-rf", dir_});
+}
+
+std::map<std::string, std::string> Sway::clientEnv(const std::string& runtimeDir) const {
+  return {{"WAYLAND_DISPLAY", socket_}, {"XDG_RUNTIME_DIR", runtimeDir}, {"DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}};
+}
+
+RunResult Sway::client(const std::vector<std::string>& argv, Millis timeout, const std::string& input) const {
+  return run(argv, clientEnv(clientRuntime_), timeout, input);
+}
+
+Image Sway::grab() const {
+  const RunResult r = client({"grim", "-t", "ppm", "-"});
+  return r.status == 0 ? fromPpm(r.out) : Image{};
+}
+
+Argb Sway::pixel(int x, int y) const {
+  const RunResult r = client({"grim", "-g", std::to_string(x) + "," + std::to_string(y) + " 1x1", "-t", "ppm", "-"});
+  const Image one = r.status == 0 ? fromPpm(r.out) : Image{};
+  return one.isNull() ? 0 : one.pixel(0, 0);
+}
+
+std::optional<std::string> Sway::paste(const std::string& type) const {
+  const RunResult r = client({"wl-paste", "--no-newline", "-t", type}, 5s);
+  if (r.status != 0) return std::nullopt;
+  return r.out;
+}
+
+bool Sway::copyText(const std::string& text) {
+  copier_ = std::make_unique<Process>(std::vector<std::string>{"wl-copy", "--foreground", text},
+                                      clientEnv(clientRuntime_));
+  return waitUntil([&] { return paste("text/plain") == text; }, kPatience);
+}
+
+bool Sway::pointerSays(const std::string& line) {
+  const std::string out = line + "\n";
+  if (write(pointerIn_, out.data(), out.size()) != static_cast<ssize_t>(out.size())) return false;
+  std::string answer;
+  char c = 0;
+  while (answer != "ok\n") {
+    pollfd p{pointerOut_, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(kPatience.count())) != 1 || read(pointerOut_, &c, 1) != 1) return false;
+    answer += c;
+  }
+  return true;
+}
+
+bool Sway::move(int x, int y) { return pointerSays("move " + std::to_string(x) + " " + std::to_string(y)); }
+bool Sway::press(int button) { return pointerSays("down " + std::to_string(button)); }
+bool Sway::release(int button) { return pointerSays("up " + std::to_string(button)); }
+
+bool Sway::drag(int x0, int y0, int x1, int y1, int button) {
+  bool ok = move(x0, y0) && press(button);
+  // Steps on the way, as a hand would make them.
+  for (int i = 1; ok && i <= 4; ++i) ok = move(x0 + (x1 - x0) * i / 4, y0 + (y1 - y0) * i / 4);
+  return ok && release(button);
+}
+
+bool Sway::click(int x, int y, int button) { return move(x, y) && press(button) && release(button); }
+
+bool Sway::doubleClick(int x, int y) { return click(x, y) && press() && release(); }
+
+bool Sway::focusWindow(const std::string& title) const {
+  const std::string ipc = findIpcSocket(runtime_);
+  return !ipc.empty() && client({"swaymsg", "-s", ipc, "[title=\"^" + title + "$\"] focus"}).status == 0;
+}
+
+bool Sway::keys(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv{"wtype"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return client(argv).status == 0;
+}
+
+}  // namespace tolvane::e2e

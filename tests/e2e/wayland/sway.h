@@ -1,0 +1,98 @@
+// Wayland end-to-end harness: a private headless sway with a known picture
+// as its background, the real program started on it, and grim, wl-paste,
+// wtype and a virtual pointer driving and watching it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../harness.h"
+
+namespace tolvane::e2e {
+
+// A process of the test's own, in a process group of its own; killed with
+// its group when it goes, unless it ended.
+class Process {
+ public:
+  Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int in = -1,
+          int out = -1);
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  pid_t pid() const { return pid_; }
+  bool running();
+  // Waits for the end; the exit code, or nullopt on a timeout.
+  std::optional<int> wait(Millis timeout);
+  void signal(int sig) const;
+  std::string stderrText() const;
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+  std::string errPath_;
+};
+
+class Sway {
+ public:
+  // Headless, one output per picture, each of its picture's size and showing
+  // it 1:1: at the given places in the layout, else side by side from the left.
+  explicit Sway(const std::vector<Image>& outputs, std::vector<std::pair<int, int>> places = {});
+  ~Sway();
+  Sway(const Sway&) = delete;
+  Sway& operator=(const Sway&) = delete;
+
+  bool ok() const { return ok_; }
+  std::string socket() const { return socket_; }
+  // WAYLAND_DISPLAY and the rest a client of this compositor needs.
+  std::map<std::string, std::string> clientEnv(const std::string& runtimeDir) const;
+
+  // The output as grim reads it; empty when it cannot be read.
+  Image grab() const;
+  // One pixel of it; 0 when it cannot be read.
+  Argb pixel(int x, int y) const;
+  // The clipboard's content of a type, read by wl-paste; nullopt when nobody serves it.
+  std::optional<std::string> paste(const std::string& type = "image/png") const;
+  // Another client takes the clipboard over with a text.
+  bool copyText(const std::string& text);
+
+  // Input: the virtual pointer and wtype's keyboard.
+  bool move(int x, int y);
+  bool press(int button = 1);
+  bool release(int button = 1);
+  bool drag(int x0, int y0, int x1, int y1, int button = 1);
+  bool click(int x, int y, int button = 1);
+  bool doubleClick(int x, int y);
+  // Focuses the window with exactly this title; false while there is none.
+  bool focusWindow(const std::string& title) const;
+  // wtype's arguments: "-k Escape", "-M ctrl -k c -m ctrl", or a text.
+  bool keys(const std::vector<std::string>& args) const;
+
+ private:
+  bool pointerSays(const std::string& line);
+  RunResult client(const std::vector<std::string>& argv, Millis timeout = 10s, const std::string& input = {}) const;
+
+  bool ok_ = false;
+  std::string dir_, runtime_, socket_, clientRuntime_;
+  std::unique_ptr<Process> sway_, keyboard_, pointer_, copier_;
+  int pointerIn_ = -1, pointerOut_ = -1;
+};
+
+// The pictures at their places in one picture from the layout's corner at
+// 0,0; black where no output lies.
+Image layoutOf(const std::vector<Image>& outputs, const std::vector<std::pair<int, int>>& places);
+// Places side by side from the left, top-aligned.
+std::vector<std::pair<int, int>> sideBySidePlaces(const std::vector<Image>& outputs);
+inline Image sideBySide(const std::vector<Image>& outputs) { return layoutOf(outputs, sideBySidePlaces(outputs)); }
+
+// Every colour turned around: a picture that differs from `picture` everywhere.
+Image inverted(const Image& picture);
+
+// Where the tests' pointer helper is.
+std::string pointerHelperPath();
+
+}  // namespace tolvane::e2e

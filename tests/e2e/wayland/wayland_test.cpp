@@ -1,0 +1,336 @@
+// The real program on a headless sway: the frozen screen under the veil,
+// the region by the pointer, the keys, the clipboard through wl-paste.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "sway.h"
+
+namespace tolvane::e2e {
+namespace {
+
+constexpr int kW = 640, kH = 480;
+constexpr int kL = 120, kT = 90, kR = 420, kB = 290;  // a 300 x 200 region
+constexpr char kCtrlC[] = "ctrl+c";
+
+class Wayland : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    picture_ = knownPicture(kW, kH);
+    sway_ = std::make_unique<Sway>(std::vector<Image>{picture_});
+    ASSERT_TRUE(sway_->ok()) << "headless sway did not start";
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    const std::string base = scratchDir() + "/wl-" + name;
+    runtime_ = base + "-run";
+    home_ = base + "-home";
+    for (const std::string& d : {base, runtime_, home_, home_ + "/Pictures"}) mkdir(d.c_str(), 0700);
+  }
+
+  std::map<std::string, std::string> env() const {
+    auto all = sway_->clientEnv(runtime_);
+    all.insert({{"HOME", home_},
+                {"XDG_CONFIG_HOME", home_ + "/.config"},
+                {"XDG_CACHE_HOME", home_ + "/.cache"},
+                {"XDG_DATA_HOME", home_ + "/.local/share"},
+                {"XDG_STATE_HOME", home_ + "/.local/state"},
+                {"LANG", "C.UTF-8"}});
+    return all;
+  }
+  std::unique_ptr<Process> start(const std::vector<std::string>& args = {}) {
+    std::vector<std::string> argv{programPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return std::make_unique<Process>(argv, env());
+  }
+  // Until the window is on the output, input would reach the desktop below.
+  bool waitForVeil(Process& p) {
+    const Image want = veiled(picture_);
+    return waitUntil([&] { return !p.running() || sway_->grab() == want; }, kPatience) && p.running();
+  }
+  void startCapture(std::unique_ptr<Process>& p, const std::vector<std::string>& args = {}) {
+    const auto t0 = std::chrono::steady_clock::now();
+    p = start(args);
+    ASSERT_TRUE(waitForVeil(*p)) << p->stderrText();
+    const auto ms = std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("veil seen %lld ms after the start\n", static_cast<long long>(ms));
+  }
+  bool key(const std::string& combo) {
+    // "ctrl+c" -> wtype -M ctrl -k c -m ctrl
+    const auto plus = combo.find('+');
+    if (plus == std::string::npos) return sway_->keys({"-k", combo});
+    const std::string mod = combo.substr(0, plus), k = combo.substr(plus + 1);
+    return sway_->keys({"-M", mod, "-k", k, "-m", mod});
+  }
+  bool windowGone() {
+    return waitUntil([&] { return sway_->grab() == picture_; }, kPatience);
+  }
+  std::optional<Image> pasted() {
+    std::optional<std::string> png;
+    if (!waitUntil([&] { return (png = sway_->paste()).has_value(); }, kPatience)) return std::nullopt;
+    return decodePng(*png);
+  }
+
+  Image picture_;
+  std::unique_ptr<Sway> sway_;
+  std::string runtime_, home_;
+};
+
+TEST_F(Wayland, CopiesTheExactRegionAndServesItAfterTheWindowCloses) {
+  std::unique_ptr<Process> p;
+  startCapture(p);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  ASSERT_TRUE(key(kCtrlC));
+  ASSERT_TRUE(windowGone()) << p->stderrText();
+  const std::optional<Image> shot = pasted();
+  ASSERT_TRUE(shot.has_value()) << p->stderrText();
+  EXPECT_EQ(*shot, picture_.copy({kL, kT, kR, kB}));
+  EXPECT_TRUE(p->running()) << "the process should stay to serve the clipboard";
+  // Another client takes the clipboard over: the process ends.
+  ASSERT_TRUE(sway_->copyText("next"));
+  EXPECT_EQ(p->wait(5s), 0);
+}
+
+TEST_F(Wayland, EscapeEndsTheCaptureAndLeavesTheClipboardAlone) {
+  ASSERT_TRUE(sway_->copyText("before"));
+  std::unique_ptr<Process> p;
+  startCapture(p);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  ASSERT_TRUE(key("Escape"));
+  EXPECT_EQ(p->wait(kPatience), 0) << p->stderrText();
+  EXPECT_TRUE(windowGone());
+  EXPECT_EQ(sway_->paste("text/plain"), "before");
+  // Nothing on stderr: Qt's complaint about the buffer integration left out is kept off.
+  EXPECT_EQ(p->stderrText(), "");
+}
+
+TEST_F(Wayland, ASecondStartEndsAtOnceAndLeavesTheFirstRunning) {
+  std::unique_ptr<Process> first;
+  startCapture(first);
+  if (HasFatalFailure()) return;
+  std::unique_ptr<Process> second = start();
+  EXPECT_EQ(second->wait(kPatience), 0);
+  EXPECT_TRUE(first->running());
+  EXPECT_EQ(sway_->grab(), veiled(picture_));
+  ASSERT_TRUE(key("Escape"));
+  EXPECT_EQ(first->wait(kPatience), 0);
+}
+
+TEST_F(Wayland, SigtermEndsTheServing) {
+  std::unique_ptr<Process> p;
+  startCapture(p);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  ASSERT_TRUE(key(kCtrlC));
+  ASSERT_TRUE(windowGone());
+  ASSERT_TRUE(pasted().has_value());
+  p->signal(SIGTERM);
+  EXPECT_EQ(p->wait(5s), 0);
+  EXPECT_FALSE(sway_->paste().has_value());
+}
+
+// Two outputs side by side: the window covers the left one, and the capture
+// is that output's, Ctrl+A included; the other output stays as it was.
+TEST(WaylandOutputs, TheCaptureCoversTheOutputAtTheTopLeft) {
+  const Image left = knownPicture(kW, kH), right(320, 240, 0xFF3366AAu);
+  Sway sway({left, right});
+  ASSERT_TRUE(sway.ok()) << "headless sway did not start";
+  const std::string runtime = scratchDir() + "/wl-outputs-run";
+  mkdir(runtime.c_str(), 0700);
+  auto env = sway.clientEnv(runtime);
+  env["HOME"] = runtime;
+  Process p({programPath()}, env);
+  const Image want = sideBySide({veiled(left), right});
+  ASSERT_TRUE(waitUntil([&] { return !p.running() || sway.grab() == want; }, kPatience) && p.running())
+      << p.stderrText();
+  ASSERT_TRUE(sway.move(100, 100));
+  ASSERT_TRUE(sway.keys({"-M", "ctrl", "-k", "a", "-k", "c", "-m", "ctrl"}));
+  std::optional<std::string> png;
+  ASSERT_TRUE(waitUntil([&] { return (png = sway.paste()).has_value(); }, kPatience)) << p.stderrText();
+  EXPECT_EQ(decodePng(*png), left);
+}
+
+// The topmost output lies away from the layout's corner: the window and the
+// capture are that output's, and a handle follows the pointer in its pixels.
+TEST(WaylandOutputs, AHandleResizesOnAnOutputAwayFromTheCorner) {
+  const Image lower = knownPicture(kW, kH), upper = inverted(knownPicture(320, 240));
+  const std::vector<std::pair<int, int>> places{{0, 100}, {kW, 0}};
+  Sway sway({lower, upper}, places);
+  ASSERT_TRUE(sway.ok()) << "headless sway did not start";
+  const std::string runtime = scratchDir() + "/wl-corner-run";
+  mkdir(runtime.c_str(), 0700);
+  auto env = sway.clientEnv(runtime);
+  env["HOME"] = runtime;
+  Process p({programPath()}, env);
+  const Image want = layoutOf({lower, veiled(upper)}, places);
+  ASSERT_TRUE(waitUntil([&] { return !p.running() || sway.grab() == want; }, kPatience) && p.running())
+      << p.stderrText();
+  ASSERT_TRUE(sway.drag(kW + 40, 30, kW + 200, 150));
+  ASSERT_TRUE(sway.drag(kW + 200, 150, kW + 240, 190));  // the bottom-right handle
+  ASSERT_TRUE(sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"}));
+  std::optional<std::string> png;
+  ASSERT_TRUE(waitUntil([&] { return (png = sway.paste()).has_value(); }, kPatience)) << p.stderrText();
+  EXPECT_EQ(decodePng(*png), upper.copy({40, 30, 240, 190}));
+}
+
+// WAYLAND_DISPLAY naming no compositor leaves the choice to X: with no X
+// display either, the run ends saying so, before anything is shown.
+TEST(WaylandChoice, ACompositorThatDoesNotAnswerLeavesItToX) {
+  const RunResult r = run({programPath()},
+                          {{"WAYLAND_DISPLAY", scratchDir() + "/no-such-wayland"},
+                           {"DISPLAY", ""},
+                           {"QT_QPA_PLATFORM", ""},
+                           {"XDG_RUNTIME_DIR", scratchDir()}},
+                          kPatience);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
+}
+
+// A second drag on the region, then Ctrl+C: the clipboard holds exactly the
+// pixels of the region as the drag left it.
+struct Reshape {
+  const char* name;
+  int x0, y0, x1, y1;  // the second drag
+  IRect region;        // the region after it
+};
+
+class WaylandReshape : public Wayland, public ::testing::WithParamInterface<Reshape> {};
+
+TEST_P(WaylandReshape, CopiesTheRegionTheDragLeft) {
+  const Reshape& c = GetParam();
+  std::unique_ptr<Process> p;
+  startCapture(p);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  ASSERT_TRUE(sway_->drag(c.x0, c.y0, c.x1, c.y1));
+  ASSERT_TRUE(key(kCtrlC));
+  const std::optional<Image> shot = pasted();
+  ASSERT_TRUE(shot.has_value()) << p->stderrText();
+  EXPECT_EQ(*shot, picture_.copy(c.region));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Drags, WaylandReshape,
+    ::testing::Values(Reshape{"moveInside", 270, 190, 300, 210, {kL + 30, kT + 20, kR + 30, kB + 20}},
+                      // The bottom-right handle sits on the corner.
+                      Reshape{"resizeByTheCorner", kR, kB, kR + 40, kB + 30, {kL, kT, kR + 40, kB + 30}},
+                      // Moved past the edge, the region stops at the screen's corner.
+                      Reshape{"moveStopsAtTheEdge", 270, 190, 900, 900, {kW - 300, kH - 200, kW, kH}}),
+    [](const auto& c) { return std::string(c.param.name); });
+
+// The toolbar below the region, as designed: button index -> its left, in
+// fifteenths of a pixel from the bar's left.
+class WaylandAnnotate : public Wayland {
+ protected:
+  void SetUp() override {
+    Wayland::SetUp();
+    if (HasFatalFailure()) return;
+    startCapture(p_);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  }
+  bool button(int index) {
+    constexpr int left[9] = {1700, 3270, 2440, 2900, 1220, 860, 480, 100, 2070};
+    constexpr double barLeft = kR - 3620.0 / 15, barTop = kB + 4;
+    return sway_->click(static_cast<int>(barLeft + left[index] / 15.0 + 8), static_cast<int>(barTop + 5 + 8));
+  }
+  // The copy button, then the picture from the clipboard.
+  Image copy() {
+    EXPECT_TRUE(button(kCopy));
+    const std::optional<Image> shot = pasted();
+    return shot ? *shot : Image{};
+  }
+  Image region() const { return picture_.copy({kL, kT, kR, kB}); }
+  static constexpr int kUndo = 0, kCopy = 1, kText = 5, kRectangle = 7;
+  static constexpr Argb kRed = 0xFFFF0000u;
+  std::unique_ptr<Process> p_;
+};
+
+TEST_F(WaylandAnnotate, RedRectangleOnTheCopy) {
+  ASSERT_TRUE(button(kRectangle));
+  ASSERT_TRUE(sway_->drag(150, 150, 250, 220));
+  const Image shot = copy();
+  ASSERT_EQ(shot.width(), kR - kL);
+  ASSERT_EQ(shot.height(), kB - kT);
+  // Its corners where the drag began and ended, its top edge, nothing inside.
+  for (const auto& [x, y] : {std::pair{150, 150}, {250, 220}, {200, 150}, {150, 190}})
+    EXPECT_EQ(shot.pixel(x - kL, y - kT), kRed) << x << "," << y;
+  EXPECT_EQ(shot.pixel(200 - kL, 190 - kT), picture_.pixel(200, 190));
+  EXPECT_EQ(shot.pixel(0, 0), picture_.pixel(kL, kT));
+}
+
+TEST_F(WaylandAnnotate, UndoLeavesTheRegionAsItWas) {
+  ASSERT_TRUE(button(kRectangle));
+  ASSERT_TRUE(sway_->drag(150, 150, 250, 220));
+  ASSERT_TRUE(waitUntil([&] { return sway_->grab().pixel(150, 150) == kRed; }, kPatience));
+  ASSERT_TRUE(button(kUndo));
+  ASSERT_TRUE(waitUntil([&] { return sway_->grab().pixel(150, 150) == picture_.pixel(150, 150); }, kPatience));
+  EXPECT_EQ(copy(), region());
+}
+
+TEST_F(WaylandAnnotate, TypedTextIsDrawnInRed) {
+  ASSERT_TRUE(button(kText));
+  ASSERT_TRUE(sway_->click(150, 150));
+  ASSERT_TRUE(sway_->keys({"Hello 你好"}));
+  ASSERT_TRUE(sway_->click(300, 260));  // the next click commits
+  const Image shot = copy();
+  ASSERT_EQ(shot.width(), kR - kL);
+  int red = 0;
+  for (int y = 150; y < 175; ++y)
+    for (int x = 150; x < 250; ++x) red += shot.pixel(x - kL, y - kT) == kRed;
+  EXPECT_GT(red, 40);
+  EXPECT_EQ(shot.pixel(10, 10), picture_.pixel(kL + 10, kT + 10));
+}
+
+TEST_F(Wayland, ServingEndsWhenTheCompositorGoesAway) {
+  std::unique_ptr<Process> p;
+  startCapture(p);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  ASSERT_TRUE(key(kCtrlC));
+  ASSERT_TRUE(windowGone());
+  ASSERT_TRUE(pasted().has_value());
+  sway_.reset();
+  EXPECT_TRUE(p->wait(kPatience).has_value()) << "still running with no compositor";
+}
+
+// A double click copies the region and opens the save dialog, a window of
+// its own over the full-screen one; the name typed there is written.
+TEST_F(Wayland, DoubleClickCopiesAndSavesThroughTheDialog) {
+  std::unique_ptr<Process> p;
+  startCapture(p);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  ASSERT_TRUE(sway_->doubleClick(270, 190));
+  ASSERT_TRUE(waitUntil([&] { return sway_->focusWindow("Tolvane-保存为"); }, kPatience)) << p->stderrText();
+  const std::optional<Image> copied = pasted();
+  ASSERT_TRUE(copied.has_value());
+  EXPECT_EQ(*copied, picture_.copy({kL, kT, kR, kB}));
+  const std::string file = home_ + "/dialog.png";
+  ASSERT_TRUE(key("ctrl+a"));
+  ASSERT_TRUE(sway_->keys({file}));
+  ASSERT_TRUE(key("Return"));
+  Image saved;
+  ASSERT_TRUE(waitUntil([&] { return !(saved = decodePng(readFile(file))).isNull(); }, kPatience)) << p->stderrText();
+  EXPECT_EQ(saved, picture_.copy({kL, kT, kR, kB}));
+}
+
+TEST_F(Wayland, CtrlSWritesTheRegionToTheFileNamed) {
+  const std::string file = home_ + "/shot.png";
+  std::unique_ptr<Process> p;
+  startCapture(p, {"-p", file});
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  ASSERT_TRUE(key("ctrl+s"));
+  Image saved;
+  ASSERT_TRUE(waitUntil([&] { return !(saved = decodePng(readFile(file))).isNull(); }, kPatience)) << p->stderrText();
+  EXPECT_EQ(saved, picture_.copy({kL, kT, kR, kB}));
+}
+
+}  // namespace
+}  // namespace tolvane::e2e
