@@ -33,6 +33,8 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     desktop-file-utils appstream groff-base man-db bsdextrautils
     # two window managers the desktop tests run under
     openbox icewm
+    # the Windows build and its tests under Wine (GoogleTest built from googletest's sources)
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 fonts-wine
   )
 fi
 
