@@ -1,5 +1,5 @@
 # Tolvane: `make run` and `make test` do all the set-up on a fresh Debian 12.
-.PHONY: all build run test test-release test-asan bench fuzz install clean
+.PHONY: all build run test test-release test-asan test-windows windows bench fuzz install clean
 
 JOBS ?= 2
 # Packages are checked once per build folder; scripts/deps.sh is the list.
@@ -37,7 +37,7 @@ install: $(STAMPS)/run
 	  sudo cmake --install build/release --prefix "$(PREFIX)"; \
 	fi
 
-test: test-release test-asan
+test: test-release test-asan test-windows
 
 test-release: $(STAMPS)/test
 	cmake --preset release
@@ -49,6 +49,18 @@ test-asan: $(STAMPS)/test
 	cmake --preset asan
 	cmake --build build/asan -j$(JOBS)
 	ctest --preset asan -j1 -LE e2e
+
+# The Windows build (mingw-w64), and its unit tests under Wine in a fresh
+# Wine prefix of their own (build/windows/wine).
+windows: $(STAMPS)/test
+	cmake --preset windows
+	cmake --build build/windows -j$(JOBS) --target tolvane
+	@echo "built build/windows/tolvane.exe"
+
+test-windows: $(STAMPS)/test
+	cmake --preset windows
+	cmake --build build/windows -j$(JOBS)
+	./scripts/wine_prefix.sh build/windows/wine ctest --preset windows -j1
 
 # A long run of the random-event test under the sanitizers; FUZZ_RUNS runs
 # of FUZZ_EVENTS events each, from run FUZZ_FIRST.

@@ -39,6 +39,8 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     # the Wayland tests: a headless compositor with its background drawer,
     # its screen reader, clipboard and keyboard clients
     sway swaybg grim wl-clipboard wtype
+    # the Windows build and its tests under Wine (GoogleTest built from googletest's sources)
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 fonts-wine
   )
 fi
 

@@ -1,6 +1,6 @@
 // Serialises a picture to a self-contained byte array and back. The bytes
 // are a tiny keyed bag with the picture under "pic", its pixels packed to
-// 24 bits and compressed with zstd.
+// 24 bits and compressed (platform/compression.h).
 #pragma once
 
 #include <cstdint>

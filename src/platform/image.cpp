@@ -1,11 +1,10 @@
 #include "platform/image.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include <sys/mman.h>
+#include "platform/pages.h"
 
 namespace tolvane {
 
@@ -20,12 +19,8 @@ std::shared_ptr<Argb[]> allocatePixels(std::size_t count) {
   const std::size_t bytes = count * sizeof(Argb);
   if (bytes < 2 * kHuge) return std::shared_ptr<Argb[]>(new Argb[count]);  // default-initialised: not written
   const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
-  void* p = std::aligned_alloc(kHuge, rounded);
-  if (!p) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-  madvise(p, rounded, MADV_HUGEPAGE);
-#endif
-  return std::shared_ptr<Argb[]>(static_cast<Argb*>(p), [](Argb* q) { std::free(q); });
+  void* p = platform::allocateAligned(rounded, kHuge);
+  return std::shared_ptr<Argb[]>(static_cast<Argb*>(p), [](Argb* q) { platform::freeAligned(q); });
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Shared by the tests of saving files: bytes of a text, a readable verdict
-// on a write, and the fixture that saves as the user or as an unprivileged one.
+// The fixture of the POSIX save tests, which saves as the user or as an
+// unprivileged one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,33 +19,12 @@
 #include "output/atomic_file.h"
 #include "output/image_writer.h"
 #include "output/temp_dir.h"
-
+#include "output/write_support.h"
 
 namespace tolvane::testutil {
 
 using output::FileOps;
-
-inline std::span<const std::uint8_t> bytesOf(const std::string& s) {
-  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
-inline ::testing::AssertionResult written(const std::optional<platform::Failure>& e) {
-  if (!e) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "error " << e->error << ": " << e->description;
-}
-
-
 namespace fs = std::filesystem;
-
-inline const std::string kNew = "the new picture";
-
-// The names in a folder, sorted.
-inline std::vector<std::string> names(const std::string& folder) {
-  std::vector<std::string> out;
-  for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
-  std::sort(out.begin(), out.end());
-  return out;
-}
 
 // What one save did.
 struct Saved {

@@ -1,8 +1,6 @@
 // A scratch folder for tests that write real files, removed afterwards.
 #pragma once
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -11,14 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "portable.h"
+
 namespace tolvane::testutil {
 
 class TempDir {
  public:
-  TempDir() {
-    char tmpl[] = "/tmp/tolvane-test-XXXXXX";
-    path_ = ::mkdtemp(tmpl);
-  }
+  TempDir() : path_(freshFolder("tolvane-test")) {}
   ~TempDir() { std::filesystem::remove_all(path_); }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

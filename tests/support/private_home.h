@@ -4,34 +4,39 @@
 // real home. Made in main before anything reads them; removed at the end.
 #pragma once
 
-#include <stdlib.h>
-#include <sys/stat.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
+
+#include "portable.h"
 
 namespace tolvane::testutil {
 
 class PrivateHome {
  public:
   PrivateHome() {
-    const char* tmp = ::getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/tolvane-home-XXXXXX";
-    if (!::mkdtemp(folder.data())) {
+    path_ = freshFolder("tolvane-home");
+    if (path_.empty()) {
       std::perror("cannot make a private home for the tests");
       std::exit(2);
     }
-    path_ = folder;
+    const std::string folder = path_.string();
     const std::string runtime = folder + "/run";
-    ::mkdir(runtime.c_str(), 0700);  // Qt insists on 0700
-    ::setenv("HOME", folder.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (folder + "/.config").c_str(), 1);
-    ::setenv("XDG_CACHE_HOME", (folder + "/.cache").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (folder + "/.local/share").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", (folder + "/.local/state").c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    std::error_code ignored;
+    std::filesystem::create_directory(runtime, ignored);  // 0700, as Qt insists
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, ignored);
+    setEnv("HOME", folder);
+    setEnv("XDG_CONFIG_HOME", folder + "/.config");
+    setEnv("XDG_CACHE_HOME", folder + "/.cache");
+    setEnv("XDG_DATA_HOME", folder + "/.local/share");
+    setEnv("XDG_STATE_HOME", folder + "/.local/state");
+    setEnv("XDG_RUNTIME_DIR", runtime);
+    setEnv("USERPROFILE", folder);
+    setEnv("APPDATA", folder + "/AppData/Roaming");
+    setEnv("LOCALAPPDATA", folder + "/AppData/Local");
   }
   ~PrivateHome() {
     std::error_code ignored;

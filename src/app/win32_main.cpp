@@ -1,0 +1,120 @@
+// Tolvane on Windows: one region capture per run, over Win32 with no Qt.
+#include <objbase.h>
+#include <shellapi.h>
+#include "platform/win32/win.h"
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/save_path.h"
+#include "app/start_region.h"
+#include "platform/raster_surface.h"
+#include "platform/win32/capture_window.h"
+#include "platform/win32/clipboard.h"
+#include "platform/win32/control_view.h"
+#include "platform/win32/desktop.h"
+#include "platform/win32/dialogs.h"
+#include "platform/win32/text_engine.h"
+#include "platform/win32/wic_encoders.h"
+#include "platform/win32/wide.h"
+#include "session/capture_session.h"
+
+namespace pw = tolvane::platform::win32;
+namespace cli = tolvane::app;
+
+namespace {
+
+// The arguments as UTF-8, whatever the console's code page.
+std::vector<std::string> utf8Arguments() {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> out;
+  for (int i = 0; i < count; ++i) out.push_back(pw::narrow(wide[i]));
+  LocalFree(wide);
+  return out;
+}
+
+// --help, --version and a wrong command line end here: their exit status.
+std::optional<int> answerWithoutCapture(const cli::CommandLine& commandLine) {
+  switch (commandLine.action) {
+    case cli::CommandLine::Action::Help: std::fputs(cli::usageText().c_str(), stdout); return 0;
+    case cli::CommandLine::Action::Version: std::fputs(cli::versionText(TOLVANE_VERSION).c_str(), stdout); return 0;
+    case cli::CommandLine::Action::Error: std::fputs(cli::errorText(commandLine.error).c_str(), stderr); return cli::kExitUsage;
+    case cli::CommandLine::Action::Capture: break;
+  }
+  if (commandLine.options.raw) {
+    std::fputs("tolvane: -r is not offered on Windows\n", stderr);
+    return cli::kExitUsage;
+  }
+  return std::nullopt;
+}
+
+int runLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
+  pw::GdiScreen screen;
+  const int width = screen.width(), height = screen.height();
+  pw::GdiTextEngine text;
+  pw::CaptureWindow window(screen.left(), screen.top(), width, height);
+  tolvane::platform::RasterSurface surface(width, height, &text, &window);
+  pw::WinPointer pointer;
+  pw::WinApp app(window);
+  pw::WicEncoders encoders;
+  pw::WinClipboard clipboard(window.handle(), encoders);
+  pw::WinSaveDialog winSaveDialog(window.handle());
+  cli::PathSaveDialog saveDialog(winSaveDialog, options.saveFolder, options.saveFile);
+  pw::WinMessageBox messageBox(window.handle());
+  pw::WinEnvironment env;
+  pw::WinControlView view(window.handle(), text, [&window](std::function<void(tolvane::platform::EventSink&)> f) {
+    window.send(f);
+  });
+
+  tolvane::session::Platform platform{surface,   screen,     pointer,    app,      lock,
+                                      clipboard, saveDialog, messageBox, encoders, env};
+  tolvane::session::CaptureSession form(platform, &view);
+  window.attach(&surface, &view, &pointer, &form);
+  window.onCloseRequested = [&form] { form.close(); };
+  window.onFailure = [&messageBox](const std::string& what) {
+    messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
+  };
+  using StartUp = tolvane::session::CaptureSession::StartUp;
+  if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;
+  if (options.region && !form.closed()) {
+    window.send([&](tolvane::platform::EventSink&) {
+      if (cli::applyStartRegion(form, *options.region, width, height).empty())
+        std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
+    });
+  }
+  return form.closed() ? 0 : runLoop();
+}
+
+}  // namespace
+
+int main() {
+  std::vector<std::string> args = utf8Arguments();
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const cli::CommandLine commandLine = cli::parseCommandLine(static_cast<int>(args.size()), argv.data());
+  if (const std::optional<int> status = answerWithoutCapture(commandLine)) return *status;
+
+  // A second capture ends here: nothing read, nothing shown.
+  pw::MutexInstanceLock lock;
+  if (lock.acquire().state == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
+  if (commandLine.options.delayMs > 0) Sleep(static_cast<DWORD>(commandLine.options.delayMs));
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int status = capture(commandLine.options, lock);
+  CoUninitialize();
+  return status;
+}

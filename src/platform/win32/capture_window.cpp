@@ -1,0 +1,218 @@
+#include "platform/win32/capture_window.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+#include "platform/win32/control_view.h"
+#include "platform/win32/desktop.h"
+
+namespace tolvane::platform::win32 {
+
+namespace {
+
+constexpr wchar_t kClass[] = L"TolvaneCapture";
+constexpr UINT kEditKey = WM_APP + 1;
+constexpr int kStripRows = 64;
+
+bool held(int vk) { return GetKeyState(vk) < 0; }
+
+}  // namespace
+
+Key keyOf(WPARAM vk, bool ctrl, bool shift, bool alt) {
+  Key k;
+  k.ctrl = ctrl;
+  k.shift = shift;
+  k.alt = alt;
+  switch (vk) {
+    case VK_ESCAPE: k.code = KeyCode::Escape; break;
+    case VK_RETURN: k.code = KeyCode::Enter; break;
+    case VK_LEFT: k.code = KeyCode::Left; break;
+    case VK_RIGHT: k.code = KeyCode::Right; break;
+    case VK_UP: k.code = KeyCode::Up; break;
+    case VK_DOWN: k.code = KeyCode::Down; break;
+    default:
+      if (vk >= 'A' && vk <= 'Z') {
+        k.code = KeyCode::Letter;
+        k.letter = static_cast<char>('a' + (vk - 'A'));
+      }
+  }
+  return k;
+}
+
+CaptureWindow::CaptureWindow(int left, int top, int width, int height) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kClass;
+  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+  RegisterClassExW(&wc);
+  hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClass, L"Tolvane", WS_POPUP, left, top, width, height,
+                          nullptr, nullptr, wc.hInstance, this);
+}
+
+CaptureWindow::~CaptureWindow() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void CaptureWindow::attach(RasterSurface* surface, WinControlView* view, WinPointer* pointer, EventSink* sink) {
+  surface_ = surface;
+  view_ = view;
+  pointer_ = pointer;
+  sink_ = sink;
+}
+
+void CaptureWindow::send(const std::function<void(EventSink&)>& f) {
+  if (!sink_) return;
+  try {
+    f(*sink_);
+  } catch (const std::bad_alloc&) {
+    if (onFailure) onFailure("内存不足");
+  } catch (const std::exception& e) {
+    if (onFailure) onFailure(e.what());
+  }
+  if (surface_) surface_->settleDamage();
+}
+
+void CaptureWindow::invalidate(const IRect& area) {
+  const RECT r{area.left, area.top, area.right, area.bottom};
+  InvalidateRect(hwnd_, &r, FALSE);
+}
+
+void CaptureWindow::flush() { UpdateWindow(hwnd_); }
+
+LRESULT CALLBACK CaptureWindow::proc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<CaptureWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<CaptureWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->handle(msg, w, l) : DefWindowProcW(hwnd, msg, w, l);
+}
+
+LRESULT CaptureWindow::handle(UINT msg, WPARAM w, LPARAM l) {
+  switch (msg) {
+    case WM_PAINT: paint(); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_SETCURSOR:
+      if (LOWORD(l) != HTCLIENT || !pointer_) break;
+      SetCursor(pointer_->cursor());
+      return TRUE;
+    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
+    case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP:
+    case WM_MOUSEMOVE: case WM_LBUTTONDBLCLK:
+      mouse(msg, w, l);
+      return 0;
+    case WM_KEYDOWN: case WM_SYSKEYDOWN:
+      if (key(w) || msg == WM_KEYDOWN) return 0;
+      break;
+    case kEditKey: return key(w) ? 1 : 0;
+    case WM_COMMAND:
+      if (HIWORD(w) == EN_CHANGE && view_) view_->editChanged(reinterpret_cast<HWND>(l));
+      return 0;
+    case WM_CLOSE:
+      if (onCloseRequested) onCloseRequested();
+      return 0;
+    default: break;
+  }
+  return DefWindowProcW(hwnd_, msg, w, l);
+}
+
+// The canvas in strips straight from its pixels, then the controls over it.
+void CaptureWindow::paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  if (surface_) {
+    const IRect area = IRect{ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom}.intersected(
+        surface_->rect());
+    for (int y = area.top; y < area.bottom; y += kStripRows) {
+      const IRect strip{area.left, y, area.right, std::min(y + kStripRows, area.bottom)};
+      const Image pixels = surface_->compose(strip);
+      BITMAPINFO info{};
+      info.bmiHeader = {sizeof(BITMAPINFOHEADER), pixels.width(), -pixels.height(), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+      SetDIBitsToDevice(dc, strip.left, strip.top, static_cast<DWORD>(pixels.width()),
+                        static_cast<DWORD>(pixels.height()), 0, 0, 0, static_cast<UINT>(pixels.height()),
+                        pixels.constBits(), &info, DIB_RGB_COLORS);
+    }
+  }
+  if (view_) view_->paint(dc);
+  EndPaint(hwnd_, &ps);
+}
+
+// Presses go to the control under the pointer; moves and the release to the
+// one the press went to, with the window captured meanwhile.
+void CaptureWindow::mouse(UINT msg, WPARAM w, LPARAM l) {
+  const int x = GET_X_LPARAM(l), y = GET_Y_LPARAM(l);
+  Mouse m;
+  m.shift = (w & MK_SHIFT ? 1 : 0) | (w & MK_CONTROL ? 2 : 0) | (held(VK_MENU) ? 4 : 0);
+  const bool down = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN;
+  const bool up = msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP;
+  m.button = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP ? kLeft
+             : msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP ? kRight
+             : msg == WM_MBUTTONDOWN || msg == WM_MBUTTONUP ? kMiddle
+                                                            : 0;
+  if (msg == WM_MOUSEMOVE)
+    m.button = (w & MK_LBUTTON ? kLeft : 0) | (w & MK_RBUTTON ? kRight : 0) | (w & MK_MBUTTON ? kMiddle : 0);
+  const bool anyHeld = (w & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) != 0;
+  if (down || msg == WM_LBUTTONDBLCLK) {
+    const Hit hit = view_ ? view_->hitTest(x, y) : Hit{{}, static_cast<float>(x), static_cast<float>(y)};
+    pressed_ = hit.ref;
+    pressX_ = static_cast<float>(x) - hit.x;
+    pressY_ = static_cast<float>(y) - hit.y;
+    SetFocus(hwnd_);
+    SetCapture(hwnd_);
+  }
+  const CtlRef target = down || up || anyHeld ? pressed_ : (view_ ? view_->hitTest(x, y).ref : CtlRef{});
+  if (!(down || up || anyHeld) && view_) {
+    const Hit hit = view_->hitTest(x, y);
+    pressX_ = static_cast<float>(x) - hit.x;
+    pressY_ = static_cast<float>(y) - hit.y;
+  }
+  m.x = static_cast<float>(x) - pressX_;
+  m.y = static_cast<float>(y) - pressY_;
+  if (msg == WM_LBUTTONDBLCLK) {
+    m.button = kLeft;
+    send([&](EventSink& s) { s.mouseDown(target, m); });
+    send([&](EventSink& s) { s.dblClick(target); });
+  } else if (down) {
+    send([&](EventSink& s) { s.mouseDown(target, m); });
+  } else if (up) {
+    if (!anyHeld) ReleaseCapture();
+    const bool over = view_ && view_->hitTest(x, y).ref == target;
+    send([&](EventSink& s) { s.mouseUp(target, m); });
+    if (over && target.ctl != Ctl::Window) send([&](EventSink& s) { s.click(target); });
+  } else {
+    send([&](EventSink& s) { s.mouseMove(target, m); });
+  }
+}
+
+bool CaptureWindow::key(WPARAM vk) {
+  const Key k = keyOf(vk, held(VK_CONTROL), held(VK_SHIFT), held(VK_MENU));
+  const CtlRef focus = view_ ? view_->focus() : CtlRef{};
+  bool used = false;
+  send([&](EventSink& s) { used = s.keyDown(focus, k); });
+  return used;
+}
+
+void WinApp::showMaximized() {
+  ShowWindow(window_.handle(), SW_SHOW);
+  SetForegroundWindow(window_.handle());
+  SetFocus(window_.handle());
+  UpdateWindow(window_.handle());
+}
+
+void WinApp::hideWindow() { ShowWindow(window_.handle(), SW_HIDE); }
+
+void WinApp::close() {
+  ShowWindow(window_.handle(), SW_HIDE);
+  PostQuitMessage(0);
+}
+
+void WinApp::warn(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
+
+}  // namespace tolvane::platform::win32

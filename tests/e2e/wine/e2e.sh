@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# The Windows program end to end under Wine, on a private Xvfb with a known
+# picture on its root window, driven with xdotool and read back with xclip:
+#   tests/e2e/wine/e2e.sh TOLVANE_EXE WORK_FOLDER
+# WORK_FOLDER is made anew: the Wine prefix, the home and every file written.
+# Every wait polls for what it needs; the short pauses between pointer moves
+# keep Wine from merging them.
+set -uo pipefail
+exe=$(realpath "$1")
+work=$(realpath -m "$2")
+here=$(dirname "$(realpath "$0")")
+rm -rf "$work"
+mkdir -p "$work/home" "$work/out"
+export HOME="$work/home" WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+W=800 H=600
+xvfb="" shower=""
+passed=0 failed=0
+
+stop() {
+  wineserver -k 2>/dev/null || true
+  if [ -n "$shower" ]; then kill "$shower" 2>/dev/null || true; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+}
+trap stop EXIT
+
+# Polls `$@` every 50 ms for up to 20 s.
+until_true() {
+  for _ in $(seq 400); do "$@" && return 0; sleep 0.05; done
+  return 1
+}
+check() {  # check NAME COMMAND...
+  if "${@:2}"; then passed=$((passed + 1)); echo "ok   $1"; else failed=$((failed + 1)); echo "FAIL $1"; fi
+}
+pixel() { convert x:root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}'; }
+source_pixel() { convert "$work/root.png" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}'; }
+capture_window() { xdotool search --onlyvisible --name '^Tolvane$' >/dev/null 2>&1; }
+no_capture_window() { ! capture_window; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+same_pixels() {  # same_pixels FILE WxH+X+Y: the file holds exactly the root picture's area
+  [ -s "$1" ] && [ "$(compare -metric AE "$1" <(convert "$work/root.png" -crop "$2" +repage png:-) null: 2>&1)" = 0 ]
+}
+winpath() { winepath -w "$1" 2>/dev/null; }
+
+start() {  # start ARGS...: the program, its window shown
+  wine "$exe" "$@" >"$work/stdout" 2>"$work/stderr" &
+  pid=$!
+  until_true capture_window
+}
+drag() {  # drag X1 Y1 X2 Y2
+  xdotool mousemove "$1" "$2" && sleep 0.05 && xdotool mousedown 1 && sleep 0.05
+  xdotool mousemove $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 )) && sleep 0.05
+  xdotool mousemove "$3" "$4" && sleep 0.05 && xdotool mouseup 1
+}
+
+# --- set-up: the X server, its picture, a fresh prefix that shows Chinese ---
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 ${W}x${H}x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+exec 3>&-
+until_true test -s "$work/display" || { echo "no Xvfb"; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
+# Every pixel differs from its neighbours: two crossed gradients.
+convert -size ${W}x${H} gradient:'#ff0000-#00ff40' \( -size ${H}x${W} gradient:'#0000ff-#000000' -rotate 90 \) \
+  -compose plus -composite -depth 8 "$work/root.png"
+display -window root "$work/root.png" &
+shower=$!
+shown() { [ "$(pixel 5 7)" = "$(source_pixel 5 7)" ]; }
+until_true shown || { echo "the picture does not show on the root window"; exit 1; }
+t0=$(date +%s%N)
+wineboot -i 2>/dev/null
+wineserver -w
+# One server for the run; Wine's desktop process keeps serving the clipboard
+# after the program ends, as Windows itself would.
+wineserver -p </dev/null >/dev/null 2>&1
+wine regedit /S "$(winpath "$here/fontlink.reg")" 2>/dev/null
+echo "prefix ready in $(( ($(date +%s%N) - t0) / 1000000 )) ms"
+
+# --- start, veil, a second instance, Esc ---
+t0=$(date +%s%N)
+start
+veiled() { [ "$(pixel 10 10)" != "$(source_pixel 10 10)" ]; }
+check "the screen shows under the veil" until_true veiled
+echo "start to veil: $(( ($(date +%s%N) - t0) / 1000000 )) ms"
+wine "$exe" >/dev/null 2>&1 &
+second=$!
+check "a second start ends at once" until_true gone $second
+wait $second
+check "and with status 0" test $? -eq 0
+xdotool key Escape
+check "Esc ends the capture" until_true gone $pid
+wait $pid
+check "with status 0" test $? -eq 0
+
+# --- drag, move, copy ---
+start
+drag 100 100 300 300
+inside() { [ "$(pixel 150 150)" = "$(source_pixel 150 150)" ] && veiled; }
+check "the dragged region shows undimmed" until_true inside
+drag 150 150 200 180  # a drag inside moves it by (50, 30)
+moved() { [ "$(pixel 120 110)" != "$(source_pixel 120 110)" ] && [ "$(pixel 320 320)" = "$(source_pixel 320 320)" ]; }
+check "a drag inside moves the region" until_true moved
+t0=$(date +%s%N)
+xdotool key Return
+has_png() { xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx image/png; }
+check "Enter puts a PNG on the clipboard" until_true has_png
+echo "copy to image/png offered: $(( ($(date +%s%N) - t0) / 1000000 )) ms"
+xclip -selection clipboard -t image/png -o >"$work/out/clip.png" 2>/dev/null
+check "the clipboard holds exactly the moved region" same_pixels "$work/out/clip.png" 200x200+150+130
+check "the capture ends after copying" until_true gone $pid
+
+# --- saving to a file named on the command line, by a double click ---
+for ext in png bmp tif jpg gif; do
+  file="$work/out/shot.$ext"
+  start -p "$(winpath "$file")" --region 120x80+40+60
+  xdotool mousemove 90 100 && sleep 0.05 && xdotool click --repeat 2 --delay 80 1
+  written() { [ -s "$file" ]; }
+  check "$ext: a double click writes the file" until_true written
+  until_true gone $pid
+  case $ext in
+    png|bmp|tif) check "$ext: exactly the region" same_pixels "$file" 120x80+40+60 ;;
+    *) check "$ext: a valid 120x80 picture" test "$(identify -format '%wx%h' "$file" 2>/dev/null)" = 120x80 ;;
+  esac
+done
+
+# --- a file that cannot be written: the error box ---
+start -p "$(winpath /proc/tolvane-e2e.png)" --region 120x80+40+60
+xdotool mousemove 90 100 && sleep 0.05 && xdotool click --repeat 2 --delay 80 1
+error_box() { xdotool search --onlyvisible --name '^错误$' >/dev/null 2>&1; }
+check "an unwritable file brings up the 错误 box" until_true error_box
+xdotool key Return
+xdotool key Escape
+check "the capture goes on and ends with Esc" until_true gone $pid
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

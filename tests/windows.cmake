@@ -1,0 +1,34 @@
+# The Windows build's tests: the core's unit tests, run under Wine by ctest
+# (the toolchain file makes Wine the emulator). GoogleTest is built from
+# Debian's source package, as there is no mingw build of it.
+include(GoogleTest)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+if(NOT TARGET GTest::gtest)
+  add_library(GTest::gtest ALIAS gtest)
+endif()
+
+add_library(tolvane_test_home INTERFACE)
+target_include_directories(tolvane_test_home INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/support)
+add_library(tolvane_test_main STATIC support/test_main.cpp)
+target_link_libraries(tolvane_test_main PUBLIC tolvane_test_home GTest::gtest)
+
+add_library(tolvane_fake STATIC fake/fake_platform.cpp)
+target_include_directories(tolvane_fake PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(tolvane_fake PUBLIC tolvane_core)
+
+# The tests of POSIX files (owners, modes, links, other users) and of the
+# Linux encoders, and of the Linux start-up (display choice, the two stages),
+# stay on Linux.
+file(GLOB TOLVANE_UNIT_TESTS CONFIGURE_DEPENDS
+  platform/*_test.cpp layout/*_test.cpp session/*_test.cpp selection/*_test.cpp
+  handles/*_test.cpp annotation/*_test.cpp output/*_test.cpp app/*_test.cpp layering/*_test.cpp)
+list(FILTER TOLVANE_UNIT_TESTS EXCLUDE REGEX
+  "(codecs|codecs_tools|save_target|start_options|display_choice|stage_path|_posix)_test\\.cpp$")
+add_executable(tolvane_unit_tests ${TOLVANE_UNIT_TESTS})
+target_compile_definitions(tolvane_unit_tests PRIVATE TOLVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+target_link_libraries(tolvane_unit_tests PRIVATE tolvane_app tolvane_fake tolvane_test_main)
+# Listed when ctest runs, under the test preset's Wine prefix.
+gtest_discover_tests(tolvane_unit_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
