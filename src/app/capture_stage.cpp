@@ -135,6 +135,31 @@ void coverEachOutput(pq::CaptureWindow& first, std::vector<std::unique_ptr<pq::C
   }
 }
 
+// The capture window and, on Wayland, one more per further output, with the
+// canvas's damage shared out among them.
+struct Windows {
+  pq::CaptureWindow first;
+  std::vector<std::unique_ptr<pq::CaptureWindow>> more;
+  std::vector<pq::CaptureWindow*> all;
+  tolvane::platform::OutputPresenters presenters;
+  tolvane::platform::Presenter* presenter() {
+    if (all.size() > 1) return &presenters;
+    return &first;
+  }
+};
+
+void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int width, int height) {
+  windows.first.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
+  if (handOver.wayland) coverEachOutput(windows.first, windows.more);
+  windows.all = {&windows.first};
+  for (const auto& w : windows.more) windows.all.push_back(w.get());
+  if (handOver.wayland) followPointerOnWayland(*handOver.wayland, windows.all);
+  for (pq::CaptureWindow* w : windows.all) {
+    w->setScreenRect(QRect(0, 0, width, height));
+    windows.presenters.add(w, w->outputArea());
+  }
+}
+
 // Qt and the real platform, around the screen the first stage read.
 int captureWithQt(const cli::CaptureHandOver& handOver) {
   const cli::Options& options = *handOver.options;
@@ -152,28 +177,15 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
 
   pq::QtTextEngine text;
   text.setScale(app.devicePixelRatio());
-  pq::CaptureWindow window;
-  window.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
-  window.setScreenRect(QRect(0, 0, width, height));
-  std::vector<std::unique_ptr<pq::CaptureWindow>> moreWindows;
-  if (handOver.wayland) coverEachOutput(window, moreWindows);
-  std::vector<pq::CaptureWindow*> windows{&window};
-  for (const auto& w : moreWindows) windows.push_back(w.get());
-  if (handOver.wayland) followPointerOnWayland(*handOver.wayland, windows);
-  // One window is the canvas's presenter; several each get their part.
-  tolvane::platform::OutputPresenters presenters;
-  for (pq::CaptureWindow* w : windows) presenters.add(w, w->outputArea());
-  tolvane::platform::Presenter* presenter = windows.size() > 1 ? static_cast<tolvane::platform::Presenter*>(&presenters)
-                                                                : static_cast<tolvane::platform::Presenter*>(&window);
-  tolvane::platform::RasterSurface surface(width, height, &text, presenter);
-  for (pq::CaptureWindow* w : windows) {
-    w->setScreenRect(QRect(0, 0, width, height));
-    w->setSurface(&surface);
-  }
+  Windows windows;
+  setUpWindows(windows, handOver, width, height);
+  pq::CaptureWindow& window = windows.first;
+  tolvane::platform::RasterSurface surface(width, height, &text, windows.presenter());
+  for (pq::CaptureWindow* w : windows.all) w->setSurface(&surface);
 
   pq::QtPointer pointer;
   pq::QtApp appPlatform(window, pointer);
-  for (const auto& w : moreWindows) appPlatform.addWindow(*w);
+  for (const auto& w : windows.more) appPlatform.addWindow(*w);
   tolvane::platform::codecs::LibEncoders encoders;
   pq::QtClipboard clipboard(encoders);
   pq::QtSaveDialog qtSaveDialog(&window);
@@ -189,13 +201,13 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
   pq::QtMessageBox messageBox(&window);
   pq::QtEnvironment env;
   pq::QtControlView view(window);
-  view.setOutputs(windows);
+  view.setOutputs(windows.all);
 
   tolvane::session::Platform platform{surface,   screen,     pointer,    appPlatform, *handOver.lock,
                                       clipboard, saveDialog, messageBox, encoders,    env};
   tolvane::session::CaptureSession form(platform, &view);
   view.attach(&form.controls());
-  for (pq::CaptureWindow* w : windows) {
+  for (pq::CaptureWindow* w : windows.all) {
     w->relay().setSink(&form);
     w->onCloseRequested = [&form] { form.close(); };
     w->relay().onFailure = [&messageBox](const std::string& what) {

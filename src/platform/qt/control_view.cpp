@@ -1,7 +1,5 @@
 #include "platform/qt/control_view.h"
 
-#include "platform/output_areas.h"
-
 #include <QAbstractItemView>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -15,6 +13,7 @@
 
 #include "layout/controls.h"
 #include "platform/geometry.h"
+#include "platform/qt/output_hosting.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/scaling.h"
 #include "platform/qt/text_engine.h"
@@ -282,14 +281,6 @@ QWidget* QtControlView::widget(CtlRef ref) const {
   return it == widgets_.end() ? nullptr : it->second;
 }
 
-CaptureWindow* QtControlView::hostFor(const ControlState& s) const {
-  if (outputs_.size() < 2 || s.parent.ctl != Ctl::Window) return &window_;
-  std::vector<IRect> areas;
-  for (const CaptureWindow* o : outputs_) areas.push_back(o->outputArea());
-  const QRect r = pixelRect(s);
-  return outputs_[outputHolding(areas, {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()})];
-}
-
 void QtControlView::place(QWidget* w, const ControlState& s) {
   // Controls inside others keep their designed places in logical pixels;
   // those on the window are placed against the region (scaling.h).
@@ -301,15 +292,8 @@ void QtControlView::place(QWidget* w, const ControlState& s) {
     r = presentedRect(s, (*controls_)(Ctl::SelectionFrame).state(), (*controls_)(Ctl::Toolbar).state(), scale,
                       screen);
   }
-  if (CaptureWindow* host = hostFor(s); s.parent.ctl == Ctl::Window && outputs_.size() > 1) {
-    // Against the corner of the host's output, in its logical pixels.
-    const IRect a = host->outputArea();
-    r.translate(-static_cast<int>(a.left / scale), -static_cast<int>(a.top / scale));
-    if (w->parentWidget() != host) {
-      w->setParent(host);
-      w->setVisible(s.visible);
-    }
-  }
+  if (s.parent.ctl == Ctl::Window && outputs_.size() > 1)
+    r = hostOnOutput(outputs_, w, pixelRect(s), r, scale, s.visible);
   if (auto* box = dynamic_cast<TextBoxWidget*>(w); box && box->anchoredText()) {
     // Put the editor's text, not its box, at the control's place, with room
     // for the caret and a whole line of the font.

@@ -101,7 +101,6 @@ class QtControlView : public ControlView {
 
  private:
   void place(QWidget* w, const ControlState& s);
-  CaptureWindow* hostFor(const ControlState& s) const;
   CaptureWindow& window_;
   std::vector<CaptureWindow*> outputs_;
   const layout::Controls* controls_ = nullptr;
