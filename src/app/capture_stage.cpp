@@ -10,14 +10,17 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "app/raw_output.h"
 #include "app/save_path.h"
 #include "app/start_region.h"
 #include "platform/codecs/encoders.h"
+#include "platform/output_areas.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/control_view.h"
@@ -89,17 +92,72 @@ int runCapture(QApplication& app, tolvane::session::CaptureSession& form, pq::Qt
   return app.exec();
 }
 
-// The compositor tells the pointer only over our window, in logical pixels
-// of the desktop; the window covers its output, whose corner is the
-// picture's.
-void followPointerOnWayland(tolvane::platform::wayland::WaylandScreen& wayland) {
-  wayland.cursor = [] {
+// The compositor tells the pointer only over our windows, in logical pixels
+// of the desktop; each window covers an output, at its place in the picture.
+void followPointerOnWayland(tolvane::platform::wayland::WaylandScreen& wayland,
+                            const std::vector<pq::CaptureWindow*>& windows) {
+  wayland.cursor = [windows] {
     const QPoint global = QCursor::pos();
-    const QScreen* output = QGuiApplication::screenAt(global);
-    const QPointF p = output ? QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio()
-                             : QPointF(global) * qApp->devicePixelRatio();
-    return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
+    for (const pq::CaptureWindow* w : windows) {
+      const QScreen* output = w->output();
+      if (!output || !output->geometry().contains(global)) continue;
+      const QPointF p = QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio();
+      const auto [x, y] = tolvane::platform::toPicture(static_cast<float>(p.x()), static_cast<float>(p.y()),
+                                                       w->outputArea());
+      return tolvane::platform::IPoint{static_cast<int>(x), static_cast<int>(y)};
+    }
+    return tolvane::platform::IPoint{};
   };
+}
+
+// On Wayland each output gets a window of its own showing its part of the
+// picture: `first` takes the output at the layout's top-left corner (it
+// holds the controls and the dialogs), `more` the others.
+void coverEachOutput(pq::CaptureWindow& first, std::vector<std::unique_ptr<pq::CaptureWindow>>& more) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  std::vector<tolvane::platform::LogicalOutput> logical;
+  for (const QScreen* s : screens) {
+    const QRect g = s->geometry();
+    logical.push_back({g.x(), g.y(), g.width(), g.height(), static_cast<int>(std::lround(s->devicePixelRatio()))});
+  }
+  const std::vector<tolvane::IRect> areas = tolvane::platform::outputAreas(logical);
+  std::vector<tolvane::platform::wayland::OutputPlace> places;
+  for (const tolvane::IRect& a : areas) places.push_back({a, 1});
+  const std::size_t corner = tolvane::platform::wayland::topLeftOutput(places);
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    if (i == corner) {
+      first.setOutput(screens[static_cast<qsizetype>(i)], areas[i]);
+      continue;
+    }
+    more.push_back(std::make_unique<pq::CaptureWindow>());
+    more.back()->setWindowIcon(first.windowIcon());
+    more.back()->setOutput(screens[static_cast<qsizetype>(i)], areas[i]);
+  }
+}
+
+// The capture window and, on Wayland, one more per further output, with the
+// canvas's damage shared out among them.
+struct Windows {
+  pq::CaptureWindow first;
+  std::vector<std::unique_ptr<pq::CaptureWindow>> more;
+  std::vector<pq::CaptureWindow*> all;
+  tolvane::platform::OutputPresenters presenters;
+  tolvane::platform::Presenter* presenter() {
+    if (all.size() > 1) return &presenters;
+    return &first;
+  }
+};
+
+void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int width, int height) {
+  windows.first.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
+  if (handOver.wayland) coverEachOutput(windows.first, windows.more);
+  windows.all = {&windows.first};
+  for (const auto& w : windows.more) windows.all.push_back(w.get());
+  if (handOver.wayland) followPointerOnWayland(*handOver.wayland, windows.all);
+  for (pq::CaptureWindow* w : windows.all) {
+    w->setScreenRect(QRect(0, 0, width, height));
+    windows.presenters.add(w, w->outputArea());
+  }
 }
 
 // Qt and the real platform, around the screen the first stage read.
@@ -112,7 +170,6 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
   QApplication app(qtArgc, handOver.argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
-  if (handOver.wayland) followPointerOnWayland(*handOver.wayland);
   std::unique_ptr<pq::QtScreen> qtScreen;
   if (!handOver.screen) qtScreen = std::make_unique<pq::QtScreen>();
   tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *qtScreen;
@@ -120,14 +177,15 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
 
   pq::QtTextEngine text;
   text.setScale(app.devicePixelRatio());
-  pq::CaptureWindow window;
-  window.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
-  window.setScreenRect(QRect(0, 0, width, height));
-  tolvane::platform::RasterSurface surface(width, height, &text, &window);
-  window.setSurface(&surface);
+  Windows windows;
+  setUpWindows(windows, handOver, width, height);
+  pq::CaptureWindow& window = windows.first;
+  tolvane::platform::RasterSurface surface(width, height, &text, windows.presenter());
+  for (pq::CaptureWindow* w : windows.all) w->setSurface(&surface);
 
   pq::QtPointer pointer;
   pq::QtApp appPlatform(window, pointer);
+  for (const auto& w : windows.more) appPlatform.addWindow(*w);
   tolvane::platform::codecs::LibEncoders encoders;
   pq::QtClipboard clipboard(encoders);
   pq::QtSaveDialog qtSaveDialog(&window);
@@ -143,16 +201,19 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
   pq::QtMessageBox messageBox(&window);
   pq::QtEnvironment env;
   pq::QtControlView view(window);
+  view.setOutputs(windows.all);
 
   tolvane::session::Platform platform{surface,   screen,     pointer,    appPlatform, *handOver.lock,
                                       clipboard, saveDialog, messageBox, encoders,    env};
   tolvane::session::CaptureSession form(platform, &view);
   view.attach(&form.controls());
-  window.relay().setSink(&form);
-  window.onCloseRequested = [&form] { form.close(); };
-  window.relay().onFailure = [&messageBox](const std::string& what) {
-    messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
-  };
+  for (pq::CaptureWindow* w : windows.all) {
+    w->relay().setSink(&form);
+    w->onCloseRequested = [&form] { form.close(); };
+    w->relay().onFailure = [&messageBox](const std::string& what) {
+      messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
+    };
+  }
   finishStartUpOnFirstPaint(window, view, handOver.veil, form, options, width, height);
   quitWhenDone(appPlatform, clipboard, form);
   return runCapture(app, form, clipboard, view, appPlatform);

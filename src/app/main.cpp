@@ -95,14 +95,11 @@ std::optional<int> connectDisplay(EarlyDisplay& d) {
 // that read failed (the run ends with why, before anything loads).
 bool readScreenEarly(EarlyDisplay& d) {
   if (d.wayland) {
-    namespace pw = tolvane::platform::wayland;
     if (const auto& read = d.wayland->readNow(); !read.ok()) {
       std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n",
                    read.failure->description.c_str());
       return false;
     }
-    // One full-screen window covers one output: the capture is that output's.
-    d.wayland->keepOutput(pw::topLeftOutput(d.wayland->outputs()));
     return true;
   }
   if (!d.x) return true;

@@ -15,9 +15,11 @@
 #include <xcb/xcb.h>
 
 #include "platform/qt/control_view.h"
+#include "platform/output_areas.h"
 #include "platform/qt/scaling.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace tolvane::platform::qt {
 
@@ -101,19 +103,25 @@ void CaptureWindow::present() {
   wantKeyboardGrab_ = true;
 }
 
+void CaptureWindow::setOutput(QScreen* output, const IRect& area) {
+  output_ = output;
+  outputArea_ = area;
+}
+
 // Wayland places no window where a client asks: a full-screen window covers
-// one whole output. The window takes the output nearest the desktop's
-// top-left corner (the topmost, of those the leftmost), the one whose
-// picture the capture holds, and the compositor gives it the keyboard focus
-// as it does any new window.
+// one whole output, the one set by setOutput(), else the output nearest the
+// desktop's top-left corner (the topmost, of those the leftmost). The
+// compositor gives the keyboard focus to a new window as it does to any.
 void CaptureWindow::presentFullScreen() {
   setWindowFlag(Qt::BypassWindowManagerHint, false);
-  QScreen* home = nullptr;
-  for (QScreen* s : QGuiApplication::screens()) {
-    const QPoint at = s->geometry().topLeft();
-    if (!home || at.y() < home->geometry().top() || (at.y() == home->geometry().top() && at.x() < home->geometry().left()))
-      home = s;
-  }
+  QScreen* home = output_;
+  if (!home)
+    for (QScreen* s : QGuiApplication::screens()) {
+      const QPoint at = s->geometry().topLeft();
+      if (!home || at.y() < home->geometry().top() ||
+          (at.y() == home->geometry().top() && at.x() < home->geometry().left()))
+        home = s;
+    }
   create();
   if (home && windowHandle()) {
     windowHandle()->setScreen(home);
@@ -156,7 +164,13 @@ void CaptureWindow::endCarriedDrag(const QPointF& at) {
   m.button = kLeft;
   m.x = static_cast<float>(at.x() * scale_);
   m.y = static_cast<float>(at.y() * scale_);
+  m = inPicture(m);
   relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
+}
+
+Mouse CaptureWindow::inPicture(Mouse m) const {
+  std::tie(m.x, m.y) = toPicture(m.x, m.y, outputArea_);
+  return m;
 }
 
 void CaptureWindow::invalidate(const IRect& area) {
@@ -181,7 +195,11 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
   const double s = scale();
   // The compositor tells the output's scale once the window is on it.
   if (onOutput_) scale_ = s;
-  const IRect bounds = surface_ ? surface_->rect() : IRect{};
+  // The canvas in this window's pixels: on Wayland the window shows its
+  // output's part of the picture.
+  const int dx = outputArea_.left, dy = outputArea_.top;
+  IRect bounds = surface_ ? surface_->rect() : IRect{};
+  bounds = {bounds.left - dx, bounds.top - dy, bounds.right - dx, bounds.bottom - dy};
   for (const QRect& r : e->region()) {
     const IRect area = deviceCover(r, s);
     // Strips keep the temporary small on a large screen.
@@ -194,7 +212,8 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
         continue;
       }
       if (inside != strip) p.fillRect(stripAt, Qt::black);
-      const Image pixels = surface_->compose(inside);
+      const Image pixels =
+          surface_->compose({inside.left + dx, inside.top + dy, inside.right + dx, inside.bottom + dy});
       QImage img(reinterpret_cast<const uchar*>(pixels.constBits()), pixels.width(), pixels.height(),
                  pixels.width() * 4, QImage::Format_RGB32);
       if (s == 1.0) {
@@ -216,7 +235,7 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
 }
 
 void CaptureWindow::mousePressEvent(QMouseEvent* e) {
-  const Mouse m = inDevicePixels(*e, mouseFrom(*e, true));
+  const Mouse m = inPicture(inDevicePixels(*e, mouseFrom(*e, true)));
   if (!m.button) return;
   relay_.send([&](EventSink& s) { s.mouseDown(kWindow, m); });
 }
@@ -226,7 +245,7 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
     endCarriedDrag(e->position());
     return;
   }
-  const Mouse m = inDevicePixels(*e, mouseFrom(*e, true));
+  const Mouse m = inPicture(inDevicePixels(*e, mouseFrom(*e, true)));
   if (!m.button) return;
   relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
 }
@@ -234,7 +253,7 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
 void CaptureWindow::mouseMoveEvent(QMouseEvent* e) {
   // A release missed while the pointer changed hands.
   if (carriedDrag_ && !(e->buttons() & Qt::LeftButton)) endCarriedDrag(e->position());
-  const Mouse m = inDevicePixels(*e, mouseFrom(*e, false));
+  const Mouse m = inPicture(inDevicePixels(*e, mouseFrom(*e, false)));
   relay_.send([&](EventSink& s) { s.mouseMove(kWindow, m); });
 }
 

@@ -6,6 +6,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QPointer>
 #include <QRegion>
+#include <QScreen>
 #include <QWidget>
 
 #include <array>
@@ -67,6 +68,13 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   // The area the window covers when shown, in screen (device) pixels.
   void setScreenRect(const QRect& r) { screenRect_ = r; }
   QRect screenRect() const { return screenRect_; }
+  // On Wayland: the output the window covers, and that output's area in the
+  // picture (device pixels). The window shows that part of the canvas and
+  // reports its events in the picture's pixels. Unset, it covers the
+  // output at the layout's top-left corner and the picture starts there.
+  void setOutput(QScreen* output, const IRect& area);
+  IRect outputArea() const { return outputArea_; }
+  QScreen* output() const { return output_; }
   // Device pixels per logical pixel: the desktop's scale, 1 on a plain screen.
   double scale() const;
 
@@ -123,6 +131,8 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   void endCarriedDrag(const QPointF& at);
   // The event's position in device pixels, the logic's units.
   Mouse inDevicePixels(const QMouseEvent& e, Mouse m) const;
+  // A position of this window (device pixels) in the picture's pixels.
+  Mouse inPicture(Mouse m) const;
   void notePointer(const void* xcbEvent);  // an xcb_generic_event_t
 
   // Pointer events as X reported them, newest last, at a scale other than 1.
@@ -136,6 +146,8 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   double scale_ = 1.0;
   bool keptOnHome_ = false;
   bool onOutput_ = false;  // full screen on one Wayland output
+  QPointer<QScreen> output_;
+  IRect outputArea_;
 
   RasterSurface* surface_ = nullptr;
   EventRelay relay_;

@@ -13,6 +13,7 @@
 
 #include "layout/controls.h"
 #include "platform/geometry.h"
+#include "platform/qt/output_hosting.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/scaling.h"
 #include "platform/qt/text_engine.h"
@@ -291,6 +292,8 @@ void QtControlView::place(QWidget* w, const ControlState& s) {
     r = presentedRect(s, (*controls_)(Ctl::SelectionFrame).state(), (*controls_)(Ctl::Toolbar).state(), scale,
                       screen);
   }
+  if (s.parent.ctl == Ctl::Window && outputs_.size() > 1)
+    r = hostOnOutput(outputs_, w, pixelRect(s), r, scale, s.visible);
   if (auto* box = dynamic_cast<TextBoxWidget*>(w); box && box->anchoredText()) {
     // Put the editor's text, not its box, at the control's place, with room
     // for the caret and a whole line of the font.

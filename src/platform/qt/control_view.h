@@ -82,6 +82,9 @@ class QtControlView : public ControlView {
 
   // The controls to build the widgets from (in design order).
   void attach(const layout::Controls* controls) { controls_ = controls; }
+  // One window per output (the first is the view's own): a control on the
+  // window lies on the window of the output that holds it.
+  void setOutputs(std::vector<CaptureWindow*> windows) { outputs_ = std::move(windows); }
   // Once live, a change builds the widgets at once if they are not built yet.
   void setLive(bool live) { live_ = live; }
   // Creates every control's widget with its present state. Until then
@@ -99,6 +102,7 @@ class QtControlView : public ControlView {
  private:
   void place(QWidget* w, const ControlState& s);
   CaptureWindow& window_;
+  std::vector<CaptureWindow*> outputs_;
   const layout::Controls* controls_ = nullptr;
   std::map<std::pair<Ctl, int>, QWidget*> widgets_;
   bool built_ = false;

@@ -52,23 +52,34 @@ void QtPointer::reset() {
   if (qGuiApp) QGuiApplication::restoreOverrideCursor();
 }
 
+void QtApp::presentAll() {
+  // The first window last: it takes the keyboard.
+  for (CaptureWindow* w : others_) w->present();
+  window_.present();
+}
+
+void QtApp::dismissAll() {
+  window_.dismiss();
+  for (CaptureWindow* w : others_) w->dismiss();
+}
+
 void QtApp::showMaximized() {
   showRequested_ = true;
-  if (live_) window_.present();
+  if (live_) presentAll();
 }
 
 void QtApp::goLive() {
   live_ = true;
-  if (showRequested_) window_.present();
+  if (showRequested_) presentAll();
 }
 
 void QtApp::hideWindow() {
-  window_.dismiss();
+  dismissAll();
   pointer_.reset();
 }
 
 void QtApp::close() {
-  window_.dismiss();
+  dismissAll();
   pointer_.reset();
   if (onClosed) onClosed();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "platform/system.h"
 
@@ -33,6 +34,9 @@ class QtApp : public App {
   void close() override;
   void warn(const std::string& message) override;
 
+  // Another window shown and hidden with the first: one per further output.
+  void addWindow(CaptureWindow& window) { others_.push_back(&window); }
+
   // main shows the window once the start-up has finished.
   void goLive();
   bool showRequested() const { return showRequested_; }
@@ -41,7 +45,11 @@ class QtApp : public App {
   std::function<void()> onClosed;
 
  private:
+  void presentAll();
+  void dismissAll();
+
   CaptureWindow& window_;
+  std::vector<CaptureWindow*> others_;
   QtPointer& pointer_;
   bool live_ = false;
   bool showRequested_ = false;

@@ -134,48 +134,84 @@ TEST_F(Wayland, SigtermEndsTheServing) {
   EXPECT_FALSE(sway_->paste().has_value());
 }
 
-// Two outputs side by side: the window covers the left one, and the capture
-// is that output's, Ctrl+A included; the other output stays as it was.
-TEST(WaylandOutputs, TheCaptureCoversTheOutputAtTheTopLeft) {
-  const Image left = knownPicture(kW, kH), right(320, 240, 0xFF3366AAu);
-  Sway sway({left, right});
-  ASSERT_TRUE(sway.ok()) << "headless sway did not start";
-  const std::string runtime = scratchDir() + "/wl-outputs-run";
-  mkdir(runtime.c_str(), 0700);
-  auto env = sway.clientEnv(runtime);
-  env["HOME"] = runtime;
-  Process p({programPath()}, env);
-  const Image want = sideBySide({veiled(left), right});
-  ASSERT_TRUE(waitUntil([&] { return !p.running() || sway.grab() == want; }, kPatience) && p.running())
-      << p.stderrText();
-  ASSERT_TRUE(sway.move(100, 100));
-  ASSERT_TRUE(sway.keys({"-M", "ctrl", "-k", "a", "-k", "c", "-m", "ctrl"}));
-  std::optional<std::string> png;
-  ASSERT_TRUE(waitUntil([&] { return (png = sway.paste()).has_value(); }, kPatience)) << p.stderrText();
-  EXPECT_EQ(decodePng(*png), left);
+// Two outputs: the program on them, its window on each, both veiled; the
+// clipboard's picture once Ctrl+C has copied the region.
+class WaylandOutputs : public ::testing::Test {
+ protected:
+  void start(const std::vector<Image>& outputs, const std::vector<std::pair<int, int>>& places) {
+    outputs_ = outputs;
+    places_ = places;
+    sway_ = std::make_unique<Sway>(outputs, places);
+    ASSERT_TRUE(sway_->ok()) << "headless sway did not start";
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string runtime = scratchDir() + "/wl-outputs-" + name;
+    mkdir(runtime.c_str(), 0700);
+    auto env = sway_->clientEnv(runtime);
+    env["HOME"] = runtime;
+    p_ = std::make_unique<Process>(std::vector<std::string>{programPath()}, env);
+    std::vector<Image> veils;
+    for (const Image& o : outputs) veils.push_back(veiled(o));
+    const Image want = layoutOf(veils, places);
+    ASSERT_TRUE(waitUntil([&] { return !p_->running() || sway_->grab() == want; }, kPatience) && p_->running())
+        << p_->stderrText();
+  }
+  std::optional<Image> copied() {
+    if (!sway_->keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"})) return std::nullopt;
+    std::optional<std::string> png;
+    if (!waitUntil([&] { return (png = sway_->paste()).has_value(); }, kPatience)) return std::nullopt;
+    return decodePng(*png);
+  }
+  Image desktop() const { return layoutOf(outputs_, places_); }
+
+  std::vector<Image> outputs_;
+  std::vector<std::pair<int, int>> places_;
+  std::unique_ptr<Sway> sway_;
+  std::unique_ptr<Process> p_;
+};
+
+// Side by side: a region dragged on the right output is that output's, and
+// the toolbar under it is shown there.
+TEST_F(WaylandOutputs, ADragOnTheSecondOutputCopiesItsPixels) {
+  const Image left = knownPicture(kW, kH), right = inverted(knownPicture(320, 240));
+  ASSERT_NO_FATAL_FAILURE(start({left, right}, sideBySidePlaces({left, right})));
+  ASSERT_TRUE(sway_->drag(kW + 30, 20, kW + 230, 120));
+  // The toolbar lies under the region, on the same output: the rows below
+  // the region stop showing the veiled picture there.
+  const Image veil = veiled(right);
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        const Image now = sway_->grab();
+        for (int y = 125; y < 160; ++y)
+          for (int x = kW + 30; x < kW + 230; ++x)
+            if (now.pixel(x, y) != veil.pixel(x - kW, y)) return true;
+        return false;
+      },
+      kPatience));
+  const std::optional<Image> got = copied();
+  ASSERT_TRUE(got.has_value()) << p_->stderrText();
+  EXPECT_EQ(*got, right.copy({30, 20, 230, 120}));
 }
 
-// The topmost output lies away from the layout's corner: the window and the
-// capture are that output's, and a handle follows the pointer in its pixels.
-TEST(WaylandOutputs, AHandleResizesOnAnOutputAwayFromTheCorner) {
+// A region across the edge between two outputs holds both outputs' pixels.
+TEST_F(WaylandOutputs, ARegionAcrossBothOutputsCopiesBoth) {
+  const Image left = knownPicture(kW, kH), right = inverted(knownPicture(320, 240));
+  ASSERT_NO_FATAL_FAILURE(start({left, right}, sideBySidePlaces({left, right})));
+  ASSERT_TRUE(sway_->drag(kW - 150, 40, kW + 100, 200));
+  const std::optional<Image> got = copied();
+  ASSERT_TRUE(got.has_value()) << p_->stderrText();
+  EXPECT_EQ(*got, desktop().copy({kW - 150, 40, kW + 100, 200}));
+}
+
+// The topmost output lies away from the layout's corner: a handle there
+// follows the pointer in its pixels.
+TEST_F(WaylandOutputs, AHandleResizesOnAnOutputAwayFromTheCorner) {
   const Image lower = knownPicture(kW, kH), upper = inverted(knownPicture(320, 240));
-  const std::vector<std::pair<int, int>> places{{0, 100}, {kW, 0}};
-  Sway sway({lower, upper}, places);
-  ASSERT_TRUE(sway.ok()) << "headless sway did not start";
-  const std::string runtime = scratchDir() + "/wl-corner-run";
-  mkdir(runtime.c_str(), 0700);
-  auto env = sway.clientEnv(runtime);
-  env["HOME"] = runtime;
-  Process p({programPath()}, env);
-  const Image want = layoutOf({lower, veiled(upper)}, places);
-  ASSERT_TRUE(waitUntil([&] { return !p.running() || sway.grab() == want; }, kPatience) && p.running())
-      << p.stderrText();
-  ASSERT_TRUE(sway.drag(kW + 40, 30, kW + 200, 150));
-  ASSERT_TRUE(sway.drag(kW + 200, 150, kW + 240, 190));  // the bottom-right handle
-  ASSERT_TRUE(sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"}));
-  std::optional<std::string> png;
-  ASSERT_TRUE(waitUntil([&] { return (png = sway.paste()).has_value(); }, kPatience)) << p.stderrText();
-  EXPECT_EQ(decodePng(*png), upper.copy({40, 30, 240, 190}));
+  ASSERT_NO_FATAL_FAILURE(start({lower, upper}, {{0, 100}, {kW, 0}}));
+  ASSERT_TRUE(sway_->drag(kW + 40, 30, kW + 200, 150));
+  ASSERT_TRUE(sway_->drag(kW + 200, 150, kW + 240, 190));  // the bottom-right handle
+  const std::optional<Image> got = copied();
+  ASSERT_TRUE(got.has_value()) << p_->stderrText();
+  EXPECT_EQ(*got, upper.copy({40, 30, 240, 190}));
 }
 
 // WAYLAND_DISPLAY naming no compositor leaves the choice to X: with no X

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include "platform/output_areas.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/text_engine.h"
 #include "qt_test_support.h"
@@ -133,6 +134,40 @@ TEST(CaptureWindow, MouseButtonsAndPositionsInWindowPixels) {
   EXPECT_EQ(rig.sink.withoutMoves(), expected);
   // A move reports the set of buttons held.
   EXPECT_NE(std::find(rig.sink.log.begin(), rig.sink.log.end(), "move Window 4 12,14"), rig.sink.log.end());
+}
+
+// A window for one output of several shows that output's part of the canvas
+// and reports positions in the whole canvas's pixels.
+TEST(CaptureWindow, AnOutputWindowShowsAndReportsItsPartOfTheCanvas) {
+  const QSize size = screenSize();
+  const IRect area{200, 50, 200 + size.width(), 50 + size.height()};
+  platform::qt::QtTextEngine text;
+  CaptureWindow window;
+  platform::OutputPresenters outputs;
+  outputs.add(&window, area);
+  RasterSurface surface(area.right + 100, area.bottom, &text, &outputs);
+  window.setSurface(&surface);
+  window.setScreenRect(QRect(QPoint(0, 0), size));
+  window.setOutput(nullptr, area);
+  RecordingSink sink;
+  window.relay().setSink(&sink);
+  const Image screen = qttest::pattern(surface.width(), surface.height());
+  surface.bitBlt(0, 0, surface.width(), surface.height(), screen, 0, 0);
+  window.present();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+  const QImage painted = window.grab().toImage();
+  EXPECT_EQ(qttest::differingPixels(painted, qttest::toQImage(surface.compose(area))), 0);
+  // Drawn at the canvas's 210,70: shown at the window's 10,20.
+  surface.fillArgb(0xFF00FF00u, 210, 70, 30, 40);
+  surface.settleDamage();
+  EXPECT_EQ(window.grab().toImage().pixel(15, 25) & 0xFFFFFF, 0x00FF00u);
+
+  QWindow* w = window.windowHandle();
+  QTest::mousePress(w, Qt::LeftButton, {}, QPoint(30, 40));
+  QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(31, 42));
+  const std::vector<std::string> expected = {"down Window 1 230,90", "up Window 1 231,92"};
+  EXPECT_EQ(sink.withoutMoves(), expected);
 }
 
 TEST(CaptureWindow, EscapeReachesTheWindowFromAFocusedTextBox) {

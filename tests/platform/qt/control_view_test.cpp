@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "layout/controls.h"
+#include "platform/output_areas.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/control_view.h"
 #include "platform/qt/text_engine.h"
@@ -65,6 +66,49 @@ TEST(ControlView, BuildsEveryControlWithItsDesignedVisibility) {
   }
   EXPECT_EQ(rig.w(Ctl::Swatch, 16)->geometry(), QRect(1, 0, 28, 28));
   EXPECT_EQ(rig.w(Ctl::ToolButton, 7)->geometry().size(), QSize(16, 16));
+}
+
+// Two outputs side by side, a window each: a control on the window lies on
+// the window of the output that holds it, placed against that output's
+// corner; controls inside others stay where they are.
+TEST(ControlView, AControlOnTheWindowGoesToTheOutputThatHoldsIt) {
+  const QRect screen = ViewRig::screen();
+  const int w = screen.width(), h = screen.height();
+  platform::qt::QtTextEngine text;
+  platform::qt::CaptureWindow left, right;
+  platform::OutputPresenters outputs;
+  outputs.add(&left, {0, 0, w, h});
+  outputs.add(&right, {w, 0, 2 * w, h});
+  platform::RasterSurface surface(2 * w, h, &text, &outputs);
+  qttest::RecordingSink sink;
+  for (platform::qt::CaptureWindow* win : {&left, &right}) {
+    win->setSurface(&surface);
+    win->setScreenRect(QRect(0, 0, 2 * w, h));
+    win->relay().setSink(&sink);
+  }
+  left.setOutput(nullptr, {0, 0, w, h});
+  right.setOutput(nullptr, {w, 0, 2 * w, h});
+  QtControlView view(left);
+  view.setOutputs({&left, &right});
+  layout::Controls controls(&view);
+  view.attach(&controls);
+  view.ensureBuilt();
+  for (const auto& c : controls.all()) {
+    if (c.state().parent.ctl == Ctl::Window) continue;
+    EXPECT_EQ(view.widget(c.ref())->parentWidget(), view.widget(c.state().parent)) << c.state().name;
+  }
+
+  auto& frame = controls(Ctl::SelectionFrame);
+  frame.move(static_cast<float>(w + 30), 20, 100, 50);
+  frame.show();
+  QWidget* shown = view.widget({Ctl::SelectionFrame, -1});
+  EXPECT_EQ(shown->parentWidget(), &right);
+  EXPECT_EQ(shown->geometry(), QRect(30, 20, 100, 50));
+  EXPECT_FALSE(shown->isHidden());
+  frame.move(40, 60, 100, 50);
+  EXPECT_EQ(shown->parentWidget(), &left);
+  EXPECT_EQ(shown->geometry(), QRect(40, 60, 100, 50));
+  EXPECT_FALSE(shown->isHidden());
 }
 
 TEST(ControlView, FollowsGeometryRoundingHalvesToEven) {
