@@ -23,6 +23,7 @@
 #include "platform/qt/control_view.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/pictures.h"
+#include "platform/qt/portal_screen.h"
 #include "platform/qt/qt_screen.h"
 #include "platform/qt/signal_watch.h"
 #include "platform/qt/system.h"
@@ -92,30 +93,42 @@ int runCapture(QApplication& app, tolvane::session::CaptureSession& form, pq::Qt
 // The compositor tells the pointer only over our window, in logical pixels
 // of the desktop; the window covers its output, whose corner is the
 // picture's.
-void followPointerOnWayland(tolvane::platform::wayland::WaylandScreen& wayland) {
-  wayland.cursor = [] {
-    const QPoint global = QCursor::pos();
-    const QScreen* output = QGuiApplication::screenAt(global);
-    const QPointF p = output ? QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio()
-                             : QPointF(global) * qApp->devicePixelRatio();
-    return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
-  };
+tolvane::platform::IPoint pointerOnWayland() {
+  const QPoint global = QCursor::pos();
+  const QScreen* output = QGuiApplication::screenAt(global);
+  const QPointF p = output ? QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio()
+                           : QPointF(global) * qApp->devicePixelRatio();
+  return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
 }
 
 // Qt and the real platform, around the screen the first stage read.
 int captureWithQt(const cli::CaptureHandOver& handOver) {
   const cli::Options& options = *handOver.options;
   followDesktopScale();
-  if (handOver.wayland) pq::paintWithoutGpu();
+  const bool onWayland = handOver.wayland || handOver.screenFromPortal;
+  if (onWayland) pq::paintWithoutGpu();
   // Qt gets no arguments of ours to read.
   int qtArgc = 1;
   QApplication app(qtArgc, handOver.argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
-  if (handOver.wayland) followPointerOnWayland(*handOver.wayland);
+  if (handOver.wayland) handOver.wayland->cursor = pointerOnWayland;
+  // Without wlr-screencopy the desktop's Screenshot portal reads the screen;
+  // if it cannot either, nothing is shown.
+  pq::PortalScreen portalScreen;
+  if (handOver.screenFromPortal) {
+    if (const auto& read = portalScreen.readNow(); !read.ok()) {
+      std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n",
+                   read.failure->description.c_str());
+      return 1;
+    }
+    portalScreen.cursor = pointerOnWayland;
+  }
   std::unique_ptr<pq::QtScreen> qtScreen;
-  if (!handOver.screen) qtScreen = std::make_unique<pq::QtScreen>();
-  tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *qtScreen;
+  if (!handOver.screen && !handOver.screenFromPortal) qtScreen = std::make_unique<pq::QtScreen>();
+  tolvane::platform::Screen& screen = handOver.screenFromPortal ? portalScreen
+                                      : handOver.screen         ? *handOver.screen
+                                                                : *qtScreen;
   const int width = screen.width(), height = screen.height();
 
   pq::QtTextEngine text;
