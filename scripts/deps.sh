@@ -39,6 +39,9 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     # the Wayland tests: a headless compositor with its background drawer,
     # its screen reader, clipboard and keyboard clients
     sway swaybg grim wl-clipboard wtype
+    # the Screenshot portal route on sway: the portal, its wlr back end (which
+    # needs PipeWire), the gtk one for the access check, a private session bus
+    dbus xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire
   )
 fi
 
