@@ -101,34 +101,35 @@ tolvane::platform::IPoint pointerOnWayland() {
   return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
 }
 
+// The screen where the first stage read none: on Wayland without
+// wlr-screencopy the desktop's Screenshot portal's, else Qt's own (the
+// offscreen platform). nullptr when the portal gave none: nothing is shown.
+std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(const cli::CaptureHandOver& handOver) {
+  if (!handOver.screenFromPortal) return std::make_unique<pq::QtScreen>();
+  auto portal = std::make_unique<pq::PortalScreen>();
+  if (const auto& read = portal->readNow(); !read.ok()) {
+    std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n",
+                 read.failure->description.c_str());
+    return nullptr;
+  }
+  portal->cursor = pointerOnWayland;
+  return portal;
+}
+
 // Qt and the real platform, around the screen the first stage read.
 int captureWithQt(const cli::CaptureHandOver& handOver) {
   const cli::Options& options = *handOver.options;
   followDesktopScale();
-  const bool onWayland = handOver.wayland || handOver.screenFromPortal;
-  if (onWayland) pq::paintWithoutGpu();
+  if (handOver.wayland || handOver.screenFromPortal) pq::paintWithoutGpu();
   // Qt gets no arguments of ours to read.
   int qtArgc = 1;
   QApplication app(qtArgc, handOver.argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
   if (handOver.wayland) handOver.wayland->cursor = pointerOnWayland;
-  // Without wlr-screencopy the desktop's Screenshot portal reads the screen;
-  // if it cannot either, nothing is shown.
-  pq::PortalScreen portalScreen;
-  if (handOver.screenFromPortal) {
-    if (const auto& read = portalScreen.readNow(); !read.ok()) {
-      std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n",
-                   read.failure->description.c_str());
-      return 1;
-    }
-    portalScreen.cursor = pointerOnWayland;
-  }
-  std::unique_ptr<pq::QtScreen> qtScreen;
-  if (!handOver.screen && !handOver.screenFromPortal) qtScreen = std::make_unique<pq::QtScreen>();
-  tolvane::platform::Screen& screen = handOver.screenFromPortal ? portalScreen
-                                      : handOver.screen         ? *handOver.screen
-                                                                : *qtScreen;
+  std::unique_ptr<tolvane::platform::Screen> ownScreen;
+  if (!handOver.screen && !(ownScreen = screenOfOurOwn(handOver))) return 1;
+  tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *ownScreen;
   const int width = screen.width(), height = screen.height();
 
   pq::QtTextEngine text;

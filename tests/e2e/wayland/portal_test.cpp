@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include "sway.h"
 
@@ -70,10 +72,13 @@ TEST_F(WaylandPortal, CopiesTheScreenThePortalRead) {
   // shows that the portal, not wlr-screencopy, read the screen.
   constexpr char kPortalFile[] = "/tmp/out.png";
   unlink(kPortalFile);
+  const auto t0 = std::chrono::steady_clock::now();
   Process p({programPath()}, env(runtime_ + "/bus"));
   const Image want = veiled(picture_);
   ASSERT_TRUE(waitUntil([&] { return !p.running() || sway_->grab() == want; }, kPatience) && p.running())
       << p.stderrText();
+  const auto ms = std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - t0).count();
+  std::printf("veil seen %lld ms after the start\n", static_cast<long long>(ms));
   ASSERT_TRUE(sway_->move(100, 100));
   ASSERT_TRUE(sway_->keys({"-M", "ctrl", "-k", "a", "-k", "c", "-m", "ctrl"}));
   std::optional<std::string> png;
