@@ -65,7 +65,11 @@ class WaylandPortal : public ::testing::Test {
   std::unique_ptr<Process> bus_, pipewire_;
 };
 
-TEST_F(WaylandPortal, CopiesTheScreenThePortalRead) {
+// Kept out of `make test` for now: it passed 10 of 10 here, but in 2 of 5
+// runs the first veil came 25 s after the start (the portal's answer, near
+// D-Bus's 25 s call timeout, not yet explained), too close to the 30 s
+// patience. Run it with --gtest_also_run_disabled_tests.
+TEST_F(WaylandPortal, DISABLED_CopiesTheScreenThePortalRead) {
   startSession();
   if (HasFatalFailure()) return;
   // xdg-desktop-portal-wlr writes every picture to this file: a newer one
