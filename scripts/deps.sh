@@ -41,6 +41,9 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     sway swaybg grim wl-clipboard wtype
     # the Windows build and its tests under Wine (GoogleTest built from googletest's sources)
     g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 fonts-wine
+    # the Screenshot portal route on sway: the portal, its wlr back end (which
+    # needs PipeWire), the gtk one for the access check, a private session bus
+    dbus xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire
   )
 fi
 

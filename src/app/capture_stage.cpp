@@ -26,6 +26,7 @@
 #include "platform/qt/control_view.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/pictures.h"
+#include "platform/qt/portal_screen.h"
 #include "platform/qt/qt_screen.h"
 #include "platform/qt/signal_watch.h"
 #include "platform/qt/system.h"
@@ -110,6 +111,32 @@ void followPointerOnWayland(tolvane::platform::wayland::WaylandScreen& wayland,
   };
 }
 
+// Where the pointer is over the one window of the portal route: in logical
+// pixels of the desktop; the window covers its output, whose corner is the
+// picture's.
+tolvane::platform::IPoint pointerOnWayland() {
+  const QPoint global = QCursor::pos();
+  const QScreen* output = QGuiApplication::screenAt(global);
+  const QPointF p = output ? QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio()
+                           : QPointF(global) * qApp->devicePixelRatio();
+  return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
+}
+
+// The screen where the first stage read none: on Wayland without
+// wlr-screencopy the desktop's Screenshot portal's, else Qt's own (the
+// offscreen platform). nullptr when the portal gave none: nothing is shown.
+std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(const cli::CaptureHandOver& handOver) {
+  if (!handOver.screenFromPortal) return std::make_unique<pq::QtScreen>();
+  auto portal = std::make_unique<pq::PortalScreen>();
+  if (const auto& read = portal->readNow(); !read.ok()) {
+    std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n",
+                 read.failure->description.c_str());
+    return nullptr;
+  }
+  portal->cursor = pointerOnWayland;
+  return portal;
+}
+
 // On Wayland each output gets a window of its own showing its part of the
 // picture: `first` takes the output at the layout's top-left corner (it
 // holds the controls and the dialogs), `more` the others.
@@ -164,15 +191,15 @@ void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int wi
 int captureWithQt(const cli::CaptureHandOver& handOver) {
   const cli::Options& options = *handOver.options;
   followDesktopScale();
-  if (handOver.wayland) pq::paintWithoutGpu();
+  if (handOver.wayland || handOver.screenFromPortal) pq::paintWithoutGpu();
   // Qt gets no arguments of ours to read.
   int qtArgc = 1;
   QApplication app(qtArgc, handOver.argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
-  std::unique_ptr<pq::QtScreen> qtScreen;
-  if (!handOver.screen) qtScreen = std::make_unique<pq::QtScreen>();
-  tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *qtScreen;
+  std::unique_ptr<tolvane::platform::Screen> ownScreen;
+  if (!handOver.screen && !(ownScreen = screenOfOurOwn(handOver))) return 1;
+  tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *ownScreen;
   const int width = screen.width(), height = screen.height();
 
   pq::QtTextEngine text;

@@ -34,6 +34,10 @@ struct CaptureHandOver {
   // On Wayland, the same screen as `screen`: the capture stage tells it where
   // the pointer is. nullptr on X11.
   platform::wayland::WaylandScreen* wayland = nullptr;
+  // On a Wayland compositor without wlr-screencopy (GNOME, KDE), or when
+  // asked to: no screen yet, the capture stage asks the desktop's Screenshot
+  // portal for it (`screen` and `wayland` are then nullptr).
+  bool screenFromPortal = false;
 };
 
 // The file name of the capture stage, and its entry point's name.

@@ -11,6 +11,8 @@ bool wantsWayland(const char* waylandDisplay, const char* qtPlatform) {
   return !qpa.starts_with("offscreen") && !qpa.starts_with("minimal");
 }
 
+bool portalForced(const char* screenRoute) { return screenRoute && std::string_view(screenRoute) == "portal"; }
+
 std::unique_ptr<platform::wayland::WaylandScreen> chooseWayland() {
   if (!wantsWayland(std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM"))) return nullptr;
   auto screen = platform::wayland::WaylandScreen::connect();

@@ -12,6 +12,11 @@ namespace tolvane::app {
 // for a platform without a display (offscreen, minimal).
 bool wantsWayland(const char* waylandDisplay, const char* qtPlatform);
 
+// Whether the screen is to be read through the desktop's Screenshot portal
+// even where wlr-screencopy is offered: TOLVANE_SCREEN_ROUTE=portal, a
+// diagnostic (and how the tests reach the portal on a wlroots compositor).
+bool portalForced(const char* screenRoute);
+
 // The compositor's screen when the run goes to Wayland (Qt is then told to
 // use its Wayland platform); nullptr for X11.
 std::unique_ptr<platform::wayland::WaylandScreen> chooseWayland();

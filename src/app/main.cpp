@@ -66,6 +66,7 @@ struct EarlyDisplay {
   std::unique_ptr<tolvane::platform::wayland::WaylandScreen> wayland;  // set on Wayland, instead of `x`
   std::unique_ptr<tolvane::platform::Screen> screen;
   std::unique_ptr<tolvane::platform::StartUpVeil> veil;
+  bool portal = false;  // Wayland, but the screen is to come from the Screenshot portal
 };
 
 // Qt aborts without a display, so it is tested here with a connection of our
@@ -95,7 +96,18 @@ std::optional<int> connectDisplay(EarlyDisplay& d) {
 // that read failed (the run ends with why, before anything loads).
 bool readScreenEarly(EarlyDisplay& d) {
   if (d.wayland) {
+    if (cli::portalForced(std::getenv("TOLVANE_SCREEN_ROUTE"))) {
+      d.portal = true;
+      d.wayland.reset();
+      return true;
+    }
     if (const auto& read = d.wayland->readNow(); !read.ok()) {
+      // No wlr-screencopy (GNOME, KDE): the capture stage asks the portal.
+      if (read.failure->error == tolvane::platform::kScreenNoWaylandRoute) {
+        d.portal = true;
+        d.wayland.reset();
+        return true;
+      }
       std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n",
                    read.failure->description.c_str());
       return false;
@@ -155,6 +167,7 @@ int main(int argc, char** argv) {
   const cli::CaptureEntry capture = loadCaptureStage();
   if (!capture) return 1;
   tolvane::platform::Screen* screen = onWayland ? display.wayland.get() : display.screen.get();
-  const cli::CaptureHandOver handOver{argc, argv, &options, &lock, screen, display.veil.get(), display.wayland.get()};
+  const cli::CaptureHandOver handOver{argc,   argv, &options, &lock, screen, display.veil.get(), display.wayland.get(),
+                                      display.portal};
   return capture(&handOver);
 }

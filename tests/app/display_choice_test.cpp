@@ -33,5 +33,11 @@ INSTANTIATE_TEST_SUITE_P(Environments, WantsWayland,
                                            ChoiceCase{"minimal", "wayland-0", "minimal:enable_fonts", false}),
                          [](const auto& c) { return std::string(c.param.name); });
 
+TEST(PortalForced, OnlyByTheExactWord) {
+  EXPECT_TRUE(portalForced("portal"));
+  for (const char* other : {static_cast<const char*>(nullptr), "", "Portal", "portals", "screencopy", " portal"})
+    EXPECT_FALSE(portalForced(other)) << (other ? other : "(unset)");
+}
+
 }  // namespace
 }  // namespace tolvane::app

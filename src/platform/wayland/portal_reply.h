@@ -1,0 +1,42 @@
+// What the desktop's Screenshot portal (org.freedesktop.portal.Screenshot)
+// answers, read without D-Bus or Qt: the caller passes the Response
+// signal's code and "uri" result; the picture's file is read by the caller.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/image.h"
+#include "platform/system.h"
+
+namespace tolvane::platform::wayland {
+
+// The local file a file:// URI names (percent escapes decoded), or nothing
+// for another scheme, another host, a relative path or a broken escape.
+std::optional<std::string> localPathOfUri(std::string_view uri);
+
+// The portal's answer: the file holding the desktop's picture, or why there
+// is none (code 1: the user or the desktop refused; 2: ended otherwise).
+struct PortalAnswer {
+  std::string path;
+  std::optional<Failure> failure;
+  bool ok() const { return !failure; }
+};
+PortalAnswer readPortalResponse(std::uint32_t code, const std::optional<std::string>& uri);
+
+// The message for a desktop that neither offers wlr-screencopy nor gives the
+// screen through the portal: names the desktop (XDG_CURRENT_DESKTOP, may be
+// null) and what the portal did.
+std::string portalFailureText(const char* desktop, std::string_view what);
+
+// The portal pictures the whole desktop: the bounding box of `outputs` (in
+// the layout's logical pixels) at the picture's own scale. The part of a
+// `width`×`height` picture that shows output `index`; empty when the picture
+// cannot be matched to the layout.
+IRect outputInDesktopPicture(int width, int height, const std::vector<IRect>& outputs, std::size_t index);
+
+}  // namespace tolvane::platform::wayland
