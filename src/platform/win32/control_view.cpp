@@ -125,7 +125,9 @@ Hit WinControlView::hitTest(int x, int y) const {
   Hit hit{{}, static_cast<float>(x), static_cast<float>(y)};
   int best = -1;
   for (const auto& [key, s] : states_) {
-    if (s.kind == Kind::TextBox || s.kind == Kind::Line || !shown(s)) continue;
+    // Shapes and lines take no presses: a press on the selection's frame
+    // reaches the window below, which moves the selection.
+    if (s.kind == Kind::TextBox || s.kind == Kind::Line || s.kind == Kind::Shape || !shown(s)) continue;
     const RECT r = windowRect(s);
     const POINT p{x, y};
     if (!PtInRect(&r, p) || order_.at(key) < best) continue;
