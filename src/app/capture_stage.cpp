@@ -188,13 +188,8 @@ void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int wi
 }
 
 // Qt and the real platform, around the screen the first stage read.
-int captureWithQt(const cli::CaptureHandOver& handOver) {
+int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   const cli::Options& options = *handOver.options;
-  followDesktopScale();
-  if (handOver.wayland || handOver.screenFromPortal) pq::paintWithoutGpu();
-  // Qt gets no arguments of ours to read.
-  int qtArgc = 1;
-  QApplication app(qtArgc, handOver.argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
   std::unique_ptr<tolvane::platform::Screen> ownScreen;
@@ -244,6 +239,26 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
   finishStartUpOnFirstPaint(window, view, handOver.veil, form, options, width, height);
   quitWhenDone(appPlatform, clipboard, form);
   return runCapture(app, form, clipboard, view, appPlatform);
+}
+
+int captureWithQt(const cli::CaptureHandOver& handOver) {
+  followDesktopScale();
+  const bool onWayland = handOver.wayland || handOver.screenFromPortal;
+  if (onWayland) pq::paintWithoutGpu();
+  // Qt gets no arguments of ours to read.
+  int qtArgc = 1;
+  auto app = std::make_unique<QApplication>(qtArgc, handOver.argv);
+  const int status = captureIn(*app, handOver);
+  if (onWayland) {
+    // Qt 6.4's Wayland client can hang for good joining its event threads
+    // when the application is destroyed. By now the windows are gone, files
+    // are closed and the clipboard is handed on, so the process ends here,
+    // without that teardown.
+    std::fflush(nullptr);
+    _exit(status);
+  }
+  app.reset();
+  return status;
 }
 
 }  // namespace
