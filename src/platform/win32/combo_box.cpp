@@ -1,7 +1,6 @@
 #include "platform/win32/combo_box.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "platform/win32/wide.h"
 
@@ -14,19 +13,6 @@ WinComboBox::WinComboBox(HWND parent, int id) {
 
 WinComboBox::~WinComboBox() {
   if (hwnd_) DestroyWindow(hwnd_);
-  if (font_) DeleteObject(font_);
-}
-
-// Tahoma, as the text engine draws, at 96 dpi.
-void WinComboBox::setFont(float points) {
-  if (font_ && fontPoints_ == points) return;
-  const int pixels = static_cast<int>(std::lround(points * 96.0 / 72.0));
-  HFONT font = CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  if (font_) DeleteObject(font_);
-  font_ = font;
-  fontPoints_ = points;
 }
 
 void WinComboBox::selectModelText() {
@@ -44,7 +30,7 @@ std::string WinComboBox::itemText(int index) const {
   return narrow(wide);
 }
 
-void WinComboBox::mirror(const ControlState& s, const RECT& area, bool shown) {
+void WinComboBox::mirror(const ControlState& s, const RECT& area, bool shown, HFONT font) {
   if (!hwnd_) return;
   const bool itemsChanged = s.items != items_;
   if (itemsChanged) {
@@ -55,7 +41,8 @@ void WinComboBox::mirror(const ControlState& s, const RECT& area, bool shown) {
     }
     items_ = s.items;
   }
-  setFont(s.fontSize > 0 ? s.fontSize : 9);
+  if (font != font_) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  font_ = font;
   if (itemsChanged || s.text != text_) {
     text_ = s.text;
     selectModelText();

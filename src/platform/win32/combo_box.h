@@ -21,8 +21,8 @@ class WinComboBox {
   WinComboBox& operator=(const WinComboBox&) = delete;
 
   HWND handle() const { return hwnd_; }
-  // `area`: the control's place in the parent's pixels.
-  void mirror(const ControlState& s, const RECT& area, bool shown);
+  // `area`: the control's place in the parent's pixels; `font` stays the caller's.
+  void mirror(const ControlState& s, const RECT& area, bool shown, HFONT font);
   bool dropped() const;
   void showDropDown(bool show);
   // A notification the combo box sent its parent (CBN_...): the item the
@@ -33,13 +33,11 @@ class WinComboBox {
   bool key(WPARAM vk);
 
  private:
-  void setFont(float points);
   void selectModelText();
   std::string itemText(int index) const;
 
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
-  float fontPoints_ = 0;
   std::vector<std::string> items_;
   std::string text_;  // the model's text
   bool fromModel_ = false;

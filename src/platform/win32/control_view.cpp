@@ -49,7 +49,23 @@ WinControlView::WinControlView(HWND window, const GdiTextEngine& text,
                                std::function<void(std::function<void(EventSink&)>)> send)
     : window_(window), text_(text), send_(std::move(send)), scale_(windowScale(window)) {}
 
-WinControlView::~WinControlView() = default;
+WinControlView::~WinControlView() {
+  combos_.clear();
+  for (const auto& [points, font] : fonts_) DeleteObject(font);
+}
+
+// Child windows keep their font handle, so each size gets its own, made
+// once: the text engine's font changes with every size it measures.
+HFONT WinControlView::childFont(float points) {
+  if (points <= 0) points = 9;
+  HFONT& font = fonts_[points];
+  if (!font) {
+    const int pixels = static_cast<int>(std::lround(points * 96.0 / 72.0));
+    font = CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+  }
+  return font;
+}
 
 void WinControlView::attach(const layout::Controls& controls) {
   std::map<Key, int> order;
@@ -95,13 +111,30 @@ void WinControlView::changed(const ControlState& state, Prop prop) {
     mirrorCombo(state);
     return;
   }
-  (void)prop;
   InvalidateRect(window_, &before, FALSE);
   if (shown(state)) {
     RECT after = windowRect(state);
     InflateRect(&after, 1, 1);
     InvalidateRect(window_, &after, FALSE);
   }
+  if (prop == Prop::Geometry || prop == Prop::Visible) followParent(state.ref);
+}
+
+// The child windows inside a control that moved, showed or hid go with it.
+void WinControlView::followParent(CtlRef moved) {
+  const auto inside = [&](const ControlState& s) {
+    for (CtlRef p = s.parent; p.ctl != Ctl::Window;) {
+      if (p == moved) return true;
+      const auto it = states_.find(keyOf(p));
+      if (it == states_.end()) return false;
+      p = it->second.parent;
+    }
+    return false;
+  };
+  for (const auto& [key, edit] : edits_)
+    if (inside(states_.at(key))) mirrorEdit(states_.at(key));
+  for (const auto& [key, combo] : combos_)
+    if (inside(states_.at(key))) mirrorCombo(states_.at(key));
 }
 
 void WinControlView::mirrorEdit(const ControlState& s) {
@@ -114,7 +147,9 @@ void WinControlView::mirrorEdit(const ControlState& s) {
   }
   const RECT r = windowRect(s);
   MoveWindow(edit, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-  SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(text_.font(s.fontSize > 0 ? s.fontSize : 9)), TRUE);
+  HFONT font = childFont(s.fontSize);
+  if (reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)) != font)
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   const std::wstring want = widen(s.text);
   wchar_t have[4096] = {};
   GetWindowTextW(edit, have, 4096);
@@ -145,7 +180,7 @@ void WinControlView::mirrorCombo(const ControlState& s) {
   const Key key = keyOf(s.ref);
   auto& combo = combos_[key];
   if (!combo) combo = std::make_unique<WinComboBox>(window_, 1000 + order_[key]);
-  combo->mirror(s, windowRect(s), shown(s));
+  combo->mirror(s, windowRect(s), shown(s), childFont(s.fontSize));
 }
 
 bool WinControlView::comboDropped(CtlRef ref) const {
@@ -170,6 +205,9 @@ void WinControlView::command(int code, HWND from) {
     if (combo->handle() != from) continue;
     const std::optional<std::string> chosen = combo->notified(code);
     if (!chosen) return;
+    // The logic takes the text without echoing it back: keep it here too,
+    // or the list would go back to the old item when it next opens.
+    states_.at(key).text = *chosen;
     const CtlRef ref = states_.at(key).ref;
     // As the Qt view tells of an item chosen: the text, then a click.
     send_([&](EventSink& sink) { sink.textChanged(ref, *chosen); });

@@ -65,7 +65,10 @@ class WinControlView : public ControlView {
   static Key keyOf(CtlRef r) { return {static_cast<int>(r.ctl), r.index}; }
   RECT windowRect(const ControlState& s) const;  // in window pixels, parents added
   bool shown(const ControlState& s) const;       // it and every parent visible
+  // The font of a child window at `points` (0: the default), kept while the view lives.
+  HFONT childFont(float points);
   void mirrorEdit(const ControlState& s);
+  void followParent(CtlRef moved);
   void mirrorCombo(const ControlState& s);
   // The controls on `parent`, front to back: picture boxes, text boxes and
   // combo boxes before the rest, each group in design order (as Qt stacks them).
@@ -80,6 +83,7 @@ class WinControlView : public ControlView {
   std::map<Key, ControlState> states_;
   std::map<Key, HWND> edits_;
   std::map<Key, std::unique_ptr<WinComboBox>> combos_;
+  std::map<float, HFONT> fonts_;
   std::map<Key, int> order_;  // design order; a control first met in a change comes last
   bool fromModel_ = false;
   double scale_ = 1;

@@ -2,6 +2,7 @@
 // controls painted and hit in the order and within the bounds Qt gives them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -111,6 +112,8 @@ TEST(WinComboBox, EnterInTheOpenListChoosesTheItemOnce) {
   EXPECT_FALSE(rig.view.comboDropped(rig.list));
   EXPECT_EQ(rig.sink.log, (std::vector<std::string>{"text SizeList 14", "click SizeList"}));
   EXPECT_EQ(rig.shown(), "14");
+  rig.view.showComboDropDown(rig.list, true);  // it opens on the item chosen
+  EXPECT_EQ(rig.shown(), "14");
 }
 
 // Esc closes the open list only: nothing is chosen, the model's item shows
@@ -126,6 +129,53 @@ TEST(WinComboBox, EscClosesTheListAndNothingElse) {
   EXPECT_EQ(rig.shown(), "11");
   rig.key(VK_ESCAPE);
   EXPECT_EQ(rig.sink.log, (std::vector<std::string>{"key " + std::to_string(static_cast<int>(KeyCode::Escape))}));
+}
+
+// The size box lies in the size chooser, in the size panel, in the style
+// panel: it shows, hides and moves with them.
+TEST(WinControlView, TextBoxesGoWithTheControlsTheyLieIn) {
+  Rig rig;
+  HWND sizeBox = nullptr;
+  for (HWND e = nullptr; (e = FindWindowExW(rig.window.handle(), e, L"Edit", nullptr));)
+    if (GetWindowTextLengthW(e) > 0) sizeBox = e;  // the note is empty, the size box says 11
+  ASSERT_NE(sizeBox, nullptr);
+  EXPECT_FALSE(IsWindowVisible(sizeBox));
+  rig.controls(Ctl::StylePanel).move(100, 50);
+  rig.controls(Ctl::StylePanel).show();
+  ShowWindow(rig.window.handle(), SW_SHOWNA);  // a child counts as visible only in a visible window
+  EXPECT_TRUE(IsWindowVisible(sizeBox));
+  const auto placeOf = [&] {
+    RECT r{};
+    GetWindowRect(sizeBox, &r);
+    MapWindowPoints(nullptr, rig.window.handle(), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  const ControlState& panel = rig.controls(Ctl::SizePanel).state();
+  const ControlState& chooser = rig.controls(Ctl::SizeChooser).state();
+  const ControlState& box = rig.controls(Ctl::SizeBox).state();
+  const auto expectedLeft = [&](float panelLeft) {
+    return static_cast<LONG>(std::nearbyint(panelLeft + panel.left + chooser.left + box.left));
+  };
+  EXPECT_EQ(placeOf().left, expectedLeft(100));
+  rig.controls(Ctl::StylePanel).move(200, 50);
+  EXPECT_EQ(placeOf().left, expectedLeft(200));
+  rig.controls(Ctl::SizePanel).hide();
+  EXPECT_FALSE(IsWindowVisible(sizeBox));
+}
+
+// The text engine keeps one font at a time and lets it go when asked for
+// another size; the text boxes' and the combo box's fonts must outlive that.
+TEST(WinControlView, ChildWindowsKeepTheirFontsWhileTextIsMeasured) {
+  Rig rig;
+  HWND sizeBox = FindWindowExW(rig.window.handle(), nullptr, L"Edit", nullptr);
+  ASSERT_NE(sizeBox, nullptr);
+  rig.text.width("14", 14);
+  rig.controls(Ctl::NoteField).setFontSize(14);
+  rig.text.width("20", 20);
+  for (HWND child : {sizeBox, rig.combo()}) {
+    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(child, WM_GETFONT, 0, 0));
+    EXPECT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+  }
 }
 
 // The toolbar at (10, 10); its button 7 (the rectangle) lies at (17, 15).
