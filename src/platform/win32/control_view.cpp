@@ -34,20 +34,16 @@ LRESULT CALLBACK editProc(HWND edit, UINT msg, WPARAM w, LPARAM l) {
 // design; they lie in front of the images, shapes, lines and labels beside them.
 bool windowed(Kind k) { return k == Kind::PictureBox || k == Kind::TextBox || k == Kind::ComboBox; }
 
-// The window's DPI over 96; 1 where Windows cannot tell (before Windows 10).
-double windowScale(HWND window) {
-  using DpiForWindow = UINT(WINAPI*)(HWND);
-  const auto dpiFor = reinterpret_cast<DpiForWindow>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  const UINT dpi = dpiFor && window ? dpiFor(window) : 0;
-  return dpi > 0 ? dpi / 96.0 : 1.0;
-}
+// Pictures are drawn at the scale the controls are laid out at: one device
+// pixel per pixel, as this view does not scale the layout for high-DPI
+// monitors yet; a larger picture would be cut off by its control.
+constexpr double kPictureScale = 1.0;
 
 }  // namespace
 
 WinControlView::WinControlView(HWND window, const GdiTextEngine& text,
                                std::function<void(std::function<void(EventSink&)>)> send)
-    : window_(window), text_(text), send_(std::move(send)), scale_(windowScale(window)) {}
+    : window_(window), text_(text), send_(std::move(send)) {}
 
 WinControlView::~WinControlView() {
   combos_.clear();
@@ -317,7 +313,7 @@ void WinControlView::paintOne(HDC dc, const ControlState& s) const {
     // At the control's top-left corner, cut to the control as Qt does.
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-    drawPicture(dc, s.picture, r.left, r.top, scale_);
+    drawPicture(dc, s.picture, r.left, r.top, kPictureScale);
     RestoreDC(dc, saved);
   }
   if (s.borderStyle == 1 || s.kind == Kind::Shape) {

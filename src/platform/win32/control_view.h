@@ -57,8 +57,6 @@ class WinControlView : public ControlView {
   void command(int code, HWND from);
   // A key for an open drop-down list goes to it; returns whether one took it.
   bool comboKey(WPARAM vk);
-  // Device pixels per pixel: the window's DPI over 96.
-  double scale() const { return scale_; }
 
  private:
   using Key = std::pair<int, int>;
@@ -86,7 +84,6 @@ class WinControlView : public ControlView {
   std::map<float, HFONT> fonts_;
   std::map<Key, int> order_;  // design order; a control first met in a change comes last
   bool fromModel_ = false;
-  double scale_ = 1;
 };
 
 }  // namespace tolvane::platform::win32
