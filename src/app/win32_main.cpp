@@ -83,6 +83,7 @@ int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
   tolvane::session::Platform platform{surface,   screen,     pointer,    app,      lock,
                                       clipboard, saveDialog, messageBox, encoders, env};
   tolvane::session::CaptureSession form(platform, &view);
+  view.attach(form.controls());
   window.attach(&surface, &view, &pointer, &form);
   window.onCloseRequested = [&form] { form.close(); };
   window.onFailure = [&messageBox](const std::string& what) {
