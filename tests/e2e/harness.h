@@ -163,25 +163,39 @@ class Cover {
   std::uint32_t window_ = 0;
 };
 
-class Program {
+// A process of the test's own, in a process group of its own, its standard
+// error kept in a file. When it goes while the process still runs, the group
+// gets SIGTERM and `grace` to end, then SIGKILL; with no grace, SIGKILL at once.
+class Process {
  public:
-  // `out`: a descriptor for its standard output; -1 leaves the test's own.
-  Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env = {},
-          int out = -1);
-  ~Program();
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
+  // `in`, `out`: descriptors for its standard input and output; -1 gives it
+  // /dev/null to read and leaves the test's own output.
+  Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int in = -1,
+          int out = -1, Millis grace = 3s);
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
 
   pid_t pid() const { return pid_; }
   bool running();
   // Waits for the end; the exit code, or nullopt on a timeout.
   std::optional<int> wait(Millis timeout);
+  void signal(int sig) const;
   std::string stderrText() const;
 
  private:
   pid_t pid_ = -1;
   std::optional<int> status_;
   std::string errPath_;
+  Millis grace_;
+};
+
+// The program (or any command) on the test's X server, killed at once when it goes.
+class Program : public Process {
+ public:
+  // `out`: a descriptor for its standard output; -1 leaves the test's own.
+  Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env = {},
+          int out = -1);
 };
 
 // Where the program under test and the scratch folder are.
