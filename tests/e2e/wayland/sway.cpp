@@ -193,6 +193,12 @@ std::optional<std::string> Sway::paste(const std::string& type) const {
   return r.out;
 }
 
+std::optional<Image> Sway::pastedPicture() const {
+  std::optional<std::string> png;
+  if (!waitUntil([&] { return (png = paste()).has_value(); }, kPatience)) return std::nullopt;
+  return decodePng(*png);
+}
+
 bool Sway::copyText(const std::string& text) {
   copier_ = std::make_unique<Process>(std::vector<std::string>{"wl-copy", "--foreground", text},
                                       clientEnv(clientRuntime_));

@@ -35,6 +35,9 @@ class Sway {
   Argb pixel(int x, int y) const;
   // The clipboard's content of a type, read by wl-paste; nullopt when nobody serves it.
   std::optional<std::string> paste(const std::string& type = "image/png") const;
+  // The clipboard's image/png as a picture, once some client serves it;
+  // nullopt when none does in time.
+  std::optional<Image> pastedPicture() const;
   // Another client takes the clipboard over with a text.
   bool copyText(const std::string& text);
 
