@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/image.h"
@@ -201,6 +202,17 @@ class Program : public Process {
 // Where the program under test and the scratch folder are.
 std::string programPath();
 std::string scratchDir();
+
+// Where a click on toolbar button `index` lands (0 undo, 1 copy and close,
+// 2 save, 3 quit, 4 arrow, 5 text, 6 ellipse, 7 rectangle, 8 redo): the
+// middle of the 16-pixel button. The toolbar lies 4 pixels below a region
+// whose bottom-right corner is (right, bottom), its right end under the
+// region's; positions are the design's, in fifteenths of a pixel.
+inline std::pair<int, int> toolbarButton(int right, int bottom, int index) {
+  constexpr int left[9] = {1700, 3270, 2440, 2900, 1220, 860, 480, 100, 2070};
+  const double barLeft = right - 3620.0 / 15, barTop = bottom + 4;
+  return {static_cast<int>(barLeft + left[index] / 15.0 + 8), static_cast<int>(barTop + 5 + 8)};
+}
 
 // A picture with detail everywhere and a distinct colour per pixel row and column.
 Image knownPicture(int w, int h);

@@ -224,8 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Reshape{"moveStopsAtTheEdge", 270, 190, 900, 900, {kW - 300, kH - 200, kW, kH}}),
     [](const auto& c) { return std::string(c.param.name); });
 
-// The toolbar below the region, as designed: button index -> its left, in
-// fifteenths of a pixel from the bar's left.
+// Drawing with the toolbar under the region.
 class WaylandAnnotate : public Wayland {
  protected:
   void SetUp() override {
@@ -236,9 +235,8 @@ class WaylandAnnotate : public Wayland {
     ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
   }
   bool button(int index) {
-    constexpr int left[9] = {1700, 3270, 2440, 2900, 1220, 860, 480, 100, 2070};
-    constexpr double barLeft = kR - 3620.0 / 15, barTop = kB + 4;
-    return sway_->click(static_cast<int>(barLeft + left[index] / 15.0 + 8), static_cast<int>(barTop + 5 + 8));
+    const auto [x, y] = toolbarButton(kR, kB, index);
+    return sway_->click(x, y);
   }
   // The copy button, then the picture from the clipboard.
   Image copy() {
