@@ -207,7 +207,7 @@ std::string scratchDir();
 // 2 save, 3 quit, 4 arrow, 5 text, 6 ellipse, 7 rectangle, 8 redo): the
 // middle of the 16-pixel button. The toolbar lies 4 pixels below a region
 // whose bottom-right corner is (right, bottom), its right end under the
-// region's; positions are the design's, in fifteenths of a pixel.
+// region's; the buttons' left edges in fifteenths of a pixel, as laid out.
 inline std::pair<int, int> toolbarButton(int right, int bottom, int index) {
   constexpr int left[9] = {1700, 3270, 2440, 2900, 1220, 860, 480, 100, 2070};
   const double barLeft = right - 3620.0 / 15, barTop = bottom + 4;
