@@ -10,14 +10,7 @@ if(NOT TARGET GTest::gtest)
   add_library(GTest::gtest ALIAS gtest)
 endif()
 
-add_library(tolvane_test_home INTERFACE)
-target_include_directories(tolvane_test_home INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/support)
-add_library(tolvane_test_main STATIC support/test_main.cpp)
-target_link_libraries(tolvane_test_main PUBLIC tolvane_test_home GTest::gtest)
-
-add_library(tolvane_fake STATIC fake/fake_platform.cpp)
-target_include_directories(tolvane_fake PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(tolvane_fake PUBLIC tolvane_core)
+include(unit_setup.cmake)
 
 # The tests of POSIX files (owners, modes, links, other users) and of the
 # Linux encoders, and of the Linux start-up (display choice, the two stages,

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/raw_output.h"
@@ -93,6 +94,13 @@ int runCapture(QApplication& app, tolvane::session::CaptureSession& form, pq::Qt
   return app.exec();
 }
 
+// Where `global`, in logical pixels of the desktop, lies on `output`, in
+// the output's device pixels from its corner; nullopt when not on it.
+std::optional<QPointF> pointOnOutput(const QScreen* output, QPoint global) {
+  if (!output || !output->geometry().contains(global)) return std::nullopt;
+  return QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio();
+}
+
 // The compositor tells the pointer only over our windows, in logical pixels
 // of the desktop; each window covers an output, at its place in the picture.
 void followPointerOnWayland(tolvane::platform::wayland::WaylandScreen& wayland,
@@ -100,10 +108,9 @@ void followPointerOnWayland(tolvane::platform::wayland::WaylandScreen& wayland,
   wayland.cursor = [windows] {
     const QPoint global = QCursor::pos();
     for (const pq::CaptureWindow* w : windows) {
-      const QScreen* output = w->output();
-      if (!output || !output->geometry().contains(global)) continue;
-      const QPointF p = QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio();
-      const auto [x, y] = tolvane::platform::toPicture(static_cast<float>(p.x()), static_cast<float>(p.y()),
+      const std::optional<QPointF> p = pointOnOutput(w->output(), global);
+      if (!p) continue;
+      const auto [x, y] = tolvane::platform::toPicture(static_cast<float>(p->x()), static_cast<float>(p->y()),
                                                        w->outputArea());
       return tolvane::platform::IPoint{static_cast<int>(x), static_cast<int>(y)};
     }
@@ -116,9 +123,8 @@ void followPointerOnWayland(tolvane::platform::wayland::WaylandScreen& wayland,
 // picture's.
 tolvane::platform::IPoint pointerOnWayland() {
   const QPoint global = QCursor::pos();
-  const QScreen* output = QGuiApplication::screenAt(global);
-  const QPointF p = output ? QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio()
-                           : QPointF(global) * qApp->devicePixelRatio();
+  const QPointF p = pointOnOutput(QGuiApplication::screenAt(global), global)
+                        .value_or(QPointF(global) * qApp->devicePixelRatio());
   return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
 }
 

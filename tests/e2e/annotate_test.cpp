@@ -7,12 +7,6 @@ namespace {
 constexpr int kL = 100, kT = 100, kR = 400, kB = 300;
 constexpr double kBarLeft = kR - 3620.0 / 15, kBarTop = kB + 4;
 
-// Toolbar button Index -> its designed Left in fifteenths of a pixel.
-int buttonLeftUnits(int index) {
-  constexpr int left[9] = {1700, 3270, 2440, 2900, 1220, 860, 480, 100, 2070};
-  return left[index];
-}
-
 class Annotate : public E2E {
  protected:
   void SetUp() override {
@@ -22,7 +16,8 @@ class Annotate : public E2E {
     if (HasFatalFailure()) return;
   }
   void button(int index) {
-    x().click(static_cast<int>(kBarLeft + buttonLeftUnits(index) / 15.0 + 8), static_cast<int>(kBarTop + 5 + 8));
+    const auto [bx, by] = toolbarButton(kR, kB, index);
+    x().click(bx, by);
   }
   // A palette swatch, with the style panel below the toolbar in its narrow form.
   void swatch(int index) {

@@ -11,10 +11,6 @@ namespace {
 
 constexpr Argb kFrame = 0xFF007AECu;
 
-// The toolbar's buttons under a region whose bottom-right corner is (right, bottom).
-int copyX(int right) { return right - 3620 / 15 + 3270 / 15 + 8; }
-int saveX(int right) { return right - 3620 / 15 + 2440 / 15 + 8; }
-int buttonY(int bottom) { return bottom + 4 + 5 + 8; }
 
 class CommandLine : public E2E {
  protected:
@@ -25,6 +21,7 @@ class CommandLine : public E2E {
   }
   // Waits until the region shows framed and undimmed, its toolbar beside it.
   bool waitForRegion(Program& p, const IRect& r) {
+    const std::pair<int, int> copy = toolbarButton(r.right, r.bottom, 1);
     return waitUntil(
                [&] {
                  if (!p.running()) return true;
@@ -33,8 +30,7 @@ class CommandLine : public E2E {
                         s.pixel(r.right - 1, r.top + r.height() / 2) == kFrame &&
                         s.pixel(r.left + r.width() / 2, r.top + r.height() / 2) ==
                             picture().pixel(r.left + r.width() / 2, r.top + r.height() / 2) &&
-                        s.pixel(copyX(r.right), buttonY(r.bottom)) != veiled(picture()).pixel(copyX(r.right),
-                                                                                               buttonY(r.bottom));
+                        s.pixel(copy.first, copy.second) != veiled(picture()).pixel(copy.first, copy.second);
                },
                kPatience) &&
            p.running();
@@ -101,7 +97,8 @@ TEST_F(CommandLine, RawWritesTheCopiedPngToStandardOutput) {
   close(pipeFds[1]);
   ASSERT_TRUE(waitForCaptureWindow(*p)) << p->stderrText();
   ASSERT_TRUE(waitForRegion(*p, region)) << p->stderrText();
-  x().click(copyX(region.right), buttonY(region.bottom));
+  const auto [copyX, copyY] = toolbarButton(region.right, region.bottom, 1);
+  x().click(copyX, copyY);
 
   std::string out;
   bool ended = false;
@@ -157,7 +154,8 @@ TEST_F(CommandLine, APathToAFileIsSavedWithoutADialog) {
   ASSERT_TRUE(waitForVeil(*p)) << p->stderrText();
   x().drag(region.left, region.top, region.right, region.bottom);
   ASSERT_TRUE(waitForRegion(*p, region)) << p->stderrText();
-  x().click(saveX(region.right), buttonY(region.bottom));
+  const auto [saveX, saveY] = toolbarButton(region.right, region.bottom, 2);
+  x().click(saveX, saveY);
   EXPECT_EQ(p->wait(kPatience), 0) << p->stderrText();
   // A 24-bit BMP, bottom-up rows of BGR, each a multiple of 4 bytes long.
   const std::string bytes = readFile(file);

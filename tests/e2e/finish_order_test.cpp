@@ -18,10 +18,8 @@ namespace tolvane::e2e {
 namespace {
 
 constexpr int kW = 1920, kH = 1080;
-// Nearly the whole screen, with room for the toolbar below; its copy button,
-// ToolButton(1), lies under the region's right end.
+// Nearly the whole screen, with room for the toolbar below.
 constexpr IRect kLarge{10, 10, 1910, 1000};
-constexpr int kCopyX = kLarge.right - 3620 / 15 + 3270 / 15 + 8, kCopyY = kLarge.bottom + 4 + 5 + 8;
 // Its GIF takes a few seconds to encode: long enough to be interrupted.
 constexpr IRect kMedium{560, 240, 1360, 840};
 
@@ -182,7 +180,8 @@ class FinishOrder : public ::testing::Test {
 TEST_F(FinishOrder, CopyTakesTheWindowAwayBeforeTheClipboardGetsThePicture) {
   select(kLarge);
   if (HasFatalFailure()) return;
-  x_->click(kCopyX, kCopyY);
+  const auto [copyX, copyY] = toolbarButton(kLarge.right, kLarge.bottom, 1);
+  x_->click(copyX, copyY);
   EXPECT_EQ(watcher_->next(30s), Watcher::Seen::WindowGone) << p_->stderrText();
   EXPECT_EQ(watcher_->next(30s), Watcher::Seen::ClipboardTaken) << p_->stderrText();
   // Served as before, from the windowless process, to the pixel.

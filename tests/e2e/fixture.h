@@ -2,13 +2,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <algorithm>
 #include <memory>
 #include <utility>
 
 #include "harness.h"
+#include "test_folders.h"
 
 namespace tolvane::e2e {
 
@@ -25,16 +24,9 @@ class E2E : public ::testing::Test {
       picture_ = x_->shown(knownPicture(w, h));
       ASSERT_TRUE(x_->setRoot(picture_));
     }
-    // Parameterised cases are named "Case/0": one folder per case all the same.
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    const std::string base = scratchDir() + "/" + name;
-    runtime_ = base + "-run";
-    home_ = base + "-home";
-    mkdir(base.c_str(), 0700);
-    mkdir(runtime_.c_str(), 0700);
-    mkdir(home_.c_str(), 0700);
-    mkdir((home_ + "/Pictures").c_str(), 0700);
+    const TestFolders folders = makeTestFolders("");
+    runtime_ = folders.runtime;
+    home_ = folders.home;
   }
   void TearDown() override { x_.reset(); }
   // The screen's depth; Xvfb's TrueColor at 24 unless a case says otherwise.
@@ -43,13 +35,9 @@ class E2E : public ::testing::Test {
   virtual std::pair<int, int> screenSize() const { return {kW, kH}; }
 
   std::map<std::string, std::string> env() const {
-    return {{"XDG_RUNTIME_DIR", runtime_},
-            {"HOME", home_},
-            {"XDG_CONFIG_HOME", home_ + "/.config"},
-            {"XDG_CACHE_HOME", home_ + "/.cache"},
-            {"XDG_DATA_HOME", home_ + "/.local/share"},
-            {"XDG_STATE_HOME", home_ + "/.local/state"},
-            {"LANG", "C.UTF-8"}};
+    auto all = homeEnv(home_);
+    all["XDG_RUNTIME_DIR"] = runtime_;
+    return all;
   }
   std::unique_ptr<Program> start(const std::map<std::string, std::string>& extraEnv = {}) {
     auto all = env();

@@ -125,25 +125,33 @@ bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every)
   }
 }
 
-Program::Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env,
-                 int out) {
-  env["DISPLAY"] = x.display();
+Process::Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int in,
+                 int out, Millis grace)
+    : grace_(grace) {
   errPath_ = scratchDir() + "/stderr-" + std::to_string(getpid()) + "-" + std::to_string(std::rand()) + ".txt";
   const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  pid_ = spawn(argv, env, open("/dev/null", O_RDONLY | O_CLOEXEC), out, err);
+  const int null = in < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : -1;
+  pid_ = spawn(argv, env, in < 0 ? null : in, out, err);
   close(err);
+  if (null >= 0) close(null);
 }
 
-Program::~Program() {
+Process::~Process() {
   if (pid_ > 0 && !status_) {
-    kill(-pid_, SIGKILL);
-    int st;
-    waitpid(pid_, &st, 0);
+    if (grace_ > 0ms && running()) {
+      kill(-pid_, SIGTERM);
+      wait(grace_);
+    }
+    if (!status_) {
+      kill(-pid_, SIGKILL);
+      int st;
+      waitpid(pid_, &st, 0);
+    }
   }
   unlink(errPath_.c_str());
 }
 
-bool Program::running() {
+bool Process::running() {
   if (status_ || pid_ <= 0) return false;
   int st = 0;
   if (waitpid(pid_, &st, WNOHANG) == pid_) {
@@ -153,12 +161,29 @@ bool Program::running() {
   return true;
 }
 
-std::optional<int> Program::wait(Millis timeout) {
+std::optional<int> Process::wait(Millis timeout) {
   waitUntil([&] { return !running(); }, timeout);
   return status_;
 }
 
-std::string Program::stderrText() const { return readFile(errPath_); }
+void Process::signal(int sig) const {
+  if (pid_ > 0) kill(pid_, sig);
+}
+
+std::string Process::stderrText() const { return readFile(errPath_); }
+
+namespace {
+
+std::map<std::string, std::string> withDisplay(std::map<std::string, std::string> env, const XServer& x) {
+  env["DISPLAY"] = x.display();
+  return env;
+}
+
+}  // namespace
+
+Program::Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env,
+                 int out)
+    : Process(argv, withDisplay(std::move(env), x), -1, out, 0ms) {}
 
 std::string programPath() {
   const char* p = std::getenv("TOLVANE_PROGRAM");

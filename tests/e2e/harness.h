@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/image.h"
@@ -163,30 +164,55 @@ class Cover {
   std::uint32_t window_ = 0;
 };
 
-class Program {
+// A process of the test's own, in a process group of its own, its standard
+// error kept in a file. When it goes while the process still runs, the group
+// gets SIGTERM and `grace` to end, then SIGKILL; with no grace, SIGKILL at once.
+class Process {
  public:
-  // `out`: a descriptor for its standard output; -1 leaves the test's own.
-  Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env = {},
-          int out = -1);
-  ~Program();
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
+  // `in`, `out`: descriptors for its standard input and output; -1 gives it
+  // /dev/null to read and leaves the test's own output.
+  Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int in = -1,
+          int out = -1, Millis grace = 3s);
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
 
   pid_t pid() const { return pid_; }
   bool running();
   // Waits for the end; the exit code, or nullopt on a timeout.
   std::optional<int> wait(Millis timeout);
+  void signal(int sig) const;
   std::string stderrText() const;
 
  private:
   pid_t pid_ = -1;
   std::optional<int> status_;
   std::string errPath_;
+  Millis grace_;
+};
+
+// The program (or any command) on the test's X server, killed at once when it goes.
+class Program : public Process {
+ public:
+  // `out`: a descriptor for its standard output; -1 leaves the test's own.
+  Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env = {},
+          int out = -1);
 };
 
 // Where the program under test and the scratch folder are.
 std::string programPath();
 std::string scratchDir();
+
+// Where a click on toolbar button `index` lands (0 undo, 1 copy and close,
+// 2 save, 3 quit, 4 arrow, 5 text, 6 ellipse, 7 rectangle, 8 redo): the
+// middle of the 16-pixel button. The toolbar lies 4 pixels below a region
+// whose bottom-right corner is (right, bottom), its right end under the
+// region's; the buttons' left edges in fifteenths of a pixel, as laid out.
+inline std::pair<int, int> toolbarButton(int right, int bottom, int index) {
+  constexpr int left[9] = {1700, 3270, 2440, 2900, 1220, 860, 480, 100, 2070};
+  const double barLeft = right - 3620.0 / 15, barTop = bottom + 4;
+  return {static_cast<int>(barLeft + left[index] / 15.0 + 8), static_cast<int>(barTop + 5 + 8)};
+}
 
 // A picture with detail everywhere and a distinct colour per pixel row and column.
 Image knownPicture(int w, int h);

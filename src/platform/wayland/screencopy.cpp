@@ -275,14 +275,6 @@ const ScreenRead& WaylandScreen::readNow() {
   return *read_;
 }
 
-void WaylandScreen::keepOutput(std::size_t index) {
-  if (!read_ || !read_->ok() || index >= places_.size()) return;
-  OutputPlace kept = places_[index];
-  read_->picture = read_->picture.copy(kept.area);
-  kept.area = {0, 0, kept.area.width(), kept.area.height()};
-  places_ = {kept};
-}
-
 ScreenRead WaylandScreen::grab() { return readNow(); }
 
 }  // namespace tolvane::platform::wayland

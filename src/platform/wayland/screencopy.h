@@ -36,9 +36,6 @@ class WaylandScreen : public Screen {
   const ScreenRead& readNow();
   // Where each output lies in the picture, after readNow().
   const std::vector<OutputPlace>& outputs() const { return places_; }
-  // Keeps only output `index` of a successful read: the picture becomes
-  // that output's part, for a window that covers that output alone.
-  void keepOutput(std::size_t index);
 
   int width() const override { return read_ ? read_->picture.width() : 0; }
   int height() const override { return read_ ? read_->picture.height() : 0; }

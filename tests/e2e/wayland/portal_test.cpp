@@ -6,42 +6,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
-#include "sway.h"
+#include "sway_fixture.h"
 
 namespace tolvane::e2e {
 namespace {
 
-constexpr int kW = 640, kH = 480;
-
-class WaylandPortal : public ::testing::Test {
+class WaylandPortal : public SwayTest {
  protected:
-  void SetUp() override {
-    picture_ = knownPicture(kW, kH);
-    sway_ = std::make_unique<Sway>(std::vector<Image>{picture_});
-    ASSERT_TRUE(sway_->ok()) << "headless sway did not start";
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    const std::string base = scratchDir() + "/wl-portal-" + name;
-    runtime_ = base + "-run";
-    home_ = base + "-home";
-    for (const std::string& d : {base, runtime_, home_}) mkdir(d.c_str(), 0700);
-  }
+  WaylandPortal() : SwayTest("wl-portal-") {}
 
   std::map<std::string, std::string> env(const std::string& bus) const {
-    auto all = sway_->clientEnv(runtime_);
-    all.insert({{"HOME", home_},
-                {"XDG_CONFIG_HOME", home_ + "/.config"},
-                {"XDG_CACHE_HOME", home_ + "/.cache"},
-                {"XDG_DATA_HOME", home_ + "/.local/share"},
-                {"XDG_STATE_HOME", home_ + "/.local/state"},
-                {"XDG_CURRENT_DESKTOP", "sway"},
+    auto all = SwayTest::env();
+    all.insert({{"XDG_CURRENT_DESKTOP", "sway"},
                 {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus},
-                {"TOLVANE_SCREEN_ROUTE", "portal"},
-                {"LANG", "C.UTF-8"}});
+                {"TOLVANE_SCREEN_ROUTE", "portal"}});
     return all;
   }
 
@@ -59,9 +40,6 @@ class WaylandPortal : public ::testing::Test {
         << pipewire_->stderrText();
   }
 
-  Image picture_;
-  std::unique_ptr<Sway> sway_;
-  std::string runtime_, home_;
   std::unique_ptr<Process> bus_, pipewire_;
 };
 
@@ -78,16 +56,14 @@ TEST_F(WaylandPortal, DISABLED_CopiesTheScreenThePortalRead) {
   unlink(kPortalFile);
   const auto t0 = std::chrono::steady_clock::now();
   Process p({programPath()}, env(runtime_ + "/bus"));
-  const Image want = veiled(picture_);
-  ASSERT_TRUE(waitUntil([&] { return !p.running() || sway_->grab() == want; }, kPatience) && p.running())
-      << p.stderrText();
+  ASSERT_TRUE(waitForVeil(p)) << p.stderrText();
   const auto ms = std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - t0).count();
   std::printf("veil seen %lld ms after the start\n", static_cast<long long>(ms));
   ASSERT_TRUE(sway_->move(100, 100));
   ASSERT_TRUE(sway_->keys({"-M", "ctrl", "-k", "a", "-k", "c", "-m", "ctrl"}));
-  std::optional<std::string> png;
-  ASSERT_TRUE(waitUntil([&] { return (png = sway_->paste()).has_value(); }, kPatience)) << p.stderrText();
-  EXPECT_EQ(decodePng(*png), picture_);
+  const std::optional<Image> copied = sway_->pastedPicture();
+  ASSERT_TRUE(copied.has_value()) << p.stderrText();
+  EXPECT_EQ(*copied, picture_);
   EXPECT_EQ(decodePng(readFile(kPortalFile)), picture_) << "the portal did not read the screen";
 }
 

@@ -4,16 +4,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-
-#include "../harness_x11.h"
 
 namespace tolvane::e2e {
 
@@ -69,48 +66,6 @@ Image fromPpm(const std::string& bytes) {
 }
 
 }  // namespace
-
-Process::Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int in,
-                 int out) {
-  errPath_ = scratchDir() + "/wl-stderr-" + std::to_string(getpid()) + "-" + std::to_string(std::rand()) + ".txt";
-  const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  const int null = in < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : -1;
-  pid_ = spawn(argv, env, in < 0 ? null : in, out, err);
-  close(err);
-  if (null >= 0) close(null);
-}
-
-Process::~Process() {
-  if (pid_ > 0 && running()) {
-    kill(-pid_, SIGTERM);
-    if (!wait(3s)) {
-      kill(-pid_, SIGKILL);
-      wait(5s);
-    }
-  }
-  unlink(errPath_.c_str());
-}
-
-bool Process::running() {
-  if (status_ || pid_ <= 0) return false;
-  int st = 0;
-  if (waitpid(pid_, &st, WNOHANG) == pid_) {
-    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    return false;
-  }
-  return true;
-}
-
-std::optional<int> Process::wait(Millis timeout) {
-  waitUntil([&] { return !running(); }, timeout);
-  return status_;
-}
-
-void Process::signal(int sig) const {
-  if (pid_ > 0) kill(pid_, sig);
-}
-
-std::string Process::stderrText() const { return readFile(errPath_); }
 
 std::string pointerHelperPath() { return TOLVANE_WL_POINTER; }
 
@@ -236,6 +191,12 @@ std::optional<std::string> Sway::paste(const std::string& type) const {
   const RunResult r = client({"wl-paste", "--no-newline", "-t", type}, 5s);
   if (r.status != 0) return std::nullopt;
   return r.out;
+}
+
+std::optional<Image> Sway::pastedPicture() const {
+  std::optional<std::string> png;
+  if (!waitUntil([&] { return (png = paste()).has_value(); }, kPatience)) return std::nullopt;
+  return decodePng(*png);
 }
 
 bool Sway::copyText(const std::string& text) {

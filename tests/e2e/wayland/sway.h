@@ -15,28 +15,6 @@
 
 namespace tolvane::e2e {
 
-// A process of the test's own, in a process group of its own; killed with
-// its group when it goes, unless it ended.
-class Process {
- public:
-  Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int in = -1,
-          int out = -1);
-  ~Process();
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  pid_t pid() const { return pid_; }
-  bool running();
-  // Waits for the end; the exit code, or nullopt on a timeout.
-  std::optional<int> wait(Millis timeout);
-  void signal(int sig) const;
-  std::string stderrText() const;
-
- private:
-  pid_t pid_ = -1;
-  std::optional<int> status_;
-  std::string errPath_;
-};
-
 class Sway {
  public:
   // Headless, one output per picture, each of its picture's size and showing
@@ -57,6 +35,9 @@ class Sway {
   Argb pixel(int x, int y) const;
   // The clipboard's content of a type, read by wl-paste; nullopt when nobody serves it.
   std::optional<std::string> paste(const std::string& type = "image/png") const;
+  // The clipboard's image/png as a picture, once some client serves it;
+  // nullopt when none does in time.
+  std::optional<Image> pastedPicture() const;
   // Another client takes the clipboard over with a text.
   bool copyText(const std::string& text);
 

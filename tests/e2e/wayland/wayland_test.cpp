@@ -4,52 +4,25 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
-#include "sway.h"
+#include "sway_fixture.h"
 
 namespace tolvane::e2e {
 namespace {
 
-constexpr int kW = 640, kH = 480;
 constexpr int kL = 120, kT = 90, kR = 420, kB = 290;  // a 300 x 200 region
 constexpr char kCtrlC[] = "ctrl+c";
 
-class Wayland : public ::testing::Test {
+class Wayland : public SwayTest {
  protected:
-  void SetUp() override {
-    picture_ = knownPicture(kW, kH);
-    sway_ = std::make_unique<Sway>(std::vector<Image>{picture_});
-    ASSERT_TRUE(sway_->ok()) << "headless sway did not start";
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    const std::string base = scratchDir() + "/wl-" + name;
-    runtime_ = base + "-run";
-    home_ = base + "-home";
-    for (const std::string& d : {base, runtime_, home_, home_ + "/Pictures"}) mkdir(d.c_str(), 0700);
-  }
+  Wayland() : SwayTest("wl-") {}
 
-  std::map<std::string, std::string> env() const {
-    auto all = sway_->clientEnv(runtime_);
-    all.insert({{"HOME", home_},
-                {"XDG_CONFIG_HOME", home_ + "/.config"},
-                {"XDG_CACHE_HOME", home_ + "/.cache"},
-                {"XDG_DATA_HOME", home_ + "/.local/share"},
-                {"XDG_STATE_HOME", home_ + "/.local/state"},
-                {"LANG", "C.UTF-8"}});
-    return all;
-  }
   std::unique_ptr<Process> start(const std::vector<std::string>& args = {}) {
     std::vector<std::string> argv{programPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     return std::make_unique<Process>(argv, env());
-  }
-  // Until the window is on the output, input would reach the desktop below.
-  bool waitForVeil(Process& p) {
-    const Image want = veiled(picture_);
-    return waitUntil([&] { return !p.running() || sway_->grab() == want; }, kPatience) && p.running();
   }
   void startCapture(std::unique_ptr<Process>& p, const std::vector<std::string>& args = {}) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -68,27 +41,26 @@ class Wayland : public ::testing::Test {
   bool windowGone() {
     return waitUntil([&] { return sway_->grab() == picture_; }, kPatience);
   }
-  std::optional<Image> pasted() {
-    std::optional<std::string> png;
-    if (!waitUntil([&] { return (png = sway_->paste()).has_value(); }, kPatience)) return std::nullopt;
-    return decodePng(*png);
+  std::optional<Image> pasted() const { return sway_->pastedPicture(); }
+  // A capture whose region was copied with Ctrl+C and whose window has
+  // gone; `shot`, when given, gets what the clipboard then serves.
+  void copyAndClose(std::unique_ptr<Process>& p, Image* shot = nullptr) {
+    startCapture(p);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+    ASSERT_TRUE(key(kCtrlC));
+    ASSERT_TRUE(windowGone()) << p->stderrText();
+    const std::optional<Image> got = pasted();
+    ASSERT_TRUE(got.has_value()) << p->stderrText();
+    if (shot) *shot = *got;
   }
-
-  Image picture_;
-  std::unique_ptr<Sway> sway_;
-  std::string runtime_, home_;
 };
 
 TEST_F(Wayland, CopiesTheExactRegionAndServesItAfterTheWindowCloses) {
   std::unique_ptr<Process> p;
-  startCapture(p);
-  if (HasFatalFailure()) return;
-  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
-  ASSERT_TRUE(key(kCtrlC));
-  ASSERT_TRUE(windowGone()) << p->stderrText();
-  const std::optional<Image> shot = pasted();
-  ASSERT_TRUE(shot.has_value()) << p->stderrText();
-  EXPECT_EQ(*shot, picture_.copy({kL, kT, kR, kB}));
+  Image shot;
+  ASSERT_NO_FATAL_FAILURE(copyAndClose(p, &shot));
+  EXPECT_EQ(shot, picture_.copy({kL, kT, kR, kB}));
   EXPECT_TRUE(p->running()) << "the process should stay to serve the clipboard";
   // Another client takes the clipboard over: the process ends.
   ASSERT_TRUE(sway_->copyText("next"));
@@ -123,12 +95,7 @@ TEST_F(Wayland, ASecondStartEndsAtOnceAndLeavesTheFirstRunning) {
 
 TEST_F(Wayland, SigtermEndsTheServing) {
   std::unique_ptr<Process> p;
-  startCapture(p);
-  if (HasFatalFailure()) return;
-  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
-  ASSERT_TRUE(key(kCtrlC));
-  ASSERT_TRUE(windowGone());
-  ASSERT_TRUE(pasted().has_value());
+  ASSERT_NO_FATAL_FAILURE(copyAndClose(p));
   p->signal(SIGTERM);
   EXPECT_EQ(p->wait(5s), 0);
   EXPECT_FALSE(sway_->paste().has_value());
@@ -157,9 +124,7 @@ class WaylandOutputs : public ::testing::Test {
   }
   std::optional<Image> copied() {
     if (!sway_->keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"})) return std::nullopt;
-    std::optional<std::string> png;
-    if (!waitUntil([&] { return (png = sway_->paste()).has_value(); }, kPatience)) return std::nullopt;
-    return decodePng(*png);
+    return sway_->pastedPicture();
   }
   Image desktop() const { return layoutOf(outputs_, places_); }
 
@@ -259,8 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Reshape{"moveStopsAtTheEdge", 270, 190, 900, 900, {kW - 300, kH - 200, kW, kH}}),
     [](const auto& c) { return std::string(c.param.name); });
 
-// The toolbar below the region, as designed: button index -> its left, in
-// fifteenths of a pixel from the bar's left.
+// Drawing with the toolbar under the region.
 class WaylandAnnotate : public Wayland {
  protected:
   void SetUp() override {
@@ -271,9 +235,8 @@ class WaylandAnnotate : public Wayland {
     ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
   }
   bool button(int index) {
-    constexpr int left[9] = {1700, 3270, 2440, 2900, 1220, 860, 480, 100, 2070};
-    constexpr double barLeft = kR - 3620.0 / 15, barTop = kB + 4;
-    return sway_->click(static_cast<int>(barLeft + left[index] / 15.0 + 8), static_cast<int>(barTop + 5 + 8));
+    const auto [x, y] = toolbarButton(kR, kB, index);
+    return sway_->click(x, y);
   }
   // The copy button, then the picture from the clipboard.
   Image copy() {
@@ -325,12 +288,7 @@ TEST_F(WaylandAnnotate, TypedTextIsDrawnInRed) {
 
 TEST_F(Wayland, ServingEndsWhenTheCompositorGoesAway) {
   std::unique_ptr<Process> p;
-  startCapture(p);
-  if (HasFatalFailure()) return;
-  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
-  ASSERT_TRUE(key(kCtrlC));
-  ASSERT_TRUE(windowGone());
-  ASSERT_TRUE(pasted().has_value());
+  ASSERT_NO_FATAL_FAILURE(copyAndClose(p));
   sway_.reset();
   EXPECT_TRUE(p->wait(kPatience).has_value()) << "still running with no compositor";
 }

@@ -1,0 +1,56 @@
+// A test on a private headless sway showing the known picture on one
+// output, with a run folder and a home of its own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../test_folders.h"
+#include "sway.h"
+
+namespace tolvane::e2e {
+
+// The size of the known picture, the one output's.
+inline constexpr int kW = 640, kH = 480;
+
+class SwayTest : public ::testing::Test {
+ protected:
+  // `prefix` starts the names of the test's folders.
+  explicit SwayTest(std::string prefix) : prefix_(std::move(prefix)) {}
+
+  void SetUp() override {
+    picture_ = knownPicture(kW, kH);
+    sway_ = std::make_unique<Sway>(std::vector<Image>{picture_});
+    ASSERT_TRUE(sway_->ok()) << "headless sway did not start";
+    const TestFolders folders = makeTestFolders(prefix_);
+    runtime_ = folders.runtime;
+    home_ = folders.home;
+  }
+
+  // What the program needs as a client of this sway, kept in the test's folders.
+  std::map<std::string, std::string> env() const {
+    auto all = sway_->clientEnv(runtime_);
+    all.merge(homeEnv(home_));
+    return all;
+  }
+
+  // Until the window is on the output, input would reach the desktop below.
+  bool waitForVeil(Process& p) const {
+    const Image want = veiled(picture_);
+    return waitUntil([&] { return !p.running() || sway_->grab() == want; }, kPatience) && p.running();
+  }
+
+  Image picture_;
+  std::unique_ptr<Sway> sway_;
+  std::string runtime_, home_;
+
+ private:
+  std::string prefix_;
+};
+
+}  // namespace tolvane::e2e
