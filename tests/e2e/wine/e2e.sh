@@ -118,6 +118,70 @@ xclip -selection clipboard -t image/png -o >"$work/out/clip.png" 2>/dev/null
 check "the clipboard holds exactly the moved region" same_pixels "$work/out/clip.png" 200x200+150+130
 check "the capture ends after copying" until_true gone $pid
 
+# --- resize, rectangle and undo: each run copies, and the copy is read back ---
+# An earlier copy stays on the clipboard (Wine's desktop process serves it), so
+# each run below frames a region of a size of its own and waits for that size.
+clip_of() {  # clip_of WxH FILE: the clipboard's image/png, once it is WxH
+  xclip -selection clipboard -t image/png -o >"$2" 2>/dev/null &&
+    [ "$(identify -format '%wx%h' "$2" 2>/dev/null)" = "$1" ]
+}
+copy_to() {  # copy_to WxH FILE: Enter copies and closes; the copy is read into FILE
+  xdotool key Return
+  until_true clip_of "$1" "$2" && until_true gone $pid
+}
+same_as() { [ -s "$1" ] && [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+click() { xdotool mousemove "$1" "$2" && sleep 0.05 && xdotool click 1 && sleep 0.05; }
+is_color() { [ "$(pixel "$1" "$2")" = "$3" ]; }
+is_source() { [ "$(pixel "$1" "$2")" = "$(source_pixel "$1" "$2")" ]; }
+# A toolbar button's centre, for the region's right and bottom edges: the
+# toolbar's right edge is the region's and its top 4 px below it; the buttons
+# are 16 px squares 5 px from its top; places in fifteenths of a pixel, as the
+# layout gives them (toolbar 3620 wide; buttons at 100 rectangle, 1700 undo).
+button() {  # button LEFT RIGHT BOTTOM
+  echo $(( ($2 * 15 - 3620 + $1 + 120) / 15 )) $(( $3 + 4 + 5 + 8 ))
+}
+rect_tool() { click $(button 100 "$1" "$2"); }
+undo_button() { click $(button 1700 "$1" "$2"); }
+
+# The bottom-right handle is a 4 px square centred on the region's corner;
+# dragged, the corner follows the pointer.
+start --region 200x150+100+100
+until_true veiled && until_true is_source 150 150
+drag 300 250 360 290
+check "the bottom-right handle resizes the region" until_true is_source 350 280
+copy_to 260x190 "$work/out/resized.png"
+check "the copy is exactly the resized region" same_pixels "$work/out/resized.png" 260x190+100+100
+
+# A rectangle in the default colour, red: a one-pixel outline through both
+# corners of the drag, the rest of the region untouched. Strokes start below
+# the size and colour labels in the region's top-left corner: a press on a
+# label is the label's.
+start --region 300x200+150+120
+until_true veiled && until_true is_source 200 200
+rect_tool 450 320
+drag 200 180 300 280
+check "the rectangle tool draws a red outline" until_true is_color 250 180 '#FF0000'
+copy_to 300x200 "$work/out/rectangle.png"
+convert "$work/root.png" -crop 300x200+150+120 +repage +antialias -fill none -stroke red -strokewidth 1 \
+  -draw "rectangle 50,60 150,160" "$work/expected-rectangle.png"
+check "the copy is the region with the outline, pixel for pixel" \
+  same_as "$work/out/rectangle.png" "$work/expected-rectangle.png"
+
+# Two rectangles; Ctrl+Z takes the second off, the toolbar's undo the first.
+start --region 320x200+150+120
+until_true veiled && until_true is_source 200 200
+rect_tool 470 320
+drag 200 180 300 280
+drag 220 200 280 260
+check "two rectangles show" until_true is_color 250 200 '#FF0000'
+xdotool key ctrl+z
+second_undone() { is_source 250 200 && is_color 250 180 '#FF0000'; }
+check "Ctrl+Z takes the last one off" until_true second_undone
+undo_button 470 320
+check "the toolbar's undo takes the first off" until_true is_source 250 180
+copy_to 320x200 "$work/out/undone.png"
+check "the copy after undo is the plain region" same_pixels "$work/out/undone.png" 320x200+150+120
+
 # --- saving to a file named on the command line, by a double click ---
 for ext in png bmp tif jpg gif; do
   file="$work/out/shot.$ext"
