@@ -13,10 +13,11 @@ rm -rf "$work"
 mkdir -p "$work/home" "$work/out"
 export HOME="$work/home" WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 W=800 H=600
-xvfb="" shower=""
+xvfb="" shower="" keeper=""
 passed=0 failed=0
 
 stop() {
+  if [ -n "$keeper" ]; then kill "$keeper" 2>/dev/null || true; fi
   wineserver -k 2>/dev/null || true
   if [ -n "$shower" ]; then kill "$shower" 2>/dev/null || true; fi
   if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
@@ -71,9 +72,24 @@ wineserver -w
 # after the program ends, as Windows itself would.
 wineserver -p </dev/null >/dev/null 2>&1
 wine regedit /S "$(winpath "$here/fontlink.reg")" 2>/dev/null
+# Wine's desktop process (explorer.exe) clears the root to black when it
+# starts, and it ends about a second after the last program on the desktop
+# does, to start again with the next one. A console program waiting on a pipe
+# that nobody writes holds the desktop for the whole run.
+mkfifo "$work/hold"
+wine cmd /c pause <"$work/hold" >/dev/null 2>&1 &
+keeper=$!
+exec 4>"$work/hold"
+desktop_up() {  # this prefix's explorer.exe runs
+  local p
+  for p in $(pgrep -f 'explorer\.exe'); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+until_true desktop_up || { echo "Wine's desktop did not start"; exit 1; }
 echo "prefix ready in $(( ($(date +%s%N) - t0) / 1000000 )) ms"
-# The picture goes on the root window only now: Wine's desktop process
-# (explorer.exe) clears the root to black when it starts.
+# The picture goes on the root window only once the desktop is up.
 # Every pixel differs from its neighbours: two crossed gradients.
 convert -size ${W}x${H} gradient:'#ff0000-#00ff40' \( -size ${H}x${W} gradient:'#0000ff-#000000' -rotate 90 \) \
   -compose plus -composite -depth 8 "$work/root.png"
