@@ -25,12 +25,13 @@ target_link_libraries(tolvane_fake PUBLIC tolvane_core)
 # stay on Linux.
 file(GLOB TOLVANE_UNIT_TESTS CONFIGURE_DEPENDS
   platform/*_test.cpp layout/*_test.cpp session/*_test.cpp selection/*_test.cpp
-  handles/*_test.cpp annotation/*_test.cpp output/*_test.cpp app/*_test.cpp layering/*_test.cpp)
+  handles/*_test.cpp annotation/*_test.cpp output/*_test.cpp app/*_test.cpp layering/*_test.cpp
+  platform/win32/*_test.cpp)
 list(FILTER TOLVANE_UNIT_TESTS EXCLUDE REGEX
   "(codecs|codecs_tools|save_target|start_options|display_choice|stage_path|output_areas|_posix)_test\\.cpp$")
 add_executable(tolvane_unit_tests ${TOLVANE_UNIT_TESTS})
 target_compile_definitions(tolvane_unit_tests PRIVATE TOLVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-target_link_libraries(tolvane_unit_tests PRIVATE tolvane_app tolvane_fake tolvane_test_main)
+target_link_libraries(tolvane_unit_tests PRIVATE tolvane_app tolvane_fake tolvane_win32 tolvane_test_main)
 # Listed when ctest runs, under the test preset's Wine prefix.
 gtest_discover_tests(tolvane_unit_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
 

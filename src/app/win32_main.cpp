@@ -83,9 +83,7 @@ int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
   tolvane::session::Platform platform{surface,   screen,     pointer,    app,      lock,
                                       clipboard, saveDialog, messageBox, encoders, env};
   tolvane::session::CaptureSession form(platform, &view);
-  // The view paints and hit-tests only the controls it knows: it learns all of
-  // them now, those the logic never changes (the toolbar's buttons) too.
-  for (const auto& c : form.controls().all()) view.changed(c.state(), tolvane::platform::Prop::Visible);
+  view.attach(form.controls());
   window.attach(&surface, &view, &pointer, &form);
   window.onCloseRequested = [&form] { form.close(); };
   window.onFailure = [&messageBox](const std::string& what) {

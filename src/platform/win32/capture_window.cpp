@@ -113,7 +113,7 @@ LRESULT CaptureWindow::handle(UINT msg, WPARAM w, LPARAM l) {
       break;
     case kEditKey: return key(w) ? 1 : 0;
     case WM_COMMAND:
-      if (HIWORD(w) == EN_CHANGE && view_) view_->editChanged(reinterpret_cast<HWND>(l));
+      if (view_) view_->command(HIWORD(w), reinterpret_cast<HWND>(l));
       return 0;
     case WM_CLOSE:
       if (onCloseRequested) onCloseRequested();
@@ -192,6 +192,8 @@ void CaptureWindow::mouse(UINT msg, WPARAM w, LPARAM l) {
 }
 
 bool CaptureWindow::key(WPARAM vk) {
+  // While the size list is open, keys are the list's, as in a Qt popup.
+  if (view_ && view_->comboKey(vk)) return true;
   const Key k = keyOf(vk, held(VK_CONTROL), held(VK_SHIFT), held(VK_MENU));
   const CtlRef focus = view_ ? view_->focus() : CtlRef{};
   bool used = false;

@@ -1,7 +1,11 @@
 #include "platform/win32/control_view.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "layout/controls.h"
+#include "platform/win32/combo_box.h"
+#include "platform/win32/pictures.h"
 #include "platform/win32/text_engine.h"
 #include "platform/win32/wide.h"
 
@@ -26,11 +30,47 @@ LRESULT CALLBACK editProc(HWND edit, UINT msg, WPARAM w, LPARAM l) {
   return CallWindowProcW(old, edit, msg, w, l);
 }
 
+// Picture boxes, text boxes and combo boxes are windows of their own in the
+// design; they lie in front of the images, shapes, lines and labels beside them.
+bool windowed(Kind k) { return k == Kind::PictureBox || k == Kind::TextBox || k == Kind::ComboBox; }
+
+// Pictures are drawn at the scale the controls are laid out at: one device
+// pixel per pixel, as this view does not scale the layout for high-DPI
+// monitors yet; a larger picture would be cut off by its control.
+constexpr double kPictureScale = 1.0;
+
 }  // namespace
 
 WinControlView::WinControlView(HWND window, const GdiTextEngine& text,
                                std::function<void(std::function<void(EventSink&)>)> send)
     : window_(window), text_(text), send_(std::move(send)) {}
+
+WinControlView::~WinControlView() {
+  combos_.clear();
+  for (const auto& [points, font] : fonts_) DeleteObject(font);
+}
+
+// Child windows keep their font handle, so each size gets its own, made
+// once: the text engine's font changes with every size it measures.
+HFONT WinControlView::childFont(float points) {
+  if (points <= 0) points = 9;
+  HFONT& font = fonts_[points];
+  if (!font) {
+    const int pixels = static_cast<int>(std::lround(points * 96.0 / 72.0));
+    font = CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+  }
+  return font;
+}
+
+void WinControlView::attach(const layout::Controls& controls) {
+  std::map<Key, int> order;
+  for (const auto& c : controls.all()) order[keyOf(c.ref())] = static_cast<int>(order.size());
+  for (const auto& [key, n] : order_)  // met before, though not designed: behind the designed ones
+    if (!order.count(key)) order[key] = static_cast<int>(controls.all().size()) + n;
+  order_ = std::move(order);
+  for (const auto& c : controls.all()) changed(c.state(), Prop::Visible);
+}
 
 RECT WinControlView::windowRect(const ControlState& s) const {
   float x = s.left, y = s.top;
@@ -63,13 +103,34 @@ void WinControlView::changed(const ControlState& state, Prop prop) {
     mirrorEdit(state);
     return;
   }
-  (void)prop;
+  if (state.kind == Kind::ComboBox) {
+    mirrorCombo(state);
+    return;
+  }
   InvalidateRect(window_, &before, FALSE);
   if (shown(state)) {
     RECT after = windowRect(state);
     InflateRect(&after, 1, 1);
     InvalidateRect(window_, &after, FALSE);
   }
+  if (prop == Prop::Geometry || prop == Prop::Visible) followParent(state.ref);
+}
+
+// The child windows inside a control that moved, showed or hid go with it.
+void WinControlView::followParent(CtlRef moved) {
+  const auto inside = [&](const ControlState& s) {
+    for (CtlRef p = s.parent; p.ctl != Ctl::Window;) {
+      if (p == moved) return true;
+      const auto it = states_.find(keyOf(p));
+      if (it == states_.end()) return false;
+      p = it->second.parent;
+    }
+    return false;
+  };
+  for (const auto& [key, edit] : edits_)
+    if (inside(states_.at(key))) mirrorEdit(states_.at(key));
+  for (const auto& [key, combo] : combos_)
+    if (inside(states_.at(key))) mirrorCombo(states_.at(key));
 }
 
 void WinControlView::mirrorEdit(const ControlState& s) {
@@ -82,7 +143,9 @@ void WinControlView::mirrorEdit(const ControlState& s) {
   }
   const RECT r = windowRect(s);
   MoveWindow(edit, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-  SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(text_.font(s.fontSize > 0 ? s.fontSize : 9)), TRUE);
+  HFONT font = childFont(s.fontSize);
+  if (reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)) != font)
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   const std::wstring want = widen(s.text);
   wchar_t have[4096] = {};
   GetWindowTextW(edit, have, 4096);
@@ -109,6 +172,52 @@ void WinControlView::editChanged(HWND edit) {
   }
 }
 
+void WinControlView::mirrorCombo(const ControlState& s) {
+  const Key key = keyOf(s.ref);
+  auto& combo = combos_[key];
+  if (!combo) combo = std::make_unique<WinComboBox>(window_, 1000 + order_[key]);
+  combo->mirror(s, windowRect(s), shown(s), childFont(s.fontSize));
+}
+
+bool WinControlView::comboDropped(CtlRef ref) const {
+  const auto it = combos_.find(keyOf(ref));
+  return it != combos_.end() && it->second->dropped();
+}
+
+void WinControlView::showComboDropDown(CtlRef ref, bool show) {
+  const auto it = combos_.find(keyOf(ref));
+  if (it == combos_.end()) return;
+  // Placed again first: its parents may have moved since it last changed.
+  mirrorCombo(states_.at(it->first));
+  it->second->showDropDown(show);
+}
+
+void WinControlView::command(int code, HWND from) {
+  if (code == EN_CHANGE) {
+    editChanged(from);
+    return;
+  }
+  for (const auto& [key, combo] : combos_) {
+    if (combo->handle() != from) continue;
+    const std::optional<std::string> chosen = combo->notified(code);
+    if (!chosen) return;
+    // The logic takes the text without echoing it back: keep it here too,
+    // or the list would go back to the old item when it next opens.
+    states_.at(key).text = *chosen;
+    const CtlRef ref = states_.at(key).ref;
+    // As the Qt view tells of an item chosen: the text, then a click.
+    send_([&](EventSink& sink) { sink.textChanged(ref, *chosen); });
+    send_([&](EventSink& sink) { sink.click(ref); });
+    return;
+  }
+}
+
+bool WinControlView::comboKey(WPARAM vk) {
+  for (const auto& [key, combo] : combos_)
+    if (combo->key(vk)) return true;
+  return false;
+}
+
 void WinControlView::setFocus(CtlRef ref) {
   const auto it = edits_.find(keyOf(ref));
   SetFocus(it != edits_.end() ? it->second : window_);
@@ -121,27 +230,62 @@ CtlRef WinControlView::focus() const {
   return {};
 }
 
+std::vector<const ControlState*> WinControlView::childrenOf(CtlRef parent) const {
+  std::vector<const ControlState*> out;
+  for (const auto& [key, s] : states_)
+    if (s.parent == parent && s.ref != parent) out.push_back(&s);
+  std::sort(out.begin(), out.end(), [this](const ControlState* a, const ControlState* b) {
+    if (windowed(a->kind) != windowed(b->kind)) return windowed(a->kind);
+    return order_.at(keyOf(a->ref)) < order_.at(keyOf(b->ref));
+  });
+  return out;
+}
+
+// Each control is seen only within its parent, as child windows are.
+bool WinControlView::hitChildren(CtlRef parent, const RECT& clip, POINT p, Hit& hit) const {
+  for (const ControlState* s : childrenOf(parent)) {
+    // Text boxes and combo boxes take their own presses. Shapes and lines
+    // take none: a press on the selection's frame reaches the window below,
+    // which moves the selection.
+    if (s->kind == Kind::TextBox || s->kind == Kind::ComboBox || s->kind == Kind::Line || s->kind == Kind::Shape ||
+        !s->visible)
+      continue;
+    const RECT r = windowRect(*s);
+    RECT seen{};
+    if (!IntersectRect(&seen, &r, &clip) || !PtInRect(&seen, p)) continue;
+    if (hitChildren(s->ref, seen, p, hit)) return true;
+    hit = {s->ref, static_cast<float>(p.x - r.left), static_cast<float>(p.y - r.top)};
+    return true;
+  }
+  return false;
+}
+
 Hit WinControlView::hitTest(int x, int y) const {
   Hit hit{{}, static_cast<float>(x), static_cast<float>(y)};
-  int best = -1;
-  for (const auto& [key, s] : states_) {
-    // Shapes and lines take no presses: a press on the selection's frame
-    // reaches the window below, which moves the selection.
-    if (s.kind == Kind::TextBox || s.kind == Kind::Line || s.kind == Kind::Shape || !shown(s)) continue;
-    const RECT r = windowRect(s);
-    const POINT p{x, y};
-    if (!PtInRect(&r, p) || order_.at(key) < best) continue;
-    best = order_.at(key);
-    hit = {s.ref, static_cast<float>(x - r.left), static_cast<float>(y - r.top)};
-  }
+  constexpr LONG kFar = 1 << 28;
+  hitChildren(CtlRef{}, RECT{-kFar, -kFar, kFar, kFar}, POINT{x, y}, hit);
   return hit;
 }
 
+void WinControlView::paintChildren(HDC dc, CtlRef parent, const RECT& clip) const {
+  const auto children = childrenOf(parent);
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {  // back to front
+    const ControlState& s = **it;
+    if (!s.visible || s.kind == Kind::TextBox || s.kind == Kind::ComboBox) continue;
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+    paintOne(dc, s);
+    RestoreDC(dc, saved);
+    RECT inner{};
+    const RECT r = windowRect(s);
+    if (s.kind != Kind::Line && IntersectRect(&inner, &r, &clip)) paintChildren(dc, s.ref, inner);
+  }
+}
+
 void WinControlView::paint(HDC dc) const {
-  std::map<int, const ControlState*> byOrder;
-  for (const auto& [key, s] : states_) byOrder[order_.at(key)] = &s;
-  for (const auto& [n, s] : byOrder)
-    if (s->kind != Kind::TextBox && shown(*s)) paintOne(dc, *s);
+  RECT all{};
+  GetClipBox(dc, &all);
+  paintChildren(dc, CtlRef{}, all);
 }
 
 // Back colour, a one-pixel border, the caption; lines as lines.
@@ -164,6 +308,13 @@ void WinControlView::paintOne(HDC dc, const ControlState& s) const {
     HBRUSH brush = CreateSolidBrush(colorOf(s.backColor));
     FillRect(dc, &r, brush);
     DeleteObject(brush);
+  }
+  if (s.kind == Kind::PictureBox || s.kind == Kind::Image) {
+    // At the control's top-left corner, cut to the control as Qt does.
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    drawPicture(dc, s.picture, r.left, r.top, kPictureScale);
+    RestoreDC(dc, saved);
   }
   if (s.borderStyle == 1 || s.kind == Kind::Shape) {
     HBRUSH brush = CreateSolidBrush(colorOf(s.kind == Kind::Shape ? s.borderColor : s.foreColor));

@@ -285,5 +285,59 @@ check "Enter closes the box" until_true no_error_box
 xdotool mousemove 90 100 && sleep 0.05 && xdotool click 1 && sleep 0.05 && xdotool key Escape
 check "the capture goes on and ends with Esc" until_true gone $pid
 
+# --- the toolbar's icons and the size list ---
+# The region 300x200+200+150 puts the toolbar (241x26) 4 pixels below it,
+# right-aligned: its left at 258.7, its top at 354. The rectangle button
+# lies at (265, 359), the text button at (316, 359), both 16x16; the text
+# tool's style panel opens 3 pixels below the toolbar, with the size
+# chooser (50x22) at (284, 391) and the size box in it at (288, 395).
+start --region 300x200+200+150
+until_true veiled
+has_ink() { convert x:root -crop 16x16+265+359 -depth 8 txt:- 2>/dev/null | grep -q '#333D4A'; }
+check "a toolbar button shows its icon" until_true has_ink
+xdotool mousemove 324 367 && sleep 0.05 && xdotool click 1
+size_box() { convert x:root -crop 20x12+289+396 +repage "$work/$1.png"; }
+size_shown() { [ "$(convert x:root -crop 20x12+289+396 -format '%[fx:minima<0.5]' info: 2>/dev/null)" = 1 ]; }
+check "the text tool shows the size box with its size" until_true size_shown
+size_box size-11
+list() {  # the drop-down list's window, when one shows
+  xdotool search --onlyvisible --class tolvane.exe 2>/dev/null | while read -r w; do
+    [ "$(xdotool getwindowname "$w")" = Tolvane ] || echo "$w"
+  done | head -1
+}
+list_shown() { [ -n "$(list)" ]; }
+list_gone() { [ -z "$(list)" ]; }
+# The list is a window of its own visual, which x:root reads as black; import
+# reads each window as it is.
+list_pixel() { import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}'; }
+row() {  # row N: a point at the right end of the list's item N (0 to 8)
+  echo $((X + WIDTH - 6)) $((Y + 1 + (HEIGHT - 2) * (2 * $1 + 1) / 18))
+}
+xdotool mousemove 325 402 && sleep 0.05 && xdotool click 1
+check "a click on the chooser drops its list down" until_true list_shown
+eval "$(xdotool getwindowgeometry --shell "$(list)")"
+# "11", the size now, shows highlighted once the list is drawn.
+painted() { highlight=$(list_pixel $(row 4)) && [ "$highlight" != "$(list_pixel $(row 3))" ]; }
+until_true painted
+xdotool mousemove $(row 6) && sleep 0.05 && xdotool click 1  # "14"
+check "a click on an item closes the list" until_true list_gone
+size_changed() { size_box size-14 && [ "$(compare -metric AE "$work/size-11.png" "$work/size-14.png" null: 2>&1)" != 0 ]; }
+check "the chosen size shows in the size box" until_true size_changed
+xdotool mousemove 325 402 && sleep 0.05 && xdotool click 1
+until_true list_shown
+chosen() { [ "$(list_pixel $(row 6))" = "$highlight" ] && [ "$(list_pixel $(row 4))" != "$highlight" ]; }
+check "the list opens again on the chosen size" until_true chosen
+xdotool key Down && sleep 0.05 && xdotool key Escape
+check "Esc closes the open list only" until_true list_gone
+size_box size-after-esc
+check "the size stays" test "$(compare -metric AE "$work/size-14.png" "$work/size-after-esc.png" null: 2>&1)" = 0
+# Had Esc reached the capture, it would have ended: a click opens the list again.
+xdotool mousemove 325 402 && sleep 0.05 && xdotool click 1
+check "the capture goes on" until_true list_shown
+xdotool key Escape
+until_true list_gone
+xdotool key Escape
+check "the next Esc ends the capture" until_true gone $pid
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
