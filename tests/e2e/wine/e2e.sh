@@ -13,10 +13,11 @@ rm -rf "$work"
 mkdir -p "$work/home" "$work/out"
 export HOME="$work/home" WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 W=800 H=600
-xvfb="" shower=""
+xvfb="" shower="" keeper=""
 passed=0 failed=0
 
 stop() {
+  if [ -n "$keeper" ]; then kill "$keeper" 2>/dev/null || true; fi
   wineserver -k 2>/dev/null || true
   if [ -n "$shower" ]; then kill "$shower" 2>/dev/null || true; fi
   if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
@@ -71,9 +72,24 @@ wineserver -w
 # after the program ends, as Windows itself would.
 wineserver -p </dev/null >/dev/null 2>&1
 wine regedit /S "$(winpath "$here/fontlink.reg")" 2>/dev/null
+# Wine's desktop process (explorer.exe) clears the root to black when it
+# starts, and it ends about a second after the last program on the desktop
+# does, to start again with the next one. A console program waiting on a pipe
+# that nobody writes holds the desktop for the whole run.
+mkfifo "$work/hold"
+wine cmd /c pause <"$work/hold" >/dev/null 2>&1 &
+keeper=$!
+exec 4>"$work/hold"
+desktop_up() {  # this prefix's explorer.exe runs
+  local p
+  for p in $(pgrep -f 'explorer\.exe'); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+until_true desktop_up || { echo "Wine's desktop did not start"; exit 1; }
 echo "prefix ready in $(( ($(date +%s%N) - t0) / 1000000 )) ms"
-# The picture goes on the root window only now: Wine's desktop process
-# (explorer.exe) clears the root to black when it starts.
+# The picture goes on the root window only once the desktop is up.
 # Every pixel differs from its neighbours: two crossed gradients.
 convert -size ${W}x${H} gradient:'#ff0000-#00ff40' \( -size ${H}x${W} gradient:'#0000ff-#000000' -rotate 90 \) \
   -compose plus -composite -depth 8 "$work/root.png"
@@ -117,6 +133,128 @@ echo "copy to image/png offered: $(( ($(date +%s%N) - t0) / 1000000 )) ms"
 xclip -selection clipboard -t image/png -o >"$work/out/clip.png" 2>/dev/null
 check "the clipboard holds exactly the moved region" same_pixels "$work/out/clip.png" 200x200+150+130
 check "the capture ends after copying" until_true gone $pid
+
+# --- resize, rectangle, undo and text: each run copies, and the copy is read back ---
+# An earlier copy stays on the clipboard (Wine's desktop process serves it), so
+# each run below frames a region of a size of its own and waits for that size.
+clip_of() {  # clip_of WxH FILE: the clipboard's image/png, once it is WxH
+  xclip -selection clipboard -t image/png -o >"$2" 2>/dev/null &&
+    [ "$(identify -format '%wx%h' "$2" 2>/dev/null)" = "$1" ]
+}
+copy_to() {  # copy_to WxH FILE: Enter copies and closes; the copy is read into FILE
+  xdotool key Return
+  until_true clip_of "$1" "$2" && until_true gone $pid
+}
+same_as() { [ -s "$1" ] && [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+click() { xdotool mousemove "$1" "$2" && sleep 0.05 && xdotool click 1 && sleep 0.05; }
+is_color() { [ "$(pixel "$1" "$2")" = "$3" ]; }
+is_source() { [ "$(pixel "$1" "$2")" = "$(source_pixel "$1" "$2")" ]; }
+# A toolbar button's centre, for the region's right and bottom edges: the
+# toolbar's right edge is the region's and its top 4 px below it; the buttons
+# are 16 px squares 5 px from its top; places in fifteenths of a pixel, as the
+# layout gives them (toolbar 3620 wide; buttons at 100 rectangle, 860 text,
+# 1700 undo).
+button() {  # button LEFT RIGHT BOTTOM
+  echo $(( ($2 * 15 - 3620 + $1 + 120) / 15 )) $(( $3 + 4 + 5 + 8 ))
+}
+rect_tool() { click $(button 100 "$1" "$2"); }
+text_tool() { click $(button 860 "$1" "$2"); }
+undo_button() { click $(button 1700 "$1" "$2"); }
+
+# The bottom-right handle is a 4 px square centred on the region's corner;
+# dragged, the corner follows the pointer.
+start --region 200x150+100+100
+until_true veiled && until_true is_source 150 150
+drag 300 250 360 290
+check "the bottom-right handle resizes the region" until_true is_source 350 280
+copy_to 260x190 "$work/out/resized.png"
+check "the copy is exactly the resized region" same_pixels "$work/out/resized.png" 260x190+100+100
+
+# A rectangle in the default colour, red: a one-pixel outline through both
+# corners of the drag, the rest of the region untouched. Strokes start below
+# the size and colour labels in the region's top-left corner: a press on a
+# label is the label's.
+start --region 300x200+150+120
+until_true veiled && until_true is_source 200 200
+rect_tool 450 320
+drag 200 180 300 280
+check "the rectangle tool draws a red outline" until_true is_color 250 180 '#FF0000'
+copy_to 300x200 "$work/out/rectangle.png"
+convert "$work/root.png" -crop 300x200+150+120 +repage +antialias -fill none -stroke red -strokewidth 1 \
+  -draw "rectangle 50,60 150,160" "$work/expected-rectangle.png"
+check "the copy is the region with the outline, pixel for pixel" \
+  same_as "$work/out/rectangle.png" "$work/expected-rectangle.png"
+
+# Two rectangles; Ctrl+Z takes the second off, the toolbar's undo the first.
+start --region 320x200+150+120
+until_true veiled && until_true is_source 200 200
+rect_tool 470 320
+drag 200 180 300 280
+drag 220 200 280 260
+check "two rectangles show" until_true is_color 250 200 '#FF0000'
+xdotool key ctrl+z
+second_undone() { is_source 250 200 && is_color 250 180 '#FF0000'; }
+check "Ctrl+Z takes the last one off" until_true second_undone
+undo_button 470 320
+check "the toolbar's undo takes the first off" until_true is_source 250 180
+copy_to 320x200 "$work/out/undone.png"
+check "the copy after undo is the plain region" same_pixels "$work/out/undone.png" 320x200+150+120
+
+# Text: three boxes, each opened by a click in the region, typed into, and
+# drawn into the picture by the next click: "Tolvane", then the same with a
+# Chinese character after it, then another alone. The Chinese glyphs are
+# told from empty boxes or question marks by their shapes: 一 is one flat
+# stroke, 中 is tall.
+start --region 360x170+100+100
+until_true veiled && until_true is_source 200 200
+text_tool 460 270
+box_open() { is_color 112 "$1" '#FFFFFF'; }  # an open box is white, unlike the picture
+box_closed() { ! box_open "$1"; }
+texts=("Tolvane" "Tolvane 一" "中")
+for k in 0 1 2; do
+  y=$((150 + 35 * k))
+  click 110 "$y"
+  check "a click opens a text box (${texts[k]})" until_true box_open $((y + 4))
+  # A character missing from the keyboard map is typed on a spare key that
+  # xdotool maps for it and maps back at once; Wine reads the map while it
+  # handles the key, and at 40 ms a key it lost the Chinese ones now and then.
+  xdotool type --delay 200 "${texts[k]}"
+  click 440 255
+  check "the next click closes it" until_true box_closed $((y + 4))
+done
+copy_to 360x170 "$work/out/text.png"
+convert "$work/root.png" -crop 360x170+100+100 +repage "$work/expected-text.png"
+# White where the copy differs from the screen.
+compare "$work/out/text.png" "$work/expected-text.png" -compose src -highlight-color white \
+  -lowlight-color black "$work/ink.png" 2>/dev/null
+# In the area WxH+X+Y: how many pixels changed, and the box that holds them.
+ink() { convert "$work/ink.png" -crop "$1" +repage -format '%[fx:round(mean*w*h)]' info:; }
+ink_box() { convert "$work/ink.png" -crop "$1" +repage -format '%@' info: 2>/dev/null; }
+red() {  # how many pixels in the area are exactly red
+  convert "$work/out/text.png" -crop "$1" +repage -fill black +opaque '#FF0000' -fill white -opaque '#FF0000' \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+# Text k is drawn from its box's top-left corner, (10, 50 + 35 k) in the
+# region, within a pixel left and above it and its line height (24 px at 11
+# points) and a pixel below it.
+line_of() { echo "350x27+9+$((49 + 35 * $1))"; }
+only_in_lines() {
+  local a b c
+  a=$(ink "$(line_of 0)") b=$(ink "$(line_of 1)") c=$(ink "$(line_of 2)")
+  echo "changed pixels: $a, $b, $c in the three lines, $(ink 360x170+0+0) in all"
+  [ "$a" -gt 0 ] && [ "$b" -gt "$a" ] && [ "$c" -gt 0 ] && [ "$(ink 360x170+0+0)" -eq $((a + b + c)) ]
+}
+check "the copy differs from the screen only in the three texts' lines" only_in_lines
+check "the text is red" test "$(red "$(line_of 0)")" -gt 0
+# 一 lies right of where "Tolvane" ends in the first line.
+IFS='x+' read -r w0 _ x0 _ <<<"$(ink_box "$(line_of 0)")"
+after=$((9 + x0 + w0 + 1))
+IFS='x+' read -r w1 h1 _ _ <<<"$(ink_box "$((359 - after))x27+$after+$((49 + 35))")"
+echo "一: ${w1}x${h1} px"
+check "一 after Latin text is drawn as one flat stroke" test "$h1" -le 4 -a "$w1" -ge 8
+IFS='x+' read -r w2 h2 _ _ <<<"$(ink_box "$(line_of 2)")"
+echo "中: ${w2}x${h2} px"
+check "中 is drawn as a tall glyph" test "$h2" -ge 10 -a "$w2" -ge 8
 
 # --- saving to a file named on the command line, by a double click ---
 for ext in png bmp tif jpg gif; do
