@@ -6,6 +6,8 @@
 # Every wait polls for what it needs; the short pauses between pointer moves
 # keep Wine from merging them.
 set -uo pipefail
+# Under pipefail a `grep -q` that stops reading early can fail the pipe (its
+# writer dies of SIGPIPE), so matches are read to the end instead.
 exe=$(realpath "$1")
 work=$(realpath -m "$2")
 here=$(dirname "$(realpath "$0")")
@@ -83,7 +85,7 @@ exec 4>"$work/hold"
 desktop_up() {  # this prefix's explorer.exe runs
   local p
   for p in $(pgrep -f 'explorer\.exe'); do
-    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -x "WINEPREFIX=$WINEPREFIX" >/dev/null && return 0
   done
   return 1
 }
@@ -127,7 +129,7 @@ moved() { [ "$(pixel 120 110)" != "$(source_pixel 120 110)" ] && [ "$(pixel 320 
 check "a drag inside moves the region" until_true moved
 t0=$(date +%s%N)
 xdotool key Return
-has_png() { xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx image/png; }
+has_png() { xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -x image/png >/dev/null; }
 check "Enter puts a PNG on the clipboard" until_true has_png
 echo "copy to image/png offered: $(( ($(date +%s%N) - t0) / 1000000 )) ms"
 xclip -selection clipboard -t image/png -o >"$work/out/clip.png" 2>/dev/null
@@ -293,7 +295,7 @@ check "the capture goes on and ends with Esc" until_true gone $pid
 # chooser (50x22) at (284, 391) and the size box in it at (288, 395).
 start --region 300x200+200+150
 until_true veiled
-has_ink() { convert x:root -crop 16x16+265+359 -depth 8 txt:- 2>/dev/null | grep -q '#333D4A'; }
+has_ink() { convert x:root -crop 16x16+265+359 -depth 8 txt:- 2>/dev/null | grep '#333D4A' >/dev/null; }
 check "a toolbar button shows its icon" until_true has_ink
 xdotool mousemove 324 367 && sleep 0.05 && xdotool click 1
 size_box() { convert x:root -crop 20x12+289+396 +repage "$work/$1.png"; }
