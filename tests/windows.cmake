@@ -29,7 +29,7 @@ target_link_libraries(tolvane_unit_tests PRIVATE tolvane_app tolvane_fake tolvan
 gtest_discover_tests(tolvane_unit_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
 
 # The program end to end under Wine: its own Xvfb (a free display number),
-# its own Wine prefix and home under the build folder; about 70 s.
+# its own Wine prefix and home under the build folder; about 80 s.
 add_test(NAME wine_e2e COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/wine/e2e.sh $<TARGET_FILE:tolvane>
                                ${CMAKE_BINARY_DIR}/e2e-wine)
 set_tests_properties(wine_e2e PROPERTIES LABELS "e2e;wine" TIMEOUT 300)
