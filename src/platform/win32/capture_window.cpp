@@ -115,6 +115,11 @@ LRESULT CaptureWindow::handle(UINT msg, WPARAM w, LPARAM l) {
     case WM_COMMAND:
       if (view_) view_->command(HIWORD(w), reinterpret_cast<HWND>(l));
       return 0;
+    case WM_CTLCOLOREDIT:
+      if (view_)
+        if (HBRUSH back = view_->editColors(reinterpret_cast<HWND>(l), reinterpret_cast<HDC>(w)))
+          return reinterpret_cast<LRESULT>(back);
+      break;
     case WM_CLOSE:
       if (onCloseRequested) onCloseRequested();
       return 0;

@@ -30,6 +30,18 @@ LRESULT CALLBACK editProc(HWND edit, UINT msg, WPARAM w, LPARAM l) {
   return CallWindowProcW(old, edit, msg, w, l);
 }
 
+// A box that grows as text is typed into it had scrolled its text left to
+// keep the caret in view; once it is wide enough, its text shows from the
+// start again. The selection and caret stay where they were.
+void scrollToStart(HWND edit) {
+  DWORD from = 0, to = 0;
+  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  SendMessageW(edit, EM_SETSEL, 0, 0);
+  SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+  SendMessageW(edit, EM_SETSEL, from, to);
+  SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+}
+
 // Picture boxes, text boxes and combo boxes are windows of their own in the
 // design; they lie in front of the images, shapes, lines and labels beside them.
 bool windowed(Kind k) { return k == Kind::PictureBox || k == Kind::TextBox || k == Kind::ComboBox; }
@@ -101,6 +113,8 @@ void WinControlView::changed(const ControlState& state, Prop prop) {
   states_[key] = state;
   if (state.kind == Kind::TextBox) {
     mirrorEdit(state);
+    // A new colour shows at once: the box asks for its colours as it paints.
+    if (prop == Prop::ForeColor) InvalidateRect(edits_.at(key), nullptr, TRUE);
     return;
   }
   if (state.kind == Kind::ComboBox) {
@@ -142,7 +156,10 @@ void WinControlView::mirrorEdit(const ControlState& s) {
     SetWindowLongPtrW(edit, GWLP_USERDATA, SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editProc)));
   }
   const RECT r = windowRect(s);
+  RECT was{};
+  GetClientRect(edit, &was);
   MoveWindow(edit, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  if (was.right != r.right - r.left) scrollToStart(edit);
   HFONT font = childFont(s.fontSize);
   if (reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)) != font)
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -170,6 +187,16 @@ void WinControlView::editChanged(HWND edit) {
     const std::string utf8 = narrow(text);
     send_([&](EventSink& sink) { sink.textChanged(ref, utf8); });
   }
+}
+
+HBRUSH WinControlView::editColors(HWND edit, HDC dc) const {
+  for (const auto& [key, h] : edits_) {
+    if (h != edit) continue;
+    SetTextColor(dc, colorOf(states_.at(key).foreColor));
+    SetBkColor(dc, RGB(255, 255, 255));
+    return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  }
+  return nullptr;
 }
 
 void WinControlView::mirrorCombo(const ControlState& s) {

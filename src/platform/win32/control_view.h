@@ -55,6 +55,10 @@ class WinControlView : public ControlView {
   void editChanged(HWND edit);
   // A child control sent the window WM_COMMAND with this notification code.
   void command(int code, HWND from);
+  // WM_CTLCOLOREDIT: a text box's text in its control's colour on white, as
+  // the Qt view shows it; the brush for its background, or nullptr when
+  // `edit` is not one of ours.
+  HBRUSH editColors(HWND edit, HDC dc) const;
   // A key for an open drop-down list goes to it; returns whether one took it.
   bool comboKey(WPARAM vk);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "layout/controls.h"
@@ -161,6 +162,52 @@ TEST(WinControlView, TextBoxesGoWithTheControlsTheyLieIn) {
   EXPECT_EQ(placeOf().left, expectedLeft(200));
   rig.controls(Ctl::SizePanel).hide();
   EXPECT_FALSE(IsWindowVisible(sizeBox));
+}
+
+// A text box shows its text in its control's colour on white, as typed: the
+// colour the text will be drawn in, changed while the box is open.
+TEST(WinControlView, TextBoxesShowTheirTextInTheirColour) {
+  Rig rig;
+  HWND note = nullptr;
+  for (HWND e = nullptr; (e = FindWindowExW(rig.window.handle(), e, L"Edit", nullptr));)
+    if (GetWindowTextLengthW(e) == 0) note = e;  // the size box says 11
+  ASSERT_NE(note, nullptr);
+  HDC dc = CreateCompatibleDC(nullptr);
+  const auto colorsFor = [&] {
+    const LRESULT brush = SendMessageW(rig.window.handle(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                                       reinterpret_cast<LPARAM>(note));
+    EXPECT_EQ(brush, reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH)));
+    return std::make_pair(GetTextColor(dc), GetBkColor(dc));
+  };
+  rig.controls(Ctl::NoteField).setForeColor(0x0000FF);  // red, as COLORREF
+  EXPECT_EQ(colorsFor(), std::make_pair(RGB(255, 0, 0), RGB(255, 255, 255)));
+  rig.controls(Ctl::NoteField).setForeColor(0xFF8000);
+  EXPECT_EQ(colorsFor().first, RGB(0, 0x80, 0xFF));
+  DeleteDC(dc);
+}
+
+// As text is typed, the box grows to hold it: the text, scrolled left while
+// the box was too narrow, shows from its start once the box is wide enough.
+TEST(WinControlView, AGrownTextBoxShowsItsTextFromTheStart) {
+  Rig rig;
+  HWND note = nullptr;
+  for (HWND e = nullptr; (e = FindWindowExW(rig.window.handle(), e, L"Edit", nullptr));)
+    if (GetWindowTextLengthW(e) == 0) note = e;
+  ASSERT_NE(note, nullptr);
+  auto& field = rig.controls(Ctl::NoteField);
+  field.move(10, 10, 30, 24);
+  field.show();
+  ShowWindow(rig.window.handle(), SW_SHOWNA);
+  const std::string text = "Tolvane keeps the whole line";
+  field.setText(text);
+  const auto firstCharX = [&] { return static_cast<short>(LOWORD(SendMessageW(note, EM_POSFROMCHAR, 0, 0))); };
+  ASSERT_LT(firstCharX(), 0) << "a narrow box scrolls to keep the caret at the end in view";
+  field.setWidth(400);
+  EXPECT_GE(firstCharX(), 0);
+  DWORD from = 0, to = 0;
+  SendMessageW(note, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, text.size());  // the caret stays at the end
+  EXPECT_EQ(to, text.size());
 }
 
 // The text engine keeps one font at a time and lets it go when asked for
