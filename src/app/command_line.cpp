@@ -1,9 +1,8 @@
 #include "app/command_line.h"
 
-#include <sys/stat.h>
-
 #include "output/finish.h"
 #include "output/image_writer.h"
+#include "platform/files.h"
 
 namespace tolvane::app {
 
@@ -159,7 +158,7 @@ class Parser {
   void path(const std::string& shown, const std::string& value) {
     Options& o = out_.options;
     if (value.empty()) return fail("option " + quoted(shown) + " needs a folder or a file name");
-    if (value.ends_with('/') || isFolder_(value)) {
+    if (platform::files::isSeparator(value.back()) || isFolder_(value)) {
       if (!isFolder_(value)) return fail("no such folder " + quoted(value));
       o.saveFolder = value;
       o.saveFile.clear();
@@ -169,8 +168,7 @@ class Parser {
     if (!ext || !output::formatForExtension(*ext))
       return fail("cannot tell the picture format of " + quoted(value) +
                   ": end the name in .png, .jpg, .jpeg, .bmp, .gif, .tif or .tiff");
-    const auto slash = value.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : value.substr(0, slash);
+    const std::string folder = platform::files::folderOf(value);
     if (!isFolder_(folder)) return fail("no such folder " + quoted(folder) + " for " + quoted(value));
     o.saveFile = value;
     o.saveFolder.clear();
@@ -209,8 +207,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   return parseCommandLine(args, [](const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return platform::files::factsOf(path).kind == platform::files::Kind::Folder;
   });
 }
 

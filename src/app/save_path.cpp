@@ -1,18 +1,10 @@
 #include "app/save_path.h"
 
-#include <filesystem>
-#include <system_error>
+#include "platform/files.h"
 
 namespace tolvane::app {
 
-namespace {
-std::string absolute(const std::string& path) {
-  if (path.empty()) return path;
-  std::error_code ec;
-  const auto abs = std::filesystem::absolute(path, ec);
-  return ec ? path : abs.lexically_normal().string();
-}
-}  // namespace
+using platform::files::absolute;
 
 PathSaveDialog::PathSaveDialog(platform::SaveDialog& dialog, const std::string& folder, const std::string& file)
     : dialog_(dialog), folder_(absolute(folder)), file_(absolute(file)) {}

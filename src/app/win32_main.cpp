@@ -62,6 +62,15 @@ int runLoop() {
   return 0;
 }
 
+// The region the session has made, in screen pixels: the dialogs are centred on its monitor.
+pw::RegionOnScreen regionOf(const tolvane::session::CaptureSession* const& form, const pw::GdiScreen& screen) {
+  return [&form, &screen]() -> std::optional<RECT> {
+    if (!form || !form->region().made()) return std::nullopt;
+    const tolvane::IRect r = form->region().shape().pixels();
+    return RECT{r.left + screen.left(), r.top + screen.top(), r.right + screen.left(), r.bottom + screen.top()};
+  };
+}
+
 int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
   pw::GdiScreen screen;
   const int width = screen.width(), height = screen.height();
@@ -72,9 +81,10 @@ int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
   pw::WinApp app(window);
   pw::WicEncoders encoders;
   pw::WinClipboard clipboard(window.handle(), encoders);
-  pw::WinSaveDialog winSaveDialog(window.handle());
+  const tolvane::session::CaptureSession* session = nullptr;
+  pw::WinSaveDialog winSaveDialog(window.handle(), regionOf(session, screen));
   cli::PathSaveDialog saveDialog(winSaveDialog, options.saveFolder, options.saveFile);
-  pw::WinMessageBox messageBox(window.handle());
+  pw::WinMessageBox messageBox(window.handle(), regionOf(session, screen));
   pw::WinEnvironment env;
   pw::WinControlView view(window.handle(), text, [&window](std::function<void(tolvane::platform::EventSink&)> f) {
     window.send(f);
@@ -83,6 +93,7 @@ int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
   tolvane::session::Platform platform{surface,   screen,     pointer,    app,      lock,
                                       clipboard, saveDialog, messageBox, encoders, env};
   tolvane::session::CaptureSession form(platform, &view);
+  session = &form;
   view.attach(form.controls());
   window.attach(&surface, &view, &pointer, &form);
   window.onCloseRequested = [&form] { form.close(); };

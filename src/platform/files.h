@@ -11,6 +11,10 @@ namespace tolvane::platform::files {
 
 // The folder holding `path`: "." for a bare name.
 std::string folderOf(const std::string& path);
+// Whether `c` separates folders: '/', and on Windows '\\' too.
+bool isSeparator(char c);
+// `path` taken from the current folder and normalised; as given when that fails.
+std::string absolute(const std::string& path);
 
 // Replaces `path` by the file its symbolic links lead to, which need not
 // exist: 0, or the errno open() would give (ELOOP for a loop).

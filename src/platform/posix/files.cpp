@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
+#include <system_error>
 
 namespace tolvane::platform::files {
 
@@ -15,6 +17,15 @@ std::string folderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+bool isSeparator(char c) { return c == '/'; }
+
+std::string absolute(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  const auto abs = std::filesystem::absolute(path, ec);
+  return ec ? path : abs.lexically_normal().string();
 }
 
 // A relative link target is taken from the link's folder.

@@ -7,6 +7,7 @@
 #include "platform/win32/combo_box.h"
 #include "platform/win32/pictures.h"
 #include "platform/win32/text_engine.h"
+#include "platform/win32/tool_tips.h"
 #include "platform/win32/wide.h"
 
 namespace tolvane::platform::win32 {
@@ -55,7 +56,7 @@ constexpr double kPictureScale = 1.0;
 
 WinControlView::WinControlView(HWND window, const GdiTextEngine& text,
                                std::function<void(std::function<void(EventSink&)>)> send)
-    : window_(window), text_(text), send_(std::move(send)) {}
+    : window_(window), text_(text), send_(std::move(send)), tips_(std::make_unique<WinToolTips>(window)) {}
 
 WinControlView::~WinControlView() {
   combos_.clear();
@@ -111,6 +112,7 @@ void WinControlView::changed(const ControlState& state, Prop prop) {
   const auto had = states_.find(key);
   if (had != states_.end() && shown(had->second)) before = windowRect(had->second);
   states_[key] = state;
+  mirrorTip(state);
   if (state.kind == Kind::TextBox) {
     mirrorEdit(state);
     // A new colour shows at once: the box asks for its colours as it paints.
@@ -145,6 +147,15 @@ void WinControlView::followParent(CtlRef moved) {
     if (inside(states_.at(key))) mirrorEdit(states_.at(key));
   for (const auto& [key, combo] : combos_)
     if (inside(states_.at(key))) mirrorCombo(states_.at(key));
+  for (const auto& [key, s] : states_)
+    if (inside(s)) mirrorTip(s);
+}
+
+// Each control keeps one tool, known by its kind and index.
+void WinControlView::mirrorTip(const ControlState& s) {
+  if (s.tooltip.empty()) return;
+  const auto id = static_cast<UINT_PTR>(s.ref.ctl) * 1024 + static_cast<UINT_PTR>(s.ref.index + 1);
+  tips_->set(id, s.tooltip, windowRect(s), shown(s));
 }
 
 void WinControlView::mirrorEdit(const ControlState& s) {

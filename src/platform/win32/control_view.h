@@ -21,6 +21,7 @@ namespace tolvane::platform::win32 {
 
 class GdiTextEngine;
 class WinComboBox;
+class WinToolTips;
 
 // Where a point lands: the control and the point in its own coordinates.
 struct Hit {
@@ -72,6 +73,7 @@ class WinControlView : public ControlView {
   void mirrorEdit(const ControlState& s);
   void followParent(CtlRef moved);
   void mirrorCombo(const ControlState& s);
+  void mirrorTip(const ControlState& s);
   // The controls on `parent`, front to back: picture boxes, text boxes and
   // combo boxes before the rest, each group in design order (as Qt stacks them).
   std::vector<const ControlState*> childrenOf(CtlRef parent) const;
@@ -85,6 +87,7 @@ class WinControlView : public ControlView {
   std::map<Key, ControlState> states_;
   std::map<Key, HWND> edits_;
   std::map<Key, std::unique_ptr<WinComboBox>> combos_;
+  std::unique_ptr<WinToolTips> tips_;
   std::map<float, HFONT> fonts_;
   std::map<Key, int> order_;  // design order; a control first met in a change comes last
   bool fromModel_ = false;

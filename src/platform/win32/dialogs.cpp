@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include <utility>
 #include <vector>
 
 #include "platform/win32/wide.h"
@@ -39,11 +40,13 @@ std::optional<SaveAnswer> WinSaveDialog::run(const SaveRequest& request) {
   ofn.lpstrTitle = title.c_str();
   ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  const CentredDialogs centred(workAreaFor(region_ ? region_() : std::nullopt));
   if (!GetSaveFileNameW(&ofn)) return std::nullopt;
   return SaveAnswer{narrow(file.data()), static_cast<int>(ofn.nFilterIndex)};
 }
 
 void WinMessageBox::information(const std::string& title, const std::string& text) {
+  const CentredDialogs centred(workAreaFor(region_ ? region_() : std::nullopt));
   MessageBoxW(owner_, widen(text).c_str(), widen(title).c_str(), MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
 }
 

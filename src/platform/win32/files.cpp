@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/win32/wide.h"
 
@@ -39,6 +41,16 @@ std::string folderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return path.substr(0, 1);
   return path.substr(0, slash);
+}
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Through UTF-16: a narrow std::filesystem path would read the bytes in the ANSI code page.
+std::string absolute(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  const auto abs = std::filesystem::absolute(std::filesystem::path(win32::widen(path)), ec);
+  return ec ? path : win32::narrow(abs.lexically_normal().wstring());
 }
 
 // Links are rare on Windows and need a privilege to make; the path is taken as it is.

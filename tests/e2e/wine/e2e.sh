@@ -14,6 +14,8 @@ here=$(dirname "$(realpath "$0")")
 rm -rf "$work"
 mkdir -p "$work/home" "$work/out"
 export HOME="$work/home" WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine reads arguments and Unix paths in the locale's character set.
+export LC_ALL=C.UTF-8
 W=800 H=600
 xvfb="" shower="" keeper=""
 passed=0 failed=0
@@ -48,6 +50,11 @@ same_pixels() {  # same_pixels FILE WxH+X+Y: the file holds exactly the root pic
     [ "$(compare -metric AE "$1" "$work/expected.png" null: 2>&1)" = 0 ]
 }
 winpath() { winepath -w "$1" 2>/dev/null; }
+centred() {  # centred X Y WIDTH HEIGHT: an X window in the middle of the one monitor
+  # Within 24 px: Wine's X window leaves out the frame and title bar it draws itself.
+  local dx=$(($1 + $3 / 2 - W / 2)) dy=$(($2 + $4 / 2 - H / 2))
+  [ "${dx#-}" -le 24 ] && [ "${dy#-}" -le 24 ]
+}
 
 start() {  # start ARGS...: the program, its window shown
   wine "$exe" "$@" >"$work/stdout" 2>"$work/stderr" &
@@ -59,6 +66,9 @@ drag() {  # drag X1 Y1 X2 Y2
   xdotool mousemove $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 )) && sleep 0.05
   xdotool mousemove "$3" "$4" && sleep 0.05 && xdotool mouseup 1
 }
+
+# The checks of Windows paths and of where the dialogs open.
+source "$here/paths_and_dialogs.sh"
 
 # --- set-up: the X server, its picture, a fresh prefix that shows Chinese ---
 exec 3>"$work/display"
@@ -99,6 +109,9 @@ display -window root "$work/root.png" &
 shower=$!
 shown() { [ "$(pixel 5 7)" = "$(source_pixel 5 7)" ]; }
 until_true shown || { echo "the picture does not show on the root window"; exit 1; }
+
+# --- Windows paths: either slash separates, a missing folder is refused ---
+path_checks
 
 # --- start, veil, a second instance, Esc ---
 t0=$(date +%s%N)
@@ -272,6 +285,9 @@ for ext in png bmp tif jpg gif; do
   esac
 done
 
+# --- a Chinese folder and file name written as such; the save dialog centred ---
+chinese_name_and_dialog_checks
+
 # --- a file that cannot be written: the error box ---
 start -p "$(winpath /proc/tolvane-e2e.png)" --region 120x80+40+60
 xdotool mousemove 90 100 && sleep 0.05 && xdotool click --repeat 2 --delay 80 1
@@ -281,6 +297,7 @@ check "an unwritable file brings up the 错误 box" until_true error_box
 # and after it closes the capture window needs a click again for keys.
 box=$(xdotool search --onlyvisible --name '^错误$' | head -1)
 eval "$(xdotool getwindowgeometry --shell "$box")"
+check "the error box is centred on the monitor" centred "$X" "$Y" "$WIDTH" "$HEIGHT"
 xdotool mousemove $((X + 20)) $((Y + 20)) && sleep 0.05 && xdotool click 1 && sleep 0.05 && xdotool key Return
 no_error_box() { ! error_box; }
 check "Enter closes the box" until_true no_error_box
@@ -297,14 +314,32 @@ start --region 300x200+200+150
 until_true veiled
 has_ink() { convert x:root -crop 16x16+265+359 -depth 8 txt:- 2>/dev/null | grep '#333D4A' >/dev/null; }
 check "a toolbar button shows its icon" until_true has_ink
+# Resting on the rectangle button brings its tooltip up just below the
+# pointer; moving off the toolbar takes it away.
+tip() {  # a window of the program's own, neither the capture nor a list, just below the pointer
+  xdotool search --onlyvisible --class tolvane.exe 2>/dev/null | while read -r w; do
+    [ "$(xdotool getwindowname "$w")" = Tolvane ] && continue
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$X" -ge 263 ] && [ "$X" -le 300 ] && [ "$Y" -ge 367 ] && [ "$Y" -le 400 ] && echo "$w"
+  done | head -1
+}
+tip_shown() { [ -n "$(tip)" ]; }
+tip_gone() { [ -z "$(tip)" ]; }
+xdotool mousemove 270 365 && sleep 0.05 && xdotool mousemove 273 367
+check "resting on a button brings up its tooltip below the pointer" until_true tip_shown
+import -window root "$work/out/tooltip.png"  # to look at: 添加矩形 in real glyphs
+xdotool mousemove 300 250
+check "moving off the button takes the tooltip away" until_true tip_gone
 xdotool mousemove 324 367 && sleep 0.05 && xdotool click 1
 size_box() { convert x:root -crop 20x12+289+396 +repage "$work/$1.png"; }
 size_shown() { [ "$(convert x:root -crop 20x12+289+396 -format '%[fx:minima<0.5]' info: 2>/dev/null)" = 1 ]; }
 check "the text tool shows the size box with its size" until_true size_shown
 size_box size-11
-list() {  # the drop-down list's window, when one shows
+list() {  # the drop-down list's window, when one shows (a tooltip is one line high)
   xdotool search --onlyvisible --class tolvane.exe 2>/dev/null | while read -r w; do
-    [ "$(xdotool getwindowname "$w")" = Tolvane ] || echo "$w"
+    [ "$(xdotool getwindowname "$w")" = Tolvane ] && continue
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$HEIGHT" -gt 40 ] && echo "$w"
   done | head -1
 }
 list_shown() { [ -n "$(list)" ]; }

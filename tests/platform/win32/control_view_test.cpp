@@ -2,6 +2,7 @@
 // controls painted and hit in the order and within the bounds Qt gives them.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -9,10 +10,13 @@
 #include <vector>
 
 #include "layout/controls.h"
+#include "layout/design.h"
 #include "platform/win32/capture_window.h"
 #include "platform/win32/control_view.h"
 #include "platform/win32/text_engine.h"
 #include "platform/win32/wide.h"
+
+#include <commctrl.h>
 
 namespace tolvane::platform::win32 {
 namespace {
@@ -282,6 +286,76 @@ TEST(WinControlView, ControlsShowOnlyWithinTheirParent) {
   const ControlState& chooser = rig.controls(Ctl::SizeChooser).state();
   const int cx = static_cast<int>(panel.left + chooser.left) + 40, cy = static_cast<int>(panel.top + chooser.top) + 3;
   EXPECT_EQ(nameOf(rig.view.hitTest(cx, cy).ref), "SizeChooser");
+}
+
+// The tooltip control this thread made for `owner`; nullptr when none.
+HWND toolTipsOf(HWND owner) {
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr));)
+    if (GetWindow(w, GW_OWNER) == owner) return w;
+  return nullptr;
+}
+
+// The tooltip text for window point (x, y); empty where none shows.
+std::string tipAt(HWND tips, HWND window, int x, int y) {
+  TTHITTESTINFOW hit{};
+  hit.hwnd = window;
+  hit.pt = {x, y};
+  hit.ti.cbSize = TTTOOLINFOW_V2_SIZE;
+  if (!SendMessageW(tips, TTM_HITTESTW, 0, reinterpret_cast<LPARAM>(&hit))) return "";
+  wchar_t text[256] = {};
+  hit.ti.lpszText = text;
+  SendMessageW(tips, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&hit.ti));
+  return narrow(text);
+}
+
+// Every toolbar button tells its design text over its own square, and only
+// while the toolbar shows, wherever it was moved.
+TEST(WinControlView, ToolButtonsHaveTheirToolTipsWhereTheyShow) {
+  ToolbarRig rig;
+  HWND tips = toolTipsOf(rig.window.handle());
+  ASSERT_NE(tips, nullptr);
+  const auto centreOf = [&](int i, int dx) {
+    const ControlState& b = rig.controls(Ctl::ToolButton, i).state();
+    const ControlState& bar = rig.controls(Ctl::Toolbar).state();
+    return POINT{static_cast<LONG>(bar.left + b.left + b.width / 2) + dx, static_cast<LONG>(bar.top + b.top + 8)};
+  };
+  for (int i = 0; i < 9; ++i) {
+    SCOPED_TRACE(i);
+    const POINT c = centreOf(i, 0);
+    EXPECT_EQ(tipAt(tips, rig.window.handle(), c.x, c.y), layout::kToolTips[static_cast<std::size_t>(i)]);
+  }
+  EXPECT_EQ(tipAt(tips, rig.window.handle(), 5, 5), "");  // beside the toolbar
+  rig.controls(Ctl::Toolbar).move(100, 200);
+  POINT c = centreOf(7, 0);
+  EXPECT_EQ(tipAt(tips, rig.window.handle(), c.x, c.y), "添加矩形");
+  EXPECT_EQ(tipAt(tips, rig.window.handle(), c.x - 90, c.y - 190), "");  // where it was
+  rig.controls(Ctl::Toolbar).hide();
+  EXPECT_EQ(tipAt(tips, rig.window.handle(), c.x, c.y), "");
+}
+
+// With the pointer resting on a button, the tooltip window comes up with its text.
+TEST(WinControlView, RestingOnAButtonShowsItsToolTip) {
+  ToolbarRig rig;
+  ShowWindow(rig.window.handle(), SW_SHOWNA);
+  HWND tips = toolTipsOf(rig.window.handle());
+  ASSERT_NE(tips, nullptr);
+  const ControlState& b = rig.controls(Ctl::ToolButton, 2).state();
+  const POINT p{static_cast<LONG>(10 + b.left + 8), 10 + 13};
+  SetCursorPos(p.x, p.y);
+  SendMessageW(rig.window.handle(), WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!IsWindowVisible(tips) && std::chrono::steady_clock::now() < end) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  }
+  ASSERT_TRUE(IsWindowVisible(tips));
+  wchar_t text[256] = {};
+  TOOLINFOW ti{};
+  ti.cbSize = TTTOOLINFOW_V2_SIZE;
+  ti.lpszText = text;
+  ASSERT_TRUE(SendMessageW(tips, TTM_GETCURRENTTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
+  EXPECT_EQ(narrow(text), "保存 (Ctrl+S)");
 }
 
 }  // namespace
