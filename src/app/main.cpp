@@ -171,13 +171,15 @@ std::optional<int> refusedByLock(tolvane::platform::posix::FlockInstanceLock& lo
 bool displayAnswers(const EarlyDisplay& d) {
   if (d.x && !d.x->answers()) {
     const char* name = std::getenv("DISPLAY");
-    std::fprintf(stderr, "tolvane: the X display \"%s\" went away. Nothing was captured.\n",
+    std::fprintf(stderr, "tolvane: the X display \"%s\" no longer answers: it went away. Nothing was captured.\n",
                  cli::shortened(name ? name : "").c_str());
     return false;
   }
   if ((d.wayland || d.portal) && !tolvane::platform::wayland::compositorAnswers()) {
     const char* name = std::getenv("WAYLAND_DISPLAY");
-    std::fprintf(stderr, "tolvane: the Wayland compositor \"%s\" went away. Nothing was captured.\n",
+    std::fprintf(stderr,
+                 "tolvane: the Wayland compositor \"%s\" does not answer: it went away or hangs. "
+                 "Nothing was captured.\n",
                  cli::shortened(name ? name : "").c_str());
     return false;
   }
