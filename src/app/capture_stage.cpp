@@ -19,9 +19,11 @@
 
 #include "app/raw_output.h"
 #include "app/save_path.h"
+#include "app/stage_ends.h"
 #include "app/start_region.h"
 #include "platform/codecs/encoders.h"
 #include "platform/output_areas.h"
+#include "platform/posix/process_start.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/control_view.h"
@@ -197,7 +199,11 @@ void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int wi
 int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   const cli::Options& options = *handOver.options;
   QApplication::setQuitOnLastWindowClosed(false);
-  pq::SignalWatch signalWatch([](int) { QCoreApplication::exit(0); });
+  bool signalled = false;
+  pq::SignalWatch signalWatch([&signalled](int) {
+    signalled = true;
+    QCoreApplication::exit(0);
+  });
   std::unique_ptr<tolvane::platform::Screen> ownScreen;
   if (!handOver.screen && !(ownScreen = screenOfOurOwn(handOver))) return 1;
   tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *ownScreen;
@@ -244,7 +250,7 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   }
   finishStartUpOnFirstPaint(window, view, handOver.veil, form, options, width, height);
   quitWhenDone(appPlatform, clipboard, form);
-  return runCapture(app, form, clipboard, view, appPlatform);
+  return cli::settleRawOutput(rawOutput, signalled, runCapture(app, form, clipboard, view, appPlatform));
 }
 
 int captureWithQt(const cli::CaptureHandOver& handOver) {
@@ -253,6 +259,7 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
   if (onWayland) pq::paintWithoutGpu();
   // Qt gets no arguments of ours to read.
   int qtArgc = 1;
+  cli::endFatalQtMessagesCleanly();
   auto app = std::make_unique<QApplication>(qtArgc, handOver.argv);
   const int status = captureIn(*app, handOver);
   if (onWayland) {
@@ -269,4 +276,8 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
 
 }  // namespace
 
-extern "C" int tolvane_capture(const cli::CaptureHandOver* handOver) { return captureWithQt(*handOver); }
+extern "C" int tolvane_capture(const cli::CaptureHandOver* handOver) {
+  // The first stage has done so; a caller of its own might not have.
+  if (!tolvane::platform::posix::fillClosedStandardStreams()) return 1;
+  return captureWithQt(*handOver);
+}

@@ -20,14 +20,8 @@ std::optional<long long> number(std::string_view text, long long limit) {
   return v;
 }
 
-std::string quoted(std::string_view s) {
-  std::string out;
-  out.reserve(s.size() + 2);
-  out += '\'';
-  out += s;
-  out += '\'';
-  return out;
-}
+// A value as an error message shows it: quoted, and cut when long.
+std::string quoted(std::string_view s) { return '\'' + shortened(s) + '\''; }
 
 enum class Opt { None, Help, Version, Delay, Path, Raw, Region };
 
@@ -209,6 +203,14 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   return parseCommandLine(args, [](const std::string& path) {
     return platform::files::factsOf(path).kind == platform::files::Kind::Folder;
   });
+}
+
+std::string shortened(std::string_view text, std::size_t most) {
+  if (text.size() <= most) return std::string(text);
+  std::size_t cut = most;
+  // Not inside a UTF-8 sequence: back up over its continuation bytes.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "…";
 }
 
 std::string usageText() {

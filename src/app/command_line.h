@@ -43,6 +43,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv);
 // "WxH+X+Y", W and H above 0; nullopt when the text is not one.
 std::optional<IRect> parseRegion(std::string_view text);
 
+// `text` as a message may repeat it: at most `most` bytes of it, cut at a
+// character's start and ended with "…" when longer.
+std::string shortened(std::string_view text, std::size_t most = 200);
+
 std::string usageText();
 std::string versionText(std::string_view version);
 // What goes to stderr for an Error, ending in a hint to --help.

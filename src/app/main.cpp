@@ -18,6 +18,8 @@
 #include "app/raw_output.h"
 #include "app/stage_path.h"
 #include "platform/posix/instance_lock.h"
+#include "platform/posix/module_file.h"
+#include "platform/posix/process_start.h"
 #include "platform/wayland/screencopy.h"
 #include "platform/x11/x11_screen.h"
 #include "selection/backdrop.h"
@@ -123,14 +125,22 @@ bool readScreenEarly(EarlyDisplay& d) {
 }
 
 // The capture stage, loaded from beside the program or from the installed
-// library folder; nullptr (and why, on stderr) when it cannot be.
+// library folder; nullptr (and why, on stderr) when it cannot be. Where the
+// program lies comes from /proc alone: when that cannot be read nothing is
+// loaded, rather than a module from some other place.
 cli::CaptureEntry loadCaptureStage() {
   char self[4096];
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
   const std::string program = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
-  std::string why = "not found";
-  for (const std::string& path : cli::captureStageCandidates(program, TOLVANE_STAGE_FROM_BIN, cli::kCaptureStageFile)) {
+  const auto places = cli::captureStageCandidates(program, TOLVANE_STAGE_FROM_BIN, cli::kCaptureStageFile);
+  std::string why = places.empty() ? "the program's own folder cannot be known (/proc/self/exe cannot be read)"
+                                   : "not found";
+  for (const std::string& path : places) {
     if (access(path.c_str(), F_OK) != 0) continue;
+    if (const auto defect = tolvane::platform::posix::moduleDefect(path)) {
+      why = path + " cannot be loaded: " + *defect;
+      continue;
+    }
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
       why = dlerror();
@@ -139,13 +149,53 @@ cli::CaptureEntry loadCaptureStage() {
     if (void* entry = dlsym(module, cli::kCaptureEntry)) return reinterpret_cast<cli::CaptureEntry>(entry);
     why = path + " has no entry point";
   }
-  std::fprintf(stderr, "tolvane: cannot load the capture stage %s: %s\n", cli::kCaptureStageFile, why.c_str());
+  std::fprintf(stderr, "tolvane: cannot load the capture stage %s: %s\n", cli::kCaptureStageFile,
+               cli::shortened(why).c_str());
   return nullptr;
+}
+
+// Another capture runs: exit 0 without a word. No place for the lock that
+// only this user controls: exit 1 with why, as running unlocked would let
+// captures pile up and a lock someone else holds would silence every run.
+std::optional<int> refusedByLock(tolvane::platform::posix::FlockInstanceLock& lock) {
+  const auto result = lock.acquire();
+  using State = tolvane::platform::InstanceLock::State;
+  if (result.state == State::HeldElsewhere) return 0;
+  if (result.state == State::Acquired) return std::nullopt;
+  std::fprintf(stderr, "tolvane: no safe place for the single-instance lock: %s\n",
+               cli::shortened(result.failure->description, 600).c_str());
+  return 1;
+}
+
+// Whether the display the first stage found still answers; when not, says so.
+bool displayAnswers(const EarlyDisplay& d) {
+  if (d.x && !d.x->answers()) {
+    const char* name = std::getenv("DISPLAY");
+    std::fprintf(stderr, "tolvane: the X display \"%s\" no longer answers: it went away. Nothing was captured.\n",
+                 cli::shortened(name ? name : "").c_str());
+    return false;
+  }
+  if ((d.wayland || d.portal) && !tolvane::platform::wayland::compositorAnswers()) {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    std::fprintf(stderr,
+                 "tolvane: the Wayland compositor \"%s\" does not answer: it went away or hangs. "
+                 "Nothing was captured.\n",
+                 cli::shortened(name ? name : "").c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any file or connection: a closed standard stream would be taken
+  // by the next one opened, and a warning written into it.
+  if (!tolvane::platform::posix::fillClosedStandardStreams()) return 1;
+  if (const auto why = tolvane::platform::posix::borrowedRights()) {
+    std::fprintf(stderr, "tolvane: will not run: %s\n", why->c_str());
+    return 1;
+  }
   // The command line comes first: --help, --version and mistakes touch no display.
   const cli::CommandLine commandLine = cli::parseCommandLine(argc, argv);
   if (const std::optional<int> status = answerWithoutCapture(commandLine)) return *status;
@@ -160,12 +210,14 @@ int main(int argc, char** argv) {
 
   // A second capture ends here, before anything is read or loaded.
   tolvane::platform::posix::FlockInstanceLock lock;
-  if (lock.acquire().state == tolvane::platform::InstanceLock::State::HeldElsewhere) return 0;
+  if (const std::optional<int> status = refusedByLock(lock)) return *status;
   if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
 
-  if (!readScreenEarly(display)) return 1;
+  // The display may have gone during the delay, or while the module loads:
+  // Qt would abort on it, so it is asked first.
+  if (!displayAnswers(display) || !readScreenEarly(display)) return 1;
   const cli::CaptureEntry capture = loadCaptureStage();
-  if (!capture) return 1;
+  if (!capture || !displayAnswers(display)) return 1;
   tolvane::platform::Screen* screen = onWayland ? display.wayland.get() : display.screen.get();
   const cli::CaptureHandOver handOver{argc,   argv, &options, &lock, screen, display.veil.get(), display.wayland.get(),
                                       display.portal};

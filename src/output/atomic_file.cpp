@@ -84,6 +84,27 @@ int writeAll(int fd, std::span<const std::uint8_t> bytes, const FileOps& ops) {
   return 0;
 }
 
+// What a save must not replace, in words: only a regular file or a new name
+// may be written, never what the name stands for otherwise. nullptr when it may.
+const char* notAFile(files::Kind kind) {
+  switch (kind) {
+    case files::Kind::Missing:
+    case files::Kind::Regular:
+      return nullptr;
+    case files::Kind::Folder:
+      return "文件夹";
+    case files::Kind::Pipe:
+      return "管道 (FIFO)";
+    case files::Kind::Device:
+      return "设备";
+    case files::Kind::Socket:
+      return "套接字";
+    case files::Kind::Other:
+      break;
+  }
+  return "特殊文件";
+}
+
 }  // namespace
 
 FileOps FileOps::system() {
@@ -106,7 +127,9 @@ std::optional<platform::Failure> writeFileAtomically(const std::string& path, st
   // The rename needs only the folder's permission; refuse what a plain write
   // to the file itself would not be allowed to do.
   const files::Facts existing = files::factsOf(target);
-  if (existing.kind == files::Kind::Folder) return failure(EISDIR, path, target, "无法替换目标文件");
+  if (const char* what = notAFile(existing.kind))
+    return failure(existing.kind == files::Kind::Folder ? EISDIR : EINVAL, path, target,
+                   std::string("无法替换目标文件: 它是") + what + ", 不是普通文件");
   const bool replacing = existing.kind == files::Kind::Regular;
   if (replacing) {
     if (const int err = ops.writable(target.c_str())) return failure(err, path, target, "文件不可写");

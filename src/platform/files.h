@@ -20,7 +20,8 @@ std::string absolute(const std::string& path);
 // exist: 0, or the errno open() would give (ELOOP for a loop).
 int followLinks(std::string& path);
 
-enum class Kind { Missing, Regular, Folder, Other };
+// What a path names, after its links: Pipe, Device and Socket on POSIX only.
+enum class Kind { Missing, Regular, Folder, Pipe, Device, Socket, Other };
 struct Facts {
   Kind kind = Kind::Missing;
   unsigned mode = 0, owner = 0, group = 0;  // POSIX only

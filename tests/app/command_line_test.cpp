@@ -122,6 +122,28 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
   }
 }
 
+TEST(CommandLine, ALongValueIsCutInTheMessage) {
+  const std::string huge(64 * 1024, '7');
+  std::string wide;
+  for (int i = 0; i < 20'000; ++i) wide += "截";  // three bytes each
+  const std::vector<std::string> cases[] = {
+      {"--delay=" + huge},   {"-d", huge},          {"--region", huge}, {"-p", "/nowhere/" + huge + ".png"},
+      {"-p", huge + ".xyz"}, {"--" + huge},          {huge},             {"-p", "/nowhere/" + wide + "/"},
+      {"--region=" + wide},
+  };
+  for (const auto& args : cases) {
+    const CommandLine c = parse(args);
+    ASSERT_EQ(c.action, Action::Error) << args[0].substr(0, 20);
+    const std::string text = app::errorText(c.error);
+    EXPECT_LT(text.size(), 800u) << args[0].substr(0, 20);
+    EXPECT_NE(text.find("\xe2\x80\xa6"), std::string::npos) << text.substr(0, 300);  // "…"
+  }
+  // Cut at a character's start: 200 bytes of three-byte characters keep 66 whole ones.
+  EXPECT_EQ(app::shortened(wide), wide.substr(0, 198) + "\xe2\x80\xa6");
+  EXPECT_EQ(app::shortened("short"), "short");
+  EXPECT_EQ(app::shortened(std::string(200, 'a')), std::string(200, 'a'));
+}
+
 TEST(CommandLine, ARegionIsWidthByHeightPlusLeftPlusTop) {
   for (const char* bad : {"", "300x200", "300x200+40", "0x200+1+1", "300x0+1+1", "x200+1+1", "300x+1+1",
                           "300x200+-4+6", "300x200-4-6", "-300x200+4+6", "300*200+4+6", "300x200+4+6+", "3 0x2+1+1",

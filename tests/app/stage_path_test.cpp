@@ -35,7 +35,10 @@ INSTANTIATE_TEST_SUITE_P(
         StageCase{"InstallFolderIsTheProgramsOwn", "/a/bin/tolvane", ".", {"/a/bin/stage.so", "/a/bin/./stage.so"}},
         StageCase{"SameFolderOnlyOnce", "/a/bin/tolvane", "/a/bin", {"/a/bin/stage.so"}},
         StageCase{"NoInstallFolder", "/a/bin/tolvane", "", {"/a/bin/stage.so"}},
-        StageCase{"UnknownProgramLooksHere", "", "../lib/tolvane", {"./stage.so", "./../lib/tolvane/stage.so"}}),
+        // Without the program's own absolute path nothing is trusted, least of all the current folder.
+        StageCase{"UnknownProgramLooksNowhere", "", "../lib/tolvane", {}},
+        StageCase{"RelativeProgramLooksNowhere", "tolvane", "../lib/tolvane", {}},
+        StageCase{"ProgramInARelativeFolderLooksNowhere", "bin/tolvane", "/usr/lib/tolvane", {}}),
     [](const ::testing::TestParamInfo<StageCase>& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -1,13 +1,8 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
-#include "app/raw_output.h"
 #include "app/save_path.h"
 #include "app/start_region.h"
 #include "fake/fake_platform.h"
@@ -109,72 +104,6 @@ TEST(PathSaveDialog, AFolderIsWhereTheDialogStartsAndTheAnswerIsTheUsers) {
   app::PathSaveDialog plain(dialog, "", "");
   EXPECT_FALSE(plain.run(request()).has_value());
   EXPECT_EQ(dialog.request->folder, "/home/user/Pictures");
-}
-
-// --- -r ---
-
-// Reads a descriptor to its end on a thread of its own; gives up after 10 s
-// without data.
-struct Drain {
-  explicit Drain(int fd) : thread([this, fd] {
-      char buf[4096];
-      pollfd f{fd, POLLIN, 0};
-      while (poll(&f, 1, 10'000) > 0) {
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) {
-          ended = true;
-          break;
-        }
-        bytes.append(buf, static_cast<std::size_t>(n));
-      }
-      close(fd);
-    }) {}
-  std::string bytes;
-  bool ended = false;
-  std::thread thread;
-};
-
-TEST(RawPngOutput, WritesOnePictureWholeAndThenEndsTheOutput) {
-  int p[2];
-  ASSERT_EQ(pipe2(p, O_CLOEXEC), 0);
-  std::string png(300'000, '\0');  // more than a pipe holds: written in parts
-  for (std::size_t i = 0; i < png.size(); ++i) png[i] = static_cast<char>(i * 7 + i / 251);
-  Drain reader(p[0]);
-  app::RawPngOutput out(p[1]);
-  EXPECT_TRUE(out.write(png.data(), png.size()));
-  // The reader reached the end although the output object lives on.
-  reader.thread.join();
-  EXPECT_TRUE(reader.ended);
-  EXPECT_EQ(reader.bytes, png);
-  EXPECT_FALSE(out.write("more", 4));
-  close(p[1]);
-}
-
-TEST(RawPngOutput, AReaderGoneEarlyFailsTheWriteButNotTheProcess) {
-  int p[2];
-  ASSERT_EQ(pipe2(p, O_CLOEXEC), 0);
-  close(p[0]);
-  app::RawPngOutput out(p[1]);
-  EXPECT_FALSE(out.write("\x89PNG", 4));  // EPIPE, and no SIGPIPE
-  close(p[1]);
-}
-
-TEST(RawPngOutput, RefusesAClosedOutputAndATerminal) {
-  int p[2];
-  ASSERT_EQ(pipe2(p, O_CLOEXEC), 0);
-  EXPECT_EQ(app::rawOutputRefusal(p[1]), std::nullopt);
-  close(p[0]);
-  close(p[1]);
-  EXPECT_EQ(app::rawOutputRefusal(p[1]), "-r needs an open standard output");
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(terminal, 0);
-  EXPECT_NE(app::rawOutputRefusal(terminal).value_or("").find("terminal"), std::string::npos);
-  close(terminal);
-  close(master);
 }
 
 }  // namespace

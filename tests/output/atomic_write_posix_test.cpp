@@ -1,10 +1,15 @@
 // The atomic writer and POSIX files: permissions, owners, the umask and
 // symbolic links.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/sysmacros.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <functional>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -79,6 +84,74 @@ TEST_F(AtomicWritePosix, CreatesANewFileWithTheUmaskApplied) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(st.st_size, 0);
 }
+
+// Only a regular file or a new name is written: whatever else the name
+// stands for, after its links, is refused with what it is, and stays as it was.
+struct SpecialTarget {
+  const char* name;
+  std::function<std::string(const testutil::TempDir&)> make;  // the path to save to
+  const char* told;                                            // in the failure's words
+  mode_t kind;                                                 // what the name still is afterwards
+};
+
+std::string fifo(const testutil::TempDir& d) {
+  ::mkfifo(d.path("t.png").c_str(), 0600);
+  return d.path("t.png");
+}
+
+std::string linkTo(const testutil::TempDir& d, const std::string& target) {
+  std::filesystem::create_symlink(target, d.path("link.png"));
+  return d.path("link.png");
+}
+
+// A device node: a null device of the test's own where it may make one (as
+// root, who could also replace /dev/null itself), else the system's.
+std::string deviceNode(const testutil::TempDir& d) {
+  if (::mknod(d.path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) return d.path("null");
+  return "/dev/null";
+}
+
+std::string socketAt(const testutil::TempDir& d) {
+  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", d.path("s.png").c_str());
+  ::bind(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+  ::close(s);
+  return d.path("s.png");
+}
+
+const SpecialTarget kSpecialTargets[] = {
+    {"AFifo", fifo, "管道", S_IFIFO},
+    {"ALinkToAFifo", [](const auto& d) { return linkTo(d, fifo(d)); }, "管道", S_IFIFO},
+    {"ALinkToADevice", [](const auto& d) { return linkTo(d, deviceNode(d)); }, "设备", S_IFCHR},
+    {"ASocket", socketAt, "套接字", S_IFSOCK},
+    {"ALinkToAFolder",
+     [](const auto& d) {
+       std::filesystem::create_directory(d.path("sub"));
+       return linkTo(d, d.path("sub"));
+     },
+     "文件夹", S_IFDIR},
+};
+
+class SaveTargets : public ::testing::TestWithParam<SpecialTarget> {};
+
+TEST_P(SaveTargets, AreRefusedWithWhatTheyAreAndLeftAlone) {
+  testutil::TempDir dir;
+  const std::string path = GetParam().make(dir);
+  const auto before = dir.entries();
+  const auto error = output::writeFileAtomically(path, bytesOf("png"), FileOps::system());
+  ASSERT_TRUE(error.has_value());
+  EXPECT_NE(error->description.find(GetParam().told), std::string::npos) << error->description;
+  EXPECT_NE(error->description.find("不是普通文件"), std::string::npos) << error->description;
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & S_IFMT, GetParam().kind);
+  EXPECT_EQ(dir.entries(), before);  // nothing left behind
+}
+
+INSTANTIATE_TEST_SUITE_P(Special, SaveTargets, ::testing::ValuesIn(kSpecialTargets),
+                         [](const ::testing::TestParamInfo<SpecialTarget>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace tolvane

@@ -47,7 +47,12 @@ int followLinks(std::string& path) {
 Facts factsOf(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return {};
-  const Kind kind = S_ISREG(st.st_mode) ? Kind::Regular : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
+  Kind kind = Kind::Other;
+  if (S_ISREG(st.st_mode)) kind = Kind::Regular;
+  if (S_ISDIR(st.st_mode)) kind = Kind::Folder;
+  if (S_ISFIFO(st.st_mode)) kind = Kind::Pipe;
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) kind = Kind::Device;
+  if (S_ISSOCK(st.st_mode)) kind = Kind::Socket;
   return {kind, static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid};
 }
 

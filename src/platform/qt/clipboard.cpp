@@ -1,5 +1,6 @@
 #include "platform/qt/clipboard.h"
 #include "platform/qt/qt_x11.h"
+#include "platform/qt/selection_loss.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QBuffer>
@@ -124,6 +125,11 @@ ImageMimeData::ImageMimeData(const Image& picture, QByteArray png) : picture_(pi
   formats_ << kQtImage;
 }
 
+void ImageMimeData::mark(const QString& type) {
+  marker_ = type;
+  formats_ << type;
+}
+
 QStringList ImageMimeData::formats() const { return formats_; }
 
 bool ImageMimeData::hasFormat(const QString& mimeType) const { return formats_.contains(mimeType); }
@@ -136,6 +142,7 @@ QImage ImageMimeData::image() const {
 
 QVariant ImageMimeData::retrieveData(const QString& mimeType, QMetaType type) const {
   if (mimeType == kPng) return png_;
+  if (!marker_.isEmpty() && mimeType == marker_) return QByteArray::number(QCoreApplication::applicationPid());
   if (mimeType == kQtImage) {
     if (type.id() == QMetaType::QImage) return image();
     return png_;
@@ -175,6 +182,10 @@ QtClipboard::QtClipboard(Encoders& encoders) : encoders_(encoders) {
         [this] { lastRequest_ = activity_.elapsed(); });
     QCoreApplication::instance()->installNativeEventFilter(refuser_.get());
   }
+  if (platform == QLatin1String("wayland")) {
+    marker_ = QStringLiteral("application/x-tolvane-owner-") + QString::number(QCoreApplication::applicationPid());
+    loss_ = SelectionLoss::watch(marker_, [this] { lostUnseen(); });
+  }
 }
 
 QtClipboard::~QtClipboard() {
@@ -184,9 +195,11 @@ QtClipboard::~QtClipboard() {
 void QtClipboard::setImage(const Image& picture) {
   const QByteArray png = encodePng(encoders_, picture);
   auto* data = new ImageMimeData(picture, png);
+  if (loss_) data->mark(marker_);
   data_ = data;
   holding_ = true;
   QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+  if (loss_) loss_->claimed();
   if (onPng) onPng(png);
 }
 
@@ -211,6 +224,14 @@ void QtClipboard::clear() {
   holding_ = false;
   QClipboard* cb = QGuiApplication::clipboard();
   if (!tracksOwnership_ || cb->ownsClipboard()) cb->clear(QClipboard::Clipboard);
+}
+
+// The compositor shows another's content (or none) where ours should be,
+// without Qt having been told.
+void QtClipboard::lostUnseen() {
+  if (!holding_) return;
+  holding_ = false;
+  if (onLost) onLost();
 }
 
 void QtClipboard::clipboardChanged() {

@@ -30,6 +30,8 @@ class ImageMimeData : public QMimeData {
   // How many types other than PNG were made so far (each once).
   int conversions() const { return static_cast<int>(converted_.size()); }
   const Image& picture() const { return picture_; }
+  // Offers `type` besides, as the mark that the content is ours.
+  void mark(const QString& type);
 
  protected:
   QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
@@ -39,6 +41,7 @@ class ImageMimeData : public QMimeData {
   Image picture_;
   QByteArray png_;
   QStringList formats_;
+  QString marker_;
   mutable std::map<QString, QByteArray> converted_;
 };
 
@@ -46,6 +49,7 @@ class ImageMimeData : public QMimeData {
 QByteArray encodePng(Encoders& encoders, const Image& picture);
 
 class RefuseUnknownTargets;
+class SelectionLoss;
 
 class QtClipboard : public QObject, public Clipboard {
  public:
@@ -70,11 +74,15 @@ class QtClipboard : public QObject, public Clipboard {
 
  private:
   void clipboardChanged();
+  void lostUnseen();
   Encoders& encoders_;
   QPointer<ImageMimeData> data_;  // Qt owns it and deletes it when the clipboard changes hands
   bool holding_ = false;
   bool tracksOwnership_ = false;
   std::unique_ptr<RefuseUnknownTargets> refuser_;
+  // Wayland: our content's mark, and who watches for it leaving the clipboard.
+  QString marker_;
+  std::unique_ptr<SelectionLoss> loss_;
   qint64 lastRequest_ = -1;  // on activity_, when a request or a transfer step was last seen
   QElapsedTimer activity_;
 };

@@ -12,6 +12,8 @@ namespace tolvane::platform::qt {
 
 namespace {
 int g_pipe[2] = {-1, -1};
+// A hang-up (the terminal closed) ends the run as a request to end does.
+constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void onSignal(int sig) {
   const int saved = errno;
@@ -37,8 +39,7 @@ SignalWatch::SignalWatch(std::function<void(int)> handler) : onSignal_(std::move
   sa.sa_handler = onSignal;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &sa, nullptr);
-  ::sigaction(SIGINT, &sa, nullptr);
+  for (const int sig : kEndingSignals) ::sigaction(sig, &sa, nullptr);
 }
 
 SignalWatch::~SignalWatch() {
@@ -46,8 +47,7 @@ SignalWatch::~SignalWatch() {
   struct sigaction sa {};
   sa.sa_handler = SIG_DFL;
   sigemptyset(&sa.sa_mask);
-  ::sigaction(SIGTERM, &sa, nullptr);
-  ::sigaction(SIGINT, &sa, nullptr);
+  for (const int sig : kEndingSignals) ::sigaction(sig, &sa, nullptr);
   delete notifier_;
   notifier_ = nullptr;
   ::close(g_pipe[0]);

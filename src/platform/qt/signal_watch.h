@@ -1,4 +1,4 @@
-// SIGTERM and SIGINT end the event loop cleanly: the handler writes to a
+// SIGTERM, SIGINT and SIGHUP end the event loop cleanly: the handler writes to a
 // pipe, and the loop reads it like any other event.
 #pragma once
 

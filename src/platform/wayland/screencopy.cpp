@@ -254,6 +254,14 @@ ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places, st
   return read;
 }
 
+bool compositorAnswers(std::chrono::milliseconds patience) {
+  wl_display* d = wl_display_connect(nullptr);
+  if (!d) return false;
+  const bool answered = roundtripBefore(d, std::chrono::steady_clock::now() + patience);
+  wl_display_disconnect(d);
+  return answered;
+}
+
 std::unique_ptr<WaylandScreen> WaylandScreen::connect() {
   const char* name = std::getenv("WAYLAND_DISPLAY");
   if (!name || !*name) return nullptr;

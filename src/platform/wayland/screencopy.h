@@ -23,6 +23,10 @@ namespace tolvane::platform::wayland {
 ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places = nullptr,
                        std::chrono::milliseconds patience = std::chrono::seconds(5));
 
+// Whether the compositor at WAYLAND_DISPLAY still answers a round trip, on a
+// connection made for the question.
+bool compositorAnswers(std::chrono::milliseconds patience = std::chrono::seconds(2));
+
 class WaylandScreen : public Screen {
  public:
   // nullptr when no Wayland compositor answers at WAYLAND_DISPLAY.

@@ -40,6 +40,13 @@ std::unique_ptr<XConnection> XConnection::open(std::string* error) {
 
 XConnection::~XConnection() { xcb_disconnect(c_); }
 
+bool XConnection::answers() const {
+  xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
+  const bool answered = reply != nullptr;
+  std::free(reply);
+  return answered && xcb_connection_has_error(c_) == 0;
+}
+
 int XConnection::width() const { return screen_->width_in_pixels; }
 int XConnection::height() const { return screen_->height_in_pixels; }
 

@@ -24,6 +24,8 @@ class XConnection {
   XConnection& operator=(const XConnection&) = delete;
 
   xcb_connection_t* connection() const { return c_; }
+  // Whether the server still answers: a round trip on the connection.
+  bool answers() const;
   xcb_screen_t* screen() const { return screen_; }
   int width() const;
   int height() const;

@@ -9,6 +9,9 @@
 
 #include <QTemporaryDir>
 
+#include <functional>
+#include <string>
+
 #include "platform/posix/instance_lock.h"
 
 namespace tolvane {
@@ -60,30 +63,111 @@ TEST(InstanceLock, LockOfAKilledProcessDoesNotBlock) {
   ::close(ready[1]);
 }
 
-TEST(InstanceLock, UnusableRuntimeFolderIsUnavailableWithItsReason) {
+// Where the lock goes, by what the runtime folder and the user's own folder
+// under the shared temporary folder are: a place another user could have
+// set up or could hold the lock in is passed over; with no place left the
+// lock is Unavailable, naming why.
+struct Place {
+  const char* name;
+  bool needsRoot;  // files given to another user
+  // Prepares the runtime folder (under `base`) and the shared temporary
+  // folder `shared`; the runtime folder to give the lock ("" for unset).
+  std::function<std::string(const std::string& base, const std::string& shared)> make;
+  enum { Runtime, Fallback, None } lockIn;
+  const char* told = "";  // for None: in the failure's words
+};
+
+constexpr uid_t kOther = 65534;
+std::string own(const std::string& shared) { return shared + "/tolvane-" + std::to_string(::geteuid()); }
+std::string folder(const std::string& path, mode_t mode, uid_t owner = ::geteuid()) {
+  ::mkdir(path.c_str(), 0700);
+  ::chmod(path.c_str(), mode);
+  if (owner != ::geteuid() && ::chown(path.c_str(), owner, owner) != 0) return {};
+  return path;
+}
+std::string lockFile(const std::string& dir, mode_t mode, uid_t owner = ::geteuid()) {
+  const std::string path = dir + "/tolvane.lock";
+  ::close(::open(path.c_str(), O_CREAT | O_WRONLY, mode));
+  ::chmod(path.c_str(), mode);
+  if (owner != ::geteuid() && ::chown(path.c_str(), owner, owner) != 0) return {};
+  return dir;
+}
+
+const Place kPlaces[] = {
+    {"UsableRuntimeFolder", false, [](auto& b, auto&) { return folder(b + "/run", 0700); }, Place::Runtime},
+    {"OwnLockFileOpenToOthersIsMadePrivate", false,
+     [](auto& b, auto&) { return lockFile(folder(b + "/run", 0700), 0644); }, Place::Runtime},
+    {"StickyFolderOfOurs", false, [](auto& b, auto&) { return folder(b + "/run", 01777); }, Place::Runtime},
+    {"Unset", false, [](auto&, auto&) { return std::string(); }, Place::Fallback},
+    {"Missing", false, [](auto& b, auto&) { return b + "/missing"; }, Place::Fallback},
+    {"AFile", false, [](auto& b, auto&) { return lockFile(b, 0600) + "/tolvane.lock"; }, Place::Fallback},
+    {"WritableByOthers", false, [](auto& b, auto&) { return folder(b + "/run", 0777); }, Place::Fallback},
+    {"AFifoAsTheLock", false,
+     [](auto& b, auto&) {
+       const std::string run = folder(b + "/run", 0700);
+       ::mkfifo((run + "/tolvane.lock").c_str(), 0600);
+       return run;
+     },
+     Place::Fallback},
+    {"AnotherUsersFolder", true, [](auto& b, auto&) { return folder(b + "/run", 0700, kOther); }, Place::Fallback},
+    {"AnotherUsersLockInASharedFolder", true,
+     [](auto& b, auto&) { return lockFile(folder(b + "/run", 01777), 0666, kOther); }, Place::Fallback},
+    {"OwnFolderMadeByAnotherUser", true,
+     [](auto&, auto& shared) {
+       folder(own(shared), 0700, kOther);
+       return std::string();
+     },
+     Place::None, "belongs to another user"},
+    {"OwnFolderOpenToOthers", false,
+     [](auto&, auto& shared) {
+       folder(own(shared), 0777);
+       return std::string();
+     },
+     Place::None, "may be written by other users"},
+    {"OwnFolderALink", false,
+     [](auto& b, auto& shared) {
+       ::symlink(folder(b + "/elsewhere", 0700).c_str(), own(shared).c_str());
+       return std::string();
+     },
+     Place::None, "cannot be opened"},
+};
+
+class LockPlaces : public ::testing::TestWithParam<Place> {};
+
+TEST_P(LockPlaces, OnlyAPlaceOfTheUsersOwnHoldsTheLock) {
+  const Place& place = GetParam();
+  if (place.needsRoot && ::geteuid() != 0) GTEST_SKIP() << "only root may give files to another user";
   QTemporaryDir dir;
-  const std::string file = dir.path().toStdString() + "/plain-file";
-  ASSERT_EQ(::close(::creat(file.c_str(), 0600)), 0);
-  struct Case {
-    std::string folder;
-    int error;
-    std::string named;  // the words name this
-  };
-  const Case cases[] = {
-      {"/nonexistent/tolvane-runtime", ENOENT, "/nonexistent/tolvane-runtime"},
-      {"", ENOENT, "XDG_RUNTIME_DIR"},
-      {file, ENOTDIR, file + " is not a folder"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.folder);
-    FlockInstanceLock lock(c.folder);
-    const auto result = lock.acquire();
+  ASSERT_TRUE(dir.isValid());
+  const std::string base = dir.path().toStdString(), shared = folder(base + "/tmp", 01777);
+  const std::string runtime = place.make(base, shared);
+  FlockInstanceLock lock(runtime, shared);
+  const auto result = lock.acquire();
+  if (place.lockIn == Place::None) {
     EXPECT_EQ(result.state, State::Unavailable);
     ASSERT_TRUE(result.failure.has_value());
-    EXPECT_EQ(result.failure->error, c.error);
-    EXPECT_NE(result.failure->description.find(c.named), std::string::npos) << result.failure->description;
+    EXPECT_NE(result.failure->description.find(place.told), std::string::npos) << result.failure->description;
+    return;
   }
+  ASSERT_EQ(result.state, State::Acquired) << (result.failure ? result.failure->description : "");
+  const std::string where = place.lockIn == Place::Runtime ? runtime : own(shared);
+  EXPECT_EQ(lock.path(), where + "/tolvane.lock");
+  struct stat st {};
+  ASSERT_EQ(::lstat(lock.path().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_uid, ::geteuid());
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(::lstat(where.c_str(), &st), 0);
+  if (place.lockIn == Place::Fallback) {
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+  }
+  // The same place holds it for a second run.
+  FlockInstanceLock second(runtime, shared);
+  EXPECT_EQ(second.acquire().state, State::HeldElsewhere);
 }
+
+INSTANTIATE_TEST_SUITE_P(Places, LockPlaces, ::testing::ValuesIn(kPlaces),
+                         [](const ::testing::TestParamInfo<Place>& p) { return std::string(p.param.name); });
 
 TEST(InstanceLock, ReadsTheRuntimeFolderFromTheEnvironment) {
   QTemporaryDir dir;
@@ -95,10 +179,11 @@ TEST(InstanceLock, ReadsTheRuntimeFolderFromTheEnvironment) {
   EXPECT_EQ(taken.state, State::Acquired);
   EXPECT_FALSE(taken.failure.has_value());
   EXPECT_EQ(lock.path(), dir.path().toStdString() + "/tolvane.lock");
-  unsetenv("XDG_RUNTIME_DIR");
-  FlockInstanceLock none;
-  EXPECT_EQ(none.acquire().state, State::Unavailable);
-  if (old) setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  if (old) {
+    setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  } else {
+    unsetenv("XDG_RUNTIME_DIR");
+  }
 }
 
 }  // namespace

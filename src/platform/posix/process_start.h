@@ -1,0 +1,19 @@
+// What a process of ours checks before it opens anything.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tolvane::platform::posix {
+
+// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
+// the next file or connection opened does not become a standard stream (a
+// warning would then be written into it). False when one could not be opened.
+bool fillClosedStandardStreams();
+
+// Why the process must not go on: it runs with borrowed rights (set-user-ID
+// or set-group-ID), which would read the screen and write files as someone
+// else. Nothing when the real and effective ids agree.
+std::optional<std::string> borrowedRights();
+
+}  // namespace tolvane::platform::posix
