@@ -14,14 +14,14 @@ include(unit_setup.cmake)
 
 # The tests of POSIX files (owners, modes, links, other users) and of the
 # Linux encoders, and of the Linux start-up (display choice, the two stages,
-# the Wayland output layout that the output areas are checked against),
-# stay on Linux.
+# the Wayland output layout that the output areas are checked against, the
+# -r writer and the capture module's checks), stay on Linux.
 file(GLOB TOLVANE_UNIT_TESTS CONFIGURE_DEPENDS
   platform/*_test.cpp layout/*_test.cpp session/*_test.cpp selection/*_test.cpp
   handles/*_test.cpp annotation/*_test.cpp output/*_test.cpp app/*_test.cpp layering/*_test.cpp
   platform/win32/*_test.cpp)
 list(FILTER TOLVANE_UNIT_TESTS EXCLUDE REGEX
-  "(codecs|codecs_tools|save_target|start_options|display_choice|stage_path|output_areas|_posix)_test\\.cpp$")
+  "(codecs|codecs_tools|save_target|start_options|display_choice|stage_path|output_areas|raw_output|module_file|_posix)_test\\.cpp$")
 add_executable(tolvane_unit_tests ${TOLVANE_UNIT_TESTS})
 target_compile_definitions(tolvane_unit_tests PRIVATE TOLVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 target_link_libraries(tolvane_unit_tests PRIVATE tolvane_app tolvane_fake tolvane_win32 tolvane_test_main)
