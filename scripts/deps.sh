@@ -23,15 +23,17 @@ PACKAGES=(
   fonts-wqy-microhei qt6-translations-l10n
   # the icon's PNG sizes, drawn from its SVG at build time
   librsvg2-bin
-  # the scripted capture under a private X server
-  xvfb xdotool imagemagick
+  # scripts/demo.sh, the scripted capture under a private X server: the
+  # server, its input, the sample desktop and the screenshots (convert,
+  # display, import, identify), and the clipboard read back
+  xvfb xdotool imagemagick xclip
 )
 
 # What the tests need besides: make test.
 if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
   PACKAGES+=(
     googletest libgtest-dev libgmock-dev
-    xclip x11-utils x11-xserver-utils libtiff-tools libxcb-xtest0-dev
+    x11-utils x11-xserver-utils libtiff-tools libxcb-xtest0-dev
     # the install test: the desktop's validators and the man page's formatters
     desktop-file-utils appstream groff-base man-db bsdextrautils
     # two window managers the desktop tests run under
