@@ -3,6 +3,7 @@
 #   scripts/deps.sh          building and running (make run)
 #   scripts/deps.sh --test   and the tests (make test)
 #   scripts/deps.sh --bench  and the benchmarks (make bench)
+#   scripts/deps.sh --fresh  only what the fresh-machine check needs (make fresh-check)
 # Only calls apt-get when something is missing, so repeated runs are quick.
 set -euo pipefail
 
@@ -56,6 +57,11 @@ if [ "${1:-}" = "--bench" ]; then
     python3-pil python3-numpy gcc libx11-dev libxext-dev libxfixes-dev libxtst-dev dbus
     flameshot ksnip hyperfine
   )
+fi
+
+# The fresh-machine check builds its own root: it needs only mmdebstrap here.
+if [ "${1:-}" = "--fresh" ]; then
+  PACKAGES=(mmdebstrap)
 fi
 
 missing=()

@@ -19,6 +19,9 @@
 # Exit status: 0 passed, 1 failed, 2 wrong use, 3 no root could be had (no
 # mmdebstrap, no network): nothing was checked.
 set -euo pipefail
+# All in a function, read whole before it runs: an edit to this file while
+# a check runs cannot change what it does.
+main() {
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
@@ -44,7 +47,8 @@ started=$(date +%s)
 say() { echo "fresh-check: $* ($(( $(date +%s) - started )) s)"; }
 
 build_root() {
-  command -v mmdebstrap >/dev/null || { echo "fresh-check: mmdebstrap is not installed" >&2; return 3; }
+  command -v mmdebstrap >/dev/null || scripts/deps.sh --fresh ||
+    { echo "fresh-check: mmdebstrap is not installed and cannot be" >&2; return 3; }
   local tmp="${root_tar%.tar}.part$$.tar"
   say "building the pristine root $root_tar (once)"
   # A failed build leaves no tarball behind.
@@ -139,3 +143,5 @@ fi
 say "done, status $st"
 [ "$st" -eq 0 ] && echo "fresh-check: PASSED ($commit)" || echo "fresh-check: FAILED ($commit)"
 [ "$st" -eq 0 ]
+}
+main "$@"
