@@ -20,7 +20,10 @@ extern char** environ;
 namespace tolvane::e2e {
 namespace {
 
-std::vector<std::string> envWith(const std::map<std::string, std::string>& extra) {
+// This test program's environment with `extra` over it, and the mark that
+// every process the tests start carries, so that a check after the suite can
+// find any that outlived its test.
+std::vector<std::string> markedEnv(const std::map<std::string, std::string>& extra) {
   std::map<std::string, std::string> all;
   for (char** e = environ; *e; ++e) {
     const std::string s(*e);
@@ -28,10 +31,13 @@ std::vector<std::string> envWith(const std::map<std::string, std::string>& extra
     if (eq != std::string::npos) all[s.substr(0, eq)] = s.substr(eq + 1);
   }
   for (const auto& [k, v] : extra) all[k] = v;
+  all[kRunMark] = TOLVANE_E2E_RUN_ID;
   std::vector<std::string> out;
   for (const auto& [k, v] : all) out.push_back(k + "=" + v);
   return out;
 }
+
+std::vector<std::string> envWith(const std::map<std::string, std::string>& extra) { return markedEnv(extra); }
 
 std::vector<char*> cstrs(std::vector<std::string>& v) {
   std::vector<char*> out;
