@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,7 +38,70 @@ std::vector<std::string> markedEnv(const std::map<std::string, std::string>& ext
   return out;
 }
 
-std::vector<std::string> envWith(const std::map<std::string, std::string>& extra) { return markedEnv(extra); }
+std::vector<char*> cstrs(std::vector<std::string>& v);
+
+// A session bus of this test program's own, with no services to start, so a
+// program under test neither reaches the desktop's bus nor auto-launches one
+// that outlives it; any user may connect (a program may run as another). It starts with the first process that needs it and ends
+// with the test program, even when that one dies (PR_SET_PDEATHSIG).
+class PrivateBus {
+ public:
+  PrivateBus() {
+    const std::string config = scratchDir() + "/session-bus.conf";
+    std::ofstream(config) << "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+                             "<auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+                             "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                             "<allow own=\"*\"/></policy></busconfig>\n";
+    int p[2];
+    if (pipe(p) != 0) return;
+    std::vector<std::string> args{"dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile",
+                                  "--print-address=" + std::to_string(p[1])};
+    std::vector<std::string> envs = markedEnv({});
+    auto a = cstrs(args);
+    auto e = cstrs(envs);
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(p[0]);
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (getppid() != parent) _exit(1);
+      setpgid(0, 0);
+      execvpe(a[0], a.data(), e.data());
+      _exit(127);
+    }
+    close(p[1]);
+    char buf[512];
+    ssize_t n;
+    while (address_.find('\n') == std::string::npos && (n = read(p[0], buf, sizeof buf)) > 0)
+      address_.append(buf, static_cast<std::size_t>(n));
+    close(p[0]);
+    address_ = address_.substr(0, address_.find('\n'));
+  }
+  ~PrivateBus() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int st;
+    waitpid(pid_, &st, 0);
+  }
+  PrivateBus(const PrivateBus&) = delete;
+  PrivateBus& operator=(const PrivateBus&) = delete;
+  // Empty when dbus-daemon could not start: a program then finds no bus.
+  const std::string& address() const { return address_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string address_;
+};
+
+// What a process the tests start gets: the private bus unless the test
+// gives it one of its own.
+std::vector<std::string> envWith(const std::map<std::string, std::string>& extra) {
+  static PrivateBus bus;
+  if (extra.count("DBUS_SESSION_BUS_ADDRESS")) return markedEnv(extra);
+  auto all = extra;
+  all["DBUS_SESSION_BUS_ADDRESS"] = bus.address().empty() ? "unix:path=/nonexistent" : bus.address();
+  return markedEnv(all);
+}
 
 std::vector<char*> cstrs(std::vector<std::string>& v) {
   std::vector<char*> out;

@@ -19,10 +19,14 @@ leftovers() {
   done
 }
 
-end=$(( $(date +%s) + wait_s ))
+start=$(date +%s)
+end=$(( start + wait_s ))
 while :; do
   left=$(leftovers)
-  [ -n "$left" ] || { echo "no process of the tests is left running"; exit 0; }
+  if [ -z "$left" ]; then
+    echo "no process of the tests is left running (waited $(( $(date +%s) - start )) s for the last to end)"
+    exit 0
+  fi
   [ "$(date +%s)" -lt "$end" ] || break
   sleep 0.2
 done
