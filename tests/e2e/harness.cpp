@@ -59,10 +59,13 @@ class PrivateBus {
     std::vector<std::string> envs = markedEnv({});
     auto a = cstrs(args);
     auto e = cstrs(envs);
+    // Its warnings (it may not raise its file limit) would only clutter the tests' output.
+    const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
     const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
       close(p[0]);
+      if (quiet >= 0) dup2(quiet, 2);
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       if (getppid() != parent) _exit(1);
       setpgid(0, 0);
@@ -70,6 +73,7 @@ class PrivateBus {
       _exit(127);
     }
     close(p[1]);
+    if (quiet >= 0) close(quiet);
     char buf[512];
     ssize_t n;
     while (address_.find('\n') == std::string::npos && (n = read(p[0], buf, sizeof buf)) > 0)

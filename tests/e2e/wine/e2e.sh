@@ -75,7 +75,7 @@ cat >"$work/bus.conf" <<'CONF'
 <policy context="default"><allow user="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
 <allow own="*"/></policy></busconfig>
 CONF
-dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile --print-address=5 5>"$work/bus" &
+dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile --print-address=5 5>"$work/bus" 2>/dev/null &
 bus=$!
 until_true test -s "$work/bus" || { echo "no session bus"; exit 1; }
 export DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$work/bus")"
