@@ -14,7 +14,7 @@ OUT="$(pwd)/bench/out"
 mkdir -p "$OUT"
 
 ./scripts/deps.sh --bench
-cmake --preset release -DTOLVANE_BENCH=ON >/dev/null
+cmake --preset release -DTOLVANE_BENCH=ON -DTOLVANE_TESTS=ON >/dev/null
 cmake --build build/release -j2 --target tolvane tolvane_bench tolvane_bench_png tolvane_bench_text
 ln -sfn release/tolvane build/tolvane
 

@@ -3,6 +3,7 @@
 #   scripts/deps.sh          building and running (make run)
 #   scripts/deps.sh --test   and the tests (make test)
 #   scripts/deps.sh --bench  and the benchmarks (make bench)
+#   scripts/deps.sh --fresh  only what the fresh-machine check needs (make fresh-check)
 # Only calls apt-get when something is missing, so repeated runs are quick.
 set -euo pipefail
 
@@ -23,15 +24,17 @@ PACKAGES=(
   fonts-wqy-microhei qt6-translations-l10n
   # the icon's PNG sizes, drawn from its SVG at build time
   librsvg2-bin
-  # the scripted capture under a private X server
-  xvfb xdotool imagemagick
+  # scripts/demo.sh, the scripted capture under a private X server: the
+  # server, its input, the sample desktop and the screenshots (convert,
+  # display, import, identify), and the clipboard read back
+  xvfb xdotool imagemagick xclip
 )
 
 # What the tests need besides: make test.
 if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
   PACKAGES+=(
     googletest libgtest-dev libgmock-dev
-    xclip x11-utils x11-xserver-utils libtiff-tools libxcb-xtest0-dev
+    x11-utils x11-xserver-utils libtiff-tools libxcb-xtest0-dev
     # the install test: the desktop's validators and the man page's formatters
     desktop-file-utils appstream groff-base man-db bsdextrautils
     # two window managers the desktop tests run under
@@ -54,6 +57,11 @@ if [ "${1:-}" = "--bench" ]; then
     python3-pil python3-numpy gcc libx11-dev libxext-dev libxfixes-dev libxtst-dev dbus
     flameshot ksnip hyperfine
   )
+fi
+
+# The fresh-machine check builds its own root: it needs only mmdebstrap here.
+if [ "${1:-}" = "--fresh" ]; then
+  PACKAGES=(mmdebstrap)
 fi
 
 missing=()

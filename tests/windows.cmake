@@ -32,4 +32,8 @@ gtest_discover_tests(tolvane_unit_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOU
 # its own Wine prefix and home under the build folder; about 80 s.
 add_test(NAME wine_e2e COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/wine/e2e.sh $<TARGET_FILE:tolvane>
                                ${CMAKE_BINARY_DIR}/e2e-wine)
-set_tests_properties(wine_e2e PROPERTIES LABELS "e2e;wine" TIMEOUT 300)
+# Every process it starts carries the mark the check after it looks for.
+set_tests_properties(wine_e2e PROPERTIES LABELS "e2e;wine" TIMEOUT 300 ENVIRONMENT TOLVANE_E2E_RUN=${CMAKE_BINARY_DIR}
+                                         FIXTURES_REQUIRED tolvane_e2e_processes)
+add_test(NAME E2E.NothingLeftRunning COMMAND sh ${PROJECT_SOURCE_DIR}/tests/support/leftover_check.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(E2E.NothingLeftRunning PROPERTIES FIXTURES_CLEANUP tolvane_e2e_processes LABELS "e2e;wine")

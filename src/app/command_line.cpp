@@ -215,8 +215,10 @@ std::string shortened(std::string_view text, std::size_t most) {
 
 std::string usageText() {
   return "Usage: tolvane [OPTION]...\n"
-         "Freeze the X11 screen and capture a region of it: drag out the region,\n"
-         "annotate it, then copy it to the clipboard or save it to a file.\n"
+         "Capture a region of the screen: the screen freezes under a dark veil; drag\n"
+         "out a region, draw on it, then copy it to the clipboard or save it to a file.\n"
+         "Runs on X11, on Wayland (wlroots compositors such as sway natively; GNOME\n"
+         "and KDE through the Screenshot portal) and on Windows. Its texts are Chinese.\n"
          "\n"
          "  -d, --delay MS         wait MS milliseconds before freezing the screen\n"
          "  -p, --path PATH        a folder: the save dialog starts there;\n"
@@ -228,7 +230,14 @@ std::string usageText() {
          "  -h, --help             show this help and exit\n"
          "      --version          show the version and exit\n"
          "\n"
-         "With no option, a capture starts at once. Esc quits.\n"
+         "Keys: Esc quits; Enter or Ctrl+C copies and closes; Ctrl+S saves; Ctrl+Z\n"
+         "undoes; Ctrl+Y or Ctrl+Shift+Z redoes; the arrows move the region a pixel\n"
+         "(Shift: 10), Ctrl+arrows its bottom-right corner; Ctrl+A takes the whole screen.\n"
+         "A right click cancels the region; with none, it quits.\n"
+         "\n"
+         "With no option, a capture starts at once. The save dialog offers the Pictures\n"
+         "folder (else the home folder) and a name of the time, as PNG:\n"
+         "Tolvane2026-12-08_09.30.00.\n"
          "Exit status: 0 when done, 1 when the screen cannot be captured,\n"
          "2 for a wrong command line.\n";
 }

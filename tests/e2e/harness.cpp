@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,7 +21,10 @@ extern char** environ;
 namespace tolvane::e2e {
 namespace {
 
-std::vector<std::string> envWith(const std::map<std::string, std::string>& extra) {
+// This test program's environment with `extra` over it, and the mark that
+// every process the tests start carries, so that a check after the suite can
+// find any that outlived its test.
+std::vector<std::string> markedEnv(const std::map<std::string, std::string>& extra) {
   std::map<std::string, std::string> all;
   for (char** e = environ; *e; ++e) {
     const std::string s(*e);
@@ -28,9 +32,79 @@ std::vector<std::string> envWith(const std::map<std::string, std::string>& extra
     if (eq != std::string::npos) all[s.substr(0, eq)] = s.substr(eq + 1);
   }
   for (const auto& [k, v] : extra) all[k] = v;
+  all[kRunMark] = TOLVANE_E2E_RUN_ID;
   std::vector<std::string> out;
   for (const auto& [k, v] : all) out.push_back(k + "=" + v);
   return out;
+}
+
+std::vector<char*> cstrs(std::vector<std::string>& v);
+
+// A session bus of this test program's own, with no services to start, so a
+// program under test neither reaches the desktop's bus nor auto-launches one
+// that outlives it; any user may connect (a program may run as another). It starts with the first process that needs it and ends
+// with the test program, even when that one dies (PR_SET_PDEATHSIG).
+class PrivateBus {
+ public:
+  PrivateBus() {
+    const std::string config = scratchDir() + "/session-bus.conf";
+    std::ofstream(config) << "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+                             "<auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+                             "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                             "<allow own=\"*\"/></policy></busconfig>\n";
+    int p[2];
+    if (pipe(p) != 0) return;
+    std::vector<std::string> args{"dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile",
+                                  "--print-address=" + std::to_string(p[1])};
+    std::vector<std::string> envs = markedEnv({});
+    auto a = cstrs(args);
+    auto e = cstrs(envs);
+    // Its warnings (it may not raise its file limit) would only clutter the tests' output.
+    const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(p[0]);
+      if (quiet >= 0) dup2(quiet, 2);
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (getppid() != parent) _exit(1);
+      setpgid(0, 0);
+      execvpe(a[0], a.data(), e.data());
+      _exit(127);
+    }
+    close(p[1]);
+    if (quiet >= 0) close(quiet);
+    char buf[512];
+    ssize_t n;
+    while (address_.find('\n') == std::string::npos && (n = read(p[0], buf, sizeof buf)) > 0)
+      address_.append(buf, static_cast<std::size_t>(n));
+    close(p[0]);
+    address_ = address_.substr(0, address_.find('\n'));
+  }
+  ~PrivateBus() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int st;
+    waitpid(pid_, &st, 0);
+  }
+  PrivateBus(const PrivateBus&) = delete;
+  PrivateBus& operator=(const PrivateBus&) = delete;
+  // Empty when dbus-daemon could not start: a program then finds no bus.
+  const std::string& address() const { return address_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string address_;
+};
+
+// What a process the tests start gets: the private bus unless the test
+// gives it one of its own.
+std::vector<std::string> envWith(const std::map<std::string, std::string>& extra) {
+  static PrivateBus bus;
+  if (extra.count("DBUS_SESSION_BUS_ADDRESS")) return markedEnv(extra);
+  auto all = extra;
+  all["DBUS_SESSION_BUS_ADDRESS"] = bus.address().empty() ? "unix:path=/nonexistent" : bus.address();
+  return markedEnv(all);
 }
 
 std::vector<char*> cstrs(std::vector<std::string>& v) {

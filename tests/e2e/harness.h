@@ -23,6 +23,10 @@ namespace tolvane::e2e {
 using namespace std::chrono_literals;
 using Millis = std::chrono::milliseconds;
 
+// Every process the tests start carries TOLVANE_E2E_RUN=<this build folder>,
+// so that a check after the suite finds any that is still running.
+inline constexpr const char* kRunMark = "TOLVANE_E2E_RUN";
+
 // How long a step may take on a busy machine before the test gives up. Every
 // wait polls for what it needs, so this costs nothing when all goes well.
 inline constexpr Millis kPatience = 30s;

@@ -129,7 +129,7 @@ Sway::Sway(const std::vector<Image>& outputs, std::vector<std::pair<int, int>> p
   std::vector<std::string> argv;
   if (root) argv = {"runuser", "-u", kSwayUser, "--"};
   for (const char* a : {"env", "-i"}) argv.push_back(a);
-  for (const std::string& v : {"XDG_RUNTIME_DIR=" + runtime_, "HOME=" + dir_, std::string("PATH=/usr/bin:/bin"),
+  for (const std::string& v : {std::string(kRunMark) + "=" + TOLVANE_E2E_RUN_ID, "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + dir_, std::string("PATH=/usr/bin:/bin"),
                                std::string("WLR_BACKENDS=headless"), std::string("WLR_LIBINPUT_NO_DEVICES=1"),
                                std::string("WLR_RENDERER=pixman"), "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputs.size())})
     argv.push_back(v);

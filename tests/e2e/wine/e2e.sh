@@ -17,7 +17,7 @@ export HOME="$work/home" WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES
 # Wine reads arguments and Unix paths in the locale's character set.
 export LC_ALL=C.UTF-8
 W=800 H=600
-xvfb="" shower="" keeper=""
+xvfb="" shower="" keeper="" bus=""
 passed=0 failed=0
 
 stop() {
@@ -25,6 +25,7 @@ stop() {
   wineserver -k 2>/dev/null || true
   if [ -n "$shower" ]; then kill "$shower" 2>/dev/null || true; fi
   if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  if [ -n "$bus" ]; then kill "$bus" 2>/dev/null || true; fi
 }
 trap stop EXIT
 trap "exit 1" TERM INT  # so a timeout still stops what was started
@@ -77,6 +78,17 @@ xvfb=$!
 exec 3>&-
 until_true test -s "$work/display" || { echo "no Xvfb"; exit 1; }
 export DISPLAY=":$(cat "$work/display")"
+# A session bus of the run's own with no services to start: nothing Wine
+# starts reaches the desktop's bus or auto-launches one that outlives the run.
+cat >"$work/bus.conf" <<'CONF'
+<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow user="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
+<allow own="*"/></policy></busconfig>
+CONF
+dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile --print-address=5 5>"$work/bus" 2>/dev/null &
+bus=$!
+until_true test -s "$work/bus" || { echo "no session bus"; exit 1; }
+export DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$work/bus")"
 t0=$(date +%s%N)
 wineboot -i 2>/dev/null
 wineserver -w
