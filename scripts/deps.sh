@@ -47,6 +47,8 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     # the Screenshot portal route on sway: the portal, its wlr back end (which
     # needs PipeWire), the gtk one for the access check, a private session bus
     dbus xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire
+    # gdbus, to store a refused screenshot permission for the portal test
+    libglib2.0-bin
   )
 fi
 

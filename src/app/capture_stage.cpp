@@ -195,6 +195,19 @@ void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int wi
   }
 }
 
+// With a window per output, the dialogs belong to the one showing the
+// region: the one the toolbar, which lies under the region, was put on.
+void dialogsOnTheRegionsOutput(pq::QtSaveDialog& saveDialog, pq::QtMessageBox& messageBox, pq::QtControlView& view,
+                               pq::CaptureWindow& first) {
+  const auto host = [&view, &first]() -> pq::CaptureWindow* {
+    const QWidget* bar = view.widget({tolvane::platform::Ctl::Toolbar, -1});
+    auto* window = bar ? qobject_cast<pq::CaptureWindow*>(bar->parentWidget()) : nullptr;
+    return window ? window : &first;
+  };
+  saveDialog.hostWindow = host;
+  messageBox.hostWindow = host;
+}
+
 // Qt and the real platform, around the screen the first stage read.
 int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   const cli::Options& options = *handOver.options;
@@ -222,6 +235,7 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   for (const auto& w : windows.more) appPlatform.addWindow(*w);
   tolvane::platform::codecs::LibEncoders encoders;
   pq::QtClipboard clipboard(encoders);
+  pq::QtControlView view(window);
   pq::QtSaveDialog qtSaveDialog(&window);
   // A double click copies, then offers to save: whoever asks for the picture
   // at once is answered before the dialog is built.
@@ -233,8 +247,8 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
       rawOutput.write(png.constData(), static_cast<std::size_t>(png.size()));
     };
   pq::QtMessageBox messageBox(&window);
+  dialogsOnTheRegionsOutput(qtSaveDialog, messageBox, view, window);
   pq::QtEnvironment env;
-  pq::QtControlView view(window);
   view.setOutputs(windows.all);
 
   tolvane::session::Platform platform{surface,   screen,     pointer,    appPlatform, *handOver.lock,

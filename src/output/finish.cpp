@@ -53,18 +53,20 @@ bool Finisher::captureRegion(const IRect& region, Then then) {
     out_.app.warn("tolvane: nothing captured: out of memory");
     return false;
   }
+  // The clipboard is taken while the window still has the keyboard focus.
+  out_.clipboard.setImage(captured_);
   if (then == Then::Close) {
     // The picture comes from the canvas, not from the screen: a window that
     // closes anyway leaves the screen now, before the slow encoding.
     out_.app.hideWindow();
-    out_.clipboard.setImage(captured_);
+    out_.clipboard.encode();
     return true;
   }
   // The window stays for the save dialog: it shows that it is busy.
   auto& pointer = out_.pointer;
   const int shape = pointer.shape();
   pointer.setShape(platform::kPointerBusy);
-  out_.clipboard.setImage(captured_);
+  out_.clipboard.encode();
   pointer.setShape(shape);
   return true;
 }

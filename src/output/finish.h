@@ -56,8 +56,9 @@ class Finisher {
 
   // Hides the frame, handles and labels and puts the region (right and
   // bottom exclusive) of the window's picture on the clipboard. Outside the screen the picture is black.
-  // Encoding it for the clipboard takes a while on a large region: a window
-  // that closes goes off the screen first; one that stays shows it is busy.
+  // The clipboard is taken while the window still has the keyboard. Encoding
+  // the picture takes a while on a large region: a window that closes goes
+  // off the screen first; one that stays shows it is busy.
   // Returns false when nothing could be captured; the clipboard is untouched.
   bool captureRegion(const IRect& region, Then then = Then::AskToSave);
   // Offers the save dialog and writes the captured picture; the window goes

@@ -14,8 +14,14 @@ namespace tolvane::platform {
 class Clipboard {
  public:
   virtual ~Clipboard() = default;
-  // Replaces the clipboard's contents with the picture.
+  // Replaces the clipboard's contents with the picture. Callers do it while
+  // the window still has the keyboard: some compositors (Mutter, KWin) give
+  // the clipboard only to the client that has the focus. The slow part,
+  // encoding the picture, may be left for encode().
   virtual void setImage(const Image& picture) = 0;
+  // Makes what setImage left for later, once the caller has taken the window
+  // out of sight or shown that it is busy.
+  virtual void encode() {}
   virtual void clear() = 0;  // empties it, if we still own it
 };
 

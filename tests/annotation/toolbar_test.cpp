@@ -176,6 +176,8 @@ TEST_F(Toolbar, CopyAndCloseCopiesTheRegionOutOfSightAndCloses) {
   rig.clickTool(7);
   rig.clickTool(1);
   EXPECT_TRUE(rig.app.closed);
+  EXPECT_TRUE(rig.clipboard.seenWhenTaken.windowOnScreen);  // taken while it has the keyboard
+  EXPECT_EQ(rig.clipboard.encodes, 1);
   EXPECT_FALSE(rig.clipboard.seen.windowOnScreen);  // gone before the encoding
   ASSERT_TRUE(rig.clipboard.picture);
   EXPECT_EQ(*rig.clipboard.picture, Image(300, 200, 0xFFFFFFFFu));  // undimmed, no frame

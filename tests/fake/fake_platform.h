@@ -151,6 +151,13 @@ class FakeClipboard : public platform::Clipboard {
   void setImage(const Image& p) override {
     log_.push_back("Clipboard set " + std::to_string(p.width()) + "x" + std::to_string(p.height()));
     picture = p;
+    seenWhenTaken = witness.now();
+    unencoded = true;
+  }
+  void encode() override {
+    if (!unencoded) return;
+    unencoded = false;
+    ++encodes;
     seen = witness.now();
   }
   void clear() override {
@@ -158,7 +165,10 @@ class FakeClipboard : public platform::Clipboard {
     picture.reset();
   }
   std::optional<Image> picture;
-  SeenWhileEncoding seen;  // at the last setImage
+  SeenWhileEncoding seenWhenTaken;  // at the last setImage: the window must still have the keyboard
+  SeenWhileEncoding seen;           // at the last encode
+  bool unencoded = false;           // set, not yet encoded
+  int encodes = 0;
   Witness witness;
 
  private:

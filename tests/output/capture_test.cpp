@@ -137,6 +137,9 @@ TEST(WhileEncoding, TheWindowIsGoneOrThePointerBusy) {
     rig.pointer.setShape(platform::kPointerArrow);
     f.run(rig);
     ASSERT_TRUE(rig.app.closed);
+    // Taken while the window had the keyboard, on every path; encoded once.
+    EXPECT_TRUE(rig.clipboard.seenWhenTaken.windowOnScreen);
+    EXPECT_EQ(rig.clipboard.encodes, 1);
     EXPECT_EQ(rig.clipboard.seen.windowOnScreen, f.clipboardEncodedOnScreen);
     EXPECT_EQ(rig.clipboard.seen.pointer == platform::kPointerBusy, f.clipboardEncodedOnScreen);
     ASSERT_EQ(rig.encoders.calls.size(), rig.dialog.answer ? 1u : 0u);

@@ -211,6 +211,7 @@ TEST(Keyboard, CopyAndSaveDoWhatTheirButtonsDo) {
     EXPECT_EQ(keyed.log, clicked.log);
     EXPECT_TRUE(keyed.app.closed);
     EXPECT_EQ(keyed.clipboard.picture, clicked.clipboard.picture);
+    EXPECT_TRUE(keyed.clipboard.seenWhenTaken.windowOnScreen);  // taken while the window has the keyboard
     if (c.button == 1) {
       ASSERT_TRUE(keyed.clipboard.picture.has_value());
       EXPECT_EQ(*keyed.clipboard.picture, keyed.screen.picture->copy({40, 30, 140, 90}));

@@ -116,7 +116,13 @@ class RefuseUnknownTargets : public QAbstractNativeEventFilter {
   std::map<xcb_atom_t, QString> names_;
 };
 
-ImageMimeData::ImageMimeData(const Image& picture, QByteArray png) : picture_(picture), png_(std::move(png)) {
+ImageMimeData::ImageMimeData(const Image& picture, QByteArray png)
+    : ImageMimeData(picture, std::function<QByteArray(const Image&)>{}) {
+  png_ = std::move(png);
+}
+
+ImageMimeData::ImageMimeData(const Image& picture, std::function<QByteArray(const Image&)> encodePng)
+    : picture_(picture), encodePng_(std::move(encodePng)) {
   formats_ << kPng;
   for (const QByteArray& m : QImageWriter::supportedMimeTypes()) {
     const QString type = QString::fromLatin1(m);
@@ -140,12 +146,17 @@ QImage ImageMimeData::image() const {
   return wrapped.copy();
 }
 
+const QByteArray& ImageMimeData::png() const {
+  if (png_.isEmpty() && encodePng_) png_ = encodePng_(picture_);
+  return png_;
+}
+
 QVariant ImageMimeData::retrieveData(const QString& mimeType, QMetaType type) const {
-  if (mimeType == kPng) return png_;
+  if (mimeType == kPng) return png();
   if (!marker_.isEmpty() && mimeType == marker_) return QByteArray::number(QCoreApplication::applicationPid());
   if (mimeType == kQtImage) {
     if (type.id() == QMetaType::QImage) return image();
-    return png_;
+    return png();
   }
   auto it = converted_.find(mimeType);
   if (it == converted_.end()) {
@@ -193,13 +204,20 @@ QtClipboard::~QtClipboard() {
 }
 
 void QtClipboard::setImage(const Image& picture) {
-  const QByteArray png = encodePng(encoders_, picture);
-  auto* data = new ImageMimeData(picture, png);
+  auto* data = new ImageMimeData(picture, [this](const Image& p) { return encodePng(encoders_, p); });
   if (loss_) data->mark(marker_);
   data_ = data;
+  unencoded_ = picture;
   holding_ = true;
   QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
   if (loss_) loss_->claimed();
+}
+
+void QtClipboard::encode() {
+  if (!unencoded_) return;
+  // The clipboard may have changed hands already; the PNG is still handed on.
+  const QByteArray png = data_ ? data_->png() : encodePng(encoders_, *unencoded_);
+  unencoded_.reset();
   if (onPng) onPng(png);
 }
 

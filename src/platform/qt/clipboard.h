@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "platform/output.h"
 
@@ -19,6 +20,8 @@ class ImageMimeData : public QMimeData {
  public:
   // `png` is the picture already encoded; it is handed out as it is.
   ImageMimeData(const Image& picture, QByteArray png);
+  // The PNG is made by `encodePng` when first needed.
+  ImageMimeData(const Image& picture, std::function<QByteArray(const Image&)> encodePng);
 
   QStringList formats() const override;
   bool hasFormat(const QString& mimeType) const override;
@@ -32,6 +35,8 @@ class ImageMimeData : public QMimeData {
   const Image& picture() const { return picture_; }
   // Offers `type` besides, as the mark that the content is ours.
   void mark(const QString& type);
+  // The picture as PNG, encoded on the first call.
+  const QByteArray& png() const;
 
  protected:
   QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
@@ -39,7 +44,8 @@ class ImageMimeData : public QMimeData {
  private:
   QImage image() const;  // a deep copy, safe to hand out
   Image picture_;
-  QByteArray png_;
+  mutable QByteArray png_;
+  std::function<QByteArray(const Image&)> encodePng_;
   QStringList formats_;
   QString marker_;
   mutable std::map<QString, QByteArray> converted_;
@@ -56,7 +62,10 @@ class QtClipboard : public QObject, public Clipboard {
   explicit QtClipboard(Encoders& encoders);
   ~QtClipboard() override;
 
+  // Takes the clipboard at once; the PNG is made by encode(), or when
+  // someone asks for it first.
   void setImage(const Image& picture) override;
+  void encode() override;
   void clear() override;
 
   // Our picture is on the clipboard and other programs may still fetch it.
@@ -69,7 +78,7 @@ class QtClipboard : public QObject, public Clipboard {
   void serveFirstRequests(int firstRequestMs = 60, int quietMs = 40, int mostMs = 1000);
   // Another program took the clipboard over.
   std::function<void()> onLost;
-  // Given the PNG each setImage put on the clipboard, byte for byte.
+  // Given the PNG each setImage put on the clipboard, byte for byte, by encode().
   std::function<void(const QByteArray& png)> onPng;
 
  private:
@@ -77,6 +86,7 @@ class QtClipboard : public QObject, public Clipboard {
   void lostUnseen();
   Encoders& encoders_;
   QPointer<ImageMimeData> data_;  // Qt owns it and deletes it when the clipboard changes hands
+  std::optional<Image> unencoded_;  // set until encode()
   bool holding_ = false;
   bool tracksOwnership_ = false;
   std::unique_ptr<RefuseUnknownTargets> refuser_;

@@ -63,7 +63,9 @@ QWidget* DialogScope::parent() const { return window_ && window_->isVisible() ? 
 std::optional<SaveAnswer> QtSaveDialog::run(const SaveRequest& request) {
   if (beforeBuilding) beforeBuilding();
   installQtTranslations();
-  DialogScope scope(window_);
+  // A compositor shows a dialog above a full-screen window only when it
+  // belongs to that window: the one on the region's output.
+  DialogScope scope(hostWindow ? hostWindow() : window_);
   QFileDialog dlg(scope.parent(), q(request.title), q(request.folder));
   dlg.setOption(QFileDialog::DontUseNativeDialog);
   dlg.setOption(QFileDialog::DontConfirmOverwrite);
@@ -116,7 +118,7 @@ std::optional<SaveAnswer> QtSaveDialog::run(const SaveRequest& request) {
 
 void QtMessageBox::information(const std::string& title, const std::string& text) {
   installQtTranslations();
-  DialogScope scope(window_);
+  DialogScope scope(hostWindow ? hostWindow() : window_);
   QMessageBox box(QMessageBox::Information, q(title), q(text), QMessageBox::Ok, scope.parent());
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();

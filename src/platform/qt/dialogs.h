@@ -29,6 +29,9 @@ class QtSaveDialog : public SaveDialog {
   std::optional<SaveAnswer> run(const SaveRequest& request) override;
   // Runs before the dialog is built, which keeps the event loop busy for a while.
   std::function<void()> beforeBuilding;
+  // The capture window the dialog belongs to, when there is one per output:
+  // the one showing the region. Unset, the one given.
+  std::function<CaptureWindow*()> hostWindow;
 
  private:
   CaptureWindow* window_;
@@ -38,6 +41,7 @@ class QtMessageBox : public MessageBox {
  public:
   explicit QtMessageBox(CaptureWindow* window) : window_(window) {}
   void information(const std::string& title, const std::string& text) override;
+  std::function<CaptureWindow*()> hostWindow;  // as QtSaveDialog's
 
  private:
   CaptureWindow* window_;

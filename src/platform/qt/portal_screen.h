@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 #include "platform/system.h"
 
@@ -22,10 +23,12 @@ namespace tolvane::platform::qt {
 class PortalScreen : public Screen {
  public:
   // Asks the portal for the desktop (not interactively) and waits for its
-  // answer, at most `patience`. Needs a QCoreApplication. On success the
-  // picture is cut to the output a full-screen window covers (the top-left
-  // one), so that it matches what the window shows.
-  const ScreenRead& readNow(std::chrono::milliseconds patience = std::chrono::seconds(30));
+  // answer. The desktop may first ask the user for permission, so the wait
+  // is long: at most `patience`, then the request is withdrawn. Needs a
+  // QCoreApplication. On success the picture is cut to the output a
+  // full-screen window covers (the top-left one), so that it matches what
+  // the window shows, and the portal's file is removed.
+  const ScreenRead& readNow(std::chrono::milliseconds patience = std::chrono::minutes(10));
 
   int width() const override { return read_.picture.width(); }
   int height() const override { return read_.picture.height(); }
@@ -34,6 +37,10 @@ class PortalScreen : public Screen {
   std::function<IPoint()> cursor;
 
  private:
+  // The portal's picture read from `path`, cut to the window's output.
+  static ScreenRead cutToOutput(const std::string& path);
+  // How long the call that starts the request may take.
+  static constexpr int kCallTimeoutMs = 30000;
   ScreenRead read_;
 };
 

@@ -1,5 +1,8 @@
 #include "platform/wayland/portal_reply.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -47,12 +50,39 @@ std::optional<std::string> localPathOfUri(std::string_view uri) {
   return path;
 }
 
-PortalAnswer readPortalResponse(std::uint32_t code, const std::optional<std::string>& uri) {
+namespace {
+
+// A shell word: the text in single quotes, each quote in it closed, escaped and reopened.
+std::string quoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string refusalText(const std::string& appId) {
+  return "the permission to take screenshots was refused, and the desktop keeps that answer. To allow it: "
+         "gdbus call --session --dest org.freedesktop.impl.portal.PermissionStore "
+         "--object-path /org/freedesktop/impl/portal/PermissionStore "
+         "--method org.freedesktop.impl.portal.PermissionStore.SetPermission screenshot true screenshot " +
+         quoted(appId) + " \"['yes']\"";
+}
+
+}  // namespace
+
+PortalAnswer readPortalResponse(std::uint32_t code, const std::optional<std::string>& uri,
+                                const PortalContext& context) {
+  if (code == 1 || code == 2) {
+    if (context.refusedFor) return {{}, portalFailure(refusalText(*context.refusedFor))};
+    if (context.missingPictures)
+      return {{}, portalFailure("the Screenshot portal could not save its picture: the Pictures folder " +
+                                *context.missingPictures + " does not exist; create it (mkdir -p " +
+                                quoted(*context.missingPictures) + ")")};
+  }
   switch (code) {
     case 0:
       break;
     case 1:
-      return {{}, portalFailure("the Screenshot portal was refused (cancelled, or not allowed by the desktop)")};
+      return {{}, portalFailure("the Screenshot portal's request was cancelled")};
     case 2:
       return {{}, portalFailure("the Screenshot portal ended the request without a picture")};
     default:
@@ -62,6 +92,22 @@ PortalAnswer readPortalResponse(std::uint32_t code, const std::optional<std::str
   auto path = localPathOfUri(*uri);
   if (!path) return {{}, portalFailure("the Screenshot portal gave a picture that is not a local file: " + *uri)};
   return {std::move(*path), std::nullopt};
+}
+
+std::optional<std::string> refusedScreenshotFor(const std::map<std::string, std::vector<std::string>>& entry,
+                                                const std::vector<std::string>& ourIds) {
+  for (const std::string& id : ourIds) {
+    const auto it = entry.find(id);
+    if (it != entry.end() && std::find(it->second.begin(), it->second.end(), "no") != it->second.end()) return id;
+  }
+  return std::nullopt;
+}
+
+bool removePortalPicture(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || lstat(path.c_str(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode) || st.st_uid != getuid()) return false;
+  return unlink(path.c_str()) == 0;
 }
 
 std::string portalFailureText(const char* desktop, std::string_view what) {

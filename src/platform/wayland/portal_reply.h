@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,13 +21,37 @@ namespace tolvane::platform::wayland {
 std::optional<std::string> localPathOfUri(std::string_view uri);
 
 // The portal's answer: the file holding the desktop's picture, or why there
-// is none (code 1: the user or the desktop refused; 2: ended otherwise).
+// is none (code 1: the user or the desktop cancelled; 2: ended otherwise).
 struct PortalAnswer {
   std::string path;
   std::optional<Failure> failure;
   bool ok() const { return !failure; }
 };
-PortalAnswer readPortalResponse(std::uint32_t code, const std::optional<std::string>& uri);
+
+// What else explains an answer without a picture. The portal answers a
+// stored refusal of the screenshot permission (GNOME asks once, then keeps
+// the answer in the permission store) with code 2, and KDE's portal answers
+// "cancelled" when it has no Pictures folder to write to.
+struct PortalContext {
+  // The application id the store holds "no" for ("" for programs outside a
+  // sandbox); nullopt when nothing refused is stored.
+  std::optional<std::string> refusedFor;
+  // The Pictures folder, when it does not exist.
+  std::optional<std::string> missingPictures;
+};
+PortalAnswer readPortalResponse(std::uint32_t code, const std::optional<std::string>& uri,
+                                const PortalContext& context = {});
+
+// The permission store's "screenshot" entry: application id to its
+// permissions. The first of `ourIds` it holds "no" for.
+std::optional<std::string> refusedScreenshotFor(const std::map<std::string, std::vector<std::string>>& entry,
+                                                const std::vector<std::string>& ourIds);
+
+// Removes the picture the portal wrote for this request, once read, so that
+// no copy of the whole desktop stays behind: only a regular file of this
+// user's (lstat: a link, a folder or another user's file stays). True when
+// it was removed.
+bool removePortalPicture(const std::string& path);
 
 // The message for a desktop that neither offers wlr-screencopy nor gives the
 // screen through the portal: names the desktop (XDG_CURRENT_DESKTOP, may be

@@ -48,12 +48,22 @@ std::vector<std::uint8_t> packedDib(const Image& picture) {
 }
 
 void WinClipboard::setImage(const Image& picture) {
-  const EncodeResult png = encoders_.encode(Format::Png, picture, {});
   const std::vector<std::uint8_t> dib = packedDib(picture);
+  unencoded_.reset();
   if (!OpenClipboard(owner_)) return;
   EmptyClipboard();
   put(CF_DIB, dib);
-  if (png.ok()) put(RegisterClipboardFormatW(L"PNG"), png.bytes);
+  CloseClipboard();
+  unencoded_ = picture;
+}
+
+// The PNG joins the DIB, unless another program took the clipboard meanwhile.
+void WinClipboard::encode() {
+  if (!unencoded_) return;
+  const EncodeResult png = encoders_.encode(Format::Png, *unencoded_, {});
+  unencoded_.reset();
+  if (!png.ok() || GetClipboardOwner() != owner_ || !OpenClipboard(owner_)) return;
+  put(RegisterClipboardFormatW(L"PNG"), png.bytes);
   CloseClipboard();
 }
 

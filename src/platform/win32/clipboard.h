@@ -4,6 +4,7 @@
 #include "platform/win32/win.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/output.h"
@@ -15,12 +16,15 @@ namespace tolvane::platform::win32 {
 class WinClipboard : public Clipboard {
  public:
   WinClipboard(HWND owner, Encoders& encoders) : owner_(owner), encoders_(encoders) {}
+  // The DIB at once; the PNG, slow to encode, by encode().
   void setImage(const Image& picture) override;
+  void encode() override;
   void clear() override;
 
  private:
   HWND owner_;
   Encoders& encoders_;
+  std::optional<Image> unencoded_;
 };
 
 // A packed DIB: BITMAPINFOHEADER and 24-bit rows, bottom-up, each padded to 4 bytes.

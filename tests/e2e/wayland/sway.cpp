@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string_view>
 
 namespace tolvane::e2e {
 
@@ -236,6 +238,57 @@ bool Sway::doubleClick(int x, int y) { return click(x, y) && press() && release(
 bool Sway::focusWindow(const std::string& title) const {
   const std::string ipc = findIpcSocket(runtime_);
   return !ipc.empty() && client({"swaymsg", "-s", ipc, "[title=\"^" + title + "$\"] focus"}).status == 0;
+}
+
+namespace {
+
+// The number after "key": in compact JSON; 0 when missing.
+int jsonInt(std::string_view object, std::string_view key) {
+  const std::size_t at = object.find(key);
+  return at == std::string_view::npos ? 0 : std::atoi(std::string(object.substr(at + key.size(), 12)).c_str());
+}
+
+// The JSON without the white space between its tokens.
+std::string compactJson(const std::string& json) {
+  std::string out;
+  bool inString = false;
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    const char c = json[i];
+    if (inString && c == '\\' && i + 1 < json.size()) {
+      out += c;
+      out += json[++i];
+      continue;
+    }
+    if (c == '"') inString = !inString;
+    if (inString || !std::isspace(static_cast<unsigned char>(c))) out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+Sway::WindowState Sway::window(const std::string& title) const {
+  const std::string ipc = findIpcSocket(runtime_);
+  if (ipc.empty()) return {};
+  RunResult tree = client({"swaymsg", "-s", ipc, "-r", "-t", "get_tree"});
+  tree.out = compactJson(tree.out);
+  // A window has no children: its object runs from its "id" to the next node's.
+  const std::size_t name = tree.out.find("\"name\":\"" + title + "\"");
+  if (tree.status != 0 || name == std::string::npos) return {};
+  const std::size_t start = tree.out.rfind("{\"id\":", name);
+  const std::size_t end = tree.out.find("{\"id\":", name);
+  const std::string_view node = std::string_view(tree.out).substr(start, end == std::string::npos ? end : end - start);
+  WindowState w;
+  w.found = true;
+  w.visible = node.find("\"visible\":true") != std::string_view::npos;
+  w.focused = node.find("\"focused\":true") != std::string_view::npos;
+  const std::size_t rect = node.find(",\"rect\":{");
+  if (rect != std::string_view::npos) {
+    const std::string_view r = node.substr(rect);
+    const int x = jsonInt(r, "\"x\":"), y = jsonInt(r, "\"y\":");
+    w.rect = {x, y, x + jsonInt(r, "\"width\":"), y + jsonInt(r, "\"height\":")};
+  }
+  return w;
 }
 
 bool Sway::keys(const std::vector<std::string>& args) const {

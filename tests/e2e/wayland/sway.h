@@ -50,6 +50,14 @@ class Sway {
   bool doubleClick(int x, int y);
   // Focuses the window with exactly this title; false while there is none.
   bool focusWindow(const std::string& title) const;
+  // What sway says of the window with exactly this title: whether it is
+  // seen (not covered by a full-screen window), has the keyboard, and where
+  // it lies in the layout.
+  struct WindowState {
+    bool found = false, visible = false, focused = false;
+    IRect rect;
+  };
+  WindowState window(const std::string& title) const;
   // wtype's arguments: "-k Escape", "-M ctrl -k c -m ctrl", or a text.
   bool keys(const std::vector<std::string>& args) const;
 

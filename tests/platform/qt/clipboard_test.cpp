@@ -117,6 +117,23 @@ TEST(Clipboard, GivesThePictureOnlyAsTypesItCanBeWrittenAs) {
   }
 }
 
+// Asked before encode(), the PNG is made then, once, and encode() hands on the same bytes.
+TEST(Clipboard, APngAskedForBeforeEncodeIsMadeOnce) {
+  CountingEncoders enc;
+  platform::qt::QtClipboard clipboard(enc);
+  QList<QByteArray> handed;
+  clipboard.onPng = [&](const QByteArray& png) { handed << png; };
+  const Image picture = qttest::pattern(17, 11);
+  clipboard.setImage(picture);
+  const QByteArray asked = QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png"));
+  EXPECT_EQ(enc.calls, 1);
+  EXPECT_EQ(qttest::differingPixels(decode(asked, "png"), qttest::toQImage(picture)), 0);
+  clipboard.encode();
+  EXPECT_EQ(enc.calls, 1);
+  ASSERT_EQ(handed.size(), 1);
+  EXPECT_EQ(handed.first(), asked);
+}
+
 TEST(Clipboard, FallsBackToQtWhenTheEncoderFails) {
   const Image picture = qttest::pattern(16, 9);
   CountingEncoders enc;
@@ -151,12 +168,20 @@ TEST(Clipboard, HandsOnThePngItPutOnTheClipboardWithoutEncodingAgain) {
   QList<QByteArray> handed;
   clipboard.onPng = [&](const QByteArray& png) { handed << png; };
   const Image picture = qttest::pattern(21, 13);
+  // Taken at once, before anything slow: the window may still have to go.
   clipboard.setImage(picture);
+  EXPECT_EQ(enc.calls, 0);
+  EXPECT_TRUE(handed.isEmpty());
+  ASSERT_NE(QGuiApplication::clipboard()->mimeData(), nullptr);
+  EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->formats().value(0), QStringLiteral("image/png"));
+  clipboard.encode();
+  clipboard.encode();  // once only
   ASSERT_EQ(handed.size(), 1);
   EXPECT_EQ(enc.calls, 1);
   const QMimeData* now = QGuiApplication::clipboard()->mimeData();
   ASSERT_NE(now, nullptr);
   EXPECT_EQ(now->data(QStringLiteral("image/png")), handed.first());
+  EXPECT_EQ(enc.calls, 1);
   EXPECT_EQ(qttest::differingPixels(decode(handed.first(), "png"), qttest::toQImage(picture)), 0);
 }
 

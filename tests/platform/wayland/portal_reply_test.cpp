@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <fstream>
+#include <map>
 
 namespace tolvane::platform::wayland {
 namespace {
@@ -68,15 +74,109 @@ TEST_P(ReadPortalResponse, PictureOrWhyNot) {
 INSTANTIATE_TEST_SUITE_P(
     Responses, ReadPortalResponse,
     ::testing::Values(ResponseCase{"done", 0, "file:///tmp/out.png", "/tmp/out.png", nullptr},
-                      ResponseCase{"cancelled", 1, std::nullopt, nullptr, "refused"},
+                      ResponseCase{"cancelled", 1, std::nullopt, nullptr, "cancelled"},
                       // A refusal never counts as a picture, whatever else came with it.
-                      ResponseCase{"cancelledWithUri", 1, "file:///tmp/out.png", nullptr, "refused"},
+                      ResponseCase{"cancelledWithUri", 1, "file:///tmp/out.png", nullptr, "cancelled"},
                       ResponseCase{"ended", 2, std::nullopt, nullptr, "without a picture"},
                       ResponseCase{"unknownCode", 7, "file:///tmp/out.png", nullptr, "unknown code 7"},
                       ResponseCase{"doneWithoutUri", 0, std::nullopt, nullptr, "without a picture"},
                       ResponseCase{"doneWithEmptyUri", 0, "", nullptr, "without a picture"},
                       ResponseCase{"doneWithRemoteUri", 0, "https://example.org/a.png", nullptr, "not a local file"}),
     [](const auto& c) { return std::string(c.param.name); });
+
+// Why there is no picture, when the store or the Pictures folder tells more
+// than the code does.
+TEST(ReadPortalResponse, TellsARefusalAndAMissingPicturesFolderApart) {
+  const PortalContext refused{std::string(), std::nullopt};
+  const PortalContext refusedApp{std::string("io.github.tolvane.Tolvane"), std::nullopt};
+  const PortalContext noPictures{std::nullopt, std::string("/home/u/Pictures")};
+  const PortalContext both{std::string(), std::string("/home/u/Pictures")};
+  const struct {
+    const char* name;
+    std::uint32_t code;
+    PortalContext context;
+    std::vector<std::string> mentions;  // each in the failure's text
+    std::vector<std::string> absent;    // none of these
+  } cases[] = {
+      {"refusedByStore", 2, refused, {"permission to take screenshots was refused", "SetPermission screenshot true "
+                                      "screenshot '' \"['yes']\""}, {"without a picture"}},
+      {"refusedForOurId", 2, refusedApp, {"refused", "screenshot 'io.github.tolvane.Tolvane' "}, {}},
+      {"cancelledButRefused", 1, refused, {"refused", "PermissionStore"}, {"cancelled"}},
+      {"kdeWithoutPictures", 1, noPictures, {"Pictures folder /home/u/Pictures does not exist",
+                                              "mkdir -p '/home/u/Pictures'"}, {"cancelled", "refused"}},
+      {"endedWithoutPictures", 2, noPictures, {"/home/u/Pictures does not exist"}, {}},
+      {"refusalFirst", 2, both, {"refused"}, {"Pictures folder"}},
+      {"plainCancel", 1, {}, {"cancelled"}, {"refused", "Pictures"}},
+      {"plainEnd", 2, {}, {"without a picture"}, {"refused", "Pictures"}},
+      {"unknownCodeKeepsItsWords", 5, both, {"unknown code 5"}, {"refused", "Pictures"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const PortalAnswer answer = readPortalResponse(c.code, std::nullopt, c.context);
+    ASSERT_FALSE(answer.ok());
+    for (const std::string& m : c.mentions)
+      EXPECT_NE(answer.failure->description.find(m), std::string::npos) << answer.failure->description;
+    for (const std::string& m : c.absent)
+      EXPECT_EQ(answer.failure->description.find(m), std::string::npos) << answer.failure->description;
+  }
+  // A picture is a picture whatever the store says.
+  EXPECT_TRUE(readPortalResponse(0, "file:///tmp/out.png", both).ok());
+}
+
+TEST(RefusedScreenshotFor, FindsTheFirstOfOurIdsStoredAsNo) {
+  using Entry = std::map<std::string, std::vector<std::string>>;
+  const std::vector<std::string> ours = {"", "io.github.tolvane.Tolvane"};
+  const struct {
+    const char* name;
+    Entry entry;
+    std::optional<std::string> refused;
+  } cases[] = {
+      {"empty", {}, std::nullopt},
+      {"hostRefused", {{"", {"no"}}}, ""},
+      {"hostAllowed", {{"", {"yes"}}}, std::nullopt},
+      {"ourIdRefused", {{"", {"yes"}}, {"io.github.tolvane.Tolvane", {"no"}}}, "io.github.tolvane.Tolvane"},
+      {"otherAppRefused", {{"org.example.Other", {"no"}}}, std::nullopt},
+      {"noAmongOthers", {{"", {"ask", "no"}}}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(refusedScreenshotFor(c.entry, ours), c.refused);
+  }
+}
+
+// Only a regular file of ours goes: a link (and what it points to), a
+// folder and a name that is not there stay as they are.
+TEST(RemovePortalPicture, RemovesOnlyARegularFile) {
+  char dirTemplate[] = "/tmp/tolvane-portal-XXXXXX";
+  ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+  const std::filesystem::path dir = dirTemplate;
+  const auto make = [&](const char* name) {
+    std::ofstream(dir / name) << "picture";
+    return (dir / name).string();
+  };
+  const std::string file = make("Screenshot_1.png");
+  const std::string target = make("precious.png");
+  std::filesystem::create_symlink(target, dir / "link.png");
+  std::filesystem::create_directory(dir / "folder.png");
+
+  EXPECT_TRUE(removePortalPicture(file));
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_FALSE(removePortalPicture((dir / "link.png").string()));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.png"));
+  EXPECT_TRUE(std::filesystem::exists(target));
+  EXPECT_FALSE(removePortalPicture((dir / "folder.png").string()));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.png"));
+  EXPECT_FALSE(removePortalPicture((dir / "gone.png").string()));
+  EXPECT_FALSE(removePortalPicture(""));
+  // Another user's file stays (only root can make one here).
+  if (geteuid() == 0) {
+    const std::string theirs = make("theirs.png");
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(removePortalPicture(theirs));
+    EXPECT_TRUE(std::filesystem::exists(theirs));
+  }
+  std::filesystem::remove_all(dir);
+}
 
 TEST(PortalFailureText, NamesTheDesktopWhenKnown) {
   EXPECT_EQ(portalFailureText("GNOME", "the portal was refused"),
