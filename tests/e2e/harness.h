@@ -192,12 +192,26 @@ class Process {
 };
 
 // The program (or any command) on the test's X server, killed at once when it goes.
+// Run by a test as root, it runs as the plain user testUser() instead, as
+// real users run it.
 class Program : public Process {
  public:
   // `out`: a descriptor for its standard output; -1 leaves the test's own.
   Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env = {},
           int out = -1);
 };
+
+// The plain user that programs run as when the tests run as root (made on
+// first use); nullopt when the tests run as a plain user already, or it
+// cannot be made.
+struct TestUser {
+  uid_t uid;
+  gid_t gid;
+};
+std::optional<TestUser> testUser();
+// Hands a file or folder the test made to that user; true when there is
+// none or it worked.
+bool giveToTestUser(const std::string& path);
 
 // Where the program under test and the scratch folder are.
 std::string programPath();
