@@ -149,10 +149,13 @@ class ServerHold {
 };
 
 // Another client's plain window of one colour, shown over the screen while
-// it lives (a panel raising itself, a notification).
+// it lives: a panel raising itself (a dock, which a window manager keeps at
+// its place) or, bypassing the window manager, a pop-up (a tooltip, an
+// input method's word list).
 class Cover {
  public:
-  Cover(const XServer& x, const IRect& where, Argb colour);
+  enum class Kind { Panel, Popup };
+  Cover(const XServer& x, const IRect& where, Argb colour, Kind kind = Kind::Panel);
   ~Cover();
   Cover(const Cover&) = delete;
   Cover& operator=(const Cover&) = delete;
