@@ -37,8 +37,9 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     x11-utils x11-xserver-utils libtiff-tools libxcb-xtest0-dev
     # the install test: the desktop's validators and the man page's formatters
     desktop-file-utils appstream groff-base man-db bsdextrautils
-    # two window managers the desktop tests run under
-    openbox icewm
+    # the window managers the desktop and dialog tests run under (mutter
+    # as GNOME's X11 one)
+    openbox icewm mutter
     # the Wayland tests: a headless compositor with its background drawer,
     # its screen reader, clipboard and keyboard clients
     sway swaybg grim wl-clipboard wtype

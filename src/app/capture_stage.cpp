@@ -262,6 +262,13 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
       messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
     };
   }
+  // Dialogs open on the monitor that holds the region.
+  window.dialogArea = [&form] {
+    const auto& frame = form.controls()(tolvane::platform::Ctl::SelectionFrame);
+    if (!frame.visible()) return tolvane::IRect{};
+    return tolvane::IRect{static_cast<int>(frame.left()), static_cast<int>(frame.top()),
+                          static_cast<int>(frame.left() + frame.width()), static_cast<int>(frame.top() + frame.height())};
+  };
   finishStartUpOnFirstPaint(window, view, handOver.veil, form, options, width, height);
   quitWhenDone(appPlatform, clipboard, form);
   return cli::settleRawOutput(rawOutput, signalled, runCapture(app, form, clipboard, view, appPlatform));

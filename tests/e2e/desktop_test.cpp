@@ -60,12 +60,27 @@ TEST_P(UnderAWindowManager, CoversEveryMonitorAndCopiesARegionAcrossThem) {
   if (HasFatalFailure()) return;
   EXPECT_EQ(x().geometry(captureWindow(*p)), (IRect{0, 0, kWide, kTall}));
 
-  // Another client's window shown over it goes back under it.
+  // Another client's pop-up (a tooltip, an input method's word list) stays
+  // above it; its panel, shown next, goes back under it.
   {
-    Cover panel(x(), {1000, 0, 1600, 60}, 0xFFFF00FFu);
+    constexpr IRect kPopup{200, 300, 300, 340};
+    Cover popup(x(), kPopup, 0xFF00FF00u, Cover::Kind::Popup);
+    ASSERT_TRUE(popup.ok());
+    const auto popupShown = [&] {
+      const Image screen = x().grab();
+      return screen.pixel(kPopup.left + 1, kPopup.top + 1) == 0xFF00FF00u &&
+             screen.pixel(kPopup.right - 2, kPopup.bottom - 2) == 0xFF00FF00u;
+    };
+    EXPECT_TRUE(waitUntil(popupShown, kPatience)) << "the pop-up never showed";
+    constexpr IRect kPanel{1000, 0, 1600, 60};
+    Cover panel(x(), kPanel, 0xFFFF00FFu);
     ASSERT_TRUE(panel.ok());
-    EXPECT_TRUE(waitUntil([&] { return veiledEverywhere(); }, kPatience)) << "a window stays above the capture";
+    const Image underPanel = veiled(picture()).copy(kPanel);
+    EXPECT_TRUE(waitUntil([&] { return x().grab().copy(kPanel) == underPanel; }, kPatience))
+        << "a panel stays above the capture";
+    EXPECT_TRUE(popupShown()) << "the capture window went over another client's pop-up";
   }
+  EXPECT_TRUE(waitUntil([&] { return veiledEverywhere(); }, kPatience));
 
   x().drag(kAcross.left, kAcross.top, kAcross.right, kAcross.bottom);
   button(1);  // copy and close

@@ -153,6 +153,7 @@ class FinishOrder : public ::testing::Test {
     for (const std::string& d : {base, base + "-run", home_, out_}) {
       std::filesystem::remove_all(d);  // a repeated run starts empty
       mkdir(d.c_str(), 0700);
+      ASSERT_TRUE(d == base || giveToTestUser(d)) << d;
     }
     watcher_ = std::make_unique<Watcher>(x_->display());
     ASSERT_TRUE(watcher_->ok());

@@ -27,6 +27,8 @@ class E2E : public ::testing::Test {
     const TestFolders folders = makeTestFolders("");
     runtime_ = folders.runtime;
     home_ = folders.home;
+    // The program runs as the test's plain user, in a home and a run folder of its own.
+    for (const std::string& d : {runtime_, home_, home_ + "/Pictures"}) ASSERT_TRUE(giveToTestUser(d)) << d;
   }
   void TearDown() override { x_.reset(); }
   // The screen's depth; Xvfb's TrueColor at 24 unless a case says otherwise.

@@ -2,9 +2,11 @@
 // test, and the files and folders they share.
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -253,11 +255,42 @@ std::map<std::string, std::string> withDisplay(std::map<std::string, std::string
   return env;
 }
 
+// setpriv changes the user and execs in place, so the process keeps its id
+// (the one its windows name), unlike su or runuser, which fork.
+std::vector<std::string> asTestUser(const std::vector<std::string>& argv) {
+  const std::optional<TestUser> user = testUser();
+  if (!user) return argv;
+  std::vector<std::string> out{"setpriv", "--reuid=" + std::to_string(user->uid),
+                               "--regid=" + std::to_string(user->gid), "--clear-groups", "--"};
+  out.insert(out.end(), argv.begin(), argv.end());
+  return out;
+}
+
 }  // namespace
 
 Program::Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env,
                  int out)
-    : Process(argv, withDisplay(std::move(env), x), -1, out, 0ms) {}
+    : Process(asTestUser(argv), withDisplay(std::move(env), x), -1, out, 0ms) {}
+
+std::optional<TestUser> testUser() {
+  static const std::optional<TestUser> user = []() -> std::optional<TestUser> {
+    if (geteuid() != 0) return std::nullopt;
+    constexpr char kName[] = "tolvane-e2e";
+    if (!getpwnam(kName))
+      run({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kName});
+    const passwd* pw = getpwnam(kName);
+    if (!pw) return std::nullopt;
+    // Whatever the test keeps in its scratch folder lies within that user's reach.
+    chmod(scratchDir().c_str(), 0711);
+    return TestUser{pw->pw_uid, pw->pw_gid};
+  }();
+  return user;
+}
+
+bool giveToTestUser(const std::string& path) {
+  const std::optional<TestUser> user = testUser();
+  return !user || chown(path.c_str(), user->uid, user->gid) == 0;
+}
 
 std::string programPath() {
   const char* p = std::getenv("TOLVANE_PROGRAM");

@@ -153,10 +153,13 @@ class ServerHold {
 };
 
 // Another client's plain window of one colour, shown over the screen while
-// it lives (a panel raising itself, a notification).
+// it lives: a panel raising itself (a dock, which a window manager keeps at
+// its place) or, bypassing the window manager, a pop-up (a tooltip, an
+// input method's word list).
 class Cover {
  public:
-  Cover(const XServer& x, const IRect& where, Argb colour);
+  enum class Kind { Panel, Popup };
+  Cover(const XServer& x, const IRect& where, Argb colour, Kind kind = Kind::Panel);
   ~Cover();
   Cover(const Cover&) = delete;
   Cover& operator=(const Cover&) = delete;
@@ -196,12 +199,26 @@ class Process {
 };
 
 // The program (or any command) on the test's X server, killed at once when it goes.
+// Run by a test as root, it runs as the plain user testUser() instead, as
+// real users run it.
 class Program : public Process {
  public:
   // `out`: a descriptor for its standard output; -1 leaves the test's own.
   Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env = {},
           int out = -1);
 };
+
+// The plain user that programs run as when the tests run as root (made on
+// first use); nullopt when the tests run as a plain user already, or it
+// cannot be made.
+struct TestUser {
+  uid_t uid;
+  gid_t gid;
+};
+std::optional<TestUser> testUser();
+// Hands a file or folder the test made to that user; true when there is
+// none or it worked.
+bool giveToTestUser(const std::string& path);
 
 // Where the program under test and the scratch folder are.
 std::string programPath();

@@ -187,15 +187,22 @@ IRect XServer::geometry(std::uint32_t window) const {
   });
 }
 
-Cover::Cover(const XServer& x, const IRect& where, Argb colour) : c_(xcb_connect(x.display().c_str(), nullptr)) {
+Cover::Cover(const XServer& x, const IRect& where, Argb colour, Kind kind)
+    : c_(xcb_connect(x.display().c_str(), nullptr)) {
   if (!ok()) return;
   xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
   window_ = xcb_generate_id(c_);
-  const std::uint32_t values[] = {colour & 0xFFFFFFu, 1u};  // background pixel (depth 24), override-redirect
+  // Background pixel (depth 24), override-redirect.
+  const std::uint32_t values[] = {colour & 0xFFFFFFu, kind == Kind::Popup ? 1u : 0u};
   xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, s->root, static_cast<int16_t>(where.left),
                     static_cast<int16_t>(where.top), static_cast<uint16_t>(where.width()),
                     static_cast<uint16_t>(where.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, s->root_visual,
                     XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+  if (kind == Kind::Panel) {
+    const xcb_atom_t dock = atom(c_, "_NET_WM_WINDOW_TYPE_DOCK");
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, atom(c_, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
+                        &dock);
+  }
   xcb_map_window(c_, window_);
   free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
 }

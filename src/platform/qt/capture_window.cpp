@@ -84,6 +84,7 @@ void CaptureWindow::present() {
   for (QScreen* s : QGuiApplication::screens())
     if (s->geometry().topLeft() == screenRect_.topLeft()) home = s;
   create();
+  keepComposited();
   scale_ = scale();
   setGeometry(logicalCover({screenRect_.left(), screenRect_.top(), screenRect_.left() + screenRect_.width(),
                             screenRect_.top() + screenRect_.height()},

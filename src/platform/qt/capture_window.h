@@ -94,10 +94,23 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   void resumeKeyboardGrab();
   bool keyboardGrabbed() const { return keyboardGrabbed_; }
 
-  // Puts the window back above any other client's window that covers part
-  // of it (a panel that raises itself). Our own pop-ups stay above it.
-  // True when it restacked the window.
+  // Puts the window back above any other client's ordinary window that
+  // covers part of it (a panel that raises itself). Pop-ups, tooltips and
+  // input-method windows (override-redirect, like this one) stay above it,
+  // and so do our own. While a dialog of ours runs, the window goes just
+  // under the dialog's frame instead, since a window manager stacks its
+  // frames below override-redirect windows. True when it restacked the window.
   bool stayOnTop();
+
+  // Where dialogs open: the region, in the screen's device pixels; empty
+  // when there is none (the monitor under the pointer is taken then).
+  std::function<IRect()> dialogArea;
+  // The monitor that holds the region (or the pointer).
+  QScreen* dialogScreen() const;
+  // Whether a compositing manager draws the desktop. Some (mutter) draw
+  // every override-redirect window above every window they manage, so a
+  // dialog they frame would stay under this window whatever its stacking.
+  bool compositedDesktop() const;
 
   // Presenter
   void invalidate(const IRect& area) override;
@@ -126,6 +139,10 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
 
  private:
   void presentFullScreen();  // on Wayland
+  // A compositor may show a full-screen override-redirect window directly,
+  // past its compositing (mutter does), which hides whatever it composites
+  // above it, our dialogs included: it is asked not to.
+  void keepComposited();
   void tryKeyboardGrab(int attemptsLeft);
   void ungrabKeyboard();
   void endCarriedDrag(const QPointF& at);
@@ -163,6 +180,8 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   std::uint32_t root_ = 0;
   bool dialogOpen_ = false;
   int restacks_ = 0;
+  int underDialogRestacks_ = 0;
+  bool stayUnderDialog(xcb_connection_t* c, std::uint32_t self);
   // A window manager that raises its panel on every restack of ours would
   // otherwise start a tug of war.
   static constexpr int kMaxRestacks = 20;

@@ -1,12 +1,19 @@
 // The capture window's own dealings with the X server: the keyboard grab,
-// staying above other clients' windows, and pointer positions in device pixels.
+// staying above other clients' windows and under our dialogs, the monitor
+// dialogs open on, and pointer positions in device pixels.
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/qt/capture_window.h"
@@ -15,6 +22,7 @@ namespace tolvane::platform::qt {
 
 void CaptureWindow::suspendKeyboardGrab() {
   dialogOpen_ = true;
+  underDialogRestacks_ = 0;
   ungrabKeyboard();
 }
 
@@ -24,38 +32,146 @@ void CaptureWindow::resumeKeyboardGrab() {
   stayOnTop();
 }
 
+namespace {
+
+// The root's children, bottom to top.
+std::vector<xcb_window_t> stackOfRoot(xcb_connection_t* c, xcb_window_t root) {
+  std::vector<xcb_window_t> out;
+  auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+  if (!tree) return out;
+  const xcb_window_t* kids = xcb_query_tree_children(tree);
+  out.assign(kids, kids + xcb_query_tree_children_length(tree));
+  free(tree);
+  return out;
+}
+
+// The child of the root that holds `w`: the window manager's frame around
+// it, or `w` itself when nothing manages it.
+xcb_window_t topLevelOf(xcb_connection_t* c, xcb_window_t w) {
+  for (int depth = 0; depth < 16; ++depth) {
+    auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr);
+    if (!tree) return XCB_NONE;
+    const xcb_window_t parent = tree->parent, root = tree->root;
+    free(tree);
+    if (parent == root || parent == XCB_NONE) return w;
+    w = parent;
+  }
+  return XCB_NONE;
+}
+
+void restack(xcb_connection_t* c, xcb_window_t self, xcb_window_t sibling, std::uint32_t mode) {
+  const std::uint32_t values[] = {sibling, mode};
+  xcb_configure_window(c, self, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+  xcb_flush(c);
+}
+
+}  // namespace
+
 bool CaptureWindow::stayOnTop() {
-  // A dialog of ours lies in a frame of the window manager's: it must stay above.
-  if (dialogOpen_ || !isVisible() || restacks_ >= kMaxRestacks) return false;
+  if (!isVisible()) return false;
   xcb_connection_t* c = x11Connection();
   if (!c) return false;
   const auto self = static_cast<xcb_window_t>(winId());
+  if (dialogOpen_) return stayUnderDialog(c, self);
+  if (restacks_ >= kMaxRestacks) return false;
   const xcb_setup_t* setup = xcb_get_setup(c);
-  const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
-  auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
-  if (!tree) return false;
-  const xcb_window_t* kids = xcb_query_tree_children(tree);
-  const int n = xcb_query_tree_children_length(tree);
-  int at = n;
-  for (int i = 0; i < n; ++i)
-    if (kids[i] == self) at = i;
-  // Above us, bottom to top: the topmost shown window of another client.
+  const std::vector<xcb_window_t> kids = stackOfRoot(c, xcb_setup_roots_iterator(setup).data->root);
+  const auto at = std::find(kids.begin(), kids.end(), self);
+  if (at == kids.end()) return false;
+  // Above us, bottom to top: the topmost shown ordinary window of another client.
   std::vector<xcb_get_window_attributes_cookie_t> cookies;
-  for (int i = at + 1; i < n; ++i) cookies.push_back(xcb_get_window_attributes(c, kids[i]));
+  for (auto it = at + 1; it != kids.end(); ++it) cookies.push_back(xcb_get_window_attributes(c, *it));
   xcb_window_t cover = XCB_NONE;
-  for (int i = at + 1; i < n; ++i) {
-    auto* a = xcb_get_window_attributes_reply(c, cookies[static_cast<std::size_t>(i - at - 1)], nullptr);
-    const bool ours = (kids[i] & ~setup->resource_id_mask) == setup->resource_id_base;
-    if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && !ours) cover = kids[i];
+  for (std::size_t i = 0; i < cookies.size(); ++i) {
+    auto* a = xcb_get_window_attributes_reply(c, cookies[i], nullptr);
+    const xcb_window_t w = *(at + 1 + static_cast<std::ptrdiff_t>(i));
+    const bool ours = (w & ~setup->resource_id_mask) == setup->resource_id_base;
+    if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && !a->override_redirect && !ours) cover = w;
     free(a);
   }
-  free(tree);
   if (cover == XCB_NONE) return false;
   ++restacks_;
-  const std::uint32_t values[] = {cover, XCB_STACK_MODE_ABOVE};
-  xcb_configure_window(c, self, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
-  xcb_flush(c);
+  restack(c, self, cover, XCB_STACK_MODE_ABOVE);
   return true;
+}
+
+bool CaptureWindow::stayUnderDialog(xcb_connection_t* c, std::uint32_t self) {
+  const QWidget* dialog = QApplication::activeModalWidget();
+  if (!dialog || dialog == this || !dialog->isVisible() || underDialogRestacks_ >= kMaxRestacks) return false;
+  const xcb_window_t frame = topLevelOf(c, static_cast<xcb_window_t>(dialog->winId()));
+  const std::vector<xcb_window_t> kids = stackOfRoot(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root);
+  const auto at = std::find(kids.begin(), kids.end(), self);
+  const auto frameAt = std::find(kids.begin(), kids.end(), frame);
+  if (at == kids.end() || frameAt == kids.end() || frameAt > at) return false;
+  auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, frame), nullptr);
+  const bool shown = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+  free(a);
+  if (!shown) return false;
+  // Some window managers (mutter) keep every frame under override-redirect
+  // windows and put it back there: then the window goes under all of them.
+  if (++underDialogRestacks_ > 1) {
+    const std::uint32_t bottom = XCB_STACK_MODE_BELOW;
+    xcb_configure_window(c, self, XCB_CONFIG_WINDOW_STACK_MODE, &bottom);
+    xcb_flush(c);
+    return true;
+  }
+  restack(c, self, frame, XCB_STACK_MODE_BELOW);
+  return true;
+}
+
+bool CaptureWindow::compositedDesktop() const {
+  xcb_connection_t* c = x11Connection();
+  if (!c) return false;
+  // A compositing manager owns _NET_WM_CM_S<screen>; any screen of the display counts.
+  const int screens = xcb_setup_roots_length(xcb_get_setup(c));
+  bool owned = false;
+  for (int i = 0; i < screens && !owned; ++i) {
+    const std::string name = "_NET_WM_CM_S" + std::to_string(i);
+    auto* atom = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 1, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
+    const xcb_atom_t selection = atom ? atom->atom : XCB_NONE;
+    free(atom);
+    if (selection == XCB_NONE) continue;
+    auto* owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    owned = owner && owner->owner != XCB_NONE;
+    free(owner);
+  }
+  return owned;
+}
+
+void CaptureWindow::keepComposited() {
+  xcb_connection_t* c = x11Connection();
+  if (!c) return;
+  constexpr char kName[] = "_NET_WM_BYPASS_COMPOSITOR";
+  auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
+  if (!atom) return;
+  const std::uint32_t keep = 2;  // the compositor is asked not to be bypassed
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(winId()), atom->atom, XCB_ATOM_CARDINAL,
+                      32, 1, &keep);
+  free(atom);
+}
+
+QScreen* CaptureWindow::dialogScreen() const {
+  const IRect area = dialogArea ? dialogArea() : IRect{};
+  // Qt keeps a monitor's origin in device pixels and scales its size.
+  const auto deviceRect = [](const QScreen* s) {
+    const QRect g = s->geometry();
+    return IRect{g.x(), g.y(), g.x() + static_cast<int>(g.width() * s->devicePixelRatio()),
+                 g.y() + static_cast<int>(g.height() * s->devicePixelRatio())};
+  };
+  QScreen* best = nullptr;
+  long bestOverlap = 0;
+  for (QScreen* s : QGuiApplication::screens()) {
+    const IRect both = deviceRect(s).intersected(area);
+    const long overlap = static_cast<long>(both.width()) * both.height();
+    if (overlap > bestOverlap) {
+      best = s;
+      bestOverlap = overlap;
+    }
+  }
+  if (best) return best;
+  if (QScreen* s = QGuiApplication::screenAt(QCursor::pos())) return s;
+  return QGuiApplication::primaryScreen();
 }
 
 Mouse CaptureWindow::inDevicePixels(const QMouseEvent& e, Mouse m) const {
@@ -119,6 +235,8 @@ bool CaptureWindow::nativeEventFilter(const QByteArray& type, void* message, qin
     parent = reinterpret_cast<const xcb_configure_notify_event_t*>(e)->event;
   else if (kind == XCB_MAP_NOTIFY)
     parent = reinterpret_cast<const xcb_map_notify_event_t*>(e)->event;
+  else if (kind == XCB_REPARENT_NOTIFY)  // a dialog of ours put into its frame
+    parent = reinterpret_cast<const xcb_reparent_notify_event_t*>(e)->event;
   if (parent == root_ && parent != XCB_NONE && !stackCheckPending_) {
     stackCheckPending_ = true;
     QTimer::singleShot(0, this, [this] {

@@ -5,6 +5,11 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
+#include <QWindow>
+
+#include <algorithm>
 
 #include "platform/qt/capture_window.h"
 #include "platform/qt/qt_translations.h"
@@ -60,6 +65,44 @@ DialogScope::~DialogScope() {
 
 QWidget* DialogScope::parent() const { return window_ && window_->isVisible() ? window_ : nullptr; }
 
+namespace {
+
+// Moves a window to the middle of a monitor as it is about to be shown: its
+// widget has laid itself out by then, and the window manager takes the
+// place with the window's first map.
+class CentreOnShow : public QObject {
+ public:
+  CentreOnShow(QScreen* screen, QObject* parent) : QObject(parent), screen_(screen) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    auto* w = qobject_cast<QWindow*>(watched);
+    if (w && e->type() == QEvent::Show && screen_) {
+      const QRect g = screen_->geometry();
+      const QSize size = w->frameGeometry().size();
+      w->setScreen(screen_);
+      w->setFramePosition(QPoint(g.x() + std::max(0, (g.width() - size.width()) / 2),
+                                 g.y() + std::max(0, (g.height() - size.height()) / 2)));
+    }
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  QPointer<QScreen> screen_;
+};
+
+}  // namespace
+
+void DialogScope::place(QWidget& dialog) const {
+  if (!window_ || !window_->isVisible() || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+  // Under such a compositor the dialog bypasses the window manager too,
+  // like the capture window: it is drawn above it, and Qt gives it the
+  // keyboard itself.
+  if (window_->compositedDesktop()) dialog.setWindowFlag(Qt::BypassWindowManagerHint);
+  dialog.winId();  // its window, to be watched
+  if (QWindow* w = dialog.windowHandle()) w->installEventFilter(new CentreOnShow(window_->dialogScreen(), &dialog));
+}
+
 std::optional<SaveAnswer> QtSaveDialog::run(const SaveRequest& request) {
   if (beforeBuilding) beforeBuilding();
   installQtTranslations();
@@ -98,6 +141,7 @@ std::optional<SaveAnswer> QtSaveDialog::run(const SaveRequest& request) {
     });
   }
 
+  scope.place(dlg);
   if (dlg.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dlg.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
@@ -121,6 +165,7 @@ void QtMessageBox::information(const std::string& title, const std::string& text
   DialogScope scope(hostWindow ? hostWindow() : window_);
   QMessageBox box(QMessageBox::Information, q(title), q(text), QMessageBox::Ok, scope.parent());
   box.setWindowModality(Qt::ApplicationModal);
+  scope.place(box);
   box.exec();
 }
 

@@ -55,6 +55,9 @@ class DialogScope {
   DialogScope(const DialogScope&) = delete;
   DialogScope& operator=(const DialogScope&) = delete;
   QWidget* parent() const;
+  // Centres the dialog on the monitor that holds the region, once its size
+  // is settled, just before it shows.
+  void place(QWidget& dialog) const;
 
  private:
   CaptureWindow* window_;
