@@ -208,6 +208,24 @@ void dialogsOnTheRegionsOutput(pq::QtSaveDialog& saveDialog, pq::QtMessageBox& m
   messageBox.hostWindow = host;
 }
 
+// Every window's events go to the session; its failures to the error box.
+// Dialogs open on the monitor that holds the region.
+void connectWindows(Windows& windows, tolvane::session::CaptureSession& form, pq::QtMessageBox& messageBox) {
+  for (pq::CaptureWindow* w : windows.all) {
+    w->relay().setSink(&form);
+    w->onCloseRequested = [&form] { form.close(); };
+    w->relay().onFailure = [&messageBox](const std::string& what) {
+      messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
+    };
+  }
+  windows.first.dialogArea = [&form] {
+    const auto& frame = form.controls()(tolvane::platform::Ctl::SelectionFrame);
+    if (!frame.visible()) return tolvane::IRect{};
+    return tolvane::IRect{static_cast<int>(frame.left()), static_cast<int>(frame.top()),
+                          static_cast<int>(frame.left() + frame.width()), static_cast<int>(frame.top() + frame.height())};
+  };
+}
+
 // Qt and the real platform, around the screen the first stage read.
 int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   const cli::Options& options = *handOver.options;
@@ -255,20 +273,7 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
                                       clipboard, saveDialog, messageBox, encoders,    env};
   tolvane::session::CaptureSession form(platform, &view);
   view.attach(&form.controls());
-  for (pq::CaptureWindow* w : windows.all) {
-    w->relay().setSink(&form);
-    w->onCloseRequested = [&form] { form.close(); };
-    w->relay().onFailure = [&messageBox](const std::string& what) {
-      messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
-    };
-  }
-  // Dialogs open on the monitor that holds the region.
-  window.dialogArea = [&form] {
-    const auto& frame = form.controls()(tolvane::platform::Ctl::SelectionFrame);
-    if (!frame.visible()) return tolvane::IRect{};
-    return tolvane::IRect{static_cast<int>(frame.left()), static_cast<int>(frame.top()),
-                          static_cast<int>(frame.left() + frame.width()), static_cast<int>(frame.top() + frame.height())};
-  };
+  connectWindows(windows, form, messageBox);
   finishStartUpOnFirstPaint(window, view, handOver.veil, form, options, width, height);
   quitWhenDone(appPlatform, clipboard, form);
   return cli::settleRawOutput(rawOutput, signalled, runCapture(app, form, clipboard, view, appPlatform));
