@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -292,9 +293,45 @@ bool giveToTestUser(const std::string& path) {
   return !user || chown(path.c_str(), user->uid, user->gid) == 0;
 }
 
+namespace {
+
+// The program and its module, copied where the test's plain user can reach
+// them: the build folder may lie where only root can (a clone under /root),
+// and the program must find its module beside itself. The copy goes when the
+// test program ends.
+class ProgramCopy {
+ public:
+  explicit ProgramCopy(const std::string& built) : path_(built) {
+    namespace fs = std::filesystem;
+    const fs::path from = fs::path(built).parent_path(), dir = fs::path(scratchDir()) / "program";
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    for (const char* name : {"tolvane", "tolvane-capture.so"})
+      if (!ec) fs::copy_file(from / name, dir / name, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec, ec);
+    if (!ec) {
+      dir_ = dir.string();
+      path_ = (dir / "tolvane").string();
+    }
+  }
+  ~ProgramCopy() {
+    std::error_code ec;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_, dir_;
+};
+
+}  // namespace
+
 std::string programPath() {
-  const char* p = std::getenv("TOLVANE_PROGRAM");
-  return p ? p : TOLVANE_PROGRAM_DEFAULT;
+  if (const char* p = std::getenv("TOLVANE_PROGRAM")) return p;
+  if (!testUser()) return TOLVANE_PROGRAM_DEFAULT;
+  static const ProgramCopy copy(TOLVANE_PROGRAM_DEFAULT);
+  return copy.path();
 }
 
 std::string scratchDir() {
