@@ -1,38 +1,17 @@
 // The capture on a desktop: two monitors side by side on one X screen, under
 // a window manager that places its windows per monitor and has a panel.
-#include "fixture.h"
+#include "two_monitors.h"
 
 namespace tolvane::e2e {
 namespace {
 
-constexpr int kWide = 2560, kTall = 800;
 // Above IceWM's task bar, which lives and ticks on the left monitor's bottom.
 constexpr IRect kClear{0, 0, kWide, 740};
 // A region across the boundary of the two monitors at x = 1280.
 constexpr IRect kAcross{1180, 300, 1380, 500};
 
-class UnderAWindowManager : public E2E, public ::testing::WithParamInterface<const char*> {
+class UnderAWindowManager : public TwoMonitorsUnderAWindowManager {
  protected:
-  std::pair<int, int> screenSize() const override { return {kWide, kTall}; }
-
-  void SetUp() override {
-    E2E::SetUp();
-    if (HasFatalFailure()) return;
-    const std::map<std::string, std::string> display{{"DISPLAY", x().display()}};
-    ASSERT_EQ(run({"xrandr", "--setmonitor", "L", "1280/340x800/210+0+0", "screen"}, display).status, 0);
-    ASSERT_EQ(run({"xrandr", "--setmonitor", "R", "1280/340x800/210+1280+0", "none"}, display).status, 0);
-    const std::string monitors = run({"xrandr", "--listmonitors"}, display).out;
-    ASSERT_NE(monitors.find("Monitors: 2"), std::string::npos) << monitors;
-    wm_ = std::make_unique<Program>(x(), std::vector<std::string>{GetParam()}, env());
-    ASSERT_TRUE(waitUntil([&] { return !wm_->running() || x().windowManagerRunning(); }, kPatience) &&
-                wm_->running())
-        << GetParam() << " did not take over: " << wm_->stderrText();
-  }
-  void TearDown() override {
-    wm_.reset();
-    E2E::TearDown();
-  }
-
   // The program's capture window, 0 when none is shown.
   std::uint32_t captureWindow(Program& p) {
     for (const auto& w : x().topLevels())
@@ -51,7 +30,6 @@ class UnderAWindowManager : public E2E, public ::testing::WithParamInterface<con
     x().click(bx, by);
   }
 
-  std::unique_ptr<Program> wm_;
 };
 
 TEST_P(UnderAWindowManager, CoversEveryMonitorAndCopiesARegionAcrossThem) {

@@ -2,42 +2,18 @@
 // window, on the monitor that holds the region, and taking the keyboard.
 #include <sys/stat.h>
 
-#include "fixture.h"
+#include "two_monitors.h"
 
 namespace tolvane::e2e {
 namespace {
 
-constexpr int kWide = 2560, kTall = 800;
 constexpr Argb kFrame = 0xFF007AECu;
 // On the right monitor, which starts at x = 1280.
 constexpr IRect kRegion{1500, 200, 1800, 400};
 constexpr char kTitle[] = "Tolvane-保存为";
 
-class DialogUnderAWindowManager : public E2E, public ::testing::WithParamInterface<const char*> {
+class DialogUnderAWindowManager : public TwoMonitorsUnderAWindowManager {
  protected:
-  std::pair<int, int> screenSize() const override { return {kWide, kTall}; }
-
-  void SetUp() override {
-    E2E::SetUp();
-    if (HasFatalFailure()) return;
-    const std::map<std::string, std::string> display{{"DISPLAY", x().display()}};
-    ASSERT_EQ(run({"xrandr", "--setmonitor", "L", "1280/340x800/210+0+0", "screen"}, display).status, 0);
-    ASSERT_EQ(run({"xrandr", "--setmonitor", "R", "1280/340x800/210+1280+0", "none"}, display).status, 0);
-    const std::string wm = GetParam();
-    // mutter, GNOME's window manager and compositor, wants a session bus.
-    const std::vector<std::string> argv =
-        wm == "mutter" ? std::vector<std::string>{"dbus-run-session", "--", "mutter", "--x11", "--replace"}
-                       : std::vector<std::string>{wm};
-    wm_ = std::make_unique<Program>(x(), argv, env());
-    ASSERT_TRUE(waitUntil([&] { return !wm_->running() || x().windowManagerRunning(); }, kPatience) &&
-                wm_->running())
-        << wm << " did not take over: " << wm_->stderrText();
-  }
-  void TearDown() override {
-    wm_.reset();
-    E2E::TearDown();
-  }
-
   // Starts a capture with the region selected, and opens the save dialog.
   // The screen as it was just before, and the dialog's window.
   std::pair<Image, std::uint32_t> openDialog(std::unique_ptr<Program>& p) {
@@ -76,7 +52,6 @@ class DialogUnderAWindowManager : public E2E, public ::testing::WithParamInterfa
     return static_cast<double>(changed) / (static_cast<double>(where.width()) * where.height());
   }
 
-  std::unique_ptr<Program> wm_;
 };
 
 TEST_P(DialogUnderAWindowManager, ShowsOnTheRegionsMonitorAboveTheCaptureAndTakesTheName) {
