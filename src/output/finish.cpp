@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "platform/files.h"
 #include "platform/geometry.h"
 
 namespace tolvane::output {
@@ -20,7 +21,9 @@ std::string defaultFileName(const platform::LocalTime& t) {
 std::optional<std::string> extensionOf(std::string_view path) {
   const auto dot = path.rfind('.');
   if (dot == std::string_view::npos) return std::nullopt;
-  if (path.find('/', dot) != std::string_view::npos) return std::nullopt;  // the dot is in a folder name
+  // The dot is in a folder's name.
+  if (std::any_of(path.begin() + static_cast<std::ptrdiff_t>(dot), path.end(), platform::files::isSeparator))
+    return std::nullopt;
   return std::string(path.substr(dot + 1));
 }
 

@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/save_path.h"
 #include "output/atomic_file.h"
+#include "output/finish.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win.h"
 
@@ -127,6 +128,14 @@ TEST(WindowsPaths, TheWriterTakesTheNameAsTyped) {
   inFolder.run({});
   EXPECT_EQ(widen(dialog.folder), s.root + L"\\截图");
   SetCurrentDirectoryW(before);
+}
+
+// A dot in a folder's name is no extension, whichever slash ends the folder.
+TEST(WindowsPaths, AnExtensionIsNeverTakenFromAFolder) {
+  EXPECT_EQ(output::extensionOf("C:\\a.dir\\shot"), std::nullopt);
+  EXPECT_EQ(output::extensionOf("C:/a.dir/shot"), std::nullopt);
+  EXPECT_EQ(output::extensionOf("C:\\a.dir\\shot.jpg"), "jpg");
+  EXPECT_EQ(output::savablePath("C:\\a.dir\\shot", 3), "C:\\a.dir\\shot.bmp");
 }
 
 }  // namespace
