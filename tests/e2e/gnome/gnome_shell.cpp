@@ -80,8 +80,13 @@ bool GnomeShell::start(const Image& picture) {
   run_ = dir_ + "/run";
   home_ = dir_ + "/home";
   if (!makeOwnedDir(dir_, 0755) || !makeOwnedDir(run_, 0700) || !makeOwnedDir(home_, 0700) ||
-      !makeOwnedDir(home_ + "/Pictures", 0755))
+      !makeOwnedDir(home_ + "/Pictures", 0755) || !makeOwnedDir(home_ + "/.config", 0700))
     return false;
+  // As on a desktop's first login: the shell saves the portal's pictures to
+  // the Pictures folder named here (without it, to the home).
+  const std::string userDirs = home_ + "/.config/user-dirs.dirs";
+  std::ofstream(userDirs) << "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n";
+  if (!giveToTestUser(userDirs)) return false;
   const std::string background = dir_ + "/background.png";
   if (!savePng(picture, background) || chmod(background.c_str(), 0644) != 0) return false;
   helper_ = dir_ + "/hands";

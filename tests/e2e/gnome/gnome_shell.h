@@ -31,8 +31,8 @@ class GnomeShell {
   const std::string& failure() const { return failure_; }
   // What a client of this shell needs: its display, buses, run folder and home.
   std::map<std::string, std::string> clientEnv() const;
-  // The home that the portal writes its pictures to, ~/Pictures.
-  std::string picturesDir() const { return home_ + "/Pictures"; }
+  // The session's home; the portal writes its pictures to its Pictures folder.
+  const std::string& home() const { return home_; }
 
   // The screen as the shell reads it (no pointer); empty when it cannot be read.
   Image grab();
