@@ -142,6 +142,28 @@ TEST_F(Gnome, EscapeEndsTheCaptureAndLeavesNoPicture) {
   EXPECT_EQ(leftInPictures(), std::vector<std::string>{});
 }
 
+// The double click's save dialog shows above the capture (mutter places it
+// at the top left of the work area, not over the region: a client cannot
+// place a window on Wayland) and takes the typed name.
+TEST_F(Gnome, TheSaveDialogShowsAboveTheCaptureAndTakesTheName) {
+  const IRect r{700, 400, 1000, 620};
+  auto p = start();
+  ASSERT_TRUE(waitForVeil(*p)) << p->stderrText();
+  ASSERT_TRUE(shell().drag(r.left, r.top, r.right, r.bottom));
+  ASSERT_TRUE(shell().doubleClick((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+  const Image veil = veiled(picture());
+  ASSERT_TRUE(waitUntil([&] { return shell().grab().copy(kDialogArea) != veil.copy(kDialogArea); }, kPatience))
+      << p->stderrText();
+  // The proposed name is selected: typing replaces it.
+  for (const unsigned k : {0x67u, 0x6eu, 0x6fu, 0x6du, 0x65u}) ASSERT_TRUE(shell().keys({k}));  // "gnome"
+  ASSERT_TRUE(shell().keys({keysym::kReturn}));
+  ASSERT_EQ(p->wait(kPatience), 0) << p->stderrText();
+  EXPECT_EQ(decodePng(readFile(shell().home() + "/Pictures/gnome.PNG")), picture().copy(r));
+  std::error_code ec;
+  std::filesystem::remove(shell().home() + "/Pictures/gnome.PNG", ec);
+  EXPECT_EQ(leftInPictures(), std::vector<std::string>{});
+}
+
 // With no stored answer, the shell asks "Allow Applications to Take
 // Screenshots?" (Deny has the focus). The program waits for the user for as
 // long as the dialog is up; a Deny ends the run with a message that says so
