@@ -2,17 +2,21 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "../test_folders.h"
 
 namespace tolvane::e2e {
 
 namespace {
+
+constexpr char kSessionMark[] = "TOLVANE_GNOME_SESSION";
 
 // A bus of the session's own that any user may use: the tests, as root,
 // reach the services of a session that runs as the plain test user.
@@ -57,6 +61,7 @@ GnomeShell::~GnomeShell() {
   pipewire_.reset();
   sessionBus_.reset();
   systemBus_.reset();
+  endStrays();
   std::error_code ec;
   if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
 }
@@ -71,8 +76,27 @@ std::map<std::string, std::string> GnomeShell::clientEnv() const {
               {"XDG_SESSION_TYPE", "wayland"},
               {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + run_ + "/bus"},
               {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir_ + "/system-bus"},
-              {"NO_AT_BRIDGE", "1"}});
+              {"NO_AT_BRIDGE", "1"},
+              {kSessionMark, dir_}});
   return env;
+}
+
+// What the session started and that left its process group (the shell
+// starts ibus-daemon, which makes itself a session leader) is found by the
+// mark that the session's environment carries, and ended.
+void GnomeShell::endStrays() const {
+  const std::string mark = std::string(kSessionMark) + "=" + dir_;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string pid = e.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::istringstream env(readFile(e.path().string() + "/environ"));
+    for (std::string var; std::getline(env, var, '\0');)
+      if (var == mark) {
+        kill(std::stoi(pid), SIGKILL);
+        break;
+      }
+  }
 }
 
 bool GnomeShell::start(const Image& picture) {

@@ -62,6 +62,7 @@ class GnomeShell {
   bool start(const Image& picture);
   bool startHelper();
   bool says(const std::string& line);
+  void endStrays() const;
   RunResult client(const std::vector<std::string>& argv, Millis timeout = 10s) const;
 
   std::string failure_, dir_, run_, home_, helper_;
