@@ -50,6 +50,8 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     dbus xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire
     # gdbus, to store a refused screenshot permission for the portal test
     libglib2.0-bin
+    # the GNOME tests: a headless GNOME Shell and the portal's GNOME back end
+    gnome-shell xdg-desktop-portal-gnome
   )
 fi
 
