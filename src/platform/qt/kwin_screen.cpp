@@ -1,5 +1,6 @@
 #include "platform/qt/kwin_screen.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -67,7 +68,8 @@ pw::KWinShotInfo infoOf(const QVariantMap& results) {
 // The call and the pipe's bytes, collected together: KWin answers the call
 // and then writes the pixels, which may not fit the pipe's buffer, so both
 // are read as they come. Done once the answer is in and, for a picture,
-// the pipe has closed.
+// all the bytes it describes have come or the pipe has closed (the pending
+// call keeps a copy of the write end, so it may not).
 struct Collected {
   std::string bytes;
   bool closed = false, timedOut = false;
@@ -76,9 +78,12 @@ struct Collected {
 
 void collect(QDBusPendingCall& call, int readEnd, std::chrono::milliseconds patience, Collected& out) {
   QEventLoop loop;
+  std::size_t needed = 0;
   const auto finishedIfDone = [&] {
     if (!call.isFinished()) return;
-    if (call.isError() || out.closed) loop.quit();
+    if (!call.isError() && needed == 0 && !call.reply().arguments().isEmpty())
+      needed = pw::kwinShotBytes(infoOf(qdbus_cast<QVariantMap>(call.reply().arguments().first())));
+    if (call.isError() || out.closed || (needed > 0 && out.bytes.size() >= needed)) loop.quit();
   };
   QSocketNotifier readable(readEnd, QSocketNotifier::Read);
   QObject::connect(&readable, &QSocketNotifier::activated, &loop, [&] {
@@ -107,7 +112,7 @@ void collect(QDBusPendingCall& call, int readEnd, std::chrono::milliseconds pati
     loop.quit();
   });
   limit.start(patience);
-  if (!call.isFinished() || !(call.isError() || out.closed)) loop.exec();
+  loop.exec();
   out.reply = call.reply();
 }
 

@@ -31,6 +31,11 @@ std::optional<KWinPixels> kwinPixelsOf(std::uint32_t qimageFormat) {
   }
 }
 
+std::size_t kwinShotBytes(const KWinShotInfo& info) {
+  if (!info.width || !info.height || !info.stride || *info.height == 0) return 0;
+  return static_cast<std::size_t>(*info.stride) * (*info.height - 1) + static_cast<std::size_t>(*info.width) * 4;
+}
+
 ScreenRead decodeKWinShot(const KWinShotInfo& info, std::string_view bytes) {
   if (info.type && *info.type != "raw") return unreadable("came as \"" + *info.type + "\", not as raw pixels");
   if (!info.width || !info.height || !info.stride || !info.format)
@@ -44,7 +49,7 @@ ScreenRead decodeKWinShot(const KWinShotInfo& info, std::string_view bytes) {
     return unreadable("has rows of " + std::to_string(stride) + " bytes, too short for " + std::to_string(w) +
                       " pixels");
   // The last row needs only its pixels, not its padding.
-  const std::size_t needed = static_cast<std::size_t>(stride) * (h - 1) + static_cast<std::size_t>(w) * 4;
+  const std::size_t needed = kwinShotBytes(info);
   if (bytes.size() < needed)
     return unreadable("was cut short: " + std::to_string(bytes.size()) + " of " + std::to_string(needed) +
                       " bytes came through the pipe");

@@ -4,6 +4,7 @@
 // through a pipe the caller passed. The caller collects both.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,10 @@ struct KWinShotInfo {
 // 0xAARRGGBB in native byte order, or the bytes R, G, B, A in that order.
 enum class KWinPixels { Argb32Word, RgbaBytes };
 std::optional<KWinPixels> kwinPixelsOf(std::uint32_t qimageFormat);
+
+// How many bytes of the pipe the reply's picture needs: every row but the
+// last with its padding, the last without; 0 when the reply does not say.
+std::size_t kwinShotBytes(const KWinShotInfo& info);
 
 // The picture the pipe's `bytes` hold as the reply describes them, made
 // opaque; or why it cannot be read (not raw pixels, a size or stride that

@@ -109,6 +109,14 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"TooFewBytes", {"raw", 3, 40, 12, 6}, "cut short"}),
     [](const auto& c) { return std::string(c.param.name); });
 
+// What the reader waits for before the pipe closes.
+TEST(KWinShotBytes, EveryRowButTheLastWithItsPadding) {
+  EXPECT_EQ(kwinShotBytes(info(6, 16)), 16u + 12u);
+  EXPECT_EQ(kwinShotBytes({"raw", 1920, 1080, 7680, 6}), 7680u * 1080u);
+  EXPECT_EQ(kwinShotBytes({"raw", 3, 2, std::nullopt, 6}), 0u);
+  EXPECT_EQ(kwinShotBytes({"raw", 3, 0, 12, 6}), 0u);
+}
+
 // No type is taken as raw: the interface's first versions named none.
 TEST(DecodeKWinShotBytes, AReplyWithoutATypeIsRaw) {
   KWinShotInfo noType = info(4, 12);
