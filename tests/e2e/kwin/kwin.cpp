@@ -75,7 +75,7 @@ bool KWin::writeEntries(const std::string& program, const std::string& helper) {
   return owned(home_);
 }
 
-KWin::KWin(const std::vector<Image>& outputs) {
+KWin::KWin(const std::vector<Image>& outputs, int scale) {
   char tmpl[] = "/tmp/tolvane-kwin-XXXXXX";
   if (outputs.empty() || !mkdtemp(tmpl)) return;
   dir_ = tmpl;
@@ -109,19 +109,20 @@ KWin::KWin(const std::vector<Image>& outputs) {
   kwin_ = std::make_unique<Process>(
       asUser({"env", "-i", std::string(kRunMark) + "=" + TOLVANE_E2E_RUN_ID, "HOME=" + home_, "XDG_RUNTIME_DIR=" + runtime_,
               "PATH=/usr/bin:/bin", "DBUS_SESSION_BUS_ADDRESS=unix:path=" + bus, "XDG_CURRENT_DESKTOP=KDE",
-              "XDG_SESSION_TYPE=wayland", kwin, "--virtual", "--width", std::to_string(first.width()),
-              "--height", std::to_string(first.height()), "--output-count", std::to_string(outputs.size()), "--socket",
+              "XDG_SESSION_TYPE=wayland", kwin, "--virtual", "--width", std::to_string(first.width() / scale),
+              "--height", std::to_string(first.height() / scale), "--scale", std::to_string(scale), "--output-count",
+              std::to_string(outputs.size()), "--socket",
               kSocket, "--no-lockscreen", "--no-global-shortcuts"}),
       std::map<std::string, std::string>{});
   socket_ = runtime_ + "/" + kSocket;
   if (!waitUntil([&] { return stat(socket_.c_str(), &st) == 0 || !kwin_->running(); }, kPatience) ||
       !kwin_->running())
     return;
-  startDesktop(outputs);
+  startDesktop(outputs, scale);
 }
 
 // The backgrounds and the helper's input; ready once the desktop shows.
-void KWin::startDesktop(const std::vector<Image>& outputs) {
+void KWin::startDesktop(const std::vector<Image>& outputs, int scale) {
   std::vector<std::string> bg{"swaybg"};
   Image desktop(outputs.front().width() * static_cast<int>(outputs.size()), outputs.front().height());
   for (std::size_t i = 0; i < outputs.size(); ++i) {
@@ -144,7 +145,7 @@ void KWin::startDesktop(const std::vector<Image>& outputs) {
   inputIn_ = toHelper[1];
   inputOut_ = fromHelper[0];
   ok_ = waitUntil([&] { return grab() == desktop || !kwin_->running(); }, kPatience) && kwin_->running() &&
-        move(desktop.width() - 1, desktop.height() - 1);
+        move(desktop.width() / scale - 1, desktop.height() / scale - 1);
 }
 
 KWin::~KWin() {

@@ -19,8 +19,9 @@ namespace tolvane::e2e {
 
 class KWin {
  public:
-  // Headless, one output per picture, all of the first's size, side by side.
-  explicit KWin(const std::vector<Image>& outputs);
+  // Headless, one output per picture, all of the first's size in device
+  // pixels, side by side, at this scale (input goes in logical pixels).
+  explicit KWin(const std::vector<Image>& outputs, int scale = 1);
   ~KWin();
   KWin(const KWin&) = delete;
   KWin& operator=(const KWin&) = delete;
@@ -57,7 +58,7 @@ class KWin {
   RunResult client(const std::vector<std::string>& argv, Millis timeout = 10s) const;
   std::vector<std::string> asUser(std::vector<std::string> argv) const;
   bool writeEntries(const std::string& program, const std::string& helper);
-  void startDesktop(const std::vector<Image>& outputs);
+  void startDesktop(const std::vector<Image>& outputs, int scale);
 
   bool ok_ = false;
   std::string dir_, runtime_, home_, socket_, helper_;

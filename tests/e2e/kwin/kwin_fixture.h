@@ -1,6 +1,8 @@
 // Tests on one private headless KWin per test program, with `Outputs`
-// outputs side by side: the first shows the known picture, the others it
-// turned around. The program runs as the tests' plain user.
+// outputs side by side at scale `Scale`: the first shows the known picture
+// in its device pixels, the others it turned around. Input goes in logical
+// pixels; pictures are compared in device pixels. The program runs as the
+// tests' plain user.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,7 +25,7 @@ inline constexpr IRect kRegion{120, 90, 420, 290};
 // Linux input key codes.
 inline constexpr int kEsc = 1, kEnter = 28, kCtrl = 29, kC = 46;
 
-template <int Outputs>
+template <int Outputs, int Scale = 1>
 class KWinSession : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -38,7 +40,7 @@ class KWinSession : public ::testing::Test {
     // The capture covers the first output, the top-left one.
     veiledDesktop_ = desktop_;
     veiledDesktop_.blit(0, 0, veiled(picture_), 0, 0, kW, kH);
-    kwin_ = std::make_unique<KWin>(outputs);
+    kwin_ = std::make_unique<KWin>(outputs, Scale);
   }
   static void TearDownTestSuite() { kwin_.reset(); }
 
@@ -74,7 +76,7 @@ class KWinSession : public ::testing::Test {
           if (!p->running()) return true;
           Image shown = kwin_->grab();
           if (shown.width() != desktop_.width() || shown.height() != desktop_.height()) return false;
-          shown.blit(x - 16, y - 16, veiledDesktop_, x - 16, y - 16, 48, 48);
+          shown.blit(x * Scale - 16, y * Scale - 16, veiledDesktop_, x * Scale - 16, y * Scale - 16, 48, 48);
           return shown == veiledDesktop_;
         },
         kPatience);
@@ -110,7 +112,7 @@ class KWinSession : public ::testing::Test {
     ASSERT_TRUE(kwin_->copyText("before"));
     auto p = capture(x, y, env);
     if (::testing::Test::HasFailure()) return;
-    ASSERT_TRUE(kwin_->drag(kRegion.left, kRegion.top, kRegion.right, kRegion.bottom));
+    ASSERT_TRUE(kwin_->drag(kRegion.left / Scale, kRegion.top / Scale, kRegion.right / Scale, kRegion.bottom / Scale));
     const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(way.finish());
     const std::optional<Image> copied = kwin_->pastedPicture();
