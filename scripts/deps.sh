@@ -52,6 +52,11 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     libglib2.0-bin
     # the GNOME tests: a headless GNOME Shell and the portal's GNOME back end
     gnome-shell xdg-desktop-portal-gnome
+    # the KDE tests: a headless KWin, its fake-input protocol for the test's
+    # input, and KDE's Screenshot portal, which needs Plasma's workspace,
+    # Qt 5's Wayland platform and these QML modules even when it asks nothing
+    kwin-wayland plasma-wayland-protocols xdg-desktop-portal-kde plasma-workspace qtwayland5
+    qml-module-org-kde-kirigami2 qml-module-qtquick-controls2 qml-module-qtquick-layouts
   )
 fi
 

@@ -15,8 +15,10 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "app/display_choice.h"
 #include "app/raw_output.h"
 #include "app/save_path.h"
 #include "app/stage_ends.h"
@@ -28,6 +30,7 @@
 #include "platform/qt/clipboard.h"
 #include "platform/qt/control_view.h"
 #include "platform/qt/dialogs.h"
+#include "platform/qt/kwin_screen.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/portal_screen.h"
 #include "platform/qt/qt_screen.h"
@@ -130,19 +133,34 @@ tolvane::platform::IPoint pointerOnWayland() {
   return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
 }
 
-// The screen where the first stage read none: on Wayland without
-// wlr-screencopy the desktop's Screenshot portal's, else Qt's own (the
-// offscreen platform). nullptr when the portal gave none: nothing is shown.
-std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(const cli::CaptureHandOver& handOver) {
-  if (!handOver.screenFromPortal) return std::make_unique<pq::QtScreen>();
-  auto portal = std::make_unique<pq::PortalScreen>();
-  if (const auto& read = portal->readNow(); !read.ok()) {
-    std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n",
-                 read.failure->description.c_str());
+// One way to the desktop's screen: the screen once it has read the
+// desktop, else nullptr, and why is added to `why`.
+template <class DesktopScreen>
+std::unique_ptr<tolvane::platform::Screen> readThrough(std::string& why) {
+  auto screen = std::make_unique<DesktopScreen>();
+  if (const auto& read = screen->readNow(); !read.ok()) {
+    why += (why.empty() ? "" : "; ") + read.failure->description;
     return nullptr;
   }
-  portal->cursor = pointerOnWayland;
-  return portal;
+  screen->cursor = pointerOnWayland;
+  return screen;
+}
+
+// The screen where the first stage read none: on Wayland without
+// wlr-screencopy the desktop's (KWin's own interface, else the Screenshot
+// portal: see cli::desktopRoutes), else Qt's own (the offscreen platform).
+// nullptr when the desktop gave none: nothing is shown.
+std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(const cli::CaptureHandOver& handOver) {
+  if (!handOver.screenFromPortal) return std::make_unique<pq::QtScreen>();
+  std::string why;
+  for (const cli::DesktopRoute route :
+       cli::desktopRoutes(std::getenv("TOLVANE_SCREEN_ROUTE"), pq::KWinScreen::offered())) {
+    auto screen = route == cli::DesktopRoute::KWin ? readThrough<pq::KWinScreen>(why)
+                                                   : readThrough<pq::PortalScreen>(why);
+    if (screen) return screen;
+  }
+  std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n", why.c_str());
+  return nullptr;
 }
 
 // On Wayland each output gets a window of its own showing its part of the

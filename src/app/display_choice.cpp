@@ -11,7 +11,18 @@ bool wantsWayland(const char* waylandDisplay, const char* qtPlatform) {
   return !qpa.starts_with("offscreen") && !qpa.starts_with("minimal");
 }
 
-bool portalForced(const char* screenRoute) { return screenRoute && std::string_view(screenRoute) == "portal"; }
+bool desktopRouteForced(const char* screenRoute) {
+  const std::string_view route = screenRoute ? screenRoute : "";
+  return route == "portal" || route == "kwin";
+}
+
+std::vector<DesktopRoute> desktopRoutes(const char* screenRoute, bool kwinOnBus) {
+  const std::string_view route = screenRoute ? screenRoute : "";
+  if (route == "portal") return {DesktopRoute::Portal};
+  if (route == "kwin") return {DesktopRoute::KWin};
+  if (kwinOnBus) return {DesktopRoute::KWin, DesktopRoute::Portal};
+  return {DesktopRoute::Portal};
+}
 
 std::unique_ptr<platform::wayland::WaylandScreen> chooseWayland() {
   if (!wantsWayland(std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM"))) return nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/wayland/screencopy.h"
 
@@ -12,10 +13,18 @@ namespace tolvane::app {
 // for a platform without a display (offscreen, minimal).
 bool wantsWayland(const char* waylandDisplay, const char* qtPlatform);
 
-// Whether the screen is to be read through the desktop's Screenshot portal
-// even where wlr-screencopy is offered: TOLVANE_SCREEN_ROUTE=portal, a
+// Whether the screen is to be read the way GNOME's and KDE's is, even where
+// wlr-screencopy is offered: TOLVANE_SCREEN_ROUTE=portal or =kwin, a
 // diagnostic (and how the tests reach the portal on a wlroots compositor).
-bool portalForced(const char* screenRoute);
+bool desktopRouteForced(const char* screenRoute);
+
+// The ways to the screen of a Wayland desktop without wlr-screencopy, in the
+// order they are tried, each after the one before it failed: KWin's own
+// screenshot interface when KWin offers it on the session bus (it leaves the
+// pointer out and writes no file), then the Screenshot portal.
+// TOLVANE_SCREEN_ROUTE=portal or =kwin takes that one alone.
+enum class DesktopRoute { KWin, Portal };
+std::vector<DesktopRoute> desktopRoutes(const char* screenRoute, bool kwinOnBus);
 
 // The compositor's screen when the run goes to Wayland (Qt is then told to
 // use its Wayland platform); nullptr for X11.

@@ -68,7 +68,7 @@ struct EarlyDisplay {
   std::unique_ptr<tolvane::platform::wayland::WaylandScreen> wayland;  // set on Wayland, instead of `x`
   std::unique_ptr<tolvane::platform::Screen> screen;
   std::unique_ptr<tolvane::platform::StartUpVeil> veil;
-  bool portal = false;  // Wayland, but the screen is to come from the Screenshot portal
+  bool portal = false;  // Wayland, but the screen is to come from KWin or the Screenshot portal
 };
 
 // Qt aborts without a display, so it is tested here with a connection of our
@@ -98,13 +98,13 @@ std::optional<int> connectDisplay(EarlyDisplay& d) {
 // that read failed (the run ends with why, before anything loads).
 bool readScreenEarly(EarlyDisplay& d) {
   if (d.wayland) {
-    if (cli::portalForced(std::getenv("TOLVANE_SCREEN_ROUTE"))) {
+    if (cli::desktopRouteForced(std::getenv("TOLVANE_SCREEN_ROUTE"))) {
       d.portal = true;
       d.wayland.reset();
       return true;
     }
     if (const auto& read = d.wayland->readNow(); !read.ok()) {
-      // No wlr-screencopy (GNOME, KDE): the capture stage asks the portal.
+      // No wlr-screencopy (GNOME, KDE): the capture stage asks the desktop.
       if (read.failure->error == tolvane::platform::kScreenNoWaylandRoute) {
         d.portal = true;
         d.wayland.reset();

@@ -33,11 +33,38 @@ INSTANTIATE_TEST_SUITE_P(Environments, WantsWayland,
                                            ChoiceCase{"minimal", "wayland-0", "minimal:enable_fonts", false}),
                          [](const auto& c) { return std::string(c.param.name); });
 
-TEST(PortalForced, OnlyByTheExactWord) {
-  EXPECT_TRUE(portalForced("portal"));
-  for (const char* other : {static_cast<const char*>(nullptr), "", "Portal", "portals", "screencopy", " portal"})
-    EXPECT_FALSE(portalForced(other)) << (other ? other : "(unset)");
+TEST(DesktopRouteForced, OnlyByTheExactWords) {
+  EXPECT_TRUE(desktopRouteForced("portal"));
+  EXPECT_TRUE(desktopRouteForced("kwin"));
+  for (const char* other : {static_cast<const char*>(nullptr), "", "Portal", "portals", "screencopy", " portal", "KWin"})
+    EXPECT_FALSE(desktopRouteForced(other)) << (other ? other : "(unset)");
 }
+
+struct RouteCase {
+  const char* name;
+  const char* screenRoute;
+  bool kwinOnBus;
+  std::vector<DesktopRoute> routes;
+};
+
+class DesktopRoutes : public ::testing::TestWithParam<RouteCase> {};
+
+TEST_P(DesktopRoutes, KWinFirstWhereItIsThenThePortal) {
+  const RouteCase& c = GetParam();
+  EXPECT_EQ(desktopRoutes(c.screenRoute, c.kwinOnBus), c.routes);
+}
+
+using R = DesktopRoute;
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, DesktopRoutes,
+    ::testing::Values(RouteCase{"kde", nullptr, true, {R::KWin, R::Portal}},
+                      RouteCase{"gnome", nullptr, false, {R::Portal}},
+                      RouteCase{"otherWordOnKde", "screencopy", true, {R::KWin, R::Portal}},
+                      RouteCase{"portalForcedOnKde", "portal", true, {R::Portal}},
+                      RouteCase{"kwinForcedOnKde", "kwin", true, {R::KWin}},
+                      // Forced where KWin is not: tried, and its failure told.
+                      RouteCase{"kwinForcedElsewhere", "kwin", false, {R::KWin}}),
+    [](const auto& c) { return std::string(c.param.name); });
 
 }  // namespace
 }  // namespace tolvane::app

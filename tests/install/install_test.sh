@@ -47,8 +47,12 @@ out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli val
 
 # The desktop entry runs the installed program and names the installed icon;
 # the metadata launches that entry.
-exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
-[ -x "$prefix/bin/$exec_name" ] || fail "Exec=$exec_name is not in bin/"
+# KWin matches Exec= as a whole to the running program's full path before it
+# lets it use its screenshot interface, which the entry names.
+exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+[ "$exec_line" = "$prefix/bin/tolvane" ] || fail "Exec=$exec_line is not the installed program's full path"
+grep -qx 'X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2' "$desktop" ||
+  fail "the desktop entry does not ask KWin for its screenshot interface"
 icon=$(sed -n 's/^Icon=//p' "$desktop")
 [ "$icon" = "$id" ] || fail "Icon=$icon is not $id"
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" || fail "metainfo does not launch $id.desktop"
