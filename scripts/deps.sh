@@ -50,6 +50,8 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     dbus xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire
     # gdbus, to store a refused screenshot permission for the portal test
     libglib2.0-bin
+    # the input-method test: fcitx5 with pinyin and its module for Qt 6
+    fcitx5 fcitx5-pinyin fcitx5-frontend-qt6
   )
 fi
 
