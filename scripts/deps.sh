@@ -57,6 +57,8 @@ if [ "${1:-}" = "--test" ] || [ "${1:-}" = "--bench" ]; then
     # Qt 5's Wayland platform and these QML modules even when it asks nothing
     kwin-wayland plasma-wayland-protocols xdg-desktop-portal-kde plasma-workspace qtwayland5
     qml-module-org-kde-kirigami2 qml-module-qtquick-controls2 qml-module-qtquick-layouts
+    # the input-method test: fcitx5 with pinyin and its module for Qt 6
+    fcitx5 fcitx5-pinyin fcitx5-frontend-qt6
   )
 fi
 

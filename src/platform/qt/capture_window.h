@@ -63,6 +63,7 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   ~CaptureWindow() override;
 
   void setSurface(RasterSurface* surface);
+  RasterSurface* surface() const { return surface_; }
   EventRelay& relay() { return relay_; }
 
   // The area the window covers when shown, in screen (device) pixels.

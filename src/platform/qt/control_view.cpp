@@ -1,11 +1,8 @@
 #include "platform/qt/control_view.h"
 
 #include <QAbstractItemView>
-#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFrame>
 
 #include <algorithm>
 #include <cmath>
@@ -48,8 +45,8 @@ QRect pixelRect(const ControlState& s) {
 }
 
 namespace {
-
 constexpr float kDefaultPoints = 9;
+}  // namespace
 
 QFont controlFont(const ControlState& s, const QPaintDevice* device) {
   QFont f = cjkFont(s.fontSize > 0 ? s.fontSize : kDefaultPoints, device);
@@ -61,6 +58,8 @@ QFont controlFont(const ControlState& s, const QPaintDevice* device) {
   }
   return f;
 }
+
+namespace {
 
 // A sunken two-pixel edge, visible on every swatch colour.
 void drawSunkenFrame(QPainter& p, const QRect& r) {
@@ -198,58 +197,6 @@ void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
   relay_.send([&](EventSink& s) { s.dblClick(ref); });
 }
 
-// --- TextBoxWidget ---
-
-TextBoxWidget::TextBoxWidget(EventRelay& relay, const ControlState& state, QWidget* parent)
-    : QLineEdit(parent), relay_(relay), s_(state) {
-  setFrame(false);
-  setTextMargins(0, 0, 0, 0);
-  setAttribute(Qt::WA_InputMethodEnabled);
-  // Focused by a click or by the logic, never passed on to: when the note
-  // hides, the keyboard goes back to the window, not into the size box.
-  setFocusPolicy(Qt::ClickFocus);
-  // The editor's text starts where the committed text will be drawn.
-  setAlignment(anchoredText() ? (Qt::AlignLeft | Qt::AlignTop) : (Qt::AlignLeft | Qt::AlignVCenter));
-  applyFont();
-  fromModel_ = true;
-  setText(QString::fromStdString(s_.text));
-  fromModel_ = false;
-  QObject::connect(this, &QLineEdit::textChanged, this, [this](const QString& t) {
-    if (fromModel_) return;
-    const CtlRef ref = s_.ref;
-    const std::string utf8 = t.toStdString();
-    relay_.send([&](EventSink& s) { s.textChanged(ref, utf8); });
-  });
-}
-
-void TextBoxWidget::applyFont() {
-  setFont(controlFont(s_, this));
-  QPalette pal = palette();
-  pal.setColor(QPalette::Text, qColor(s_.foreColor));
-  pal.setColor(QPalette::Base, Qt::white);
-  setPalette(pal);
-}
-
-QPoint TextBoxWidget::textOrigin() const {
-  QStyleOptionFrame opt;
-  initStyleOption(&opt);
-  const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &opt, this);
-  // QLineEdit keeps 2 pixels left and 1 pixel above its text.
-  return contents.topLeft() + QPoint(2, 1);
-}
-
-void TextBoxWidget::setState(const ControlState& state) {
-  const bool fontChanged = state.fontSize != s_.fontSize || state.foreColor != s_.foreColor;
-  s_ = state;
-  if (fontChanged) applyFont();
-  const QString t = QString::fromStdString(s_.text);
-  if (t != text()) {
-    fromModel_ = true;
-    setText(t);
-    fromModel_ = false;
-  }
-}
-
 // --- ComboWidget ---
 
 ComboWidget::ComboWidget(EventRelay& relay, const ControlState& state, QWidget* parent)
@@ -281,7 +228,11 @@ QWidget* QtControlView::widget(CtlRef ref) const {
   return it == widgets_.end() ? nullptr : it->second;
 }
 
-void QtControlView::place(QWidget* w, const ControlState& s) {
+void QtControlView::place(QWidget* w, const ControlState& given) {
+  auto* box = dynamic_cast<TextBoxWidget*>(w);
+  const bool anchored = box && box->anchoredText();
+  // The editor is placed as wide as the text it shows, composed text included.
+  const ControlState s = anchored ? box->shownState(window_.surface()) : given;
   // Controls inside others keep their designed places in logical pixels;
   // those on the window are placed against the region (scaling.h).
   QRect r = pixelRect(s);
@@ -294,14 +245,7 @@ void QtControlView::place(QWidget* w, const ControlState& s) {
   }
   if (s.parent.ctl == Ctl::Window && outputs_.size() > 1)
     r = hostOnOutput(outputs_, w, pixelRect(s), r, scale, s.visible);
-  if (auto* box = dynamic_cast<TextBoxWidget*>(w); box && box->anchoredText()) {
-    // Put the editor's text, not its box, at the control's place, with room
-    // for the caret and a whole line of the font.
-    const QPoint o = box->textOrigin();
-    const int lineHeight = QFontMetrics(box->font()).height();
-    r = QRect(r.left() - o.x(), r.top() - o.y(), r.width() + 2 * o.x() + 2,
-              std::max(r.height(), lineHeight + 2 * o.y()));
-  }
+  if (anchored) r = box->boxFor(r);  // the editor's text, not its box, at the control's place
   w->setGeometry(r);
 }
 
@@ -320,7 +264,12 @@ void QtControlView::ensureBuilt() {
     if (!parent) parent = &window_;
     QWidget* w = nullptr;
     switch (s.kind) {
-      case Kind::TextBox: w = new TextBoxWidget(relay, s, parent); break;
+      case Kind::TextBox: {
+        auto* box = new TextBoxWidget(relay, s, parent);
+        box->onComposingChanged = [this, box] { place(box, box->state()); };
+        w = box;
+        break;
+      }
       case Kind::ComboBox: w = new ComboWidget(relay, s, parent); break;
       default: w = new ControlWidget(relay, s, parent); break;
     }

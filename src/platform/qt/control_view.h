@@ -3,8 +3,8 @@
 #pragma once
 
 #include <QComboBox>
+#include <QFont>
 #include <QPainter>
-#include <QLineEdit>
 #include <QWidget>
 
 #include <map>
@@ -12,6 +12,7 @@
 
 #include "platform/controls.h"
 #include "platform/qt/capture_window.h"
+#include "platform/qt/text_box.h"
 
 namespace tolvane::layout { class Controls; }
 
@@ -20,6 +21,10 @@ namespace tolvane::platform::qt {
 // A colour value as a Qt colour; system colours (high bit set) as Windows'
 // classic defaults.
 QColor qColor(ColorRef c);
+
+// A control's font: its size in points at 96 dpi on `device`, its face
+// first, then the CJK faces the canvas's text uses.
+QFont controlFont(const ControlState& s, const QPaintDevice* device);
 
 // Whole-pixel rectangle of a control: its edges rounded half to even, so
 // the frame of SelectionFrame covers exactly the region that finishing copies.
@@ -44,23 +49,6 @@ class ControlWidget : public QWidget {
   EventRelay& relay_;
   ControlState s_;
   bool clickArmed_ = false;
-};
-
-// Text boxes: NoteField (the text tool's editor) and SizeBox (the font size).
-class TextBoxWidget : public QLineEdit {
- public:
-  TextBoxWidget(EventRelay& relay, const ControlState& state, QWidget* parent);
-  void setState(const ControlState& state);
-  const ControlState& state() const { return s_; }
-  // Where the first character's top-left lies inside the widget.
-  QPoint textOrigin() const;
-  bool anchoredText() const { return s_.ref.ctl == Ctl::NoteField; }
-
- private:
-  void applyFont();
-  EventRelay& relay_;
-  ControlState s_;
-  bool fromModel_ = false;
 };
 
 // SizeList: never seen itself, only its drop-down list.
