@@ -13,7 +13,6 @@
 
 #include "layout/controls.h"
 #include "platform/geometry.h"
-#include "platform/qt/output_hosting.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/scaling.h"
 #include "platform/qt/text_engine.h"
@@ -250,8 +249,6 @@ void TextBoxWidget::setState(const ControlState& state) {
   }
 }
 
-// --- ComboWidget ---
-
 ComboWidget::ComboWidget(EventRelay& relay, const ControlState& state, QWidget* parent)
     : QComboBox(parent), relay_(relay), s_(state) {
   for (const auto& item : s_.items) addItem(QString::fromStdString(item));
@@ -292,8 +289,13 @@ void QtControlView::place(QWidget* w, const ControlState& s) {
     r = presentedRect(s, (*controls_)(Ctl::SelectionFrame).state(), (*controls_)(Ctl::Toolbar).state(), scale,
                       screen);
   }
-  if (s.parent.ctl == Ctl::Window && outputs_.size() > 1)
-    r = hostOnOutput(outputs_, w, pixelRect(s), r, scale, s.visible);
+  if (s.parent.ctl == Ctl::Window && outputs_.size() > 1) {
+    const QRect logical = r;
+    r = hostOnOutput(outputs_, w, pixelRect(s), logical, scale, s.visible);
+    if (OutputCopies::copied(s.kind))
+      copies_.place(outputs_, w->parentWidget(), window_.relay(), s, pixelRect(s), logical, scale,
+                    designOrder_[{s.ref.ctl, s.ref.index}]);
+  }
   if (auto* box = dynamic_cast<TextBoxWidget*>(w); box && box->anchoredText()) {
     // Put the editor's text, not its box, at the control's place, with room
     // for the caret and a whole line of the font.
@@ -325,6 +327,7 @@ void QtControlView::ensureBuilt() {
       default: w = new ControlWidget(relay, s, parent); break;
     }
     w->setObjectName(QString::fromStdString(s.name));
+    designOrder_[{s.ref.ctl, s.ref.index}] = static_cast<int>(designOrder_.size());
     place(w, s);
     widgets_[{s.ref.ctl, s.ref.index}] = w;
     children[parent].push_back({w, isWindowed(s.kind)});
@@ -349,9 +352,10 @@ void QtControlView::changed(const ControlState& state, Prop prop) {
   }
   QWidget* w = widget(state.ref);
   if (!w) return;
-  if (auto* cw = dynamic_cast<ControlWidget*>(w))
+  if (auto* cw = dynamic_cast<ControlWidget*>(w)) {
     cw->setState(state);
-  else if (auto* tb = dynamic_cast<TextBoxWidget*>(w))
+    copies_.update(state);
+  } else if (auto* tb = dynamic_cast<TextBoxWidget*>(w))
     tb->setState(state);
   else if (auto* cb = dynamic_cast<ComboWidget*>(w))
     cb->setState(state);
