@@ -50,7 +50,7 @@ TEST_F(WaylandCopyOrder, EveryCopyTakesTheClipboardBeforeTheWindowGoes) {
     SCOPED_TRACE(way.how);
     auto environment = env();
     environment["WAYLAND_DEBUG"] = "client";
-    Process p({programPath()}, environment);
+    Process p(programLine(), environment);
     ASSERT_TRUE(waitForVeil(p)) << p.stderrText().substr(0, 2000);
     ASSERT_TRUE(sway_->drag(kRegion.left, kRegion.top, kRegion.right, kRegion.bottom));
     ASSERT_TRUE(way.finish(*sway_));

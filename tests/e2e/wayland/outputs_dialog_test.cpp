@@ -24,9 +24,10 @@ class WaylandTwoOutputs : public ::testing::Test {
     ASSERT_TRUE(sway_->ok()) << "headless sway did not start";
     const TestFolders folders = makeTestFolders("wl-outputs-dialog-");
     home_ = folders.home;
+    for (const std::string& d : {folders.runtime, home_, home_ + "/Pictures"}) ASSERT_TRUE(giveToTestUser(d)) << d;
     auto env = sway_->clientEnv(folders.runtime);
     env.merge(homeEnv(home_));
-    p_ = std::make_unique<Process>(std::vector<std::string>{programPath()}, env);
+    p_ = std::make_unique<Process>(programLine(), env);
     const Image want = layoutOf({veiled(left_), veiled(right_)}, places_);
     ASSERT_TRUE(waitUntil([&] { return !p_->running() || sway_->grab() == want; }, kPatience) && p_->running())
         << p_->stderrText();

@@ -71,6 +71,12 @@ Image fromPpm(const std::string& bytes) {
 
 std::string pointerHelperPath() { return TOLVANE_WL_POINTER; }
 
+std::vector<std::string> programLine(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{programPath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return asTestUser(argv);
+}
+
 Image inverted(const Image& picture) {
   Image out = picture;
   for (int y = 0; y < out.height(); ++y)

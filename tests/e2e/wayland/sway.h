@@ -84,4 +84,9 @@ Image inverted(const Image& picture);
 // Where the tests' pointer helper is.
 std::string pointerHelperPath();
 
+// The program's command line with `args`: run by tests run as root, it runs
+// as the plain user testUser(), as real users run it (sway runs as that
+// user too).
+std::vector<std::string> programLine(const std::vector<std::string>& args = {});
+
 }  // namespace tolvane::e2e
