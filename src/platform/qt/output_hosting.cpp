@@ -40,6 +40,7 @@ void OutputCopies::place(const std::vector<CaptureWindow*>& windows, const QWidg
     if (!c.widget) {
       c.widget = new ControlWidget(relay, s, window);
       c.widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+      c.widget->setObjectName(QString::fromStdString(s.name));
       c.order = order;
       restack(window);
     }
