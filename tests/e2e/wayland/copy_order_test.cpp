@@ -59,7 +59,7 @@ TEST_F(WaylandCopyOrder, EveryCopyTakesTheClipboardBeforeTheWindowGoes) {
     EXPECT_EQ(*copied, picture_.copy(kRegion));
     // The double click's save dialog is cancelled: the capture ends with the copy kept.
     if (std::string(way.how) == "a double click") {
-      ASSERT_TRUE(waitUntil([&] { return sway_->focusWindow("Tolvane-保存为"); }, kPatience));
+      ASSERT_TRUE(waitUntil([&] { return sway_->window("Tolvane-保存为").focused; }, kPatience));
       ASSERT_TRUE(sway_->keys({"-k", "Escape"}));
     }
     ASSERT_TRUE(waitUntil([&] { return sway_->grab() == picture_; }, kPatience)) << "the window did not go";

@@ -241,11 +241,6 @@ bool Sway::click(int x, int y, int button) { return move(x, y) && press(button) 
 
 bool Sway::doubleClick(int x, int y) { return click(x, y) && press() && release(); }
 
-bool Sway::focusWindow(const std::string& title) const {
-  const std::string ipc = findIpcSocket(runtime_);
-  return !ipc.empty() && client({"swaymsg", "-s", ipc, "[title=\"^" + title + "$\"] focus"}).status == 0;
-}
-
 namespace {
 
 // The number after "key": in compact JSON; 0 when missing.

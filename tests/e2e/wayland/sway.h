@@ -48,8 +48,6 @@ class Sway {
   bool drag(int x0, int y0, int x1, int y1, int button = 1);
   bool click(int x, int y, int button = 1);
   bool doubleClick(int x, int y);
-  // Focuses the window with exactly this title; false while there is none.
-  bool focusWindow(const std::string& title) const;
   // What sway says of the window with exactly this title: whether it is
   // seen (not covered by a full-screen window), has the keyboard, and where
   // it lies in the layout.
