@@ -83,7 +83,10 @@ using WaylandOutputsFrame = WaylandTwoOutputs;
 
 // A drag begun on the first output and held on the second: the frame and the
 // labels show on both outputs at the region's present size, although only
-// one output has the pointer. Checked again after the release.
+// one output has the pointer. Checked again after the release. Now and then
+// (about 1 run in 10 here, more on a busy machine) the first output still
+// shows an early step of the drag while it is held, every window of ours
+// painted but that one's picture not shown until the release: not fixed yet.
 TEST_F(WaylandOutputsFrame, ARegionAcrossBothIsDrawnOnBoth) {
   constexpr IRect region{560, 100, 900, 300};  // from 80 px before the seam to 260 px past it
   ASSERT_TRUE(sway_->move(region.left, region.top) && sway_->press());
@@ -122,7 +125,8 @@ TEST_F(WaylandOutputsFrame, ARegionAcrossBothIsDrawnOnBoth) {
         wrong.append(" ").append(std::to_string(s.x)).append(",").append(std::to_string(s.y));
     return wrong.empty();
   };
-  EXPECT_TRUE(waitUntil([&] { return shows(held); }, 5s)) << "wrong while held at:" << wrong;
+  EXPECT_TRUE(waitUntil([&] { return shows(held); }, 5s)) << "wrong while held at:" << wrong << "\n"
+                                                          << p_->stderrText();
   ASSERT_TRUE(sway_->release());
   EXPECT_TRUE(waitUntil([&] { return shows(frame); }, 5s)) << "wrong after the release at:" << wrong;
   ASSERT_TRUE(sway_->keys({"-k", "Escape"}));
