@@ -256,6 +256,8 @@ std::map<std::string, std::string> withDisplay(std::map<std::string, std::string
   return env;
 }
 
+}  // namespace
+
 // setpriv changes the user and execs in place, so the process keeps its id
 // (the one its windows name), unlike su or runuser, which fork.
 std::vector<std::string> asTestUser(const std::vector<std::string>& argv) {
@@ -266,8 +268,6 @@ std::vector<std::string> asTestUser(const std::vector<std::string>& argv) {
   out.insert(out.end(), argv.begin(), argv.end());
   return out;
 }
-
-}  // namespace
 
 Program::Program(const XServer& x, const std::vector<std::string>& argv, std::map<std::string, std::string> env,
                  int out)

@@ -219,6 +219,8 @@ std::optional<TestUser> testUser();
 // Hands a file or folder the test made to that user; true when there is
 // none or it worked.
 bool giveToTestUser(const std::string& path);
+// A command line that runs `argv` as that user, when there is one.
+std::vector<std::string> asTestUser(const std::vector<std::string>& argv);
 
 // Where the program under test and the scratch folder are.
 std::string programPath();

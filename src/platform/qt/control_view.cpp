@@ -10,7 +10,6 @@
 
 #include "layout/controls.h"
 #include "platform/geometry.h"
-#include "platform/qt/output_hosting.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/scaling.h"
 #include "platform/qt/text_engine.h"
@@ -197,7 +196,6 @@ void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
   relay_.send([&](EventSink& s) { s.dblClick(ref); });
 }
 
-// --- ComboWidget ---
 
 ComboWidget::ComboWidget(EventRelay& relay, const ControlState& state, QWidget* parent)
     : QComboBox(parent), relay_(relay), s_(state) {
@@ -243,8 +241,13 @@ void QtControlView::place(QWidget* w, const ControlState& given) {
     r = presentedRect(s, (*controls_)(Ctl::SelectionFrame).state(), (*controls_)(Ctl::Toolbar).state(), scale,
                       screen);
   }
-  if (s.parent.ctl == Ctl::Window && outputs_.size() > 1)
-    r = hostOnOutput(outputs_, w, pixelRect(s), r, scale, s.visible);
+  if (s.parent.ctl == Ctl::Window && outputs_.size() > 1) {
+    const QRect logical = r;
+    r = hostOnOutput(outputs_, w, pixelRect(s), logical, scale, s.visible);
+    if (OutputCopies::copied(s.kind))
+      copies_.place(outputs_, w->parentWidget(), window_.relay(), s, pixelRect(s), logical, scale,
+                    designOrder_[{s.ref.ctl, s.ref.index}]);
+  }
   if (anchored) r = box->boxFor(r);  // the editor's text, not its box, at the control's place
   w->setGeometry(r);
 }
@@ -274,6 +277,7 @@ void QtControlView::ensureBuilt() {
       default: w = new ControlWidget(relay, s, parent); break;
     }
     w->setObjectName(QString::fromStdString(s.name));
+    designOrder_[{s.ref.ctl, s.ref.index}] = static_cast<int>(designOrder_.size());
     place(w, s);
     widgets_[{s.ref.ctl, s.ref.index}] = w;
     children[parent].push_back({w, isWindowed(s.kind)});
@@ -298,9 +302,10 @@ void QtControlView::changed(const ControlState& state, Prop prop) {
   }
   QWidget* w = widget(state.ref);
   if (!w) return;
-  if (auto* cw = dynamic_cast<ControlWidget*>(w))
+  if (auto* cw = dynamic_cast<ControlWidget*>(w)) {
     cw->setState(state);
-  else if (auto* tb = dynamic_cast<TextBoxWidget*>(w))
+    copies_.update(state);
+  } else if (auto* tb = dynamic_cast<TextBoxWidget*>(w))
     tb->setState(state);
   else if (auto* cb = dynamic_cast<ComboWidget*>(w))
     cb->setState(state);

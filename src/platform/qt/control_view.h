@@ -12,6 +12,7 @@
 
 #include "platform/controls.h"
 #include "platform/qt/capture_window.h"
+#include "platform/qt/output_hosting.h"
 #include "platform/qt/text_box.h"
 
 namespace tolvane::layout { class Controls; }
@@ -91,6 +92,8 @@ class QtControlView : public ControlView {
   void place(QWidget* w, const ControlState& s);
   CaptureWindow& window_;
   std::vector<CaptureWindow*> outputs_;
+  OutputCopies copies_;
+  std::map<std::pair<Ctl, int>, int> designOrder_;
   const layout::Controls* controls_ = nullptr;
   std::map<std::pair<Ctl, int>, QWidget*> widgets_;
   bool built_ = false;

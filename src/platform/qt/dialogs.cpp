@@ -1,5 +1,6 @@
 #include "platform/qt/dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -7,12 +8,14 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
 
 #include "platform/qt/capture_window.h"
 #include "platform/qt/qt_translations.h"
+#include "platform/wayland/toplevel_activation.h"
 
 namespace tolvane::platform::qt {
 
@@ -91,9 +94,50 @@ class CentreOnShow : public QObject {
   QPointer<QScreen> screen_;
 };
 
+// On Wayland: once the dialog is on the screen, asks the compositor to give
+// it the keyboard, which it may not do by itself (toplevel_activation.h).
+// The window is listed only once its first picture is in, so the request is
+// repeated a little while until it is.
+class KeyboardOnShow : public QObject {
+ public:
+  explicit KeyboardOnShow(QObject* parent) : QObject(parent) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    auto* w = qobject_cast<QWindow*>(watched);
+    if (w && e->type() == QEvent::Expose && w->isExposed() && !asking_) {
+      asking_ = true;
+      auto* timer = new QTimer(this);
+      timer->start(kEvery);
+      QObject::connect(timer, &QTimer::timeout, this, [this, w, timer] {
+        using wayland::Activation;
+        const Activation a = wayland::activateToplevel(appId().toStdString(), w->title().toStdString());
+        if (a != Activation::NotShownYet || ++tries_ >= kTries) timer->stop();
+      });
+    }
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  // The app id Qt gives our windows.
+  static QString appId() {
+    QString name = QGuiApplication::desktopFileName();
+    if (name.endsWith(QLatin1String(".desktop"))) name.chop(8);
+    return name.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).baseName() : name;
+  }
+  static constexpr int kEvery = 20, kTries = 100;  // milliseconds apart; two seconds in all
+  bool asking_ = false;
+  int tries_ = 0;
+};
+
 }  // namespace
 
 void DialogScope::place(QWidget& dialog) const {
+  if (window_ && window_->isVisible() && QGuiApplication::platformName() == QLatin1String("wayland")) {
+    dialog.winId();
+    if (QWindow* w = dialog.windowHandle()) w->installEventFilter(new KeyboardOnShow(&dialog));
+    return;
+  }
   if (!window_ || !window_->isVisible() || QGuiApplication::platformName() != QLatin1String("xcb")) return;
   // Under such a compositor the dialog bypasses the window manager too,
   // like the capture window: it is drawn above it, and Qt gives it the

@@ -50,7 +50,7 @@ TEST_F(WaylandCopyOrder, EveryCopyTakesTheClipboardBeforeTheWindowGoes) {
     SCOPED_TRACE(way.how);
     auto environment = env();
     environment["WAYLAND_DEBUG"] = "client";
-    Process p({programPath()}, environment);
+    Process p(programLine(), environment);
     ASSERT_TRUE(waitForVeil(p)) << p.stderrText().substr(0, 2000);
     ASSERT_TRUE(sway_->drag(kRegion.left, kRegion.top, kRegion.right, kRegion.bottom));
     ASSERT_TRUE(way.finish(*sway_));
@@ -59,7 +59,7 @@ TEST_F(WaylandCopyOrder, EveryCopyTakesTheClipboardBeforeTheWindowGoes) {
     EXPECT_EQ(*copied, picture_.copy(kRegion));
     // The double click's save dialog is cancelled: the capture ends with the copy kept.
     if (std::string(way.how) == "a double click") {
-      ASSERT_TRUE(waitUntil([&] { return sway_->focusWindow("Tolvane-保存为"); }, kPatience));
+      ASSERT_TRUE(waitUntil([&] { return sway_->window("Tolvane-保存为").focused; }, kPatience));
       ASSERT_TRUE(sway_->keys({"-k", "Escape"}));
     }
     ASSERT_TRUE(waitUntil([&] { return sway_->grab() == picture_; }, kPatience)) << "the window did not go";

@@ -31,12 +31,13 @@ class WaylandPortal : public SwayTest {
   // and go with its process group.
   void startSession() {
     const std::string bus = runtime_ + "/bus";
-    bus_ = std::make_unique<Process>(std::vector<std::string>{"dbus-daemon", "--config-file=/usr/share/dbus-1/session.conf",
-                                                              "--address=unix:path=" + bus, "--nofork", "--nopidfile"},
+    // The bus, and the portals it starts, are the plain user's, like the program.
+    bus_ = std::make_unique<Process>(asTestUser({"dbus-daemon", "--config-file=/usr/share/dbus-1/session.conf",
+                                                 "--address=unix:path=" + bus, "--nofork", "--nopidfile"}),
                                      env(bus));
     struct stat st {};
     ASSERT_TRUE(waitUntil([&] { return stat(bus.c_str(), &st) == 0; }, kPatience)) << bus_->stderrText();
-    pipewire_ = std::make_unique<Process>(std::vector<std::string>{"pipewire"}, env(bus));
+    pipewire_ = std::make_unique<Process>(asTestUser({"pipewire"}), env(bus));
     ASSERT_TRUE(waitUntil([&] { return stat((runtime_ + "/pipewire-0").c_str(), &st) == 0; }, kPatience))
         << pipewire_->stderrText();
   }
@@ -55,8 +56,9 @@ TEST_F(WaylandPortal, CopiesTheScreenThePortalReadAndRemovesItsFile) {
   // which also shows that the portal, not wlr-screencopy, read the screen.
   constexpr char kPortalFile[] = "/tmp/out.png";
   std::ofstream(kPortalFile) << "an older picture";
+  ASSERT_TRUE(giveToTestUser(kPortalFile));
   const auto t0 = std::chrono::steady_clock::now();
-  Process p({programPath()}, env(runtime_ + "/bus"));
+  Process p(programLine(), env(runtime_ + "/bus"));
   const Image veil = veiled(picture_);
   ASSERT_TRUE(waitUntil([&] { return !p.running() || sway_->grab() == veil; }, 60s) && p.running())
       << p.stderrText();
@@ -80,16 +82,16 @@ TEST_F(WaylandPortal, AStoredRefusalSaysHowToAllowIt) {
   startSession();
   if (HasFatalFailure()) return;
   const std::string bus = runtime_ + "/bus";
-  const RunResult set = run({"gdbus", "call", "--session", "--dest", "org.freedesktop.impl.portal.PermissionStore",
+  const RunResult set = run(asTestUser({"gdbus", "call", "--session", "--dest", "org.freedesktop.impl.portal.PermissionStore",
                              "--object-path", "/org/freedesktop/impl/portal/PermissionStore", "--method",
                              "org.freedesktop.impl.portal.PermissionStore.SetPermission", "screenshot", "true",
-                             "screenshot", "", "['no']"},
+                             "screenshot", "", "['no']"}),
                             env(bus));
   ASSERT_EQ(set.status, 0) << set.err;
   constexpr char kPortalFile[] = "/tmp/out.png";
   unlink(kPortalFile);
   ASSERT_EQ(mkdir(kPortalFile, 0700), 0);
-  Process p({programPath()}, env(bus));
+  Process p(programLine(), env(bus));
   const std::optional<int> status = p.wait(60s);
   rmdir(kPortalFile);
   ASSERT_EQ(status, 1) << p.stderrText();
@@ -102,7 +104,7 @@ TEST_F(WaylandPortal, AStoredRefusalSaysHowToAllowIt) {
 // No portal to ask: the run ends with status 1 and says why, naming the
 // desktop, and nothing is shown.
 TEST_F(WaylandPortal, WithoutASessionBusNothingIsShown) {
-  Process p({programPath()}, env(runtime_ + "/no-bus"));
+  Process p(programLine(), env(runtime_ + "/no-bus"));
   ASSERT_EQ(p.wait(kPatience), 1) << p.stderrText();
   const std::string err = p.stderrText();
   EXPECT_NE(err.find("(sway) offers no wlr-screencopy"), std::string::npos) << err;

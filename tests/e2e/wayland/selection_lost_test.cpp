@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -19,9 +20,7 @@ class WaylandLoss : public SwayTest {
  protected:
   WaylandLoss() : SwayTest("wl-loss-") {}
   std::unique_ptr<Process> start(const std::vector<std::string>& args = {}) {
-    std::vector<std::string> argv{programPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return std::make_unique<Process>(argv, env());
+    return std::make_unique<Process>(programLine(args), env());
   }
 };
 
@@ -84,8 +83,9 @@ TEST(WaylandChoice, ASocketThatNeverAnswersEndsTheRunWithStatusOne) {
   std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
   ASSERT_EQ(bind(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
   ASSERT_EQ(listen(s, 4), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0777), 0);  // the plain user may connect
   const auto t0 = std::chrono::steady_clock::now();
-  const RunResult r = run({programPath()},
+  const RunResult r = run(programLine(),
                           {{"WAYLAND_DISPLAY", path}, {"DISPLAY", ":0"}, {"QT_QPA_PLATFORM", ""},
                            {"XDG_RUNTIME_DIR", scratchDir()}},
                           kPatience);

@@ -71,6 +71,12 @@ Image fromPpm(const std::string& bytes) {
 
 std::string pointerHelperPath() { return TOLVANE_WL_POINTER; }
 
+std::vector<std::string> programLine(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{programPath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return asTestUser(argv);
+}
+
 Image inverted(const Image& picture) {
   Image out = picture;
   for (int y = 0; y < out.height(); ++y)
@@ -234,11 +240,6 @@ bool Sway::drag(int x0, int y0, int x1, int y1, int button) {
 bool Sway::click(int x, int y, int button) { return move(x, y) && press(button) && release(button); }
 
 bool Sway::doubleClick(int x, int y) { return click(x, y) && press() && release(); }
-
-bool Sway::focusWindow(const std::string& title) const {
-  const std::string ipc = findIpcSocket(runtime_);
-  return !ipc.empty() && client({"swaymsg", "-s", ipc, "[title=\"^" + title + "$\"] focus"}).status == 0;
-}
 
 namespace {
 

@@ -48,8 +48,6 @@ class Sway {
   bool drag(int x0, int y0, int x1, int y1, int button = 1);
   bool click(int x, int y, int button = 1);
   bool doubleClick(int x, int y);
-  // Focuses the window with exactly this title; false while there is none.
-  bool focusWindow(const std::string& title) const;
   // What sway says of the window with exactly this title: whether it is
   // seen (not covered by a full-screen window), has the keyboard, and where
   // it lies in the layout.
@@ -83,5 +81,10 @@ Image inverted(const Image& picture);
 
 // Where the tests' pointer helper is.
 std::string pointerHelperPath();
+
+// The program's command line with `args`: run by tests run as root, it runs
+// as the plain user testUser(), as real users run it (sway runs as that
+// user too).
+std::vector<std::string> programLine(const std::vector<std::string>& args = {});
 
 }  // namespace tolvane::e2e

@@ -30,6 +30,8 @@ class SwayTest : public ::testing::Test {
     const TestFolders folders = makeTestFolders(prefix_);
     runtime_ = folders.runtime;
     home_ = folders.home;
+    // The program runs as the tests' plain user, in these folders.
+    for (const std::string& d : {runtime_, home_, home_ + "/Pictures"}) ASSERT_TRUE(giveToTestUser(d)) << d;
   }
 
   // What the program needs as a client of this sway, kept in the test's folders.

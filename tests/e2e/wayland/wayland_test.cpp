@@ -6,11 +6,22 @@
 
 #include <chrono>
 #include <cstdio>
+#include <sstream>
+#include <string>
 
 #include "sway_fixture.h"
 
 namespace tolvane::e2e {
 namespace {
+
+// The real user id of a running process; nullopt when it cannot be read.
+std::optional<uid_t> realUid(pid_t pid) {
+  std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("Uid:", 0) == 0) return static_cast<uid_t>(std::stoul(line.substr(4)));
+  return std::nullopt;
+}
 
 constexpr int kL = 120, kT = 90, kR = 420, kB = 290;  // a 300 x 200 region
 constexpr char kCtrlC[] = "ctrl+c";
@@ -20,9 +31,7 @@ class Wayland : public SwayTest {
   Wayland() : SwayTest("wl-") {}
 
   std::unique_ptr<Process> start(const std::vector<std::string>& args = {}) {
-    std::vector<std::string> argv{programPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return std::make_unique<Process>(argv, env());
+    return std::make_unique<Process>(programLine(args), env());
   }
   void startCapture(std::unique_ptr<Process>& p, const std::vector<std::string>& args = {}) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -30,6 +39,10 @@ class Wayland : public SwayTest {
     ASSERT_TRUE(waitForVeil(*p)) << p->stderrText();
     const auto ms = std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - t0).count();
     std::printf("veil seen %lld ms after the start\n", static_cast<long long>(ms));
+    // Real users are never root: nor is the program here, when the tests are.
+    if (const std::optional<TestUser> user = testUser()) {
+      EXPECT_EQ(realUid(p->pid()), user->uid) << "the program runs as root";
+    }
   }
   bool key(const std::string& combo) {
     // "ctrl+c" -> wtype -M ctrl -k c -m ctrl
@@ -113,9 +126,10 @@ class WaylandOutputs : public ::testing::Test {
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     const std::string runtime = scratchDir() + "/wl-outputs-" + name;
     mkdir(runtime.c_str(), 0700);
+    ASSERT_TRUE(giveToTestUser(runtime));
     auto env = sway_->clientEnv(runtime);
     env["HOME"] = runtime;
-    p_ = std::make_unique<Process>(std::vector<std::string>{programPath()}, env);
+    p_ = std::make_unique<Process>(programLine(), env);
     std::vector<Image> veils;
     for (const Image& o : outputs) veils.push_back(veiled(o));
     const Image want = layoutOf(veils, places);
@@ -182,7 +196,7 @@ TEST_F(WaylandOutputs, AHandleResizesOnAnOutputAwayFromTheCorner) {
 // WAYLAND_DISPLAY naming no compositor leaves the choice to X: with no X
 // display either, the run ends saying so, before anything is shown.
 TEST(WaylandChoice, ACompositorThatDoesNotAnswerLeavesItToX) {
-  const RunResult r = run({programPath()},
+  const RunResult r = run(programLine(),
                           {{"WAYLAND_DISPLAY", scratchDir() + "/no-such-wayland"},
                            {"DISPLAY", ""},
                            {"QT_QPA_PLATFORM", ""},
@@ -301,7 +315,8 @@ TEST_F(Wayland, DoubleClickCopiesAndSavesThroughTheDialog) {
   if (HasFatalFailure()) return;
   ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
   ASSERT_TRUE(sway_->doubleClick(270, 190));
-  ASSERT_TRUE(waitUntil([&] { return sway_->focusWindow("Tolvane-保存为"); }, kPatience)) << p->stderrText();
+  // The dialog has the keyboard by itself: the keys go to it at once.
+  ASSERT_TRUE(waitUntil([&] { return sway_->window("Tolvane-保存为").focused; }, kPatience)) << p->stderrText();
   const std::optional<Image> copied = pasted();
   ASSERT_TRUE(copied.has_value());
   EXPECT_EQ(*copied, picture_.copy({kL, kT, kR, kB}));
