@@ -59,6 +59,8 @@ if [ "${1:-}" = "--bench" ]; then
     libbenchmark-dev
     python3-pil python3-numpy gcc libx11-dev libxext-dev libxfixes-dev libxtst-dev dbus
     flameshot ksnip hyperfine
+    # the usual region picker on sway, timed next to the program there
+    slurp
   )
 fi
 
