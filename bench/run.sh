@@ -4,8 +4,10 @@
 # 1. In-process: the drag step at 4K against the full repaint, history costs,
 #    the PNG writer against Qt's.
 # 2. Whole process under Xvfb, side by side with Flameshot, with the shared
-#    anchors harness: exec to veil, peak memory, copy latency, exact pixels.
-# 3. Whole process on a headless sway next to Xvfb: exec to veil, copy latency.
+#    anchors harness: exec to veil, peak memory, copy latency, exact pixels,
+#    and the ratios to Flameshot (bench/ratios.py).
+# 3. Whole process on a headless sway next to Xvfb: exec to veil, copy latency;
+#    slurp's overlay on the same sway.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 RUNS="${1:-7}"
@@ -35,6 +37,7 @@ cat > "$OUT/tolvane-profile.json" <<JSON
              "copy": "dblclick:{cx},{cy}", "after_copy": ["key:Escape"]}}
 JSON
 "$ANCHORS/run_all.sh" "$OUT/anchors" flameshot-cold,tolvane "$RUNS" --profiles "$OUT/tolvane-profile.json" --no-baseline
+bench/ratios.py "$OUT/anchors" --after tolvane --ref flameshot-cold | tee "$OUT/ratios.md"
 echo "report: $OUT/anchors/report.md"
 
 echo "== Wayland (headless sway) next to X11 (Xvfb), 1920x1080 ($RUNS runs each)"

@@ -5,7 +5,8 @@
 #   bench/startup.sh BEFORE_PROGRAM [RUNS]
 # BEFORE_PROGRAM: the older tolvane, e.g. built from an older commit elsewhere.
 # Uses the shared anchors harness (../shared/anchors, Xvfb :91 and :92) for
-# exec to veil, peak memory, copy button and double click to image/png, and
+# exec to veil, peak memory, copy button and double click to image/png, with
+# the ratios to Flameshot and to the older build (bench/ratios.py), and
 # bench/exec_to_read.py (Xvfb :91) for exec to screen read.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +36,8 @@ profile() {  # NAME PROGRAM COPY [AFTER_COPY]
 "$ANCHORS/run_all.sh" "$OUT/anchors" \
   flameshot-warm,flameshot-cold,tolvane-before-copy,tolvane-copy,tolvane-before-dblclick,tolvane-dblclick \
   "$RUNS" --profiles "$OUT/profiles.json" --no-baseline
+bench/ratios.py "$OUT/anchors" --before tolvane-before-dblclick --after tolvane-dblclick --ref flameshot-cold \
+  | tee "$OUT/ratios.md"
 for size in 1920x1080 3840x2160; do
   bench/exec_to_read.py --display :91 --size "$size" --runs "$RUNS" \
     "before=$BEFORE" "after=$AFTER" "flameshot=flameshot gui"

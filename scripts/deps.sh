@@ -14,7 +14,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   # Qt 6 and the X11 pieces the platform layer talks to directly
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev
+  libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-render0-dev
   # Wayland: the screen read over libwayland-client (wayland-scanner comes
   # with it), and Qt's Wayland platform for the window
   libwayland-dev wayland-protocols qt6-wayland
@@ -68,6 +68,8 @@ if [ "${1:-}" = "--bench" ]; then
     libbenchmark-dev
     python3-pil python3-numpy gcc libx11-dev libxext-dev libxfixes-dev libxtst-dev dbus
     flameshot ksnip hyperfine
+    # the usual region picker on sway, timed next to the program there
+    slurp
   )
 fi
 

@@ -118,8 +118,21 @@ bool readScreenEarly(EarlyDisplay& d) {
   }
   if (!d.x) return true;
   auto screen = std::make_unique<px::XcbScreen>(*d.x);
-  if (const auto& read = screen->readNow(); read.ok())
+  // The X server veils its own copy of the screen before anything is read;
+  // not in a Wayland session, where the X server may be XWayland, whose
+  // screen the read refuses first.
+  std::unique_ptr<px::VeilSplash> early;
+  if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); !wayland || !*wayland) {
+    early = std::make_unique<px::VeilSplash>(*d.x, tolvane::selection::kVeil);
+    if (!early->shown()) early.reset();
+  }
+  const auto& read = screen->readNow(early ? early->frozenCopy() : 0);
+  if (early) {
+    early->dropFrozenCopy();
+    if (read.ok()) d.veil = std::move(early);
+  } else if (read.ok()) {
     d.veil = std::make_unique<px::VeilSplash>(*d.x, read.picture, tolvane::selection::kVeil);
+  }
   d.screen = std::move(screen);
   return true;
 }

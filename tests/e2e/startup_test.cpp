@@ -1,5 +1,6 @@
 #include <signal.h>
 
+#include <cstdlib>
 #include <thread>
 
 #include "fixture.h"
@@ -83,6 +84,59 @@ TEST_P(EarlyDrag, SelectsFromThePressMadeOnTheStartUpWindow) {
   EXPECT_EQ(screen.pixel(region.left + 30, region.bottom - 10), picture().pixel(region.left + 30, region.bottom - 10));
   EXPECT_EQ(screen.pixel(region.left - 5, region.top + 40), veil.pixel(region.left - 5, region.top + 40));
   EXPECT_EQ(screen.pixel(50, 50), veil.pixel(50, 50));
+  x().key("Escape");
+  EXPECT_EQ(p->wait(kPatience), 0);
+}
+
+// The start-up window at full HD, where the veil covers millions of pixels.
+class StartUpVeil : public E2E {
+ protected:
+  std::pair<int, int> screenSize() const override { return {1920, 1080}; }
+};
+
+// Pixels that differ from `want` by more than one step in any channel.
+long offByMoreThanOne(const Image& got, const Image& want) {
+  long bad = 0;
+  for (int y = 0; y < want.height(); ++y)
+    for (int x = 0; x < want.width(); ++x) {
+      const Argb a = got.pixel(x, y), b = want.pixel(x, y);
+      for (int shift : {0, 8, 16})
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 1) {
+          ++bad;
+          break;
+        }
+    }
+  return bad;
+}
+
+// The X server draws the whole veil of the start-up window from requests
+// the program sent before the window showed: stopped the moment its window
+// is seen, the program still gets the whole screen veiled, to within the
+// rounding of the server's blending.
+TEST_F(StartUpVeil, IsWholeOnceTheWindowShowsEvenWithTheProgramStopped) {
+  std::unique_ptr<Program> p;
+  bool stopped = false;
+  for (int attempt = 0; attempt < 5 && !stopped; ++attempt) {
+    p.reset();
+    p = start();
+    std::vector<TopLevel> windows;
+    waitUntil(
+        [&] {
+          windows = x().topLevels();
+          return !p->running() || hasSplash(windows, p->pid()) || hasCaptureWindow(windows, p->pid());
+        },
+        kPatience, 1ms);
+    stopped = p->running() && hasSplash(windows, p->pid()) && !hasCaptureWindow(windows, p->pid()) &&
+              kill(p->pid(), SIGSTOP) == 0;
+  }
+  ASSERT_TRUE(stopped) << "the capture window was always up before the start-up window could be seen";
+  const Image want = veiled(picture());
+  long bad = -1;
+  waitUntil([&] { return (bad = offByMoreThanOne(x().grab(), want)) == 0; }, 3s);
+  EXPECT_EQ(bad, 0) << "pixels not veiled while only the start-up window was up";
+  EXPECT_FALSE(hasCaptureWindow(x().topLevels(), p->pid()));
+  kill(p->pid(), SIGCONT);
+  ASSERT_TRUE(waitForCaptureWindow(*p)) << p->stderrText();
   x().key("Escape");
   EXPECT_EQ(p->wait(kPatience), 0);
 }

@@ -13,7 +13,7 @@ libs=$(needed "$program")
 failures=0
 for lib in $libs; do
   case $lib in
-    libxcb.so.* | libxcb-shm.so.* | libxcb-randr.so.*) ;;
+    libxcb.so.* | libxcb-shm.so.* | libxcb-randr.so.* | libxcb-render.so.*) ;;  # the start-up window's veil
     libwayland-client.so.*) ;;  # the Wayland screen read
     libc.so.* | libm.so.* | libstdc++.so.* | libgcc_s.so.* | ld-linux*) ;;
     libasan.so.* | libubsan.so.*) ;;  # the sanitizer build

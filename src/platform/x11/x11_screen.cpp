@@ -35,7 +35,7 @@ std::unique_ptr<XConnection> XConnection::open(std::string* error) {
     xcb_disconnect(c);
     return nullptr;
   }
-  return std::unique_ptr<XConnection>(new XConnection(c, it.data));
+  return std::unique_ptr<XConnection>(new XConnection(c, it.data, screenNumber));
 }
 
 XConnection::~XConnection() { xcb_disconnect(c_); }
@@ -161,7 +161,7 @@ void convertRows(const std::uint8_t* data, int stride, const PixelFormat& f, Ima
   }
 }
 
-bool grabShm(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, Image& out) {
+bool grabShm(xcb_connection_t* c, xcb_drawable_t from, const PixelFormat& f, Image& out) {
   const int w = out.width(), h = out.height();
   const int stride = bytesPerLine(f, w);
   const int band = bandRows(stride, h);
@@ -172,7 +172,7 @@ bool grabShm(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, Im
     xcb_generic_error_t* err = nullptr;
     xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(
         c,
-        xcb_shm_get_image(c, screen->root, 0, static_cast<std::int16_t>(top), static_cast<std::uint16_t>(w),
+        xcb_shm_get_image(c, from, 0, static_cast<std::int16_t>(top), static_cast<std::uint16_t>(w),
                           static_cast<std::uint16_t>(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, seg.id(), 0),
         &err);
     const bool ok = reply && !err;
@@ -184,7 +184,7 @@ bool grabShm(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, Im
   return true;
 }
 
-bool grabPlain(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, Image& out) {
+bool grabPlain(xcb_connection_t* c, xcb_drawable_t from, const PixelFormat& f, Image& out) {
   const int w = out.width(), h = out.height();
   const int stride = bytesPerLine(f, w);
   // Bands keep each reply well under the server's limits.
@@ -193,7 +193,7 @@ bool grabPlain(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, 
     const int rows = std::min(band, h - top);
     xcb_generic_error_t* err = nullptr;
     xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, static_cast<std::int16_t>(top),
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, from, 0, static_cast<std::int16_t>(top),
                          static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(rows), ~0u),
         &err);
     const bool ok = reply && !err && xcb_get_image_data_length(reply) >= stride * rows;
@@ -207,15 +207,16 @@ bool grabPlain(xcb_connection_t* c, xcb_screen_t* screen, const PixelFormat& f, 
 
 }  // namespace
 
-ScreenRead grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm) {
+ScreenRead grabRoot(xcb_connection_t* c, xcb_screen_t* screen, bool allowShm, std::uint32_t from) {
   if (!c || !screen) return {{}, Failure{kScreenReadFailed, "the read failed"}};
   if (auto refused = visualFailure(rootVisual(c, screen))) return {{}, std::move(refused)};
   const auto format = rootFormat(c, screen);
   if (!format) return {{}, Failure{kScreenFormatUnreadable, "the read failed"}};
   // Every pixel is written below, or the read fails as a whole.
   ScreenRead read{Image::uninitialized(screen->width_in_pixels, screen->height_in_pixels), std::nullopt};
-  if (allowShm && grabShm(c, screen, *format, read.picture)) return read;
-  if (grabPlain(c, screen, *format, read.picture)) return read;
+  const xcb_drawable_t source = from ? from : screen->root;
+  if (allowShm && grabShm(c, source, *format, read.picture)) return read;
+  if (grabPlain(c, source, *format, read.picture)) return read;
   return {{}, Failure{kScreenReadFailed, "the X server did not hand over the screen's pixels"}};
 }
 
@@ -228,11 +229,15 @@ ScreenRead XcbScreen::read() {
   if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland) {
     if (auto refused = sessionFailure(isXWayland(c, s), wayland)) return {{}, std::move(refused)};
   }
-  return grabRoot(c, s, true);
+  return grabRoot(c, s, true, source_);
 }
 
-const ScreenRead& XcbScreen::readNow() {
-  if (!early_) early_ = read();
+const ScreenRead& XcbScreen::readNow(std::uint32_t from) {
+  if (!early_) {
+    source_ = from;
+    early_ = read();
+    source_ = 0;
+  }
   return *early_;
 }
 
