@@ -8,19 +8,21 @@
 #include "annotation/history.h"
 #include "annotation/tool_button.h"
 #include "output/finish.h"
+#include "selection/chrome.h"
 #include "selection/region.h"
 
 namespace tolvane::annotation {
 
 class Toolbar {
  public:
-  Toolbar(layout::Controls& c, selection::Region& region, Annotator& annotator, History& history,
-          platform::Surface& dc, platform::Pointer& pointer, output::Finisher& finish, std::function<void()> close)
-      : c_(c), region_(region), annotator_(annotator), history_(history), dc_(dc), pointer_(pointer),
-        finish_(finish), close_(std::move(close)) {}
+  Toolbar(layout::Controls& c, selection::Region& region, selection::Chrome& chrome, Annotator& annotator,
+          History& history, platform::Surface& dc, platform::Pointer& pointer, output::Finisher& finish,
+          std::function<void()> close)
+      : c_(c), region_(region), chrome_(chrome), annotator_(annotator), history_(history), dc_(dc),
+        pointer_(pointer), finish_(finish), close_(std::move(close)) {}
 
-  void click(int index);
-  void buttonMouseMove(int index);  // hover frame behind the button
+  void click(ToolButton button);
+  void buttonHovered(ToolButton button);  // hover frame behind the button
   void toolbarHovered();
   void stylePanelHovered();
   // A double click on the region: copies it and offers to save it.
@@ -36,13 +38,15 @@ class Toolbar {
 
   layout::Controls& c_;
   selection::Region& region_;
+  selection::Chrome& chrome_;
   Annotator& annotator_;
   History& history_;
   platform::Surface& dc_;
   platform::Pointer& pointer_;
   output::Finisher& finish_;
   std::function<void()> close_;
-  int lastButton_ = 0;  // the last button clicked: the same tool again hides the style panel
+  // The last button clicked: the same tool again hides the style panel.
+  ToolButton lastButton_ = ToolButton::Undo;
 };
 
 }  // namespace tolvane::annotation

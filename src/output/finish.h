@@ -8,7 +8,6 @@
 
 #include "output/image_writer.h"
 #include "platform/image.h"
-#include "layout/controls.h"
 #include "platform/output.h"
 #include "platform/surface.h"
 #include "platform/system.h"
@@ -46,16 +45,17 @@ class Finisher {
 
   // `settle` runs before every capture: it brings what is still being edited
   // (an open text box) into the picture.
-  Finisher(layout::Controls& c, const platform::Surface& canvas, Outlets out, std::function<void()> settle = {})
-      : c_(c), canvas_(canvas), out_(out), settle_(std::move(settle)),
+  Finisher(const platform::Surface& canvas, Outlets out, std::function<void()> settle = {})
+      : canvas_(canvas), out_(out), settle_(std::move(settle)),
         writer_(out.pointer, out.messageBox, out.encoders) {}
 
   // What the window does once the region is taken: it closes (copy and
   // close), or it stays for the save dialog.
   enum class Then { Close, AskToSave };
 
-  // Hides the frame, handles and labels and puts the region (right and
-  // bottom exclusive) of the window's picture on the clipboard. Outside the screen the picture is black.
+  // Puts the region (right and bottom exclusive) of the window's picture on
+  // the clipboard; the controls over the window are not part of that
+  // picture. Outside the screen the picture is black.
   // The clipboard is taken while the window still has the keyboard. Encoding
   // the picture takes a while on a large region: a window that closes goes
   // off the screen first; one that stays shows it is busy.
@@ -71,7 +71,6 @@ class Finisher {
   ImageWriter& writer() { return writer_; }
 
  private:
-  layout::Controls& c_;
   const platform::Surface& canvas_;
   Outlets out_;
   std::function<void()> settle_;

@@ -39,18 +39,15 @@ class Screen {
   virtual IPoint cursorPos() const = 0;  // the pointer, in screen pixels
 };
 
-// Program-wide pointer shapes.
-enum PointerShape : int {
-  kPointerDefault = 0, kPointerArrow = 1, kPointerCross = 2, kPointerMove = 5,
-  kPointerSizeNESW = 6, kPointerSizeNS = 7, kPointerSizeNWSE = 8, kPointerSizeWE = 9,
-  kPointerBusy = 11,
-};
+// Program-wide pointer shapes. The Size shapes are the two-headed arrows
+// of the handles: NESW points up-right and down-left, NS up and down.
+enum class PointerShape { Default, Arrow, Cross, Move, SizeNESW, SizeNS, SizeNWSE, SizeWE, Busy };
 
 class Pointer {
  public:
   virtual ~Pointer() = default;
-  virtual void setShape(int shape) = 0;
-  virtual int shape() const = 0;
+  virtual void setShape(PointerShape shape) = 0;
+  virtual PointerShape shape() const = 0;
 };
 
 class App {

@@ -33,15 +33,4 @@ void PointerPanel::setShown(bool shown) {
   c_(Ctl::ColorLabel).setVisible(shown);
 }
 
-void placeToolbar(layout::Controls& c, const Selection& s, float screenHeight) {
-  auto& bar = c(Ctl::Toolbar);
-  const float bottom = s.top + s.height;
-  const float right = s.left + s.width;
-  if (screenHeight < bottom + 4 + bar.height())
-    bar.move(right - bar.width(), bottom - bar.height() - 4);
-  else
-    bar.move(right - bar.width(), bottom + 4);
-  if (bar.left() < 0) bar.setLeft(0);
-}
-
 }  // namespace tolvane::selection

@@ -29,8 +29,4 @@ class PointerPanel {
   const Region& region_;
 };
 
-// The toolbar goes 4 pixels below the region, right-aligned with it, or
-// inside its bottom edge when the screen has no room below; never left of 0.
-void placeToolbar(layout::Controls& c, const Selection& s, float screenHeight);
-
 }  // namespace tolvane::selection

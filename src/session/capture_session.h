@@ -19,6 +19,7 @@
 #include "platform/surface.h"
 #include "platform/system.h"
 #include "selection/backdrop.h"
+#include "selection/chrome.h"
 #include "selection/pointer_panel.h"
 #include "selection/region.h"
 #include "selection/selection_mouse.h"
@@ -86,6 +87,7 @@ class CaptureSession : public platform::EventSink {
   selection::Backdrop backdrop_;
   annotation::History history_;
   selection::PointerPanel panel_;
+  selection::Chrome chrome_;
   annotation::StylePanel style_;
   annotation::TextTool text_;
   annotation::Annotator annotator_;

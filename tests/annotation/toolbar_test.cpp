@@ -204,7 +204,7 @@ TEST_F(Toolbar, HoverFramesFollowThePointer) {
   EXPECT_FALSE(rig.ctl(Ctl::ButtonHover, 4).visible());
   rig.form.mouseMove({Ctl::Toolbar, -1}, {});
   EXPECT_FALSE(rig.ctl(Ctl::ButtonHover, 6).visible());
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerArrow);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Arrow);
 }
 
 TEST(StylePanel, SwatchesChooseAndHighlight) {

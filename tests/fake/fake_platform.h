@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cerrno>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -78,11 +79,11 @@ class FakeScreen : public platform::Screen {
 class FakePointer : public platform::Pointer {
  public:
   explicit FakePointer(Log& log) : log_(log) {}
-  void setShape(int s) override;
-  int shape() const override { return shape_; }
+  void setShape(platform::PointerShape s) override;
+  platform::PointerShape shape() const override { return shape_; }
 
  private:
-  int shape_ = 0;
+  platform::PointerShape shape_ = platform::PointerShape::Default;
   Log& log_;
 };
 
@@ -135,14 +136,14 @@ class FakeLock : public platform::InstanceLock {
 // What the user saw while a picture was being encoded.
 struct SeenWhileEncoding {
   bool windowOnScreen = false;
-  int pointer = 0;
+  platform::PointerShape pointer = platform::PointerShape::Default;
 };
 
 // Where a fake looks to tell what the user sees; unset outside a Rig.
 struct Witness {
   const FakeApp* app = nullptr;
   const FakePointer* pointer = nullptr;
-  SeenWhileEncoding now() const { return {app && app->onScreen, pointer ? pointer->shape() : 0}; }
+  SeenWhileEncoding now() const { return {app && app->onScreen, pointer ? pointer->shape() : platform::PointerShape::Default}; }
 };
 
 class FakeClipboard : public platform::Clipboard {
@@ -181,9 +182,11 @@ class FakeSaveDialog : public platform::SaveDialog {
   std::optional<platform::SaveAnswer> run(const platform::SaveRequest& r) override {
     log_.push_back("SaveDialog " + r.fileName);
     request = r;
+    if (whileOpen) whileOpen();
     return answer;
   }
   std::optional<platform::SaveRequest> request;
+  std::function<void()> whileOpen;  // runs while the dialog asks
   std::optional<platform::SaveAnswer> answer;  // nullopt: the user cancels
 
  private:
@@ -196,10 +199,10 @@ class FakeMessageBox : public platform::MessageBox {
   void information(const std::string& title, const std::string& text) override {
     log_.push_back("MessageBox " + title);
     shown.push_back({title, text});
-    pointerSeen.push_back(pointer ? pointer->shape() : -1);
+    if (pointer) pointerSeen.push_back(pointer->shape());
   }
   std::vector<std::pair<std::string, std::string>> shown;
-  std::vector<int> pointerSeen;  // the pointer's shape while each box showed
+  std::vector<platform::PointerShape> pointerSeen;  // the pointer's shape while each box showed
   const platform::Pointer* pointer = nullptr;
 
  private:

@@ -117,7 +117,7 @@ TEST_F(Selected, EachStepRepaintsFromTheFrozenScreen) {
   rig.form.mouseDown({Ctl::Handle, 6}, {1, 0, 0, 0});
   rig.screen.cursor = {170, 160};
   rig.form.mouseMove({Ctl::Handle, 6}, {1, 0, 0, 0});
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerSizeNWSE);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::SizeNWSE);
   // Exactly the new region 100,100 70x60 undimmed, the rest veiled.
   const Image& frozen = *rig.screen.picture;
   Image expected = frozen;
@@ -143,7 +143,10 @@ TEST_F(Selected, ResizingNeverReachesPastTheScreen) {
 }
 
 TEST_F(Selected, PointerShapesFollowTheHandleWithoutAResize) {
-  const int expected[8] = {8, 7, 6, 9, 6, 7, 8, 9};
+  using platform::PointerShape;
+  const PointerShape nwse = PointerShape::SizeNWSE, ns = PointerShape::SizeNS, nesw = PointerShape::SizeNESW,
+                     we = PointerShape::SizeWE;
+  const PointerShape expected[8] = {nwse, ns, nesw, we, nesw, ns, nwse, we};
   for (int i = 0; i < 8; ++i) {
     const auto before = sel();
     rig.form.mouseMove({Ctl::Handle, i}, {0, 0, 1, 1});
