@@ -7,9 +7,9 @@ using platform::Ctl;
 void Toolbar::click(ToolButton button) {
   switch (button) {
     case ToolButton::Undo: undo(); break;
-    case ToolButton::CopyAndClose: copyAndClose(); return;
-    case ToolButton::Save: save(); return;
-    case ToolButton::Close: close_(); return;
+    case ToolButton::CopyAndClose:
+    case ToolButton::Save:
+    case ToolButton::Close: return;
     case ToolButton::Redo: history_.redo(dc_); break;
     case ToolButton::Arrow:
     case ToolButton::Text:
@@ -66,27 +66,6 @@ void Toolbar::undo() {
   annotator_.drop();
 }
 
-bool Toolbar::captureRegion(output::Finisher::Then then) {
-  chrome_.hiddenForCapture();
-  return finish_.captureRegion(region_.shape().pixels(), then);
-}
-
-void Toolbar::copyAndClose() {
-  if (captureRegion(output::Finisher::Then::Close)) {
-    close_();
-    return;
-  }
-  chrome_.restore();  // nothing captured: the capture stays open as it was
-}
-
-void Toolbar::save() {
-  const bool captured = captureRegion(output::Finisher::Then::AskToSave);
-  chrome_.restore();
-  if (!captured) return;  // nothing to save: the capture stays open
-  finish_.offerSave();
-  close_();
-}
-
 void Toolbar::hideHoverFrames() {
   for (int i = 0; i < kToolButtonCount; ++i) c_(Ctl::ButtonHover, i).hide();
 }
@@ -102,19 +81,5 @@ void Toolbar::toolbarHovered() {
 }
 
 void Toolbar::stylePanelHovered() { pointer_.setShape(platform::PointerShape::Arrow); }
-
-}  // namespace tolvane::annotation
-
-namespace tolvane::annotation {
-
-void Toolbar::finishByDoubleClick() {
-  if (!captureRegion(output::Finisher::Then::AskToSave)) {
-    // Nothing captured: the capture stays open rather than ending empty.
-    chrome_.restore();
-    return;
-  }
-  finish_.offerSave();
-  close_();
-}
 
 }  // namespace tolvane::annotation

@@ -33,7 +33,6 @@ std::string savablePath(const std::string& path, int filter) {
 }
 
 bool Finisher::captureRegion(const IRect& region, Then then) {
-  if (settle_) settle_();
 
   captured_ = Image();
   const long long w = static_cast<long long>(region.right) - region.left;

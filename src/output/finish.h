@@ -1,7 +1,6 @@
 // Finishing a capture: the region to the clipboard, the save dialog, the file.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,11 +42,8 @@ class Finisher {
     platform::Environment& env;
   };
 
-  // `settle` runs before every capture: it brings what is still being edited
-  // (an open text box) into the picture.
-  Finisher(const platform::Surface& canvas, Outlets out, std::function<void()> settle = {})
-      : canvas_(canvas), out_(out), settle_(std::move(settle)),
-        writer_(out.pointer, out.messageBox, out.encoders) {}
+  Finisher(const platform::Surface& canvas, Outlets out)
+      : canvas_(canvas), out_(out), writer_(out.pointer, out.messageBox, out.encoders) {}
 
   // What the window does once the region is taken: it closes (copy and
   // close), or it stays for the save dialog.
@@ -73,7 +69,6 @@ class Finisher {
  private:
   const platform::Surface& canvas_;
   Outlets out_;
-  std::function<void()> settle_;
   ImageWriter writer_;
   Image captured_;
 };

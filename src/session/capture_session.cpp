@@ -20,12 +20,9 @@ CaptureSession::CaptureSession(Platform& platform, platform::ControlView* view)
       style_(controls_),
       text_(controls_, p_.surface, style_),
       annotator_(p_.surface, region_, history_, style_, text_),
-      // Every capture first commits an open text box.
-      finisher_(p_.surface,
-                {p_.app, p_.pointer, p_.clipboard, p_.saveDialog, p_.messageBox, p_.encoders, p_.env},
-                [this] { annotator_.settle(); }),
-      toolbar_(controls_, region_, chrome_, annotator_, history_, p_.surface, p_.pointer, finisher_,
-               [this] { close(); }),
+      finisher_(p_.surface, {p_.app, p_.pointer, p_.clipboard, p_.saveDialog, p_.messageBox, p_.encoders, p_.env}),
+      finishing_(chrome_, region_, annotator_, finisher_, [this] { close(); }),
+      toolbar_(controls_, region_, chrome_, annotator_, history_, p_.surface, p_.pointer),
       selection_(region_, chrome_, backdrop_, panel_, p_.pointer, [this] { close(); }),
       resizer_(region_, controls_, chrome_, backdrop_, panel_, p_.pointer, p_.screen, [this] { return grabHandle(); }) {
   region_.onReshape([this](const selection::Selection& s) { handles::placeHandles(controls_, s); });
@@ -169,13 +166,13 @@ void CaptureSession::mouseUp(CtlRef target, const platform::Mouse& m) {
 void CaptureSession::dblClick(CtlRef target) {
   if (closed_ || target.ctl != Ctl::Window) return;
   buttonsDown_ |= platform::kLeft;  // it stands for the second press; its release follows
-  if (region_.made() && selection_.pressedInside()) toolbar_.finishByDoubleClick();
+  if (region_.made() && selection_.pressedInside()) finishing_.byDoubleClick();
 }
 
 void CaptureSession::click(CtlRef target) {
   if (closed_) return;
   if (target.ctl == Ctl::ToolButton) {
-    if (const auto b = annotation::toolButtonAt(target.index)) toolbar_.click(*b);
+    if (const auto b = annotation::toolButtonAt(target.index)) press(*b);
   }
   if (target.ctl == Ctl::SizeList) style_.sizeListChosen();
 }
@@ -224,10 +221,10 @@ bool CaptureSession::runShortcut(const Shortcut& s) {
   // A click without a drag makes an empty region: nothing to move, resize or copy.
   if (!region_.made() || region_.shape().pixels().empty()) return false;
   switch (s.command) {
-    case Command::Copy: toolbar_.click(ToolButton::CopyAndClose); break;
-    case Command::Save: toolbar_.click(ToolButton::Save); break;
-    case Command::Undo: toolbar_.click(ToolButton::Undo); break;
-    case Command::Redo: toolbar_.click(ToolButton::Redo); break;
+    case Command::Copy: press(ToolButton::CopyAndClose); break;
+    case Command::Save: press(ToolButton::Save); break;
+    case Command::Undo: press(ToolButton::Undo); break;
+    case Command::Redo: press(ToolButton::Redo); break;
     case Command::Move:
     case Command::Resize:
       // As a handle: nothing drawn yet drops the tool; a drawing pins the region.
@@ -241,6 +238,16 @@ bool CaptureSession::runShortcut(const Shortcut& s) {
     default: return false;
   }
   return true;
+}
+
+void CaptureSession::press(annotation::ToolButton button) {
+  using annotation::ToolButton;
+  switch (button) {
+    case ToolButton::CopyAndClose: finishing_.copyAndClose(); break;
+    case ToolButton::Save: finishing_.save(); break;
+    case ToolButton::Close: close(); break;
+    default: toolbar_.click(button); break;
+  }
 }
 
 }  // namespace tolvane::session

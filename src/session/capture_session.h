@@ -23,6 +23,7 @@
 #include "selection/pointer_panel.h"
 #include "selection/region.h"
 #include "selection/selection_mouse.h"
+#include "session/finishing.h"
 #include "session/shortcuts.h"
 
 namespace tolvane::session {
@@ -80,6 +81,8 @@ class CaptureSession : public platform::EventSink {
   bool grabHandle();
   // A keyboard command other than Close; whether it was used.
   bool runShortcut(const Shortcut& s);
+  // A toolbar button, clicked or by its key.
+  void press(annotation::ToolButton button);
 
   Platform& p_;
   layout::Controls controls_;
@@ -92,6 +95,7 @@ class CaptureSession : public platform::EventSink {
   annotation::TextTool text_;
   annotation::Annotator annotator_;
   output::Finisher finisher_;
+  Finishing finishing_;
   annotation::Toolbar toolbar_;
   selection::SelectionMouse selection_;
   handles::HandleResizer resizer_;
