@@ -47,12 +47,11 @@ selection::Selection HandleResizer::resized(const selection::Selection& from, Ha
   return {static_cast<float>(l), static_cast<float>(t), static_cast<float>(wd), static_cast<float>(ht)};
 }
 
-void HandleResizer::move(Handle handle) {
+void HandleResizer::move(Handle handle, float x, float y) {
   pointer_.setShape(pointerFor(handle));
   if (!held_) return;
-  const platform::IPoint at = screen_.cursorPos();
   const auto& h = c_(Ctl::Handle, indexOf(handle));
-  const selection::Selection next = resized(from_, handle, at.x, at.y, h.width(), h.height());
+  const selection::Selection next = resized(from_, handle, x, y, h.width(), h.height());
   // The handle's offsets can push an edge a few pixels past the screen; the
   // region never reaches beyond what was captured. A negative size is
   // refused: the region keeps the previous step's geometry.

@@ -19,12 +19,13 @@ class HandleResizer {
   // drops what the resize makes stale (the undone steps).
   HandleResizer(selection::Region& region, const layout::Controls& c, selection::Chrome& chrome,
                 selection::Backdrop& backdrop, selection::PointerPanel& panel, platform::Pointer& pointer,
-                const platform::Screen& screen, std::function<bool()> grab)
+                std::function<bool()> grab)
       : region_(region), c_(c), chrome_(chrome), backdrop_(backdrop), panel_(panel), pointer_(pointer),
-        screen_(screen), grab_(std::move(grab)) {}
+        grab_(std::move(grab)) {}
 
   void down(Handle handle);
-  void move(Handle handle);
+  // The pointer moved over or with the handle to (x, y), in the window's pixels.
+  void move(Handle handle, float x, float y);
   void up();
   // A handle held down: the region is being resized by the mouse.
   bool held() const { return held_; }
@@ -50,7 +51,6 @@ class HandleResizer {
   selection::Backdrop& backdrop_;
   selection::PointerPanel& panel_;
   platform::Pointer& pointer_;
-  const platform::Screen& screen_;
   std::function<bool()> grab_;
   bool held_ = false;
   selection::Selection from_;  // the region when the handle was pressed

@@ -36,7 +36,6 @@ class Screen {
   virtual int height() const = 0;
   // Reads the whole screen once.
   virtual ScreenRead grab() = 0;
-  virtual IPoint cursorPos() const = 0;  // the pointer, in screen pixels
 };
 
 // Program-wide pointer shapes. The Size shapes are the two-headed arrows

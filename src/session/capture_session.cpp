@@ -24,7 +24,7 @@ CaptureSession::CaptureSession(Platform& platform, platform::ControlView* view)
       finishing_(chrome_, region_, annotator_, finisher_, [this] { close(); }),
       toolbar_(controls_, region_, chrome_, annotator_, history_, p_.surface, p_.pointer),
       selection_(region_, chrome_, backdrop_, panel_, p_.pointer, [this] { close(); }),
-      resizer_(region_, controls_, chrome_, backdrop_, panel_, p_.pointer, p_.screen, [this] { return grabHandle(); }) {
+      resizer_(region_, controls_, chrome_, backdrop_, panel_, p_.pointer, [this] { return grabHandle(); }) {
   region_.onReshape([this](const selection::Selection& s) { handles::placeHandles(controls_, s); });
 }
 
@@ -131,7 +131,7 @@ void CaptureSession::mouseMove(CtlRef target, const platform::Mouse& m) {
       break;
     }
     case Ctl::Handle:
-      if (const auto h = handles::handleAt(target.index)) resizer_.move(*h);
+      if (const auto h = handles::handleAt(target.index)) resizer_.move(*h, m.x, m.y);
       break;
     case Ctl::ToolButton:
       if (const auto b = annotation::toolButtonAt(target.index)) toolbar_.buttonHovered(*b);

@@ -65,10 +65,8 @@ class FakeScreen : public platform::Screen {
   int width() const override { return w_; }
   int height() const override { return h_; }
   platform::ScreenRead grab() override;
-  platform::IPoint cursorPos() const override { return cursor; }
   std::optional<Image> picture;  // what the screen shows; nullopt: the read fails
   std::string why;               // the failure's words when the read fails
-  platform::IPoint cursor;
   int grabs = 0;
 
  private:

@@ -33,7 +33,6 @@ class PortalScreen : public Screen {
   int width() const override { return read_.picture.width(); }
   int height() const override { return read_.picture.height(); }
   ScreenRead grab() override { return read_; }
-  IPoint cursorPos() const override { return cursor ? cursor() : IPoint{}; }
   std::function<IPoint()> cursor;
 
  private:

@@ -46,7 +46,6 @@ class WaylandScreen : public Screen {
   ScreenRead grab() override;
   // Wayland tells a client the pointer only over its own windows: the
   // window side supplies it.
-  IPoint cursorPos() const override { return cursor ? cursor() : IPoint{}; }
   std::function<IPoint()> cursor;
 
  private:

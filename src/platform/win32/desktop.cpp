@@ -51,12 +51,6 @@ ScreenRead GdiScreen::grab() {
   return read;
 }
 
-IPoint GdiScreen::cursorPos() const {
-  POINT p{};
-  GetCursorPos(&p);
-  return {p.x - left_, p.y - top_};
-}
-
 void WinPointer::setShape(PointerShape shape) {
   shape_ = shape;
   SetCursor(cursor());

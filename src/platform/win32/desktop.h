@@ -16,7 +16,6 @@ class GdiScreen : public Screen {
   int width() const override { return width_; }
   int height() const override { return height_; }
   ScreenRead grab() override;
-  IPoint cursorPos() const override;
   int left() const { return left_; }
   int top() const { return top_; }
 
