@@ -10,10 +10,6 @@
 
 namespace tolvane::platform {
 
-struct IPoint {
-  std::int32_t x = 0, y = 0;
-};
-
 // Why the screen cannot be read, as a Failure's number.
 enum ScreenError : int {
   kScreenFormatUnreadable = 1,  // a visual or pixel format we cannot read
