@@ -111,7 +111,7 @@ void addStylePanel(Builder& b) {
 // and the size label.
 void addLabelsAndFrame(Builder& b) {
   auto& info = b.add(Ctl::ColorLabel, -1, Kind::Label, Ctl::Window, "ColorLabel", 120, 2880, 2625, 255, false);
-  info.caption = "Label2";
+  // No caption: it reads the colour under the pointer once there is one.
   info.hasBack = true;
   info.backColor = kSysWindow;
   info.foreColor = kFrameColor;

@@ -21,6 +21,7 @@ class PointerPanel {
   void place();
   // SizeLabel reads "WxH" of the region.
   void showSize();
+  // Both labels shown or hidden; the colour label only once it has a colour.
   void setShown(bool shown);
 
  private:
