@@ -13,7 +13,7 @@ namespace tolvane::annotation {
 
 class Annotator {
  public:
-  Annotator(platform::Surface& dc, const selection::Region& region, History& history, StylePanel& style,
+  Annotator(platform::Surface& dc, const selection::Region& region, History& history, const StylePanel& style,
             TextTool& text)
       : dc_(dc), region_(region), history_(history), text_(text), rectangle_(dc, region, style),
         ellipse_(dc, region, style), arrow_(dc, region, style) {}

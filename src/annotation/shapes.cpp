@@ -37,7 +37,7 @@ void ShapeTool::reach(float x, float y) {
   const selection::Selection& s = region_.shape();
   x1_ = s.holdX(x);
   y1_ = s.holdY(y);
-  color_ = style_.currentColor();
+  color_ = style_.style().color;
 }
 
 void ShapeTool::move(float x, float y) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <string>
 
@@ -27,16 +28,14 @@ bool parseSize(const std::string& text, float& out) {
 }
 }  // namespace
 
-ColorRef StylePanel::currentColor() const { return c_(Ctl::Swatch, 16).backColor(); }
-
-float StylePanel::fontSize() {
-  float v = 0;
-  if (parseSize(c_(Ctl::SizeBox).text(), v)) lastSize_ = v;
-  return lastSize_;
+void StylePanel::takeSize(const std::string& text) {
+  if (float v = 0; parseSize(text, v)) style_.textSize = v;
 }
 
 void StylePanel::swatchClicked(int index) {
-  c_(Ctl::Swatch, 16).setBackColor(c_(Ctl::Swatch, index).backColor());
+  if (index < 0 || index >= static_cast<int>(layout::kPalette.size())) return;  // the big swatch shows the colour
+  style_.color = layout::kPalette[static_cast<std::size_t>(index)];
+  c_(Ctl::Swatch, 16).setBackColor(style_.color);
 }
 
 void StylePanel::clearSwatchBorders() {
@@ -62,20 +61,20 @@ void StylePanel::sizeChooserHovered() { c_(Ctl::SizeChooser).setPicture(c_(Ctl::
 void StylePanel::sizePanelHovered() { c_(Ctl::SizeChooser).setPicture(c_(Ctl::ChooserFace, 0).picture()); }
 
 void StylePanel::sizeListChosen() {
-  c_(Ctl::SizeBox).setText(c_(Ctl::SizeList).text());
-  fontSize();
+  const std::string chosen = c_(Ctl::SizeList).text();
+  c_(Ctl::SizeBox).setText(chosen);
+  takeSize(chosen);
 }
 
 void StylePanel::sizeBoxChanged(const std::string& text) {
   c_(Ctl::SizeBox).takeTextFromUser(text);
-  fontSize();
+  takeSize(text);
 }
 
-void StylePanel::toggleSizeList(platform::CtlRef Chwnd) {
+void StylePanel::toggleSizeList(platform::CtlRef list) {
   auto* view = c_.view();
   if (!view) return;
-  const bool state = view->comboDropped(Chwnd);
-  view->showComboDropDown(Chwnd, !state);
+  view->showComboDropDown(list, !view->comboDropped(list));
 }
 
 }  // namespace tolvane::annotation

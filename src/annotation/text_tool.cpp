@@ -37,8 +37,8 @@ std::size_t charsBefore(std::string_view s, std::size_t end, int chars) {
 
 void TextTool::begin() {
   auto& box = c_(Ctl::NoteField);
-  const float size = style_.fontSize();
-  box.setForeColor(style_.currentColor());
+  const float size = style_.style().textSize;
+  box.setForeColor(style_.style().color);
   dc_.setFontSize(size);
   box.setFontSize(size);
 }
@@ -66,7 +66,7 @@ bool TextTool::release(float x, float y) {
 
 void TextTool::draw() const {
   const auto& box = c_(Ctl::NoteField);
-  dc_.setTextColor(style_.currentColor());
+  dc_.setTextColor(style_.style().color);
   // Our text encoding is UTF-8; the count is its byte length, covering every character.
   const std::string text = box.text();
   dc_.textOut(roundEven(box.left()), roundEven(box.top()), text, static_cast<int>(text.size()));

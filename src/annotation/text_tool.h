@@ -15,7 +15,7 @@ namespace tolvane::annotation {
 
 class TextTool : public Tool {
  public:
-  TextTool(layout::Controls& c, platform::Surface& dc, StylePanel& style) : c_(c), dc_(dc), style_(style) {}
+  TextTool(layout::Controls& c, platform::Surface& dc, const StylePanel& style) : c_(c), dc_(dc), style_(style) {}
 
   // The stroke: the first release opens the box there, the next one commits it.
   void press(float, float) override {}
@@ -42,7 +42,7 @@ class TextTool : public Tool {
   float measure(const std::string& text);
   layout::Controls& c_;
   platform::Surface& dc_;
-  StylePanel& style_;
+  const StylePanel& style_;
   // The text last measured, its width and the font size it was measured in.
   std::string measured_;
   double measuredWidth_ = 0;  // sums of many small steps: kept in double

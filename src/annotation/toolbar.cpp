@@ -4,20 +4,19 @@ namespace tolvane::annotation {
 
 using platform::Ctl;
 
-void Toolbar::click(int index) {
-  switch (static_cast<ToolButton>(index)) {
+void Toolbar::click(ToolButton button) {
+  switch (button) {
     case ToolButton::Undo: undo(); break;
-    case ToolButton::CopyAndClose: copyAndClose(); return;
-    case ToolButton::Save: save(); return;
-    case ToolButton::Close: close_(); return;
+    case ToolButton::CopyAndClose:
+    case ToolButton::Save:
+    case ToolButton::Close: return;
     case ToolButton::Redo: history_.redo(dc_); break;
     case ToolButton::Arrow:
     case ToolButton::Text:
     case ToolButton::Ellipse:
-    case ToolButton::Rectangle: chooseTool(static_cast<ToolButton>(index)); break;
-    default: break;
+    case ToolButton::Rectangle: chooseTool(button); break;
   }
-  lastButton_ = index;
+  lastButton_ = button;
 }
 
 void Toolbar::chooseTool(ToolButton button) {
@@ -47,7 +46,7 @@ void Toolbar::chooseTool(ToolButton button) {
   c(Ctl::StylePanelFrame).setWidth(panel.width());  // the panel's inner width: it has no border
   if (!panel.visible())
     panel.show();
-  else if (lastButton_ == static_cast<int>(button))
+  else if (lastButton_ == button)
     panel.hide();
   annotator_.choose(button);
 }
@@ -60,81 +59,27 @@ void Toolbar::undo() {
   if (history_.undo(dc_)) return;
   // Fell off the first entry: back to selecting a region.
   region_.drop();
-  c_(Ctl::Toolbar).hide();
-  c_(Ctl::StylePanel).hide();
-  c_(Ctl::SizeLabel).hide();
-  c_(Ctl::ColorLabel).hide();
-  selection::showHandles(c_, false);
+  chrome_.hiddenForSelecting();
   // The region is gone, and with it what was drawn on it: redo must not
   // bring an old picture, dimmed around the old region, back over a new one.
   history_.cutBack();
   annotator_.drop();
 }
 
-bool Toolbar::captureRegion(output::Finisher::Then then) {
-  region_.hideFrame();
-  return finish_.captureRegion(region_.shape().pixels(), then);
-}
-
-void Toolbar::copyAndClose() {
-  const bool panelShown = c_(Ctl::StylePanel).visible();
-  c_(Ctl::Toolbar).hide();
-  c_(Ctl::StylePanel).hide();
-  if (captureRegion(output::Finisher::Then::Close)) {
-    close_();
-    return;
-  }
-  // Nothing captured: the capture stays open as it was.
-  c_(Ctl::Toolbar).show();
-  if (panelShown) c_(Ctl::StylePanel).show();
-  region_.showFrame();
-}
-
-void Toolbar::save() {
-  auto& c = c_;
-  const bool panelShown = c(Ctl::StylePanel).visible();
-  c(Ctl::Toolbar).hide();
-  c(Ctl::StylePanel).hide();
-  const bool captured = captureRegion(output::Finisher::Then::AskToSave);
-  c(Ctl::Toolbar).show();
-  if (panelShown) c(Ctl::StylePanel).show();
-  region_.showFrame();
-  if (!captured) return;  // nothing to save: the capture stays open
-  finish_.offerSave();
-  close_();
-}
-
 void Toolbar::hideHoverFrames() {
-  for (int i = 0; i <= 8; ++i) c_(Ctl::ButtonHover, i).hide();
+  for (int i = 0; i < kToolButtonCount; ++i) c_(Ctl::ButtonHover, i).hide();
 }
 
-void Toolbar::buttonMouseMove(int index) {
+void Toolbar::buttonHovered(ToolButton button) {
   hideHoverFrames();
-  c_(Ctl::ButtonHover, index).show();
+  c_(Ctl::ButtonHover, indexOf(button)).show();
 }
 
 void Toolbar::toolbarHovered() {
-  pointer_.setShape(platform::kPointerArrow);
+  pointer_.setShape(platform::PointerShape::Arrow);
   hideHoverFrames();
 }
 
-void Toolbar::stylePanelHovered() { pointer_.setShape(platform::kPointerArrow); }
-
-}  // namespace tolvane::annotation
-
-namespace tolvane::annotation {
-
-void Toolbar::finishByDoubleClick() {
-  c_(Ctl::Toolbar).hide();
-  region_.hideFrame();
-  if (!finish_.captureRegion(region_.shape().pixels())) {
-    // Nothing captured: the capture stays open rather than ending empty.
-    region_.showFrame();
-    c_(Ctl::Toolbar).show();
-    return;
-  }
-  finish_.offerSave();
-  close_();
-}
+void Toolbar::stylePanelHovered() { pointer_.setShape(platform::PointerShape::Arrow); }
 
 }  // namespace tolvane::annotation

@@ -3,7 +3,6 @@
 #include "app/capture_stage.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QIcon>
 #include <QPixmap>
 #include <QScreen>
@@ -14,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,40 +97,6 @@ int runCapture(QApplication& app, tolvane::session::CaptureSession& form, pq::Qt
   return app.exec();
 }
 
-// Where `global`, in logical pixels of the desktop, lies on `output`, in
-// the output's device pixels from its corner; nullopt when not on it.
-std::optional<QPointF> pointOnOutput(const QScreen* output, QPoint global) {
-  if (!output || !output->geometry().contains(global)) return std::nullopt;
-  return QPointF(global - output->geometry().topLeft()) * output->devicePixelRatio();
-}
-
-// The compositor tells the pointer only over our windows, in logical pixels
-// of the desktop; each window covers an output, at its place in the picture.
-void followPointerOnWayland(tolvane::platform::wayland::WaylandScreen& wayland,
-                            const std::vector<pq::CaptureWindow*>& windows) {
-  wayland.cursor = [windows] {
-    const QPoint global = QCursor::pos();
-    for (const pq::CaptureWindow* w : windows) {
-      const std::optional<QPointF> p = pointOnOutput(w->output(), global);
-      if (!p) continue;
-      const auto [x, y] = tolvane::platform::toPicture(static_cast<float>(p->x()), static_cast<float>(p->y()),
-                                                       w->outputArea());
-      return tolvane::platform::IPoint{static_cast<int>(x), static_cast<int>(y)};
-    }
-    return tolvane::platform::IPoint{};
-  };
-}
-
-// Where the pointer is over the one window of the portal route: in logical
-// pixels of the desktop; the window covers its output, whose corner is the
-// picture's.
-tolvane::platform::IPoint pointerOnWayland() {
-  const QPoint global = QCursor::pos();
-  const QPointF p = pointOnOutput(QGuiApplication::screenAt(global), global)
-                        .value_or(QPointF(global) * qApp->devicePixelRatio());
-  return tolvane::platform::IPoint{static_cast<int>(p.x()), static_cast<int>(p.y())};
-}
-
 // One way to the desktop's screen: the screen once it has read the
 // desktop, else nullptr, and why is added to `why`.
 template <class DesktopScreen>
@@ -142,7 +106,6 @@ std::unique_ptr<tolvane::platform::Screen> readThrough(std::string& why) {
     why += (why.empty() ? "" : "; ") + read.failure->description;
     return nullptr;
   }
-  screen->cursor = pointerOnWayland;
   return screen;
 }
 
@@ -206,7 +169,6 @@ void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int wi
   if (handOver.wayland) coverEachOutput(windows.first, windows.more);
   windows.all = {&windows.first};
   for (const auto& w : windows.more) windows.all.push_back(w.get());
-  if (handOver.wayland) followPointerOnWayland(*handOver.wayland, windows.all);
   for (pq::CaptureWindow* w : windows.all) {
     w->setScreenRect(QRect(0, 0, width, height));
     windows.presenters.add(w, w->outputArea());

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/geometry.h"
+
 namespace tolvane::layout {
 
 using platform::Ctl;
@@ -78,9 +80,9 @@ void addStylePanel(Builder& b) {
   auto& pc = b.add(Ctl::SizeChooser, -1, Kind::PictureBox, Ctl::SizePanel, "SizeChooser", 320, 0, 750, 330, true);
   pc.picture = PictureId::ComboRest;
   auto& t1 = b.add(Ctl::SizeBox, -1, Kind::TextBox, Ctl::SizeChooser, "SizeBox", 60, 60, 340, 200, true);
-  t1.text = "11";
+  t1.text = shortestText(kStartTextSize);
   auto& c1 = b.add(Ctl::SizeList, -1, Kind::ComboBox, Ctl::SizePanel, "SizeList", 320, 20, 735, 300, false);
-  c1.text = "11";
+  c1.text = shortestText(kStartTextSize);
   for (auto s : kFontSizes) c1.items.emplace_back(s);
   const PictureId faces[3] = {PictureId::ComboRest, PictureId::ComboHover, PictureId::ComboPressed};
   const float faceLeft[3] = {120, 960, 1800};
@@ -109,7 +111,7 @@ void addStylePanel(Builder& b) {
 // and the size label.
 void addLabelsAndFrame(Builder& b) {
   auto& info = b.add(Ctl::ColorLabel, -1, Kind::Label, Ctl::Window, "ColorLabel", 120, 2880, 2625, 255, false);
-  info.caption = "Label2";
+  // No caption: it reads the colour under the pointer once there is one.
   info.hasBack = true;
   info.backColor = kSysWindow;
   info.foreColor = kFrameColor;

@@ -19,7 +19,8 @@ std::vector<platform::ControlState> designedControls();
 
 // The sixteen palette colours, Swatch(0) to Swatch(15), 0x00BBGGRR.
 extern const std::array<ColorRef, 16> kPalette;
-constexpr ColorRef kStartColor = 0x000000FF;      // Swatch(16) at start: red
+constexpr ColorRef kStartColor = 0x000000FF;      // the colour at start, shown by Swatch(16): red
+constexpr float kStartTextSize = 11;              // the text size at start, shown by SizeBox
 constexpr ColorRef kFrameColor = 0x00EC7A00;      // selection frame, handles, labels' text
 constexpr ColorRef kPanelColor = 0x00FFEEDE;
 constexpr ColorRef kPanelFrameColor = 0x00FF8080;

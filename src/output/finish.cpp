@@ -9,8 +9,6 @@
 
 namespace tolvane::output {
 
-using platform::Ctl;
-
 std::string defaultFileName(const platform::LocalTime& t) {
   char text[64];
   std::snprintf(text, sizeof text, "Tolvane%04d-%02d-%02d_%02d.%02d.%02d", t.year, t.month, t.day, t.hour, t.minute,
@@ -35,11 +33,6 @@ std::string savablePath(const std::string& path, int filter) {
 }
 
 bool Finisher::captureRegion(const IRect& region, Then then) {
-  if (settle_) settle_();
-  c_(Ctl::SelectionFrame).hide();
-  c_(Ctl::SizeLabel).hide();
-  c_(Ctl::ColorLabel).hide();
-  for (int i = 0; i < 8; ++i) c_(Ctl::Handle, i).hide();
 
   captured_ = Image();
   const long long w = static_cast<long long>(region.right) - region.left;
@@ -48,8 +41,8 @@ bool Finisher::captureRegion(const IRect& region, Then then) {
     out_.app.warn("tolvane: nothing captured: the region is " + std::to_string(w) + "x" + std::to_string(h));
     return false;
   }
-  // The window's own picture, frame and handles now hidden; what lies past its
-  // edge is black. The sizes were checked above, so the sums stay in range.
+  // The window's own picture, without the controls over it; what lies past
+  // its edge is black. The sizes were checked above, so the sums stay in range.
   try {
     captured_ = canvas_.image(region);
   } catch (const std::bad_alloc&) {
@@ -67,8 +60,8 @@ bool Finisher::captureRegion(const IRect& region, Then then) {
   }
   // The window stays for the save dialog: it shows that it is busy.
   auto& pointer = out_.pointer;
-  const int shape = pointer.shape();
-  pointer.setShape(platform::kPointerBusy);
+  const platform::PointerShape shape = pointer.shape();
+  pointer.setShape(platform::PointerShape::Busy);
   out_.clipboard.encode();
   pointer.setShape(shape);
   return true;

@@ -1,14 +1,12 @@
 // Finishing a capture: the region to the clipboard, the save dialog, the file.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "output/image_writer.h"
 #include "platform/image.h"
-#include "layout/controls.h"
 #include "platform/output.h"
 #include "platform/surface.h"
 #include "platform/system.h"
@@ -44,18 +42,16 @@ class Finisher {
     platform::Environment& env;
   };
 
-  // `settle` runs before every capture: it brings what is still being edited
-  // (an open text box) into the picture.
-  Finisher(layout::Controls& c, const platform::Surface& canvas, Outlets out, std::function<void()> settle = {})
-      : c_(c), canvas_(canvas), out_(out), settle_(std::move(settle)),
-        writer_(out.pointer, out.messageBox, out.encoders) {}
+  Finisher(const platform::Surface& canvas, Outlets out)
+      : canvas_(canvas), out_(out), writer_(out.pointer, out.messageBox, out.encoders) {}
 
   // What the window does once the region is taken: it closes (copy and
   // close), or it stays for the save dialog.
   enum class Then { Close, AskToSave };
 
-  // Hides the frame, handles and labels and puts the region (right and
-  // bottom exclusive) of the window's picture on the clipboard. Outside the screen the picture is black.
+  // Puts the region (right and bottom exclusive) of the window's picture on
+  // the clipboard; the controls over the window are not part of that
+  // picture. Outside the screen the picture is black.
   // The clipboard is taken while the window still has the keyboard. Encoding
   // the picture takes a while on a large region: a window that closes goes
   // off the screen first; one that stays shows it is busy.
@@ -71,10 +67,8 @@ class Finisher {
   ImageWriter& writer() { return writer_; }
 
  private:
-  layout::Controls& c_;
   const platform::Surface& canvas_;
   Outlets out_;
-  std::function<void()> settle_;
   ImageWriter writer_;
   Image captured_;
 };

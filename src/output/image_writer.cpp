@@ -41,14 +41,14 @@ std::string saveErrorText(int number, const std::string& description) {
 }
 
 bool ImageWriter::fail(const platform::Failure& f) {
-  pointer_.setShape(platform::kPointerDefault);
+  pointer_.setShape(platform::PointerShape::Default);
   messageBox_.information("错误", saveErrorText(f.error, f.description));
   return false;
 }
 
 bool ImageWriter::writeFile(const Image& picture, const std::string& path, const std::string& extension,
                             int jpegQuality, int tiffDepth, int tiffCompression) {
-  pointer_.setShape(platform::kPointerBusy);
+  pointer_.setShape(platform::PointerShape::Busy);
   if (picture.isNull()) return fail({kErrorNoPicture, "没有可保存的图片: 选区是空的"});
   const auto format = formatForExtension(extension);
   if (!format)
@@ -61,7 +61,7 @@ bool ImageWriter::writeFile(const Image& picture, const std::string& path, const
                                "\" 未写入: " + f->description});
 
   if (const auto failure = writeFileAtomically(path, encoded.bytes, ops_)) return fail(*failure);
-  pointer_.setShape(platform::kPointerDefault);
+  pointer_.setShape(platform::PointerShape::Default);
   return true;
 }
 

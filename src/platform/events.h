@@ -13,7 +13,7 @@ enum MouseButton : int { kLeft = 1, kRight = 2, kMiddle = 4 };
 struct Mouse {
   int button = 0;  // press/release: the one button; move: the set held
   int shift = 0;
-  float x = 0, y = 0;  // pixels in the target's own coordinates (the window's for Ctl::Window)
+  float x = 0, y = 0;  // the pointer in the window's pixels (the picture's), whatever the target
 };
 
 class EventSink {

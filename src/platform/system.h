@@ -10,10 +10,6 @@
 
 namespace tolvane::platform {
 
-struct IPoint {
-  std::int32_t x = 0, y = 0;
-};
-
 // Why the screen cannot be read, as a Failure's number.
 enum ScreenError : int {
   kScreenFormatUnreadable = 1,  // a visual or pixel format we cannot read
@@ -36,21 +32,17 @@ class Screen {
   virtual int height() const = 0;
   // Reads the whole screen once.
   virtual ScreenRead grab() = 0;
-  virtual IPoint cursorPos() const = 0;  // the pointer, in screen pixels
 };
 
-// Program-wide pointer shapes.
-enum PointerShape : int {
-  kPointerDefault = 0, kPointerArrow = 1, kPointerCross = 2, kPointerMove = 5,
-  kPointerSizeNESW = 6, kPointerSizeNS = 7, kPointerSizeNWSE = 8, kPointerSizeWE = 9,
-  kPointerBusy = 11,
-};
+// Program-wide pointer shapes. The Size shapes are the two-headed arrows
+// of the handles: NESW points up-right and down-left, NS up and down.
+enum class PointerShape { Default, Arrow, Cross, Move, SizeNESW, SizeNS, SizeNWSE, SizeWE, Busy };
 
 class Pointer {
  public:
   virtual ~Pointer() = default;
-  virtual void setShape(int shape) = 0;
-  virtual int shape() const = 0;
+  virtual void setShape(PointerShape shape) = 0;
+  virtual PointerShape shape() const = 0;
 };
 
 class App {

@@ -13,7 +13,10 @@ void PointerPanel::showColorAt(float x, float y) {
   const ColorRef c = dc_.getPixel(roundEven(x), roundEven(y));
   std::int32_t r = 0, g = 0, b = 0;
   splitColor(c, r, g, b);
-  c_(Ctl::ColorLabel).setCaption("RGB(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")");
+  auto& colour = c_(Ctl::ColorLabel);
+  colour.setCaption("RGB(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")");
+  // A region chosen before the pointer was seen shows its colour label now.
+  if (c_(Ctl::SizeLabel).visible() && !colour.visible()) colour.show();
 }
 
 void PointerPanel::place() {
@@ -30,18 +33,9 @@ void PointerPanel::showSize() {
 
 void PointerPanel::setShown(bool shown) {
   c_(Ctl::SizeLabel).setVisible(shown);
-  c_(Ctl::ColorLabel).setVisible(shown);
-}
-
-void placeToolbar(layout::Controls& c, const Selection& s, float screenHeight) {
-  auto& bar = c(Ctl::Toolbar);
-  const float bottom = s.top + s.height;
-  const float right = s.left + s.width;
-  if (screenHeight < bottom + 4 + bar.height())
-    bar.move(right - bar.width(), bottom - bar.height() - 4);
-  else
-    bar.move(right - bar.width(), bottom + 4);
-  if (bar.left() < 0) bar.setLeft(0);
+  // No colour to show until the pointer has been over the window.
+  auto& colour = c_(Ctl::ColorLabel);
+  colour.setVisible(shown && !colour.caption().empty());
 }
 
 }  // namespace tolvane::selection

@@ -21,6 +21,7 @@ class PointerPanel {
   void place();
   // SizeLabel reads "WxH" of the region.
   void showSize();
+  // Both labels shown or hidden; the colour label only once it has a colour.
   void setShown(bool shown);
 
  private:
@@ -28,9 +29,5 @@ class PointerPanel {
   const platform::Surface& dc_;
   const Region& region_;
 };
-
-// The toolbar goes 4 pixels below the region, right-aligned with it, or
-// inside its bottom edge when the screen has no room below; never left of 0.
-void placeToolbar(layout::Controls& c, const Selection& s, float screenHeight);
 
 }  // namespace tolvane::selection

@@ -11,12 +11,7 @@ bool Region::reshape(const Selection& s) {
 
 void Region::drop() {
   made_ = false;
-  hideFrame();
   reshape({shape_.left, shape_.top, 0, 0});
-}
-
-void showHandles(layout::Controls& c, bool shown) {
-  for (int i = 0; i < 8; ++i) c(platform::Ctl::Handle, i).setVisible(shown);
 }
 
 }  // namespace tolvane::selection

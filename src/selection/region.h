@@ -1,6 +1,7 @@
 // The one owner of the capture's region. The selection frame only shows it:
 // every change of the region is written to the frame from here, and the
 // handles, labels, toolbar and capture read the region, never the frame.
+// Whether the frame shows is the Chrome's to say.
 #pragma once
 
 #include <functional>
@@ -27,11 +28,8 @@ class Region {
   // refused and nothing changes; returns whether it was taken.
   bool reshape(const Selection& s);
   void make() { made_ = true; }
-  // Back to selecting: no region, the frame hidden and shrunk to its corner.
+  // Back to selecting: no region, the frame shrunk to its corner.
   void drop();
-
-  void showFrame() { frame().show(); }
-  void hideFrame() { frame().hide(); }
 
   float screenWidth() const { return static_cast<float>(screen_.width()); }
   float screenHeight() const { return static_cast<float>(screen_.height()); }
@@ -47,8 +45,5 @@ class Region {
   bool made_ = false;
   std::vector<std::function<void(const Selection&)>> listeners_;
 };
-
-// Shows or hides the eight handles together.
-void showHandles(layout::Controls& c, bool shown);
 
 }  // namespace tolvane::selection

@@ -4,35 +4,31 @@
 
 namespace tolvane::selection {
 
-using platform::Ctl;
-
 void SelectionMouse::cancel(float x, float y) {
   region_.drop();
   region_.reshape({x, y, 0, 0});
   anchorX_ = x;
   anchorY_ = y;
-  panel_.setShown(false);
-  showHandles(c_, false);
-  pointer_.setShape(platform::kPointerDefault);
+  chrome_.hiddenAfterCancel();
+  pointer_.setShape(platform::PointerShape::Default);
   releaseEnds_ = false;
   pressedInside_ = false;
 }
 
 void SelectionMouse::down(const platform::Mouse& m) {
-  c_(Ctl::Toolbar).hide();
+  chrome_.hiddenWhilePressed();
   if (!region_.made()) {
     // Another button pressed during a band's drag starts afresh: the
     // handles of the unfinished band go.
     region_.reshape({m.x, m.y, 0, 0});
-    region_.showFrame();
-    showHandles(c_, false);
+    chrome_.shownForBand();
     anchorX_ = m.x;
     anchorY_ = m.y;
     pressedInside_ = false;
     if (m.button == platform::kRight) releaseEnds_ = true;
     return;
   }
-  pointer_.setShape(platform::kPointerCross);
+  pointer_.setShape(platform::PointerShape::Cross);
   if (region_.shape().pixels().contains(roundEven(m.x), roundEven(m.y))) {
     grabX_ = region_.shape().left;
     grabY_ = region_.shape().top;
@@ -56,14 +52,14 @@ void SelectionMouse::drawBand(float X, float Y) {
 
 void SelectionMouse::move(const platform::Mouse& m) {
   const bool inside = region_.shape().strictlyInside(m.x, m.y);
-  pointer_.setShape(inside ? platform::kPointerMove : platform::kPointerCross);
+  pointer_.setShape(inside ? platform::PointerShape::Move : platform::PointerShape::Cross);
   if (m.button != platform::kLeft) return;
   if (!region_.made()) {
     drawBand(m.x, m.y);
     panel_.showSize();
-    pointer_.setShape(platform::kPointerCross);
+    pointer_.setShape(platform::PointerShape::Cross);
   } else {
-    pointer_.setShape(platform::kPointerMove);
+    pointer_.setShape(platform::PointerShape::Move);
     region_.reshape(region_.shape().movedTo(grabX_ - (downX_ - m.x), grabY_ - (downY_ - m.y), region_.screenWidth(),
                                             region_.screenHeight()));
   }
@@ -71,10 +67,7 @@ void SelectionMouse::move(const platform::Mouse& m) {
 }
 
 void SelectionMouse::showRegion() {
-  panel_.place();
-  showHandles(c_, true);
-  region_.showFrame();
-  panel_.setShown(true);
+  chrome_.shownWhileChanging();
   backdrop_.repaint(region_.shape());
 }
 
@@ -84,28 +77,25 @@ void SelectionMouse::upTail(const platform::Mouse& m) {
     return;
   }
   region_.make();
-  placeToolbar(c_, region_.shape(), region_.screenHeight());
-  c_(Ctl::Toolbar).show();
+  chrome_.shownAfterSelect();
 }
 
 void SelectionMouse::nudge(float dx, float dy) {
   const Selection& s = region_.shape();
   region_.reshape(s.movedTo(s.left + dx, s.top + dy, region_.screenWidth(), region_.screenHeight()));
   showRegion();
-  placeToolbar(c_, region_.shape(), region_.screenHeight());
-  c_(Ctl::Toolbar).show();
+  chrome_.shownAfterSelect();
 }
 
 void SelectionMouse::select(const Selection& s) {
-  c_(Ctl::Toolbar).hide();
+  chrome_.hiddenWhilePressed();
   region_.drop();
   region_.reshape(s.heldOn(region_.screenWidth(), region_.screenHeight()));
   panel_.showSize();
   showRegion();
   pressedInside_ = false;
   region_.make();
-  placeToolbar(c_, region_.shape(), region_.screenHeight());
-  c_(Ctl::Toolbar).show();
+  chrome_.shownAfterSelect();
 }
 
 }  // namespace tolvane::selection

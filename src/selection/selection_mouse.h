@@ -7,6 +7,7 @@
 #include "platform/events.h"
 #include "platform/system.h"
 #include "selection/backdrop.h"
+#include "selection/chrome.h"
 #include "selection/pointer_panel.h"
 #include "selection/region.h"
 
@@ -14,9 +15,10 @@ namespace tolvane::selection {
 
 class SelectionMouse {
  public:
-  SelectionMouse(Region& region, layout::Controls& c, Backdrop& backdrop, PointerPanel& panel,
-                 platform::Pointer& pointer, std::function<void()> close)
-      : region_(region), c_(c), backdrop_(backdrop), panel_(panel), pointer_(pointer), close_(std::move(close)) {}
+  SelectionMouse(Region& region, Chrome& chrome, Backdrop& backdrop, PointerPanel& panel, platform::Pointer& pointer,
+                 std::function<void()> close)
+      : region_(region), chrome_(chrome), backdrop_(backdrop), panel_(panel), pointer_(pointer),
+        close_(std::move(close)) {}
 
   void down(const platform::Mouse& m);
   // After the colour label was updated.
@@ -42,7 +44,7 @@ class SelectionMouse {
   void showRegion();
 
   Region& region_;
-  layout::Controls& c_;
+  Chrome& chrome_;
   Backdrop& backdrop_;
   PointerPanel& panel_;
   platform::Pointer& pointer_;

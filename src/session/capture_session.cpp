@@ -16,16 +16,15 @@ CaptureSession::CaptureSession(Platform& platform, platform::ControlView* view)
       region_(controls_, p_.screen),
       backdrop_(p_.surface, p_.screen),
       panel_(controls_, p_.surface, region_),
+      chrome_(controls_, region_, panel_),
       style_(controls_),
       text_(controls_, p_.surface, style_),
       annotator_(p_.surface, region_, history_, style_, text_),
-      // Every capture first commits an open text box.
-      finisher_(controls_, p_.surface,
-                {p_.app, p_.pointer, p_.clipboard, p_.saveDialog, p_.messageBox, p_.encoders, p_.env},
-                [this] { annotator_.settle(); }),
-      toolbar_(controls_, region_, annotator_, history_, p_.surface, p_.pointer, finisher_, [this] { close(); }),
-      selection_(region_, controls_, backdrop_, panel_, p_.pointer, [this] { close(); }),
-      resizer_(region_, controls_, backdrop_, panel_, p_.pointer, p_.screen, [this] { return grabHandle(); }) {
+      finisher_(p_.surface, {p_.app, p_.pointer, p_.clipboard, p_.saveDialog, p_.messageBox, p_.encoders, p_.env}),
+      finishing_(chrome_, region_, annotator_, finisher_, [this] { close(); }),
+      toolbar_(controls_, region_, chrome_, annotator_, history_, p_.surface, p_.pointer),
+      selection_(region_, chrome_, backdrop_, panel_, p_.pointer, [this] { close(); }),
+      resizer_(region_, controls_, chrome_, backdrop_, panel_, p_.pointer, [this] { return grabHandle(); }) {
   region_.onReshape([this](const selection::Selection& s) { handles::placeHandles(controls_, s); });
 }
 
@@ -55,11 +54,9 @@ CaptureSession::StartUp CaptureSession::start() {
     p_.lock.release();
     return StartUp::ScreenUnreadable;
   }
-  auto& bar = controls_(Ctl::Toolbar);
-  bar.setTop(-bar.height());
-  bar.hide();
+  chrome_.hiddenAtStart();
   p_.surface.setPersistent(true);
-  p_.pointer.setShape(platform::kPointerCross);
+  p_.pointer.setShape(platform::PointerShape::Cross);
   backdrop_.freeze(std::move(shot.picture));
   backdrop_.show();
   p_.app.showMaximized();
@@ -89,7 +86,7 @@ void CaptureSession::selectRegion(const IRect& area) {
   annotator_.settle();
   annotator_.drop();
   history_.cutBack();
-  controls_(Ctl::StylePanel).hide();
+  chrome_.hiddenWhileReshaping();
   const int w = p_.screen.width(), h = p_.screen.height();
   const int l = std::clamp(area.left, 0, w), t = std::clamp(area.top, 0, h);
   const int r = std::clamp(area.right, l, w), b = std::clamp(area.bottom, t, h);
@@ -111,7 +108,7 @@ void CaptureSession::mouseDown(CtlRef target, const platform::Mouse& m) {
       // Typed text counts as drawn: committed, it keeps the handles from
       // resizing (which would wipe it) while the tool is chosen.
       annotator_.settle();
-      resizer_.down(target.index);
+      if (const auto h = handles::handleAt(target.index)) resizer_.down(*h);
       break;
     case Ctl::SizeChooser: style_.sizeChooserPressed(); break;
     default: break;
@@ -133,8 +130,12 @@ void CaptureSession::mouseMove(CtlRef target, const platform::Mouse& m) {
         selection_.move(held);
       break;
     }
-    case Ctl::Handle: resizer_.move(target.index); break;
-    case Ctl::ToolButton: toolbar_.buttonMouseMove(target.index); break;
+    case Ctl::Handle:
+      if (const auto h = handles::handleAt(target.index)) resizer_.move(*h, m.x, m.y);
+      break;
+    case Ctl::ToolButton:
+      if (const auto b = annotation::toolButtonAt(target.index)) toolbar_.buttonHovered(*b);
+      break;
     case Ctl::Toolbar: toolbar_.toolbarHovered(); break;
     case Ctl::StylePanel: toolbar_.stylePanelHovered(); break;
     case Ctl::Swatch: style_.swatchHovered(target.index); break;
@@ -156,7 +157,7 @@ void CaptureSession::mouseUp(CtlRef target, const platform::Mouse& m) {
       annotator_.release(m);
       selection_.upTail(m);
       break;
-    case Ctl::Handle: resizer_.up(target.index); break;
+    case Ctl::Handle: resizer_.up(); break;
     case Ctl::Swatch: style_.swatchClicked(target.index); break;
     default: break;
   }
@@ -165,12 +166,14 @@ void CaptureSession::mouseUp(CtlRef target, const platform::Mouse& m) {
 void CaptureSession::dblClick(CtlRef target) {
   if (closed_ || target.ctl != Ctl::Window) return;
   buttonsDown_ |= platform::kLeft;  // it stands for the second press; its release follows
-  if (region_.made() && selection_.pressedInside()) toolbar_.finishByDoubleClick();
+  if (region_.made() && selection_.pressedInside()) finishing_.byDoubleClick();
 }
 
 void CaptureSession::click(CtlRef target) {
   if (closed_) return;
-  if (target.ctl == Ctl::ToolButton) toolbar_.click(target.index);
+  if (target.ctl == Ctl::ToolButton) {
+    if (const auto b = annotation::toolButtonAt(target.index)) press(*b);
+  }
   if (target.ctl == Ctl::SizeList) style_.sizeListChosen();
 }
 
@@ -218,15 +221,15 @@ bool CaptureSession::runShortcut(const Shortcut& s) {
   // A click without a drag makes an empty region: nothing to move, resize or copy.
   if (!region_.made() || region_.shape().pixels().empty()) return false;
   switch (s.command) {
-    case Command::Copy: toolbar_.click(static_cast<int>(ToolButton::CopyAndClose)); break;
-    case Command::Save: toolbar_.click(static_cast<int>(ToolButton::Save)); break;
-    case Command::Undo: toolbar_.click(static_cast<int>(ToolButton::Undo)); break;
-    case Command::Redo: toolbar_.click(static_cast<int>(ToolButton::Redo)); break;
+    case Command::Copy: press(ToolButton::CopyAndClose); break;
+    case Command::Save: press(ToolButton::Save); break;
+    case Command::Undo: press(ToolButton::Undo); break;
+    case Command::Redo: press(ToolButton::Redo); break;
     case Command::Move:
     case Command::Resize:
       // As a handle: nothing drawn yet drops the tool; a drawing pins the region.
       if (!grabHandle()) break;
-      controls_(Ctl::StylePanel).hide();
+      chrome_.hiddenWhileReshaping();
       if (s.command == Command::Move)
         selection_.nudge(static_cast<float>(s.dx), static_cast<float>(s.dy));
       else
@@ -235,6 +238,16 @@ bool CaptureSession::runShortcut(const Shortcut& s) {
     default: return false;
   }
   return true;
+}
+
+void CaptureSession::press(annotation::ToolButton button) {
+  using annotation::ToolButton;
+  switch (button) {
+    case ToolButton::CopyAndClose: finishing_.copyAndClose(); break;
+    case ToolButton::Save: finishing_.save(); break;
+    case ToolButton::Close: close(); break;
+    default: toolbar_.click(button); break;
+  }
 }
 
 }  // namespace tolvane::session

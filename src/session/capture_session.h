@@ -19,9 +19,11 @@
 #include "platform/surface.h"
 #include "platform/system.h"
 #include "selection/backdrop.h"
+#include "selection/chrome.h"
 #include "selection/pointer_panel.h"
 #include "selection/region.h"
 #include "selection/selection_mouse.h"
+#include "session/finishing.h"
 #include "session/shortcuts.h"
 
 namespace tolvane::session {
@@ -79,6 +81,8 @@ class CaptureSession : public platform::EventSink {
   bool grabHandle();
   // A keyboard command other than Close; whether it was used.
   bool runShortcut(const Shortcut& s);
+  // A toolbar button, clicked or by its key.
+  void press(annotation::ToolButton button);
 
   Platform& p_;
   layout::Controls controls_;
@@ -86,10 +90,12 @@ class CaptureSession : public platform::EventSink {
   selection::Backdrop backdrop_;
   annotation::History history_;
   selection::PointerPanel panel_;
+  selection::Chrome chrome_;
   annotation::StylePanel style_;
   annotation::TextTool text_;
   annotation::Annotator annotator_;
   output::Finisher finisher_;
+  Finishing finishing_;
   annotation::Toolbar toolbar_;
   selection::SelectionMouse selection_;
   handles::HandleResizer resizer_;

@@ -106,7 +106,7 @@ TEST_F(Typing, AKeyAtTheEndMeasuresOnlyTheLastCharactersHoweverLongTheText) {
 TEST_F(Typing, ANextBoxInAnotherSizeIsMeasuredInThatSize) {
   type("VA wide text");
   tool.commit();
-  controls(Ctl::SizeBox).setText("20");
+  style.sizeBoxChanged("20");  // the user types the new size
   tool.place(10, 40);
   text.clear();
   widest = 25;

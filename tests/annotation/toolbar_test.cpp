@@ -111,8 +111,7 @@ TEST_F(Toolbar, AnOpenTextBoxIsCommittedBeforeTheToolChanges) {
       case Then::Undo: r.clickTool(0); break;
       case Then::Handle:
         r.form.mouseDown({Ctl::Handle, 6}, {1, 0, 1, 1});
-        r.screen.cursor = {700, 400};
-        r.form.mouseMove({Ctl::Handle, 6}, {1, 0, 1, 1});
+        r.form.mouseMove({Ctl::Handle, 6}, {1, 0, 700, 400});
         r.form.mouseUp({Ctl::Handle, 6}, {1, 0, 1, 1});
         break;
     }
@@ -204,7 +203,7 @@ TEST_F(Toolbar, HoverFramesFollowThePointer) {
   EXPECT_FALSE(rig.ctl(Ctl::ButtonHover, 4).visible());
   rig.form.mouseMove({Ctl::Toolbar, -1}, {});
   EXPECT_FALSE(rig.ctl(Ctl::ButtonHover, 6).visible());
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerArrow);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Arrow);
 }
 
 TEST(StylePanel, SwatchesChooseAndHighlight) {

@@ -98,6 +98,23 @@ TEST_P(AtDoubleScale, ARectangleLandsWhereThePointerWas) {
   EXPECT_EQ(p_->wait(kPatience), 0);
 }
 
+// The handle's events carry the pointer in device pixels, odd ones too: the
+// corner lands on the pixel the pointer let go on, not on a logical one.
+TEST_P(AtDoubleScale, ACornerHandleDragEndsWhereThePointerWas) {
+  if (HasFatalFailure()) return;
+  ASSERT_FALSE(waitForToolbar().empty());
+  constexpr IRect kResized{kRegion.left, kRegion.top, 701, 551};
+  x().drag(kRegion.right, kRegion.bottom, kResized.right, kResized.bottom);  // the handle sits on the corner
+  // Undimmed near the new corner, clear of the handle drawn on it.
+  ASSERT_TRUE(waitUntil([&] { return at(690, 540) == picture().pixel(690, 540); }, kPatience))
+      << p_->stderrText();
+  x().key("Return");
+  std::optional<std::string> png;
+  ASSERT_TRUE(waitUntil([&] { return (png = x().clipboard("image/png", 2s)).has_value(); }, kPatience))
+      << p_->stderrText();
+  EXPECT_EQ(decodePng(*png), picture().copy(kResized));
+}
+
 INSTANTIATE_TEST_SUITE_P(Desktop, AtDoubleScale, ::testing::Values(ScaledBy::XftDpi, ScaledBy::QtScaleFactor),
                          [](const auto& by) {
                            return std::string(by.param == ScaledBy::XftDpi ? "XftDpi" : "QtScaleFactor");

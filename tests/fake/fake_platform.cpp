@@ -108,9 +108,9 @@ platform::ScreenRead FakeScreen::grab() {
   return {*picture, std::nullopt};
 }
 
-void FakePointer::setShape(int s) {
+void FakePointer::setShape(platform::PointerShape s) {
   shape_ = s;
-  log_.push_back("Pointer " + std::to_string(s));
+  log_.push_back("Pointer " + std::to_string(static_cast<int>(s)));
 }
 
 platform::EncodeResult FakeEncoders::encode(platform::Format f, const Image& p, const platform::EncodeParams& ps) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cerrno>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -64,10 +65,8 @@ class FakeScreen : public platform::Screen {
   int width() const override { return w_; }
   int height() const override { return h_; }
   platform::ScreenRead grab() override;
-  platform::IPoint cursorPos() const override { return cursor; }
   std::optional<Image> picture;  // what the screen shows; nullopt: the read fails
   std::string why;               // the failure's words when the read fails
-  platform::IPoint cursor;
   int grabs = 0;
 
  private:
@@ -78,11 +77,11 @@ class FakeScreen : public platform::Screen {
 class FakePointer : public platform::Pointer {
  public:
   explicit FakePointer(Log& log) : log_(log) {}
-  void setShape(int s) override;
-  int shape() const override { return shape_; }
+  void setShape(platform::PointerShape s) override;
+  platform::PointerShape shape() const override { return shape_; }
 
  private:
-  int shape_ = 0;
+  platform::PointerShape shape_ = platform::PointerShape::Default;
   Log& log_;
 };
 
@@ -135,14 +134,14 @@ class FakeLock : public platform::InstanceLock {
 // What the user saw while a picture was being encoded.
 struct SeenWhileEncoding {
   bool windowOnScreen = false;
-  int pointer = 0;
+  platform::PointerShape pointer = platform::PointerShape::Default;
 };
 
 // Where a fake looks to tell what the user sees; unset outside a Rig.
 struct Witness {
   const FakeApp* app = nullptr;
   const FakePointer* pointer = nullptr;
-  SeenWhileEncoding now() const { return {app && app->onScreen, pointer ? pointer->shape() : 0}; }
+  SeenWhileEncoding now() const { return {app && app->onScreen, pointer ? pointer->shape() : platform::PointerShape::Default}; }
 };
 
 class FakeClipboard : public platform::Clipboard {
@@ -181,9 +180,11 @@ class FakeSaveDialog : public platform::SaveDialog {
   std::optional<platform::SaveAnswer> run(const platform::SaveRequest& r) override {
     log_.push_back("SaveDialog " + r.fileName);
     request = r;
+    if (whileOpen) whileOpen();
     return answer;
   }
   std::optional<platform::SaveRequest> request;
+  std::function<void()> whileOpen;  // runs while the dialog asks
   std::optional<platform::SaveAnswer> answer;  // nullopt: the user cancels
 
  private:
@@ -196,10 +197,10 @@ class FakeMessageBox : public platform::MessageBox {
   void information(const std::string& title, const std::string& text) override {
     log_.push_back("MessageBox " + title);
     shown.push_back({title, text});
-    pointerSeen.push_back(pointer ? pointer->shape() : -1);
+    if (pointer) pointerSeen.push_back(pointer->shape());
   }
   std::vector<std::pair<std::string, std::string>> shown;
-  std::vector<int> pointerSeen;  // the pointer's shape while each box showed
+  std::vector<platform::PointerShape> pointerSeen;  // the pointer's shape while each box showed
   const platform::Pointer* pointer = nullptr;
 
  private:

@@ -48,10 +48,8 @@ struct Selected : ::testing::Test {
   }
   void dragHandle(int i, std::initializer_list<std::pair<int, int>> path) {
     rig.form.mouseDown({Ctl::Handle, i}, {1, 0, 1, 1});
-    for (auto [x, y] : path) {
-      rig.screen.cursor = {x, y};
-      rig.form.mouseMove({Ctl::Handle, i}, {1, 0, 1, 1});
-    }
+    for (auto [x, y] : path)
+      rig.form.mouseMove({Ctl::Handle, i}, {1, 0, static_cast<float>(x), static_cast<float>(y)});
     rig.form.mouseUp({Ctl::Handle, i}, {1, 0, 1, 1});
   }
   std::array<float, 4> sel() {
@@ -69,8 +67,7 @@ TEST_F(Selected, BottomRightHandleFollowsThePointer) {
   for (int i = 0; i < 8; ++i) EXPECT_TRUE(rig.ctl(Ctl::Handle, i).visible()) << i;
   EXPECT_FLOAT_EQ(rig.ctl(Ctl::Handle, 6).left(), 198.f);  // on the new corner
   // Released: the pointer over the handle no longer resizes.
-  rig.screen.cursor = {300, 300};
-  rig.form.mouseMove({Ctl::Handle, 6}, {0, 0, 1, 1});
+  rig.form.mouseMove({Ctl::Handle, 6}, {0, 0, 300, 300});
   EXPECT_EQ(sel(), (std::array{100.f, 100.f, 100.f, 80.f}));
   // A move afterwards starts from the resized region.
   rig.drag(150, 150, 160, 170);
@@ -98,8 +95,7 @@ TEST_F(Selected, EachHandleMovesItsOwnEdges) {
     ASSERT_TRUE(r.start());
     r.drag(100, 100, 150, 150);
     r.form.mouseDown({Ctl::Handle, c.handle}, {1, 0, 1, 1});
-    r.screen.cursor = {c.x, c.y};
-    r.form.mouseMove({Ctl::Handle, c.handle}, {1, 0, 1, 1});
+    r.form.mouseMove({Ctl::Handle, c.handle}, {1, 0, static_cast<float>(c.x), static_cast<float>(c.y)});
     r.form.mouseUp({Ctl::Handle, c.handle}, {1, 0, 1, 1});
     const auto& f = r.ctl(Ctl::SelectionFrame);
     EXPECT_EQ((std::array{f.left(), f.top(), f.width(), f.height()}), c.region) << "handle " << c.handle;
@@ -115,9 +111,8 @@ TEST_F(Selected, CrossingTheOppositeEdgeKeepsTheLastGoodGeometry) {
 
 TEST_F(Selected, EachStepRepaintsFromTheFrozenScreen) {
   rig.form.mouseDown({Ctl::Handle, 6}, {1, 0, 0, 0});
-  rig.screen.cursor = {170, 160};
-  rig.form.mouseMove({Ctl::Handle, 6}, {1, 0, 0, 0});
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerSizeNWSE);
+  rig.form.mouseMove({Ctl::Handle, 6}, {1, 0, 170, 160});
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::SizeNWSE);
   // Exactly the new region 100,100 70x60 undimmed, the rest veiled.
   const Image& frozen = *rig.screen.picture;
   Image expected = frozen;
@@ -143,7 +138,10 @@ TEST_F(Selected, ResizingNeverReachesPastTheScreen) {
 }
 
 TEST_F(Selected, PointerShapesFollowTheHandleWithoutAResize) {
-  const int expected[8] = {8, 7, 6, 9, 6, 7, 8, 9};
+  using platform::PointerShape;
+  const PointerShape nwse = PointerShape::SizeNWSE, ns = PointerShape::SizeNS, nesw = PointerShape::SizeNESW,
+                     we = PointerShape::SizeWE;
+  const PointerShape expected[8] = {nwse, ns, nesw, we, nesw, ns, nwse, we};
   for (int i = 0; i < 8; ++i) {
     const auto before = sel();
     rig.form.mouseMove({Ctl::Handle, i}, {0, 0, 1, 1});

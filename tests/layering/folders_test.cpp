@@ -160,6 +160,26 @@ TEST(Folders, OnlyTheWiringIncludesTheSessionAndThePlatformStaysAtTheBottom) {
     EXPECT_FALSE(g.at("selection").count(above)) << "selection includes " << above;
 }
 
+// The core's folders are layers, each including only those below it; the
+// session alone wires them together. Finishing is the session's: the tools
+// know nothing of the clipboard or the save dialog, and the output nothing
+// of the controls.
+TEST(Folders, EachCoreFolderIncludesOnlyTheLayersBelowIt) {
+  const Graph g = includeGraph(fs::path(TOLVANE_SOURCE_DIR) / "src");
+  const Graph allowed = {
+      {"session", {"annotation", "handles", "output", "selection", "layout", "platform"}},
+      {"annotation", {"selection", "layout", "platform"}},
+      {"handles", {"selection", "layout", "platform"}},
+      {"output", {"platform"}},
+      {"selection", {"layout", "platform"}},
+      {"layout", {"platform"}},
+  };
+  for (const auto& [from, may] : allowed) {
+    ASSERT_TRUE(g.count(from)) << from;
+    for (const auto& to : g.at(from)) EXPECT_TRUE(may.count(to)) << from << " includes " << to;
+  }
+}
+
 // The program's first stage reads the screen before Qt is loaded: nothing it
 // is built from includes a Qt header, even through our own headers.
 TEST(Folders, TheFirstStageReachesNoQtHeader) {

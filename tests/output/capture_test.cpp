@@ -89,16 +89,17 @@ TEST_F(Capture, RefusesEmptyInvertedAndOversizedRegionsWithoutTouchingTheClipboa
   EXPECT_FALSE(rig.clipboard.picture);
 }
 
-TEST_F(Capture, HidesTheFrameHandlesAndLabelsButLeavesTheToolbarToTheCaller) {
+// The frame, handles and labels are controls over the window, not part of
+// its picture: the capture holds none of them, and hiding them is not its
+// business (the session's chrome does that).
+TEST_F(Capture, TakesThePictureUnderTheControlsAndLeavesThemAlone) {
   rig.drag(10, 10, 50, 40);
-  rig.ctl(Ctl::Toolbar).show();
-  fin().captureRegion({0, 0, 8, 8});
-  for (const Ctl c : {Ctl::SelectionFrame, Ctl::SizeLabel, Ctl::ColorLabel})
-    EXPECT_FALSE(rig.ctl(c).visible()) << static_cast<int>(c);
-  for (int i = 0; i < 8; ++i) EXPECT_FALSE(rig.ctl(Ctl::Handle, i).visible()) << i;
-  EXPECT_TRUE(rig.ctl(Ctl::Toolbar).visible());
-  ASSERT_TRUE(rig.clipboard.picture);
-  EXPECT_EQ(rig.clipboard.picture->width(), 8);
+  const Image shown = rig.surface.image();
+  fin().captureRegion({8, 8, 52, 42});
+  EXPECT_EQ(fin().captured(), shown.copy({8, 8, 52, 42}));
+  for (const Ctl c : {Ctl::SelectionFrame, Ctl::SizeLabel, Ctl::ColorLabel, Ctl::Toolbar})
+    EXPECT_TRUE(rig.ctl(c).visible()) << static_cast<int>(c);
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(rig.ctl(Ctl::Handle, i).visible()) << i;
 }
 
 // --- what the user sees while a picture is encoded ---
@@ -134,19 +135,19 @@ TEST(WhileEncoding, TheWindowIsGoneOrThePointerBusy) {
     Rig rig(320, 240);
     ASSERT_TRUE(rig.start());
     rig.drag(40, 30, 140, 90);
-    rig.pointer.setShape(platform::kPointerArrow);
+    rig.pointer.setShape(platform::PointerShape::Arrow);
     f.run(rig);
     ASSERT_TRUE(rig.app.closed);
     // Taken while the window had the keyboard, on every path; encoded once.
     EXPECT_TRUE(rig.clipboard.seenWhenTaken.windowOnScreen);
     EXPECT_EQ(rig.clipboard.encodes, 1);
     EXPECT_EQ(rig.clipboard.seen.windowOnScreen, f.clipboardEncodedOnScreen);
-    EXPECT_EQ(rig.clipboard.seen.pointer == platform::kPointerBusy, f.clipboardEncodedOnScreen);
+    EXPECT_EQ(rig.clipboard.seen.pointer == platform::PointerShape::Busy, f.clipboardEncodedOnScreen);
     ASSERT_EQ(rig.encoders.calls.size(), rig.dialog.answer ? 1u : 0u);
     if (rig.dialog.answer) {
       EXPECT_FALSE(rig.encoders.seen.windowOnScreen);  // the file's encoding
     }
-    EXPECT_NE(rig.pointer.shape(), platform::kPointerBusy);
+    EXPECT_NE(rig.pointer.shape(), platform::PointerShape::Busy);
     // What the user made is kept: in the file, else on the clipboard.
     EXPECT_EQ(rig.clipboard.picture.has_value(), !f.fileWritten);
     EXPECT_EQ(rig.messageBox.shown.size(), std::string(f.how) == "save, failing" ? 1u : 0u);
@@ -156,11 +157,11 @@ TEST(WhileEncoding, TheWindowIsGoneOrThePointerBusy) {
 TEST(WhileEncoding, AWindowThatStaysGetsItsPointerBack) {
   Rig rig(200, 150);
   ASSERT_TRUE(rig.start());
-  rig.pointer.setShape(platform::kPointerMove);
+  rig.pointer.setShape(platform::PointerShape::Move);
   output::Finisher fin = testutil::finisherOver(rig);
   fin.captureRegion({10, 10, 50, 40});
-  EXPECT_EQ(rig.clipboard.seen.pointer, platform::kPointerBusy);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerMove);
+  EXPECT_EQ(rig.clipboard.seen.pointer, platform::PointerShape::Busy);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Move);
   EXPECT_TRUE(rig.app.onScreen);
 }
 

@@ -8,7 +8,7 @@
 namespace tolvane::testutil {
 
 inline output::Finisher finisherOver(fake::Rig& rig) {
-  return output::Finisher(rig.form.controls(), rig.surface,
+  return output::Finisher(rig.surface,
                           {rig.app, rig.pointer, rig.clipboard, rig.dialog, rig.messageBox, rig.encoders, rig.env});
 }
 

@@ -70,8 +70,8 @@ TEST_F(WriteFile, WritesTheEncodedBytesUnderTheBusyPointer) {
   EXPECT_EQ(encoders.params[0].jpegQuality, 55);
   EXPECT_EQ(encoders.params[0].tiffDepth, 24);
   EXPECT_EQ(encoders.params[0].tiffCompression, 6);
-  EXPECT_EQ(encoders.seen.pointer, platform::kPointerBusy);
-  EXPECT_EQ(pointer.shape(), platform::kPointerDefault);
+  EXPECT_EQ(encoders.seen.pointer, platform::PointerShape::Busy);
+  EXPECT_EQ(pointer.shape(), platform::PointerShape::Default);
   EXPECT_TRUE(box.shown.empty());
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.jpg"});  // no temporary file left
 }
@@ -96,7 +96,7 @@ TEST_F(WriteFile, RefusesAnUnknownExtensionWithErrorNine) {
   ASSERT_EQ(message().rfind(prefix, 0), 0u) << message();
   EXPECT_NE(message().find("\"webp\""), std::string::npos);
   // The pointer is back before the box shows.
-  EXPECT_EQ(box.pointerSeen, std::vector{static_cast<int>(platform::kPointerDefault)});
+  EXPECT_EQ(box.pointerSeen, std::vector{platform::PointerShape::Default});
 }
 
 TEST_F(WriteFile, ReportsAnEmptyPictureInsteadOfWritingNothingSilently) {
@@ -104,7 +104,7 @@ TEST_F(WriteFile, ReportsAnEmptyPictureInsteadOfWritingNothingSilently) {
   EXPECT_FALSE(put("a.png", "png"));
   EXPECT_TRUE(encoders.calls.empty());
   EXPECT_NE(message().find("错误号: 1000\r\n"), std::string::npos);
-  EXPECT_EQ(pointer.shape(), platform::kPointerDefault);
+  EXPECT_EQ(pointer.shape(), platform::PointerShape::Default);
 }
 
 TEST_F(WriteFile, ReportsAnEncoderFailureWithItsCodeAndThePath) {
@@ -115,8 +115,8 @@ TEST_F(WriteFile, ReportsAnEncoderFailureWithItsCodeAndThePath) {
   EXPECT_NE(message().find("libpng said no"), std::string::npos);
   EXPECT_NE(message().find(dir.path("a.png")), std::string::npos);
   EXPECT_EQ(dir.read("a.png"), "old");
-  EXPECT_EQ(box.pointerSeen, std::vector{static_cast<int>(platform::kPointerDefault)});
-  EXPECT_EQ(encoders.seen.pointer, platform::kPointerBusy);
+  EXPECT_EQ(box.pointerSeen, std::vector{platform::PointerShape::Default});
+  EXPECT_EQ(encoders.seen.pointer, platform::PointerShape::Busy);
 }
 
 TEST_F(WriteFile, ReportsAMissingFolderWithErrnoAndPath) {
@@ -125,7 +125,7 @@ TEST_F(WriteFile, ReportsAMissingFolderWithErrnoAndPath) {
   EXPECT_NE(message().find("错误号: " + std::to_string(ENOENT) + "\r\n"), std::string::npos) << message();
   EXPECT_NE(message().find(path), std::string::npos);
   EXPECT_FALSE(dir.exists("missing"));
-  EXPECT_EQ(box.pointerSeen, std::vector{static_cast<int>(platform::kPointerDefault)});
+  EXPECT_EQ(box.pointerSeen, std::vector{platform::PointerShape::Default});
 }
 
 TEST_F(WriteFile, ReportsAFileInPlaceOfTheFolder) {
@@ -150,7 +150,7 @@ TEST_F(WriteFile, ReportsAFullDiskAndLeavesTheOldFileAndNoTemporary) {
   EXPECT_NE(message().find(dir.path("a.png")), std::string::npos);
   EXPECT_EQ(dir.read("a.png"), "the old picture");
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.png"});
-  EXPECT_EQ(pointer.shape(), platform::kPointerDefault);
+  EXPECT_EQ(pointer.shape(), platform::PointerShape::Default);
 }
 
 

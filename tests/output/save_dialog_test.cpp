@@ -78,8 +78,8 @@ TEST_F(Save, TheProposedNameSavesAsPngAndEmptiesTheClipboardAfterwards) {
   EXPECT_EQ(rig.encoders.params[0].jpegQuality, 80);
   EXPECT_EQ(rig.encoders.params[0].tiffDepth, 24);
   EXPECT_EQ(rig.encoders.params[0].tiffCompression, 6);
-  EXPECT_EQ(rig.encoders.seen.pointer, platform::kPointerBusy);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
+  EXPECT_EQ(rig.encoders.seen.pointer, platform::PointerShape::Busy);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Default);
   EXPECT_FALSE(rig.clipboard.picture);
   EXPECT_TRUE(rig.messageBox.shown.empty());
 }
@@ -120,7 +120,7 @@ TEST_F(Save, AFailedSaveIsReportedAndKeepsTheCaptureOnTheClipboard) {
   EXPECT_TRUE(dir.entries().empty());  // no half file, no temporary left
   ASSERT_TRUE(rig.clipboard.picture);
   EXPECT_EQ(*rig.clipboard.picture, captured);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Default);
 }
 
 TEST_F(Save, AnEncoderFailureKeepsTheClipboardAndAnOldFile) {
@@ -130,7 +130,7 @@ TEST_F(Save, AnEncoderFailureKeepsTheClipboardAndAnOldFile) {
   EXPECT_NE(message().find("错误号: 1002\r\n"), std::string::npos) << message();
   EXPECT_EQ(dir.read("old.gif"), "old");
   EXPECT_TRUE(rig.clipboard.picture);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerDefault);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Default);
 }
 
 TEST_F(Save, NothingCapturedOffersNoDialog) {

@@ -44,7 +44,7 @@ TEST_F(Idle, DragStepEndsWithTheSelectionRepaint) {
   rig.move(200, 200);
   const int flushes = rig.presenter.flushes;
   rig.move(50, 70);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerCross);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Cross);
   EXPECT_GT(rig.presenter.flushes, flushes);  // shown at once
   // Exactly the region 10,20 40x50 undimmed, the rest veiled: nothing of
   // the larger band before it is left undimmed.
@@ -137,7 +137,7 @@ TEST_F(Idle, MoveKeepsTheSizeAndStopsAtEveryEdge) {
   rig.down(150, 120);
   rig.move(160, 130);
   EXPECT_EQ(sel(), (std::array{110.f, 110.f, 100.f, 50.f}));
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerMove);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Move);
   rig.move(150, 120, 3);  // left and right together: nothing
   EXPECT_EQ(sel(), (std::array{110.f, 110.f, 100.f, 50.f}));
   rig.move(-500, -500);
@@ -153,9 +153,9 @@ TEST_F(Idle, MoveKeepsTheSizeAndStopsAtEveryEdge) {
 TEST_F(Idle, PointerIsTheMoveArrowOnlyStrictlyInside) {
   rig.drag(100, 100, 200, 150);
   rig.move(150, 120, 0);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerMove);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Move);
   rig.move(100, 120, 0);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerCross);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Cross);
 }
 
 TEST_F(Idle, AClickWithoutMovementLeavesAZeroSizeSelection) {

@@ -182,8 +182,8 @@ class FuzzRun {
     return guarded("handle " + std::to_string(h), [&] {
       rig_.form.mouseDown({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
       for (int n = pick(1, 4); n > 0; --n) {
-        rig_.screen.cursor = {static_cast<int>(coord(kW)), static_cast<int>(coord(kH))};
-        rig_.form.mouseMove({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
+        const auto whole = [](float v) { return static_cast<float>(static_cast<int>(v)); };  // whole pixels
+        rig_.form.mouseMove({Ctl::Handle, h}, {platform::kLeft, 0, whole(coord(kW)), whole(coord(kH))});
       }
       rig_.form.mouseUp({Ctl::Handle, h}, {platform::kLeft, 0, 4, 4});
     });

@@ -102,5 +102,29 @@ TEST(SelectRegion, ReplacesARegionAndWhatWasDrawnOnIt) {
   EXPECT_EQ(rig.form.history().index(), 1);
 }
 
+// A region chosen before the pointer moved (--region at start, Ctrl+A) has
+// no colour under the pointer to show yet: the colour label stays away
+// until the pointer comes, and no placeholder text ever shows.
+TEST(SelectRegion, TheColourLabelWaitsForThePointer) {
+  for (const bool moveFirst : {false, true}) {
+    SCOPED_TRACE(moveFirst ? "pointer seen before" : "pointer not seen yet");
+    Rig rig(320, 240);
+    ASSERT_TRUE(rig.start());
+    if (moveFirst) rig.move(10, 10, 0);
+    rig.form.selectRegion({40, 30, 140, 90});
+    const auto& colour = rig.ctl(Ctl::ColorLabel);
+    EXPECT_TRUE(rig.ctl(Ctl::SizeLabel).visible());
+    EXPECT_EQ(colour.visible(), moveFirst);
+    for (const auto& c : rig.form.controls().all()) {
+      if (!c.visible()) continue;
+      EXPECT_EQ(c.caption().find("Label"), std::string::npos) << c.state().name;
+    }
+    rig.move(60, 50, 0);  // the pointer comes over the window
+    EXPECT_TRUE(colour.visible());
+    EXPECT_EQ(colour.caption().rfind("RGB(", 0), 0u) << colour.caption();
+    EXPECT_EQ(colour.top(), rig.ctl(Ctl::SizeLabel).top() + rig.ctl(Ctl::SizeLabel).height() + 2);
+  }
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -27,7 +27,7 @@ TEST(StartUp, ShowsTheWholeScreenVeiledWithNothingOnIt) {
   ASSERT_TRUE(rig.start());
   EXPECT_EQ(rig.screen.grabs, 1);  // one read fills the canvas and the frozen copy
   EXPECT_TRUE(rig.app.onScreen);
-  EXPECT_EQ(rig.pointer.shape(), platform::kPointerCross);
+  EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Cross);
   Image veiled = screen;
   platform::raster::veil(veiled, veiled.rect(), selection::kVeil);
   EXPECT_EQ(rig.surface.image(), veiled);

@@ -174,6 +174,12 @@ Mouse CaptureWindow::inPicture(Mouse m) const {
   return m;
 }
 
+Mouse CaptureWindow::inPicture(const QMouseEvent& e, QPointF onWindow, Mouse m) const {
+  m.x = static_cast<float>(onWindow.x());
+  m.y = static_cast<float>(onWindow.y());
+  return inPicture(inDevicePixels(e, m));
+}
+
 void CaptureWindow::invalidate(const IRect& area) {
   if (area.empty()) return;
   const QRect r = logicalCover(area, scale());

@@ -65,6 +65,10 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   void setSurface(RasterSurface* surface);
   RasterSurface* surface() const { return surface_; }
   EventRelay& relay() { return relay_; }
+  // The mouse event `e`, at `onWindow` in this window's logical pixels, with
+  // its position in the picture's pixels: what the logic gets, whichever
+  // control on the window the event went to.
+  Mouse inPicture(const QMouseEvent& e, QPointF onWindow, Mouse m) const;
 
   // The area the window covers when shown, in screen (device) pixels.
   void setScreenRect(const QRect& r) { screenRect_ = r; }
@@ -147,7 +151,7 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   void tryKeyboardGrab(int attemptsLeft);
   void ungrabKeyboard();
   void endCarriedDrag(const QPointF& at);
-  // The event's position in device pixels, the logic's units.
+  // The event's position, m's in logical pixels, in device pixels.
   Mouse inDevicePixels(const QMouseEvent& e, Mouse m) const;
   // A position of this window (device pixels) in the picture's pixels.
   Mouse inPicture(Mouse m) const;

@@ -178,7 +178,7 @@ Mouse CaptureWindow::inDevicePixels(const QMouseEvent& e, Mouse m) const {
   if (scale_ == 1.0) return m;
   // Qt rounds positions to whole logical pixels; X's own position of the
   // same event (same server time, same logical pixel) keeps the device one.
-  const QPointF logical = e.position();
+  const QPointF logical(m.x, m.y);
   for (std::size_t i = 0; i < recent_.size(); ++i) {
     const PointerAt& at = recent_[(recentNext_ + recent_.size() - 1 - i) % recent_.size()];
     if (at.time == 0 || at.time != e.timestamp()) continue;

@@ -161,8 +161,13 @@ void ControlWidget::paintDeviceFrame(QPainter& p, double scale) {
   p.restore();
 }
 
+Mouse ControlWidget::onWindow(const QMouseEvent& e, bool press) const {
+  const auto* top = dynamic_cast<const CaptureWindow*>(window());
+  return top ? top->inPicture(e, mapTo(top, e.position()), mouseFrom(e, press)) : mouseFrom(e, press);
+}
+
 void ControlWidget::mousePressEvent(QMouseEvent* e) {
-  const Mouse m = mouseFrom(*e, true);
+  const Mouse m = onWindow(*e, true);
   if (!m.button) return;
   if (m.button == kLeft) clickArmed_ = true;
   const CtlRef ref = s_.ref;
@@ -170,7 +175,7 @@ void ControlWidget::mousePressEvent(QMouseEvent* e) {
 }
 
 void ControlWidget::mouseReleaseEvent(QMouseEvent* e) {
-  const Mouse m = mouseFrom(*e, true);
+  const Mouse m = onWindow(*e, true);
   if (!m.button) return;
   // A click: the left button pressed and released on this control.
   const bool click = m.button == kLeft && clickArmed_ && rect().contains(e->position().toPoint());
@@ -181,7 +186,7 @@ void ControlWidget::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void ControlWidget::mouseMoveEvent(QMouseEvent* e) {
-  const Mouse m = mouseFrom(*e, false);
+  const Mouse m = onWindow(*e, false);
   const CtlRef ref = s_.ref;
   relay_.send([&](EventSink& s) { s.mouseMove(ref, m); });
 }

@@ -47,6 +47,8 @@ class ControlWidget : public QWidget {
 
  private:
   void paintDeviceFrame(QPainter& p, double scale);
+  // The event as the logic takes it: its position in the picture's pixels.
+  Mouse onWindow(const QMouseEvent& e, bool press) const;
   EventRelay& relay_;
   ControlState s_;
   bool clickArmed_ = false;

@@ -28,8 +28,6 @@ class KWinScreen : public Screen {
   int width() const override { return read_.picture.width(); }
   int height() const override { return read_.picture.height(); }
   ScreenRead grab() override { return read_; }
-  IPoint cursorPos() const override { return cursor ? cursor() : IPoint{}; }
-  std::function<IPoint()> cursor;
 
  private:
   ScreenRead read_;

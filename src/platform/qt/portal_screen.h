@@ -13,7 +13,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <string>
 
 #include "platform/system.h"
@@ -33,8 +32,6 @@ class PortalScreen : public Screen {
   int width() const override { return read_.picture.width(); }
   int height() const override { return read_.picture.height(); }
   ScreenRead grab() override { return read_; }
-  IPoint cursorPos() const override { return cursor ? cursor() : IPoint{}; }
-  std::function<IPoint()> cursor;
 
  private:
   // The portal's picture read from `path`, cut to the window's output.

@@ -1,6 +1,5 @@
 #include "platform/qt/qt_screen.h"
 
-#include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -35,11 +34,6 @@ ScreenRead QtScreen::grab() {
     for (int x = 0; x < std::min(shot.width(), out.width()); ++x) dst[x] = src[x] | 0xFF000000u;
   }
   return {std::move(out), std::nullopt};
-}
-
-IPoint QtScreen::cursorPos() const {
-  const QPoint p = QCursor::pos();
-  return {p.x(), p.y()};
 }
 
 }  // namespace tolvane::platform::qt

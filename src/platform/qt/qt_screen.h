@@ -11,7 +11,6 @@ class QtScreen : public Screen {
   int width() const override;
   int height() const override;
   ScreenRead grab() override;
-  IPoint cursorPos() const override;
 };
 
 }  // namespace tolvane::platform::qt

@@ -14,16 +14,16 @@
 namespace tolvane::platform::qt {
 
 namespace {
-Qt::CursorShape cursorFor(int shape) {
+Qt::CursorShape cursorFor(PointerShape shape) {
   switch (shape) {
-    case kPointerArrow: return Qt::ArrowCursor;
-    case kPointerCross: return Qt::CrossCursor;
-    case kPointerMove: return Qt::SizeAllCursor;
-    case kPointerSizeNESW: return Qt::SizeBDiagCursor;
-    case kPointerSizeNS: return Qt::SizeVerCursor;
-    case kPointerSizeNWSE: return Qt::SizeFDiagCursor;
-    case kPointerSizeWE: return Qt::SizeHorCursor;
-    case kPointerBusy: return Qt::WaitCursor;
+    case PointerShape::Arrow: return Qt::ArrowCursor;
+    case PointerShape::Cross: return Qt::CrossCursor;
+    case PointerShape::Move: return Qt::SizeAllCursor;
+    case PointerShape::SizeNESW: return Qt::SizeBDiagCursor;
+    case PointerShape::SizeNS: return Qt::SizeVerCursor;
+    case PointerShape::SizeNWSE: return Qt::SizeFDiagCursor;
+    case PointerShape::SizeWE: return Qt::SizeHorCursor;
+    case PointerShape::Busy: return Qt::WaitCursor;
     default: return Qt::ArrowCursor;
   }
 }
@@ -31,9 +31,9 @@ Qt::CursorShape cursorFor(int shape) {
 
 QtPointer::~QtPointer() { reset(); }
 
-void QtPointer::setShape(int shape) {
+void QtPointer::setShape(PointerShape shape) {
   shape_ = shape;
-  if (shape == kPointerDefault) {
+  if (shape == PointerShape::Default) {
     reset();
     return;
   }

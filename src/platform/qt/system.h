@@ -11,17 +11,17 @@ namespace tolvane::platform::qt {
 
 class CaptureWindow;
 
-// One application-wide override cursor; shape 0 lets every widget show its own.
+// One application-wide override cursor; the default shape lets every widget show its own.
 class QtPointer : public Pointer {
  public:
   ~QtPointer() override;
-  void setShape(int shape) override;
-  int shape() const override { return shape_; }
+  void setShape(PointerShape shape) override;
+  PointerShape shape() const override { return shape_; }
   // Drops the override cursor (the window has gone).
   void reset();
 
  private:
-  int shape_ = 0;
+  PointerShape shape_ = PointerShape::Default;
   bool overriding_ = false;
 };
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,10 +43,6 @@ class WaylandScreen : public Screen {
   int width() const override { return read_ ? read_->picture.width() : 0; }
   int height() const override { return read_ ? read_->picture.height() : 0; }
   ScreenRead grab() override;
-  // Wayland tells a client the pointer only over its own windows: the
-  // window side supplies it.
-  IPoint cursorPos() const override { return cursor ? cursor() : IPoint{}; }
-  std::function<IPoint()> cursor;
 
  private:
   explicit WaylandScreen(wl_display* d) : display_(d) {}

@@ -167,19 +167,12 @@ void CaptureWindow::mouse(UINT msg, WPARAM w, LPARAM l) {
   if (down || msg == WM_LBUTTONDBLCLK) {
     const Hit hit = view_ ? view_->hitTest(x, y) : Hit{{}, static_cast<float>(x), static_cast<float>(y)};
     pressed_ = hit.ref;
-    pressX_ = static_cast<float>(x) - hit.x;
-    pressY_ = static_cast<float>(y) - hit.y;
     SetFocus(hwnd_);
     SetCapture(hwnd_);
   }
   const CtlRef target = down || up || anyHeld ? pressed_ : (view_ ? view_->hitTest(x, y).ref : CtlRef{});
-  if (!(down || up || anyHeld) && view_) {
-    const Hit hit = view_->hitTest(x, y);
-    pressX_ = static_cast<float>(x) - hit.x;
-    pressY_ = static_cast<float>(y) - hit.y;
-  }
-  m.x = static_cast<float>(x) - pressX_;
-  m.y = static_cast<float>(y) - pressY_;
+  m.x = static_cast<float>(x);
+  m.y = static_cast<float>(y);
   if (msg == WM_LBUTTONDBLCLK) {
     m.button = kLeft;
     send([&](EventSink& s) { s.mouseDown(target, m); });

@@ -53,7 +53,6 @@ class CaptureWindow : public Presenter {
   WinPointer* pointer_ = nullptr;
   EventSink* sink_ = nullptr;
   CtlRef pressed_;  // the control a held button went down on
-  float pressX_ = 0, pressY_ = 0;  // its window position minus the target's local one
 };
 
 // Showing, hiding and closing the window; warnings on stderr.

@@ -51,13 +51,7 @@ ScreenRead GdiScreen::grab() {
   return read;
 }
 
-IPoint GdiScreen::cursorPos() const {
-  POINT p{};
-  GetCursorPos(&p);
-  return {p.x - left_, p.y - top_};
-}
-
-void WinPointer::setShape(int shape) {
+void WinPointer::setShape(PointerShape shape) {
   shape_ = shape;
   SetCursor(cursor());
 }
@@ -65,13 +59,13 @@ void WinPointer::setShape(int shape) {
 HCURSOR WinPointer::cursor() const {
   const wchar_t* id = IDC_ARROW;
   switch (shape_) {
-    case kPointerCross: id = IDC_CROSS; break;
-    case kPointerMove: id = IDC_SIZEALL; break;
-    case kPointerSizeNESW: id = IDC_SIZENESW; break;
-    case kPointerSizeNS: id = IDC_SIZENS; break;
-    case kPointerSizeNWSE: id = IDC_SIZENWSE; break;
-    case kPointerSizeWE: id = IDC_SIZEWE; break;
-    case kPointerBusy: id = IDC_WAIT; break;
+    case PointerShape::Cross: id = IDC_CROSS; break;
+    case PointerShape::Move: id = IDC_SIZEALL; break;
+    case PointerShape::SizeNESW: id = IDC_SIZENESW; break;
+    case PointerShape::SizeNS: id = IDC_SIZENS; break;
+    case PointerShape::SizeNWSE: id = IDC_SIZENWSE; break;
+    case PointerShape::SizeWE: id = IDC_SIZEWE; break;
+    case PointerShape::Busy: id = IDC_WAIT; break;
     default: break;
   }
   return LoadCursorW(nullptr, id);

@@ -16,7 +16,6 @@ class GdiScreen : public Screen {
   int width() const override { return width_; }
   int height() const override { return height_; }
   ScreenRead grab() override;
-  IPoint cursorPos() const override;
   int left() const { return left_; }
   int top() const { return top_; }
 
@@ -27,12 +26,12 @@ class GdiScreen : public Screen {
 // The cursor shape the window shows; the window sets it on WM_SETCURSOR.
 class WinPointer : public Pointer {
  public:
-  void setShape(int shape) override;
-  int shape() const override { return shape_; }
+  void setShape(PointerShape shape) override;
+  PointerShape shape() const override { return shape_; }
   HCURSOR cursor() const;
 
  private:
-  int shape_ = kPointerDefault;
+  PointerShape shape_ = PointerShape::Default;
 };
 
 // One capture at a time across the session, by a named mutex.

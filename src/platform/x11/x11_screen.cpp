@@ -250,13 +250,4 @@ ScreenRead XcbScreen::grab() {
   return read();
 }
 
-IPoint XcbScreen::cursorPos() const {
-  xcb_connection_t* c = x_.connection();
-  auto* p = xcb_query_pointer_reply(c, xcb_query_pointer(c, x_.screen()->root), nullptr);
-  if (!p) return {0, 0};
-  const IPoint at{p->root_x, p->root_y};
-  free(p);
-  return at;
-}
-
 }  // namespace tolvane::platform::x11

@@ -68,7 +68,6 @@ class XcbScreen : public Screen {
   int height() const override { return x_.height(); }
   // The first read after readNow() hands over what readNow() read.
   ScreenRead grab() override;
-  IPoint cursorPos() const override;
 
   // Reads the screen right away, before Qt starts and keeps the server busy;
   // from `from` when set, the server's copy of the screen under the start-up window.

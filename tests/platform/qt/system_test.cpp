@@ -22,19 +22,22 @@ Qt::CursorShape overrideShape() {
 TEST(Pointer, ShapesAreOneApplicationWideOverride) {
   {
     QtPointer pointer;
-    const std::pair<int, Qt::CursorShape> shapes[] = {
-        {1, Qt::ArrowCursor},     {2, Qt::CrossCursor},    {5, Qt::SizeAllCursor},  {6, Qt::SizeBDiagCursor},
-        {7, Qt::SizeVerCursor},   {8, Qt::SizeFDiagCursor}, {9, Qt::SizeHorCursor}, {11, Qt::WaitCursor},
+    using platform::PointerShape;
+    const std::pair<PointerShape, Qt::CursorShape> shapes[] = {
+        {PointerShape::Arrow, Qt::ArrowCursor},       {PointerShape::Cross, Qt::CrossCursor},
+        {PointerShape::Move, Qt::SizeAllCursor},      {PointerShape::SizeNESW, Qt::SizeBDiagCursor},
+        {PointerShape::SizeNS, Qt::SizeVerCursor},    {PointerShape::SizeNWSE, Qt::SizeFDiagCursor},
+        {PointerShape::SizeWE, Qt::SizeHorCursor},    {PointerShape::Busy, Qt::WaitCursor},
     };
     for (const auto& [shape, qt] : shapes) {
       pointer.setShape(shape);
       EXPECT_EQ(pointer.shape(), shape);
-      EXPECT_EQ(overrideShape(), qt) << shape;
+      EXPECT_EQ(overrideShape(), qt) << static_cast<int>(shape);
     }
-    pointer.setShape(0);
+    pointer.setShape(PointerShape::Default);
     EXPECT_EQ(overrideShape(), Qt::BitmapCursor);
-    pointer.setShape(2);
-    pointer.setShape(2);
+    pointer.setShape(PointerShape::Cross);
+    pointer.setShape(PointerShape::Cross);
   }
   // One override at most, and it goes with the pointer.
   EXPECT_EQ(overrideShape(), Qt::BitmapCursor);
@@ -50,7 +53,7 @@ TEST(App, HidingTheWindowLeavesTheCaptureToClose) {
   app.showMaximized();
   app.goLive();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  pointer.setShape(platform::kPointerCross);
+  pointer.setShape(platform::PointerShape::Cross);
   app.hideWindow();
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(overrideShape(), Qt::BitmapCursor);  // no pointer of ours left on the screen
