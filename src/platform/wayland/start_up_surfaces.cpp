@@ -42,6 +42,7 @@ struct StartUpSurfaces::State {
 
   // The surface of ours that `s` is, by index; shown.size() when none.
   std::size_t indexOf(const wl_surface* s) const {
+    if (!s) return shown.size();  // one of ours already destroyed
     for (const auto& o : shown)
       if (o->surface == s) return o->index;
     return shown.size();
@@ -200,8 +201,11 @@ std::unique_ptr<StartUpSurfaces> StartUpSurfaces::show(WaylandScreen::Kept kept,
 
 EarlyInput StartUpSurfaces::close() {
   if (!s_) return {};
+  // The events so far are read while the surfaces still stand, so that each
+  // names its surface; then a round trip after they go, so that every event
+  // from before has arrived.
+  roundtripWithin(s_->display, kPatience);
   s_->destroySurfaces();
-  // A round trip, so every event from before the surfaces went has arrived.
   roundtripWithin(s_->display, kPatience);
   const EarlyInput early = s_->gesture.input();
   s_.reset();

@@ -70,5 +70,41 @@ TEST_F(StartUp, AQuickDragOnTheStartUpSurfaceIsTheRegion) {
   EXPECT_EQ(*got, picture_.copy({100, 100, 200, 180}));
 }
 
+// Two outputs side by side: a drag made on the second output's start-up
+// surface is that output's region (each surface's events name it).
+TEST(StartUpOutputs, AQuickDragOnTheSecondOutputsSurfaceIsItsRegion) {
+  const Image left = knownPicture(kW, kH), right = inverted(knownPicture(320, 240));
+  const auto places = sideBySidePlaces({left, right});
+  Sway sway({left, right}, places);
+  ASSERT_TRUE(sway.ok());
+  const TestFolders folders = makeTestFolders("wlsu2-");
+  auto env = sway.clientEnv(folders.runtime);
+  env.merge(homeEnv(folders.home));
+  Process p(std::vector<std::string>{programPath()}, env);
+  const Image want = layoutOf({veiled(left), veiled(right)}, places);
+  // Stopped while the start-up surfaces show the veil and no capture window is up.
+  bool stopped = false;
+  for (const auto end = std::chrono::steady_clock::now() + kPatience; !stopped && p.running() &&
+                                                                      std::chrono::steady_clock::now() < end;) {
+    kill(p.pid(), SIGSTOP);
+    if (sway.window("Tolvane").found) break;
+    stopped = startUpSurfacesUp(mappings(p.pid())) && sway.grab() == want;
+    if (!stopped) {
+      kill(p.pid(), SIGCONT);
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+  ASSERT_TRUE(stopped) << "the capture window came before the start-up surfaces showed the veil";
+  ASSERT_TRUE(sway.drag(kW + 30, 20, kW + 230, 120));
+  kill(p.pid(), SIGCONT);
+  ASSERT_TRUE(waitUntil([&] { return handedOver(p.pid()); }, kPatience)) << p.stderrText();
+  ASSERT_TRUE(sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"}));
+  const std::optional<Image> got = sway.pastedPicture();
+  ASSERT_TRUE(got.has_value()) << p.stderrText();
+  EXPECT_EQ(*got, right.copy({30, 20, 230, 120}));
+  kill(p.pid(), SIGTERM);
+  p.wait(kPatience);
+}
+
 }  // namespace
 }  // namespace tolvane::e2e
