@@ -5,6 +5,11 @@
 // region picker there): exec to its overlay shown, seen through grim the
 // same way. Medians of RUNS runs.
 //   tolvane_bench_wayland [RUNS]
+// With --veil, exec to the veil on sway alone, for each program given, their
+// runs taken in turn: exec to the veil's pixels seen by grim (polled every
+// 2 ms), and exec to the hand-over (the capture stage loaded and the first
+// stage's copies of the outputs unmapped, polled in /proc/PID/maps).
+//   tolvane_bench_wayland --veil RUNS NAME=PROGRAM...
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +18,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +30,8 @@
 
 namespace e2e = tolvane::e2e;
 using Clock = std::chrono::steady_clock;
+using tolvane::Argb;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -123,9 +132,71 @@ bool measureSway(int runs, const tolvane::Image& picture, const std::map<std::st
   return true;
 }
 
+std::string mapsOf(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string range(std::vector<double> v) {
+  if (v.empty()) return "none";
+  std::sort(v.begin(), v.end());
+  char text[96];
+  std::snprintf(text, sizeof text, "%.1f ms (%.1f-%.1f)", median(v), v.front(), v.back());
+  return text;
+}
+
+int veilOnly(int runs, const std::vector<std::pair<std::string, std::string>>& programs,
+             const std::map<std::string, std::string>& env) {
+  const tolvane::Image picture = e2e::knownPicture(kW, kH);
+  const Argb want = e2e::veiled(picture).pixel(kW / 2, kH / 2);
+  e2e::Sway sway({picture});
+  if (!sway.ok()) return std::fprintf(stderr, "headless sway did not start\n"), 1;
+  auto wlEnv = sway.clientEnv(env.at("HOME"));
+  wlEnv.insert(env.begin(), env.end());
+  std::vector<std::vector<double>> veil(programs.size()), handOver(programs.size());
+  for (int i = 0; i < runs; ++i)
+    for (std::size_t k = 0; k < programs.size(); ++k) {
+      const auto t0 = Clock::now();
+      e2e::Process p({programs[k].second}, wlEnv);
+      if (e2e::waitUntil([&] { return sway.pixel(kW / 2, kH / 2) == want; }, e2e::kPatience, 2ms))
+        veil[k].push_back(msSince(t0));
+      if (e2e::waitUntil(
+              [&] {
+                const std::string maps = mapsOf(p.pid());
+                return maps.find("tolvane-capture.so") != std::string::npos &&
+                       maps.find("memfd:tolvane-screen") == std::string::npos;
+              },
+              e2e::kPatience, 1ms))
+        handOver[k].push_back(msSince(t0));
+      // Esc once the capture window holds the keyboard; the next run starts on the bare desktop.
+      e2e::waitUntil([&] { return sway.window("Tolvane").focused; }, e2e::kPatience, 2ms);
+      e2e::waitUntil([&] { return sway.keys({"-k", "Escape"}) && p.wait(200ms).has_value(); }, e2e::kPatience);
+      e2e::waitUntil([&] { return sway.pixel(kW / 2, kH / 2) == picture.pixel(kW / 2, kH / 2); }, e2e::kPatience);
+    }
+  std::printf("| sway 1920x1080, %d runs | exec to veil seen | exec to hand-over |\n|---|---|---|\n", runs);
+  for (std::size_t k = 0; k < programs.size(); ++k)
+    std::printf("| %s | %s | %s |\n", programs[k].first.c_str(), range(veil[k]).c_str(), range(handOver[k]).c_str());
+  return 0;
+}
+
+// --veil RUNS NAME=PROGRAM...
+int veilMain(int argc, char** argv) {
+  std::vector<std::pair<std::string, std::string>> programs;
+  for (int i = 3; i < argc; ++i) {
+    const std::string a = argv[i];
+    const auto eq = a.find('=');
+    programs.emplace_back(a.substr(0, eq), eq == std::string::npos ? a : a.substr(eq + 1));
+  }
+  const std::string home = e2e::scratchDir() + "/bench-home";
+  mkdir(home.c_str(), 0700);
+  return veilOnly(std::max(1, std::atoi(argv[2])), programs,
+                  {{"HOME", home}, {"XDG_RUNTIME_DIR", home}, {"LANG", "C.UTF-8"}});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 2 && std::string(argv[1]) == "--veil") return veilMain(argc, argv);
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
   const tolvane::Image picture = e2e::knownPicture(kW, kH), region = picture.copy({kL, kT, kR, kB});
   const tolvane::Image veil = e2e::veiled(picture);

@@ -21,6 +21,7 @@
 #include "platform/posix/module_file.h"
 #include "platform/posix/process_start.h"
 #include "platform/wayland/screencopy.h"
+#include "platform/wayland/start_up_surfaces.h"
 #include "platform/x11/x11_screen.h"
 #include "selection/backdrop.h"
 
@@ -93,9 +94,8 @@ std::optional<int> connectDisplay(EarlyDisplay& d) {
 }
 
 // The screen is read before anything of ours is on it, and shown under the
-// veil at once while the capture stage loads. On Wayland the compositor is
-// read, but nothing is shown before the capture stage's window: false when
-// that read failed (the run ends with why, before anything loads).
+// veil at once while the capture stage loads: false when a Wayland read
+// failed (the run ends with why, before anything loads).
 bool readScreenEarly(EarlyDisplay& d) {
   if (d.wayland) {
     if (cli::desktopRouteForced(std::getenv("TOLVANE_SCREEN_ROUTE"))) {
@@ -103,7 +103,7 @@ bool readScreenEarly(EarlyDisplay& d) {
       d.wayland.reset();
       return true;
     }
-    if (const auto& read = d.wayland->readNow(); !read.ok()) {
+    if (const auto& read = d.wayland->readNow(true); !read.ok()) {
       // No wlr-screencopy (GNOME, KDE): the capture stage asks the desktop.
       if (read.failure->error == tolvane::platform::kScreenNoWaylandRoute) {
         d.portal = true;
@@ -114,6 +114,7 @@ bool readScreenEarly(EarlyDisplay& d) {
                    read.failure->description.c_str());
       return false;
     }
+    d.veil = tolvane::platform::wayland::StartUpSurfaces::show(d.wayland->takeForVeil(), tolvane::selection::kVeil);
     return true;
   }
   if (!d.x) return true;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "wlr-screencopy-unstable-v1-client.h"
 #include "xdg-output-unstable-v1-client.h"
@@ -32,6 +33,7 @@ struct Output {
   void* data = nullptr;
   std::size_t size = 0;
   struct Globals* globals = nullptr;
+  std::uint32_t name = 0;
 };
 
 struct Globals {
@@ -78,6 +80,7 @@ void global(void* d, wl_registry* r, uint32_t name, const char* interface, uint3
   } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
     auto o = std::make_unique<Output>();
     o->globals = g;
+    o->name = name;
     o->proxy = static_cast<wl_output*>(wl_registry_bind(r, name, &wl_output_interface, std::min(version, 2u)));
     wl_output_add_listener(o->proxy, &kOutputListener, o.get());
     g->outputs.push_back(std::move(o));
@@ -206,7 +209,19 @@ bool roundtripBefore(wl_display* display, Deadline deadline) {
 
 ScreenRead failure(std::string why) { return {{}, Failure{kScreenReadFailed, std::move(why)}}; }
 
-ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>* places, Deadline deadline) {
+// Moves each output's buffer and memory to `keep`, so release() leaves them.
+void keepBuffers(Globals& g, const std::vector<OutputPlace>& places, std::vector<OutputBuffer>& keep) {
+  for (std::size_t i = 0; i < g.outputs.size(); ++i) {
+    Output& o = *g.outputs[i];
+    keep.push_back({o.name, o.buffer, o.data, o.size, static_cast<int>(o.width), static_cast<int>(o.height),
+                    static_cast<int>(o.stride), o.yInvert, o.scale, places[i].area});
+    o.buffer = nullptr;
+    o.data = nullptr;
+  }
+}
+
+ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>* places, Deadline deadline,
+                       std::vector<OutputBuffer>* keep) {
   if (!g.manager) {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     return {{},
@@ -226,13 +241,16 @@ ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>
     if (o->failed) return failure("the Wayland compositor refused to copy an output");
     shots.push_back({o->x, o->y, o->scale, pictureOf(*o)});
   }
-  if (places) *places = placeOutputs(shots);
+  const std::vector<OutputPlace> placed = placeOutputs(shots);
+  if (keep) keepBuffers(g, placed, *keep);
+  if (places) *places = placed;
   return {combineOutputs(shots), std::nullopt};
 }
 
 }  // namespace
 
-ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places, std::chrono::milliseconds patience) {
+ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places, std::chrono::milliseconds patience,
+                       std::vector<OutputBuffer>* keep) {
   const Deadline deadline = std::chrono::steady_clock::now() + patience;
   Globals g;
   wl_registry* registry = wl_display_get_registry(display);
@@ -248,10 +266,14 @@ ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places, st
   if (!listed || !roundtripBefore(display, deadline))
     read = failure("the Wayland compositor did not answer");
   else
-    read = copyOutputs(display, g, places, deadline);
+    read = copyOutputs(display, g, places, deadline, keep);
   release(g, registry);
   wl_display_flush(display);
   return read;
+}
+
+bool roundtripWithin(wl_display* display, std::chrono::milliseconds patience) {
+  return roundtripBefore(display, std::chrono::steady_clock::now() + patience);
 }
 
 bool compositorAnswers(std::chrono::milliseconds patience) {
@@ -270,17 +292,37 @@ std::unique_ptr<WaylandScreen> WaylandScreen::connect() {
   return std::unique_ptr<WaylandScreen>(new WaylandScreen(d));
 }
 
+void releaseBuffer(OutputBuffer& b) {
+  if (b.buffer) wl_buffer_destroy(b.buffer);
+  if (b.data) munmap(b.data, b.size);
+  b.buffer = nullptr;
+  b.data = nullptr;
+}
+
 WaylandScreen::~WaylandScreen() {
+  for (OutputBuffer& b : kept_) releaseBuffer(b);
   if (display_) wl_display_disconnect(display_);
 }
 
-const ScreenRead& WaylandScreen::readNow() {
+const ScreenRead& WaylandScreen::readNow(bool keepForVeil) {
   if (!read_) {
-    read_ = display_ ? readDesktop(display_, &places_) : failure("no connection to the Wayland compositor");
-    if (display_) wl_display_disconnect(display_);
-    display_ = nullptr;
+    read_ = display_ ? readDesktop(display_, &places_, std::chrono::seconds(5), keepForVeil ? &kept_ : nullptr)
+                     : failure("no connection to the Wayland compositor");
+    if (display_ && kept_.empty()) {
+      wl_display_disconnect(display_);
+      display_ = nullptr;
+    }
   }
   return *read_;
+}
+
+WaylandScreen::Kept WaylandScreen::takeForVeil() {
+  Kept k;
+  if (kept_.empty()) return k;
+  k.display = std::exchange(display_, nullptr);
+  k.buffers = std::move(kept_);
+  kept_.clear();
+  return k;
 }
 
 ScreenRead WaylandScreen::grab() { return readNow(); }

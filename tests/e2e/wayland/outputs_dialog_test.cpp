@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "../test_folders.h"
-#include "sway.h"
+#include "sway_fixture.h"
 
 namespace tolvane::e2e {
 namespace {
@@ -29,7 +29,9 @@ class WaylandTwoOutputs : public ::testing::Test {
     env.merge(homeEnv(home_));
     p_ = std::make_unique<Process>(programLine(), env);
     const Image want = layoutOf({veiled(left_), veiled(right_)}, places_);
-    ASSERT_TRUE(waitUntil([&] { return !p_->running() || sway_->grab() == want; }, kPatience) && p_->running())
+    ASSERT_TRUE(waitUntil([&] { return !p_->running() || (handedOver(p_->pid()) && sway_->grab() == want); },
+                          kPatience) &&
+                p_->running())
         << p_->stderrText();
   }
 

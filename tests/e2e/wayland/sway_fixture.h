@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,6 +19,25 @@ namespace tolvane::e2e {
 
 // The size of the known picture, the one output's.
 inline constexpr int kW = 640, kH = 480;
+
+// What the process at `pid` has mapped: a line per mapping; empty once it is gone.
+inline std::string mappings(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+// The first stage keeps the outputs' copies mapped while its start-up
+// surfaces show them, and lets them go once those are gone.
+inline bool startUpSurfacesUp(const std::string& maps) {
+  return maps.find("memfd:tolvane-screen") != std::string::npos;
+}
+inline bool captureStageLoaded(const std::string& maps) {
+  return maps.find("tolvane-capture.so") != std::string::npos;
+}
+// The capture stage has taken over from the start-up surfaces.
+inline bool handedOver(pid_t pid) {
+  const std::string maps = mappings(pid);
+  return captureStageLoaded(maps) && !startUpSurfacesUp(maps);
+}
 
 class SwayTest : public ::testing::Test {
  protected:
@@ -41,10 +62,12 @@ class SwayTest : public ::testing::Test {
     return all;
   }
 
-  // Until the window is on the output, input would reach the desktop below.
+  // Until the capture window is on the output, input would reach the
+  // desktop below, or the start-up surfaces, which keep only Esc and a drag.
   bool waitForVeil(Process& p) const {
     const Image want = veiled(picture_);
-    return waitUntil([&] { return !p.running() || sway_->grab() == want; }, kPatience) && p.running();
+    return waitUntil([&] { return !p.running() || (handedOver(p.pid()) && sway_->grab() == want); }, kPatience) &&
+           p.running();
   }
 
   Image picture_;

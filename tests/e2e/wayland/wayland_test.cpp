@@ -133,7 +133,9 @@ class WaylandOutputs : public ::testing::Test {
     std::vector<Image> veils;
     for (const Image& o : outputs) veils.push_back(veiled(o));
     const Image want = layoutOf(veils, places);
-    ASSERT_TRUE(waitUntil([&] { return !p_->running() || sway_->grab() == want; }, kPatience) && p_->running())
+    ASSERT_TRUE(waitUntil([&] { return !p_->running() || (handedOver(p_->pid()) && sway_->grab() == want); },
+                          kPatience) &&
+                p_->running())
         << p_->stderrText();
   }
   std::optional<Image> copied() {

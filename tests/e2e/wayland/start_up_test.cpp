@@ -1,0 +1,110 @@
+// The first stage's own surfaces on sway: the frozen screen under the veil
+// before the capture stage is loaded, and what the user does on them then.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "sway_fixture.h"
+
+namespace tolvane::e2e {
+namespace {
+
+class StartUp : public SwayTest {
+ protected:
+  StartUp() : SwayTest("wlsu-") {}
+
+  // Starts the program and stops it while its start-up surfaces show the
+  // veil and the capture stage has no window yet: the program runs a
+  // millisecond at a time between looks. False when the capture stage's
+  // window came first (the run is then retried).
+  bool stopOnStartUpSurfaces(std::unique_ptr<Process>& p) {
+    p.reset();  // a run still going would hold the lock
+    p = std::make_unique<Process>(std::vector<std::string>{programPath()}, env());
+    const Image want = veiled(picture_);
+    const auto end = std::chrono::steady_clock::now() + kPatience;
+    while (p->running() && std::chrono::steady_clock::now() < end) {
+      kill(p->pid(), SIGSTOP);
+      if (sway_->window("Tolvane").found) break;
+      if (startUpSurfacesUp(mappings(p->pid())) && sway_->grab() == want) return true;
+      kill(p->pid(), SIGCONT);
+      std::this_thread::sleep_for(1ms);
+    }
+    kill(p->pid(), SIGCONT);
+    why_ = p->running() ? "" : "the program ended: " + p->stderrText();
+    return false;
+  }
+  std::string why_;
+  void stopWithVeil(std::unique_ptr<Process>& p) {
+    bool stopped = false;
+    for (int attempt = 0; attempt < 5 && !stopped; ++attempt) stopped = stopOnStartUpSurfaces(p);
+    ASSERT_TRUE(stopped) << "the capture window was always up before the start-up surfaces showed the veil" << why_;
+  }
+};
+
+TEST_F(StartUp, ShowsTheVeilBeforeTheCaptureWindowAndEndsOnEscapeThere) {
+  std::unique_ptr<Process> p;
+  ASSERT_NO_FATAL_FAILURE(stopWithVeil(p));
+  ASSERT_TRUE(sway_->keys({"-k", "Escape"}));
+  kill(p->pid(), SIGCONT);
+  EXPECT_EQ(p->wait(kPatience), 0) << p->stderrText();
+  EXPECT_TRUE(waitUntil([&] { return sway_->grab() == picture_; }, kPatience));
+}
+
+// A whole drag made before the capture window is up, pressed, moved and
+// released on the start-up surface, is the region; Ctrl+C copies it exactly.
+TEST_F(StartUp, AQuickDragOnTheStartUpSurfaceIsTheRegion) {
+  std::unique_ptr<Process> p;
+  ASSERT_NO_FATAL_FAILURE(stopWithVeil(p));
+  ASSERT_TRUE(sway_->move(100, 100));
+  ASSERT_TRUE(sway_->press());
+  ASSERT_TRUE(sway_->move(150, 140));
+  ASSERT_TRUE(sway_->move(200, 180));
+  ASSERT_TRUE(sway_->release());
+  kill(p->pid(), SIGCONT);
+  ASSERT_TRUE(waitUntil([&] { return handedOver(p->pid()); }, kPatience)) << p->stderrText();
+  ASSERT_TRUE(sway_->keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"}));
+  const std::optional<Image> got = sway_->pastedPicture();
+  ASSERT_TRUE(got.has_value()) << p->stderrText();
+  EXPECT_EQ(*got, picture_.copy({100, 100, 200, 180}));
+}
+
+// Two outputs side by side: a drag made on the second output's start-up
+// surface is that output's region (each surface's events name it).
+TEST(StartUpOutputs, AQuickDragOnTheSecondOutputsSurfaceIsItsRegion) {
+  const Image left = knownPicture(kW, kH), right = inverted(knownPicture(320, 240));
+  const auto places = sideBySidePlaces({left, right});
+  Sway sway({left, right}, places);
+  ASSERT_TRUE(sway.ok());
+  const TestFolders folders = makeTestFolders("wlsu2-");
+  auto env = sway.clientEnv(folders.runtime);
+  env.merge(homeEnv(folders.home));
+  Process p(std::vector<std::string>{programPath()}, env);
+  const Image want = layoutOf({veiled(left), veiled(right)}, places);
+  // Stopped while the start-up surfaces show the veil and no capture window is up.
+  bool stopped = false;
+  for (const auto end = std::chrono::steady_clock::now() + kPatience; !stopped && p.running() &&
+                                                                      std::chrono::steady_clock::now() < end;) {
+    kill(p.pid(), SIGSTOP);
+    if (sway.window("Tolvane").found) break;
+    stopped = startUpSurfacesUp(mappings(p.pid())) && sway.grab() == want;
+    if (!stopped) {
+      kill(p.pid(), SIGCONT);
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+  ASSERT_TRUE(stopped) << "the capture window came before the start-up surfaces showed the veil";
+  ASSERT_TRUE(sway.drag(kW + 30, 20, kW + 230, 120));
+  kill(p.pid(), SIGCONT);
+  ASSERT_TRUE(waitUntil([&] { return handedOver(p.pid()); }, kPatience)) << p.stderrText();
+  ASSERT_TRUE(sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"}));
+  const std::optional<Image> got = sway.pastedPicture();
+  ASSERT_TRUE(got.has_value()) << p.stderrText();
+  EXPECT_EQ(*got, right.copy({30, 20, 230, 120}));
+  kill(p.pid(), SIGTERM);
+  p.wait(kPatience);
+}
+
+}  // namespace
+}  // namespace tolvane::e2e
