@@ -1,5 +1,7 @@
 #include "annotation/toolbar.h"
 
+#include "layout/design.h"
+
 namespace tolvane::annotation {
 
 using platform::Ctl;
@@ -33,15 +35,14 @@ void Toolbar::chooseTool(ToolButton button) {
     panel.setTop(bar.top() - panel.height() - 3);
   else
     panel.setTop(bar.top() + bar.height() + 3);
-  const float designedWidth = 3620.0f / 15.0f;
   if (button == ToolButton::Text) {
     font.show();
-    c(Ctl::ColorPanel).setLeft(78.667f);
-    panel.setWidth(designedWidth);
+    c(Ctl::ColorPanel).setLeft(layout::kColorPanelLeft);
+    panel.setWidth(layout::kStylePanelWidth);
   } else {
     font.hide();
     c(Ctl::ColorPanel).setLeft(font.left());
-    panel.setWidth(designedWidth - font.width() - 2);
+    panel.setWidth(layout::kStylePanelWidth - font.width() - 2);
   }
   c(Ctl::StylePanelFrame).setWidth(panel.width());  // the panel's inner width: it has no border
   if (!panel.visible())

@@ -38,6 +38,7 @@
 #include "platform/qt/wayland_buffers.h"
 #include "platform/wayland/screencopy.h"
 #include "session/capture_session.h"
+#include "texts/texts.h"
 
 namespace pq = tolvane::platform::qt;
 namespace cli = tolvane::app;
@@ -195,7 +196,7 @@ void connectWindows(Windows& windows, tolvane::session::CaptureSession& form, pq
     w->relay().setSink(&form);
     w->onCloseRequested = [&form] { form.close(); };
     w->relay().onFailure = [&messageBox](const std::string& what) {
-      messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
+      messageBox.information(std::string(tolvane::texts::kErrorTitle), tolvane::texts::operationError(what));
     };
   }
   windows.first.dialogArea = [&form] {

@@ -22,6 +22,7 @@
 #include "platform/win32/wic_encoders.h"
 #include "platform/win32/wide.h"
 #include "session/capture_session.h"
+#include "texts/texts.h"
 
 namespace pw = tolvane::platform::win32;
 namespace cli = tolvane::app;
@@ -98,7 +99,7 @@ int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
   window.attach(&surface, &view, &pointer, &form);
   window.onCloseRequested = [&form] { form.close(); };
   window.onFailure = [&messageBox](const std::string& what) {
-    messageBox.information("错误", "在处理操作时发生错误:\r\n\r\n错误描述: " + what);
+    messageBox.information(std::string(tolvane::texts::kErrorTitle), tolvane::texts::operationError(what));
   };
   using StartUp = tolvane::session::CaptureSession::StartUp;
   if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;

@@ -9,10 +9,12 @@
 
 namespace tolvane::layout {
 
-// The layout tables give places and sizes in fifteenths of a pixel, which
-// keeps every designed value a whole number.
-constexpr float kUnitsPerPixel = 15.0f;
-constexpr float px(float units) { return units / kUnitsPerPixel; }
+// Places and sizes are in pixels; a few fall on a third of a pixel, written
+// as n / 3.f.
+constexpr float kToolbarWidth = 724 / 3.f;
+constexpr float kStylePanelWidth = kToolbarWidth;
+// The colour panel's left while the size chooser shows beside it.
+constexpr float kColorPanelLeft = 236 / 3.f;
 
 // Every control of the window, in design order.
 std::vector<platform::ControlState> designedControls();
@@ -25,12 +27,9 @@ constexpr ColorRef kFrameColor = 0x00EC7A00;      // selection frame, handles, l
 constexpr ColorRef kPanelColor = 0x00FFEEDE;
 constexpr ColorRef kPanelFrameColor = 0x00FF8080;
 
-// Toolbar buttons by Index: tooltip texts.
-extern const std::array<std::string_view, 9> kToolTips;
 // Font sizes offered by SizeList.
 extern const std::array<std::string_view, 9> kFontSizes;
 
-constexpr std::string_view kCaption = "Tolvane";
 constexpr std::string_view kLabelFace = "宋体";
 constexpr float kLabelPoints = 10.5f;
 

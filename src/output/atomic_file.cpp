@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "texts/texts.h"
 
 namespace tolvane::output {
 
@@ -15,10 +16,10 @@ namespace files = platform::files;
 
 namespace {
 
-platform::Failure failure(int err, const std::string& path, const std::string& target, const std::string& step) {
-  std::string what = "无法写入 \"" + path + "\"";
-  if (target != path) what += " (链接指向 \"" + target + "\")";
-  return {err, what + ": " + step + ": " + std::strerror(err)};
+platform::Failure failure(int err, const std::string& path, const std::string& target, std::string_view step) {
+  std::string what = texts::cannotWrite(path);
+  if (target != path) what += texts::linkPointsTo(target);
+  return {err, what + ": " + std::string(step) + ": " + std::strerror(err)};
 }
 
 bool allOf(std::string_view s, const char* set) {
@@ -85,24 +86,24 @@ int writeAll(int fd, std::span<const std::uint8_t> bytes, const FileOps& ops) {
 }
 
 // What a save must not replace, in words: only a regular file or a new name
-// may be written, never what the name stands for otherwise. nullptr when it may.
-const char* notAFile(files::Kind kind) {
+// may be written, never what the name stands for otherwise. Empty when it may.
+std::string_view notAFile(files::Kind kind) {
   switch (kind) {
     case files::Kind::Missing:
     case files::Kind::Regular:
-      return nullptr;
+      return {};
     case files::Kind::Folder:
-      return "文件夹";
+      return texts::kAFolder;
     case files::Kind::Pipe:
-      return "管道 (FIFO)";
+      return texts::kAPipe;
     case files::Kind::Device:
-      return "设备";
+      return texts::kADevice;
     case files::Kind::Socket:
-      return "套接字";
+      return texts::kASocket;
     case files::Kind::Other:
       break;
   }
-  return "特殊文件";
+  return texts::kASpecialFile;
 }
 
 }  // namespace
@@ -118,30 +119,30 @@ FileOps FileOps::system() {
 
 std::optional<platform::Failure> writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                                      const FileOps& ops) {
-  if (path.empty()) return platform::Failure{EINVAL, "无法写入: 没有文件名"};
+  if (path.empty()) return platform::Failure{EINVAL, std::string(texts::kNoFileName)};
   // Replace the file a link points to, never the link itself.
   std::string target = path;
-  if (const int err = files::followLinks(target)) return failure(err, path, target, "无法解析符号链接");
+  if (const int err = files::followLinks(target)) return failure(err, path, target, texts::kLinkUnresolved);
   const std::string folder = files::folderOf(target);
 
   // The rename needs only the folder's permission; refuse what a plain write
   // to the file itself would not be allowed to do.
   const files::Facts existing = files::factsOf(target);
-  if (const char* what = notAFile(existing.kind))
+  if (const std::string_view what = notAFile(existing.kind); !what.empty())
     return failure(existing.kind == files::Kind::Folder ? EISDIR : EINVAL, path, target,
-                   std::string("无法替换目标文件: 它是") + what + ", 不是普通文件");
+                   texts::notARegularFile(what));
   const bool replacing = existing.kind == files::Kind::Regular;
   if (replacing) {
-    if (const int err = ops.writable(target.c_str())) return failure(err, path, target, "文件不可写");
+    if (const int err = ops.writable(target.c_str())) return failure(err, path, target, texts::kFileNotWritable);
   }
 
   removeStaleTemps(folder);
   std::string temp;
   int fd = createTemp(folder, temp);
-  if (fd < 0) return failure(errno, path, target, "无法在文件夹 \"" + folder + "\" 中创建文件");
+  if (fd < 0) return failure(errno, path, target, texts::cannotCreateIn(folder));
 
   // Removes the temporary file on every failure below.
-  auto abandon = [&](int err, const char* step) {
+  auto abandon = [&](int err, std::string_view step) {
     if (fd >= 0) files::close(fd);
     files::remove(temp);
     return failure(err, path, target, step);
@@ -149,12 +150,12 @@ std::optional<platform::Failure> writeFileAtomically(const std::string& path, st
 
   if (replacing) files::keepOwnerAndMode(fd, existing);
 
-  if (const int err = writeAll(fd, bytes, ops)) return abandon(err, "写入失败");
-  if (ops.fsync(fd) != 0) return abandon(errno, "写入磁盘失败");
+  if (const int err = writeAll(fd, bytes, ops)) return abandon(err, texts::kWriteFailed);
+  if (ops.fsync(fd) != 0) return abandon(errno, texts::kFlushFailed);
   const int closed = files::close(fd);
   fd = -1;
-  if (closed != 0) return abandon(errno, "写入磁盘失败");
-  if (ops.rename(temp.c_str(), target.c_str()) != 0) return abandon(errno, "无法替换目标文件");
+  if (closed != 0) return abandon(errno, texts::kFlushFailed);
+  if (ops.rename(temp.c_str(), target.c_str()) != 0) return abandon(errno, texts::kReplaceFailed);
 
   // Make the rename itself durable; the file is in place even if this fails.
   files::syncFolder(folder);

@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/geometry.h"
+#include "texts/texts.h"
 
 namespace tolvane::output {
 
@@ -70,10 +71,8 @@ bool Finisher::captureRegion(const IRect& region, Then then) {
 void Finisher::offerSave() {
   if (captured_.isNull()) return;
   platform::SaveRequest request;
-  request.title = "Tolvane-保存为";
-  request.filters = {{"PNG文件(*.PNG)", "*.PNG"},         {"JPEG文件(*.jpg;*.jpeg)", "*.jpg"},
-                     {"位图文件(*.bmp)", "*.bmp"},         {"GIF文件(*.gif)", "*.gif"},
-                     {"TIFF文件(*.TIFF)", "*.tiff"},       {"所有文件(*.*)", "*.*"}};
+  request.title = std::string(texts::kSaveTitle);
+  for (const auto& [name, pattern] : texts::kSaveFilters) request.filters.push_back({std::string(name), std::string(pattern)});
   request.selectedFilter = 1;
   request.fileName = defaultFileName(out_.env.now());
   request.defaultExtension = "PNG";

@@ -1,5 +1,7 @@
 #include "output/image_writer.h"
 
+#include "texts/texts.h"
+
 namespace tolvane::output {
 
 using platform::Format;
@@ -37,28 +39,26 @@ std::optional<Format> formatForExtension(std::string_view extension) {
 }
 
 std::string saveErrorText(int number, const std::string& description) {
-  return "在保存图片的过程中发生错误:\r\n\r\n错误号: " + std::to_string(number) + "\r\n错误描述: " + description;
+  return texts::saveError(number, description);
 }
 
 bool ImageWriter::fail(const platform::Failure& f) {
   pointer_.setShape(platform::PointerShape::Default);
-  messageBox_.information("错误", saveErrorText(f.error, f.description));
+  messageBox_.information(std::string(texts::kErrorTitle), saveErrorText(f.error, f.description));
   return false;
 }
 
 bool ImageWriter::writeFile(const Image& picture, const std::string& path, const std::string& extension,
                             int jpegQuality, int tiffDepth, int tiffCompression) {
   pointer_.setShape(platform::PointerShape::Busy);
-  if (picture.isNull()) return fail({kErrorNoPicture, "没有可保存的图片: 选区是空的"});
+  if (picture.isNull()) return fail({kErrorNoPicture, std::string(texts::kNothingToSave)});
   const auto format = formatForExtension(extension);
   if (!format)
-    return fail({kErrorBadExtension,
-                 "不支持的扩展名 \"" + extension + "\" (可用: png, jpg, jpeg, bmp, gif, tiff, tif)"});
+    return fail({kErrorBadExtension, texts::unsupportedExtension(extension)});
 
   const platform::EncodeResult encoded = encoders_.encode(*format, picture, {jpegQuality, tiffDepth, tiffCompression});
   if (const auto& f = encoded.failure)
-    return fail({f->error, std::string("无法编码 ") + formatName(*format) + " 图片, \"" + path +
-                               "\" 未写入: " + f->description});
+    return fail({f->error, texts::cannotEncode(formatName(*format), path, f->description)});
 
   if (const auto failure = writeFileAtomically(path, encoded.bytes, ops_)) return fail(*failure);
   pointer_.setShape(platform::PointerShape::Default);

@@ -29,7 +29,7 @@ TEST_F(Toolbar, ToolButtonsPlaceShapeAndToggleTheStylePanel) {
   EXPECT_EQ(panel.top(), 304.f + 26 + 3);
   EXPECT_FALSE(rig.ctl(Ctl::SizePanel).visible());
   EXPECT_EQ(rig.ctl(Ctl::ColorPanel).left(), 4.f);
-  EXPECT_FLOAT_EQ(panel.width(), 3620.f / 15 - 73 - 2);
+  EXPECT_FLOAT_EQ(panel.width(), 724 / 3.f - 73 - 2);
   EXPECT_EQ(rig.ctl(Ctl::StylePanelFrame).width(), panel.width());
   rig.clickTool(7);  // same button again: the panel hides, the tool stays
   EXPECT_FALSE(panel.visible());
@@ -41,8 +41,8 @@ TEST_F(Toolbar, ToolButtonsPlaceShapeAndToggleTheStylePanel) {
   rig.clickTool(5);  // another tool: stays visible, wide form with the font part
   EXPECT_TRUE(panel.visible());
   EXPECT_TRUE(rig.ctl(Ctl::SizePanel).visible());
-  EXPECT_FLOAT_EQ(panel.width(), 3620.f / 15);
-  EXPECT_FLOAT_EQ(rig.ctl(Ctl::ColorPanel).left(), 78.667f);
+  EXPECT_FLOAT_EQ(panel.width(), 724 / 3.f);
+  EXPECT_FLOAT_EQ(rig.ctl(Ctl::ColorPanel).left(), 236 / 3.f);
   rig.down(400, 200);  // the text tool: a click opens its box
   rig.up(400, 200);
   EXPECT_TRUE(rig.ctl(Ctl::NoteField).visible());
@@ -55,11 +55,11 @@ TEST_F(Toolbar, StylePanelGoesAboveWhenItWouldLeaveTheScreen) {
   rig.clickTool(0);  // undo with nothing drawn: back to selecting
   rig.drag(300, 400, 600, 533);  // toolbar at 537..563; panel 37.33 high would end at 603.33
   rig.clickTool(6);
-  EXPECT_FLOAT_EQ(rig.ctl(Ctl::StylePanel).top(), 537.f - 560.f / 15 - 3);
+  EXPECT_FLOAT_EQ(rig.ctl(Ctl::StylePanel).top(), 537.f - 112 / 3.f - 3);
   rig.clickTool(0);
   rig.drag(300, 400, 600, 530);  // ends at 600.33 > 600: still above
   rig.clickTool(6);
-  EXPECT_FLOAT_EQ(rig.ctl(Ctl::StylePanel).top(), 534.f - 560.f / 15 - 3);
+  EXPECT_FLOAT_EQ(rig.ctl(Ctl::StylePanel).top(), 534.f - 112 / 3.f - 3);
 }
 
 TEST_F(Toolbar, UndoWithNothingDrawnReturnsToSelecting) {

@@ -163,16 +163,18 @@ TEST(Folders, OnlyTheWiringIncludesTheSessionAndThePlatformStaysAtTheBottom) {
 // The core's folders are layers, each including only those below it; the
 // session alone wires them together. Finishing is the session's: the tools
 // know nothing of the clipboard or the save dialog, and the output nothing
-// of the controls.
+// of the controls. The texts sit at the bottom beside the platform and
+// include nothing, so every layer and every view can show them.
 TEST(Folders, EachCoreFolderIncludesOnlyTheLayersBelowIt) {
   const Graph g = includeGraph(fs::path(TOLVANE_SOURCE_DIR) / "src");
   const Graph allowed = {
-      {"session", {"annotation", "handles", "output", "selection", "layout", "platform"}},
-      {"annotation", {"selection", "layout", "platform"}},
-      {"handles", {"selection", "layout", "platform"}},
-      {"output", {"platform"}},
-      {"selection", {"layout", "platform"}},
-      {"layout", {"platform"}},
+      {"session", {"annotation", "handles", "output", "selection", "layout", "platform", "texts"}},
+      {"annotation", {"selection", "layout", "platform", "texts"}},
+      {"handles", {"selection", "layout", "platform", "texts"}},
+      {"output", {"platform", "texts"}},
+      {"selection", {"layout", "platform", "texts"}},
+      {"layout", {"platform", "texts"}},
+      {"texts", {}},
   };
   for (const auto& [from, may] : allowed) {
     ASSERT_TRUE(g.count(from)) << from;

@@ -4,6 +4,7 @@
 
 #include "annotation/tool_button.h"
 #include "layout/design.h"
+#include "texts/texts.h"
 
 namespace tolvane::session {
 namespace {
@@ -96,14 +97,14 @@ TEST(Shortcuts, TooltipsNameTheKeyOfTheirButton) {
       {ToolButton::Redo, "重做", Command::Redo},
   };
   for (const auto& c : cases) {
-    const std::string_view tip = layout::kToolTips[static_cast<std::size_t>(c.button)];
+    const std::string_view tip = texts::kToolTips[static_cast<std::size_t>(c.button)];
     ASSERT_TRUE(tip.starts_with(std::string(c.text) + " (") && tip.ends_with(")")) << tip;
     const std::string_view key = tip.substr(c.text.size() + 2, tip.size() - c.text.size() - 3);
     EXPECT_EQ(shortcutFor(keyNamed(key)).command, c.command) << tip;
   }
   // The tools have no key.
   for (const ToolButton b : {ToolButton::Arrow, ToolButton::Text, ToolButton::Ellipse, ToolButton::Rectangle})
-    EXPECT_EQ(layout::kToolTips[static_cast<std::size_t>(b)].find('('), std::string_view::npos);
+    EXPECT_EQ(texts::kToolTips[static_cast<std::size_t>(b)].find('('), std::string_view::npos);
 }
 
 }  // namespace

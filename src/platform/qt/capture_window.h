@@ -17,6 +17,7 @@
 #include "platform/qt/input_map.h"
 #include "platform/qt/qt_x11.h"
 #include "platform/raster_surface.h"
+#include "texts/texts.h"
 
 namespace tolvane::platform::qt {
 
@@ -39,7 +40,7 @@ class EventRelay {
     try {
       f(*sink_);
     } catch (const std::bad_alloc&) {
-      fail("内存不足");
+      fail(std::string(texts::kOutOfMemory));
     } catch (const std::exception& e) {
       fail(e.what());
     }

@@ -8,6 +8,7 @@
 
 #include "platform/win32/control_view.h"
 #include "platform/win32/desktop.h"
+#include "texts/texts.h"
 
 namespace tolvane::platform::win32 {
 
@@ -71,7 +72,7 @@ void CaptureWindow::send(const std::function<void(EventSink&)>& f) {
   try {
     f(*sink_);
   } catch (const std::bad_alloc&) {
-    if (onFailure) onFailure("内存不足");
+    if (onFailure) onFailure(std::string(texts::kOutOfMemory));
   } catch (const std::exception& e) {
     if (onFailure) onFailure(e.what());
   }

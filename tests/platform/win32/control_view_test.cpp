@@ -11,6 +11,7 @@
 
 #include "layout/controls.h"
 #include "layout/design.h"
+#include "texts/texts.h"
 #include "platform/win32/capture_window.h"
 #include "platform/win32/control_view.h"
 #include "platform/win32/text_engine.h"
@@ -322,7 +323,7 @@ TEST(WinControlView, ToolButtonsHaveTheirToolTipsWhereTheyShow) {
   for (int i = 0; i < 9; ++i) {
     SCOPED_TRACE(i);
     const POINT c = centreOf(i, 0);
-    EXPECT_EQ(tipAt(tips, rig.window.handle(), c.x, c.y), layout::kToolTips[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(tipAt(tips, rig.window.handle(), c.x, c.y), texts::kToolTips[static_cast<std::size_t>(i)]);
   }
   EXPECT_EQ(tipAt(tips, rig.window.handle(), 5, 5), "");  // beside the toolbar
   rig.controls(Ctl::Toolbar).move(100, 200);
