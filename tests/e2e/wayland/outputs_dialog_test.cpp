@@ -89,6 +89,9 @@ using WaylandOutputsFrame = WaylandTwoOutputs;
 // (about 1 run in 10 here, more on a busy machine) the first output still
 // shows an early step of the drag while it is held, every window of ours
 // painted but that one's picture not shown until the release: not fixed yet.
+// The same loop passes with sway's direct scan-out turned off (-Dnoscanout):
+// the stale picture comes from sway 1.7 presenting our full-screen buffer on
+// the output without the pointer, not from our painting or frame callbacks.
 TEST_F(WaylandOutputsFrame, ARegionAcrossBothIsDrawnOnBoth) {
   constexpr IRect region{560, 100, 900, 300};  // from 80 px before the seam to 260 px past it
   ASSERT_TRUE(sway_->move(region.left, region.top) && sway_->press());
