@@ -169,8 +169,9 @@ void CaptureWindow::mouse(UINT msg, WPARAM w, LPARAM l) {
   } else if (msg == WM_MOUSEMOVE) {
     router_.move(over, m);
   } else {
+    // Let the pointer go first: a click may open the size list, which takes it.
+    if (!(w & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) ReleaseCapture();
     router_.release(over, m);
-    if (!router_.capturing()) ReleaseCapture();
   }
 }
 
