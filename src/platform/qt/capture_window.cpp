@@ -166,7 +166,7 @@ void CaptureWindow::endCarriedDrag(const QPointF& at) {
   m.x = static_cast<float>(at.x() * scale_);
   m.y = static_cast<float>(at.y() * scale_);
   m = inPicture(m);
-  relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
+  relay_.pointer().release(kWindow, m);
 }
 
 Mouse CaptureWindow::inPicture(Mouse m) const {
@@ -242,9 +242,7 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
 }
 
 void CaptureWindow::mousePressEvent(QMouseEvent* e) {
-  const Mouse m = inPicture(inDevicePixels(*e, mouseFrom(*e, true)));
-  if (!m.button) return;
-  relay_.send([&](EventSink& s) { s.mouseDown(kWindow, m); });
+  relay_.pointer().press(kWindow, inPicture(inDevicePixels(*e, mouseFrom(*e, true))));
 }
 
 void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
@@ -252,28 +250,19 @@ void CaptureWindow::mouseReleaseEvent(QMouseEvent* e) {
     endCarriedDrag(e->position());
     return;
   }
-  const Mouse m = inPicture(inDevicePixels(*e, mouseFrom(*e, true)));
-  if (!m.button) return;
-  relay_.send([&](EventSink& s) { s.mouseUp(kWindow, m); });
+  relay_.pointer().release(kWindow, inPicture(inDevicePixels(*e, mouseFrom(*e, true))));
 }
 
 void CaptureWindow::mouseMoveEvent(QMouseEvent* e) {
   // A release missed while the pointer changed hands.
   if (carriedDrag_ && !(e->buttons() & Qt::LeftButton)) endCarriedDrag(e->position());
-  const Mouse m = inPicture(inDevicePixels(*e, mouseFrom(*e, false)));
-  relay_.send([&](EventSink& s) { s.mouseMove(kWindow, m); });
+  relay_.pointer().move(kWindow, inPicture(inDevicePixels(*e, mouseFrom(*e, false))));
 }
 
 void CaptureWindow::mouseDoubleClickEvent(QMouseEvent* e) {
   // Qt delivers the second press of a double click here instead of as a
-  // press: the logic sees press, release, double click, release. Only the
-  // left button double-clicks; for the others the second press stays a press,
-  // so a quick double right click cancels the region and then ends the capture.
-  if (e->button() != Qt::LeftButton) {
-    mousePressEvent(e);
-    return;
-  }
-  relay_.send([](EventSink& s) { s.dblClick(kWindow); });
+  // press; the router makes it the double click (left button) or a press.
+  relay_.pointer().doubleClick(kWindow, inPicture(inDevicePixels(*e, mouseFrom(*e, true))));
 }
 
 void CaptureWindow::closeEvent(QCloseEvent* e) {

@@ -14,46 +14,24 @@
 #include <functional>
 
 #include "platform/events.h"
+#include "platform/pointer_router.h"
 #include "platform/qt/input_map.h"
 #include "platform/qt/qt_x11.h"
 #include "platform/raster_surface.h"
-#include "texts/texts.h"
 
 namespace tolvane::platform::qt {
 
-// Sends events to the sink one at a time and brings the canvas's lazy
-// repaints to the screen after each.
-class EventRelay {
+// The shared relay, with the router of the mouse events that the window and
+// its controls send through it.
+class EventRelay : public platform::EventRelay {
  public:
-  void setSink(EventSink* sink) { sink_ = sink; }
-  void setSurface(RasterSurface* surface) { surface_ = surface; }
-  EventSink* sink() const { return sink_; }
-  // Told what went wrong when a handler fails (memory for the history, say);
-  // the capture goes on with what it has.
-  std::function<void(const std::string&)> onFailure;
-
-  // One event to the logic, then the canvas's damage to the screen. This is
-  // the one place where failures of the logic are caught.
-  template <class F>
-  void send(F&& f) {
-    if (!sink_) return;
-    try {
-      f(*sink_);
-    } catch (const std::bad_alloc&) {
-      fail(std::string(texts::kOutOfMemory));
-    } catch (const std::exception& e) {
-      fail(e.what());
-    }
-    if (surface_) surface_->settleDamage();
-  }
+  EventRelay() = default;
+  EventRelay(const EventRelay&) = delete;
+  EventRelay& operator=(const EventRelay&) = delete;
+  PointerRouter& pointer() { return pointer_; }
 
  private:
-  void fail(const std::string& what) {
-    if (onFailure) onFailure(what);
-  }
-
-  EventSink* sink_ = nullptr;
-  RasterSurface* surface_ = nullptr;
+  PointerRouter pointer_{*this};
 };
 
 class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeEventFilter {

@@ -166,41 +166,17 @@ Mouse ControlWidget::onWindow(const QMouseEvent& e, bool press) const {
   return top ? top->inPicture(e, mapTo(top, e.position()), mouseFrom(e, press)) : mouseFrom(e, press);
 }
 
-void ControlWidget::mousePressEvent(QMouseEvent* e) {
-  const Mouse m = onWindow(*e, true);
-  if (!m.button) return;
-  if (m.button == kLeft) clickArmed_ = true;
-  const CtlRef ref = s_.ref;
-  relay_.send([&](EventSink& s) { s.mouseDown(ref, m); });
-}
+void ControlWidget::mousePressEvent(QMouseEvent* e) { relay_.pointer().press(s_.ref, onWindow(*e, true)); }
 
 void ControlWidget::mouseReleaseEvent(QMouseEvent* e) {
-  const Mouse m = onWindow(*e, true);
-  if (!m.button) return;
-  // A click: the left button pressed and released on this control.
-  const bool click = m.button == kLeft && clickArmed_ && rect().contains(e->position().toPoint());
-  if (m.button == kLeft) clickArmed_ = false;
-  const CtlRef ref = s_.ref;
-  relay_.send([&](EventSink& s) { s.mouseUp(ref, m); });
-  if (click) relay_.send([&](EventSink& s) { s.click(ref); });
+  // Over this control or not: the router decides whether it was a click.
+  const CtlRef over = rect().contains(e->position().toPoint()) ? s_.ref : CtlRef{};
+  relay_.pointer().release(over, onWindow(*e, true));
 }
 
-void ControlWidget::mouseMoveEvent(QMouseEvent* e) {
-  const Mouse m = onWindow(*e, false);
-  const CtlRef ref = s_.ref;
-  relay_.send([&](EventSink& s) { s.mouseMove(ref, m); });
-}
+void ControlWidget::mouseMoveEvent(QMouseEvent* e) { relay_.pointer().move(s_.ref, onWindow(*e, false)); }
 
-void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) {
-  if (e->button() != Qt::LeftButton) {  // only the left button double-clicks
-    mousePressEvent(e);
-    return;
-  }
-  clickArmed_ = false;  // the second release of a double click is no click
-  const CtlRef ref = s_.ref;
-  relay_.send([&](EventSink& s) { s.dblClick(ref); });
-}
-
+void ControlWidget::mouseDoubleClickEvent(QMouseEvent* e) { relay_.pointer().doubleClick(s_.ref, onWindow(*e, true)); }
 
 ComboWidget::ComboWidget(EventRelay& relay, const ControlState& state, QWidget* parent)
     : QComboBox(parent), relay_(relay), s_(state) {

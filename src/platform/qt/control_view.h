@@ -51,7 +51,6 @@ class ControlWidget : public QWidget {
   Mouse onWindow(const QMouseEvent& e, bool press) const;
   EventRelay& relay_;
   ControlState s_;
-  bool clickArmed_ = false;
 };
 
 // SizeList: never seen itself, only its drop-down list.

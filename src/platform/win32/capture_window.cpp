@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
 
 #include "platform/win32/control_view.h"
 #include "platform/win32/desktop.h"
-#include "texts/texts.h"
 
 namespace tolvane::platform::win32 {
 
@@ -52,6 +50,9 @@ CaptureWindow::CaptureWindow(int left, int top, int width, int height) {
   wc.lpszClassName = kClass;
   wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
   RegisterClassExW(&wc);
+  relay_.onFailure = [this](const std::string& what) {
+    if (onFailure) onFailure(what);
+  };
   hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClass, L"Tolvane", WS_POPUP, left, top, width, height,
                           nullptr, nullptr, wc.hInstance, this);
 }
@@ -64,20 +65,11 @@ void CaptureWindow::attach(RasterSurface* surface, WinControlView* view, WinPoin
   surface_ = surface;
   view_ = view;
   pointer_ = pointer;
-  sink_ = sink;
+  relay_.setSurface(surface);
+  relay_.setSink(sink);
 }
 
-void CaptureWindow::send(const std::function<void(EventSink&)>& f) {
-  if (!sink_) return;
-  try {
-    f(*sink_);
-  } catch (const std::bad_alloc&) {
-    if (onFailure) onFailure(std::string(texts::kOutOfMemory));
-  } catch (const std::exception& e) {
-    if (onFailure) onFailure(e.what());
-  }
-  if (surface_) surface_->settleDamage();
-}
+void CaptureWindow::send(const std::function<void(EventSink&)>& f) { relay_.send(f); }
 
 void CaptureWindow::invalidate(const IRect& area) {
   const RECT r{area.left, area.top, area.right, area.bottom};
@@ -150,43 +142,36 @@ void CaptureWindow::paint() {
   EndPaint(hwnd_, &ps);
 }
 
-// Presses go to the control under the pointer; moves and the release to the
-// one the press went to, with the window captured meanwhile.
+// The router picks the control each event goes to; the window holds the
+// pointer while a button is down.
 void CaptureWindow::mouse(UINT msg, WPARAM w, LPARAM l) {
   const int x = GET_X_LPARAM(l), y = GET_Y_LPARAM(l);
   Mouse m;
   m.shift = (w & MK_SHIFT ? 1 : 0) | (w & MK_CONTROL ? 2 : 0) | (held(VK_MENU) ? 4 : 0);
+  m.x = static_cast<float>(x);
+  m.y = static_cast<float>(y);
   const bool down = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN;
-  const bool up = msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP;
-  m.button = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP ? kLeft
+  m.button = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_LBUTTONDBLCLK ? kLeft
              : msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP ? kRight
              : msg == WM_MBUTTONDOWN || msg == WM_MBUTTONUP ? kMiddle
                                                             : 0;
   if (msg == WM_MOUSEMOVE)
     m.button = (w & MK_LBUTTON ? kLeft : 0) | (w & MK_RBUTTON ? kRight : 0) | (w & MK_MBUTTON ? kMiddle : 0);
-  const bool anyHeld = (w & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) != 0;
+  const CtlRef over = view_ ? view_->hitTest(x, y).ref : CtlRef{};
   if (down || msg == WM_LBUTTONDBLCLK) {
-    const Hit hit = view_ ? view_->hitTest(x, y) : Hit{{}, static_cast<float>(x), static_cast<float>(y)};
-    pressed_ = hit.ref;
     SetFocus(hwnd_);
     SetCapture(hwnd_);
   }
-  const CtlRef target = down || up || anyHeld ? pressed_ : (view_ ? view_->hitTest(x, y).ref : CtlRef{});
-  m.x = static_cast<float>(x);
-  m.y = static_cast<float>(y);
   if (msg == WM_LBUTTONDBLCLK) {
-    m.button = kLeft;
-    send([&](EventSink& s) { s.mouseDown(target, m); });
-    send([&](EventSink& s) { s.dblClick(target); });
+    router_.doubleClick(over, m);
   } else if (down) {
-    send([&](EventSink& s) { s.mouseDown(target, m); });
-  } else if (up) {
-    if (!anyHeld) ReleaseCapture();
-    const bool over = view_ && view_->hitTest(x, y).ref == target;
-    send([&](EventSink& s) { s.mouseUp(target, m); });
-    if (over && target.ctl != Ctl::Window) send([&](EventSink& s) { s.click(target); });
+    router_.press(over, m);
+  } else if (msg == WM_MOUSEMOVE) {
+    router_.move(over, m);
   } else {
-    send([&](EventSink& s) { s.mouseMove(target, m); });
+    // Let the pointer go first: a click may open the size list, which takes it.
+    if (!(w & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) ReleaseCapture();
+    router_.release(over, m);
   }
 }
 

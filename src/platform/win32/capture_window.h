@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/events.h"
+#include "platform/pointer_router.h"
 #include "platform/raster_host.h"
 #include "platform/raster_surface.h"
 #include "platform/system.h"
@@ -51,8 +52,8 @@ class CaptureWindow : public Presenter {
   RasterSurface* surface_ = nullptr;
   WinControlView* view_ = nullptr;
   WinPointer* pointer_ = nullptr;
-  EventSink* sink_ = nullptr;
-  CtlRef pressed_;  // the control a held button went down on
+  EventRelay relay_;
+  PointerRouter router_{relay_};
 };
 
 // Showing, hiding and closing the window; warnings on stderr.
