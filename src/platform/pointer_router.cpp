@@ -2,8 +2,6 @@
 
 #include <new>
 
-#include "texts/texts.h"
-
 namespace tolvane::platform {
 
 void EventRelay::send(const std::function<void(EventSink&)>& f) {
@@ -12,7 +10,7 @@ void EventRelay::send(const std::function<void(EventSink&)>& f) {
   try {
     f(*sink_);
   } catch (const std::bad_alloc&) {
-    failure = std::string(texts::kOutOfMemory);
+    failure = outOfMemory_;
   } catch (const std::exception& e) {
     failure = e.what();
   }

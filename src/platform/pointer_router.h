@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/events.h"
 #include "platform/raster_surface.h"
@@ -15,6 +16,8 @@ namespace tolvane::platform {
 // repaints to the screen after each.
 class EventRelay {
  public:
+  // `outOfMemory`: what the user is told when a handler runs out of memory.
+  explicit EventRelay(std::string outOfMemory) : outOfMemory_(std::move(outOfMemory)) {}
   void setSink(EventSink* sink) { sink_ = sink; }
   void setSurface(RasterSurface* surface) { surface_ = surface; }
   EventSink* sink() const { return sink_; }
@@ -27,6 +30,7 @@ class EventRelay {
   void send(const std::function<void(EventSink&)>& f);
 
  private:
+  std::string outOfMemory_;
   EventSink* sink_ = nullptr;
   RasterSurface* surface_ = nullptr;
 };

@@ -9,6 +9,7 @@
 
 #include "platform/pointer_router.h"
 #include "platform/pointer_script.h"
+#include "texts/texts.h"
 
 namespace tolvane::platform {
 namespace {
@@ -21,7 +22,7 @@ TEST(PointerRouter, FollowsTheScript) {
   for (const Case& c : cases()) {
     SCOPED_TRACE(c.name);
     ScriptSink sink;
-    EventRelay relay;
+    EventRelay relay{std::string(texts::kOutOfMemory)};
     relay.setSink(&sink);
     PointerRouter router(relay);
     for (const Step& s : c.steps) {
@@ -47,7 +48,7 @@ TEST(PointerRouter, FollowsTheScript) {
 
 TEST(PointerRouter, KeepsThePointerUntilEveryButtonIsUp) {
   ScriptSink sink;
-  EventRelay relay;
+  EventRelay relay{std::string(texts::kOutOfMemory)};
   relay.setSink(&sink);
   PointerRouter router(relay);
   Mouse left, right;
@@ -64,7 +65,7 @@ TEST(PointerRouter, KeepsThePointerUntilEveryButtonIsUp) {
 
 TEST(PointerRouter, AMoveWithNoButtonHeldEndsALostCapture) {
   ScriptSink sink;
-  EventRelay relay;
+  EventRelay relay{std::string(texts::kOutOfMemory)};
   relay.setSink(&sink);
   PointerRouter router(relay);
   Mouse m;
@@ -89,7 +90,7 @@ TEST(EventRelay, TellsWhatAFailingHandlerRaisedAndGoesOn) {
   for (const auto& row : rows) {
     Throwing sink;
     sink.error = row.error;
-    EventRelay relay;
+    EventRelay relay{std::string(texts::kOutOfMemory)};
     relay.setSink(&sink);
     std::vector<std::string> told;
     relay.onFailure = [&](const std::string& what) { told.push_back(what); };

@@ -15,6 +15,7 @@
 
 #include "platform/events.h"
 #include "platform/pointer_router.h"
+#include "texts/texts.h"
 #include "platform/qt/input_map.h"
 #include "platform/qt/qt_x11.h"
 #include "platform/raster_surface.h"
@@ -25,7 +26,7 @@ namespace tolvane::platform::qt {
 // its controls send through it.
 class EventRelay : public platform::EventRelay {
  public:
-  EventRelay() = default;
+  EventRelay() : platform::EventRelay(std::string(texts::kOutOfMemory)) {}
   EventRelay(const EventRelay&) = delete;
   EventRelay& operator=(const EventRelay&) = delete;
   PointerRouter& pointer() { return pointer_; }

@@ -11,6 +11,7 @@
 
 #include "platform/events.h"
 #include "platform/pointer_router.h"
+#include "texts/texts.h"
 #include "platform/raster_host.h"
 #include "platform/raster_surface.h"
 #include "platform/system.h"
@@ -52,7 +53,7 @@ class CaptureWindow : public Presenter {
   RasterSurface* surface_ = nullptr;
   WinControlView* view_ = nullptr;
   WinPointer* pointer_ = nullptr;
-  EventRelay relay_;
+  EventRelay relay_{std::string(texts::kOutOfMemory)};
   PointerRouter router_{relay_};
 };
 

@@ -106,6 +106,12 @@ Image layoutOf(const std::vector<Image>& outputs, const std::vector<std::pair<in
   return all;
 }
 
+// sway 1.7 may present a full-screen window's buffer on an output without
+// compositing it, and a screen copy of that output (all these tests see) can
+// then lag behind what the window last committed (seen: every commit right in
+// the protocol log, the copy one step old). So sway composites everything.
+constexpr char kNoScanOut[] = "-Dnoscanout";
+
 Sway::Sway(const std::vector<Image>& outputs, std::vector<std::pair<int, int>> places) {
   if (places.size() != outputs.size()) places = sideBySidePlaces(outputs);
   char tmpl[] = "/tmp/tolvane-sway-XXXXXX";
@@ -141,12 +147,7 @@ Sway::Sway(const std::vector<Image>& outputs, std::vector<std::pair<int, int>> p
                                std::string("WLR_BACKENDS=headless"), std::string("WLR_LIBINPUT_NO_DEVICES=1"),
                                std::string("WLR_RENDERER=pixman"), "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputs.size())})
     argv.push_back(v);
-  // -Dnoscanout: sway 1.7 may present a full-screen window's buffer on an
-  // output without compositing it, and then a screen copy of that output (all
-  // these tests see) can lag behind what the window last committed (seen:
-  // every window's commit right in the protocol log, the copy one step old).
-  for (const std::string& a : {std::string("sway"), std::string("-Dnoscanout"), std::string("-c"), config})
-    argv.push_back(a);
+  for (const std::string& a : {std::string("sway"), std::string(kNoScanOut), std::string("-c"), config}) argv.push_back(a);
   sway_ = std::make_unique<Process>(argv, std::map<std::string, std::string>{});
   if (!waitUntil([&] { return !(socket_ = findSocket(runtime_)).empty() || !sway_->running(); }, kPatience) ||
       socket_.empty())
