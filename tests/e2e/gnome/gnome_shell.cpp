@@ -99,6 +99,13 @@ void GnomeShell::endStrays() const {
   }
 }
 
+// An empty /run/systemd in the shell's mount namespace. Where / is no mount
+// point (a chroot) it cannot be made private: then /run, which holds the one
+// mount made here, is.
+constexpr char kEmptySystemd[] =
+    "{ mount --make-rprivate / 2>/dev/null || mount --make-rprivate /run; } && "
+    "mount -t tmpfs tmpfs /run/systemd && exec \"$@\"";
+
 bool GnomeShell::start(const Image& picture) {
   dir_ = scratchDir() + "/gnome";
   run_ = dir_ + "/run";
@@ -136,8 +143,7 @@ bool GnomeShell::start(const Image& picture) {
       {"gnome-shell", "--headless", "--wayland", "--no-x11", "--virtual-monitor",
        std::to_string(picture.width()) + "x" + std::to_string(picture.height())});
   if (geteuid() == 0) {
-    std::vector<std::string> ns{"unshare", "-m", "--propagation", "private", "sh", "-c",
-                                "mount -t tmpfs tmpfs /run/systemd && exec \"$@\"", "sh"};
+    std::vector<std::string> ns{"unshare", "-m", "--propagation", "unchanged", "sh", "-c", kEmptySystemd, "sh"};
     ns.insert(ns.end(), shell.begin(), shell.end());
     shell = ns;
   }
