@@ -99,12 +99,12 @@ void GnomeShell::endStrays() const {
   }
 }
 
-// An empty /run/systemd in the shell's mount namespace. Where / is no mount
-// point (a chroot) it cannot be made private: then /run, which holds the one
-// mount made here, is.
+// An empty /run/systemd in the shell's mount namespace, where there is one
+// at all. Where / is no mount point (a chroot) it cannot be made private:
+// then /run, which holds the one mount made here, is.
 constexpr char kEmptySystemd[] =
-    "{ mount --make-rprivate / 2>/dev/null || mount --make-rprivate /run; } && "
-    "mount -t tmpfs tmpfs /run/systemd && exec \"$@\"";
+    "[ ! -d /run/systemd ] || { { mount --make-rprivate / 2>/dev/null || mount --make-rprivate /run; } && "
+    "mount -t tmpfs tmpfs /run/systemd; } && exec \"$@\"";
 
 bool GnomeShell::start(const Image& picture) {
   dir_ = scratchDir() + "/gnome";
