@@ -193,6 +193,19 @@ RunResult run(const std::vector<std::string>& argv, const std::map<std::string, 
   return r;
 }
 
+bool helperSays(int in, int out, const std::string& line) {
+  const std::string sent = line + "\n";
+  if (write(in, sent.data(), sent.size()) != static_cast<ssize_t>(sent.size())) return false;
+  std::string answer;
+  char c = 0;
+  while (answer != "ok\n") {
+    pollfd p{out, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(kPatience.count())) != 1 || read(out, &c, 1) != 1) return false;
+    answer += c;
+  }
+  return true;
+}
+
 bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   for (;;) {

@@ -50,6 +50,10 @@ RunResult run(const std::vector<std::string>& argv, const std::map<std::string, 
 
 bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every = 20ms);
 
+// Writes one line to a helper process's input and waits, up to kPatience,
+// for its "ok" line on its output: false when it never comes.
+bool helperSays(int in, int out, const std::string& line);
+
 // A top-level window as the tests see it.
 struct TopLevel {
   std::uint32_t id = 0;

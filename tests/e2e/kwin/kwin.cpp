@@ -221,18 +221,7 @@ bool KWin::copyText(const std::string& text) {
   return waitUntil([&] { return paste("text/plain") == text; }, kPatience);
 }
 
-bool KWin::helperSays(const std::string& line) {
-  const std::string out = line + "\n";
-  if (write(inputIn_, out.data(), out.size()) != static_cast<ssize_t>(out.size())) return false;
-  std::string answer;
-  char c = 0;
-  while (answer != "ok\n") {
-    pollfd p{inputOut_, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(kPatience.count())) != 1 || read(inputOut_, &c, 1) != 1) return false;
-    answer += c;
-  }
-  return true;
-}
+bool KWin::helperSays(const std::string& line) { return e2e::helperSays(inputIn_, inputOut_, line); }
 
 bool KWin::move(int x, int y) { return helperSays("move " + std::to_string(x) + " " + std::to_string(y)); }
 bool KWin::press(int button) { return helperSays("down " + std::to_string(button)); }

@@ -219,18 +219,7 @@ bool Sway::copyText(const std::string& text) {
   return waitUntil([&] { return paste("text/plain") == text; }, kPatience);
 }
 
-bool Sway::pointerSays(const std::string& line) {
-  const std::string out = line + "\n";
-  if (write(pointerIn_, out.data(), out.size()) != static_cast<ssize_t>(out.size())) return false;
-  std::string answer;
-  char c = 0;
-  while (answer != "ok\n") {
-    pollfd p{pointerOut_, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(kPatience.count())) != 1 || read(pointerOut_, &c, 1) != 1) return false;
-    answer += c;
-  }
-  return true;
-}
+bool Sway::pointerSays(const std::string& line) { return e2e::helperSays(pointerIn_, pointerOut_, line); }
 
 bool Sway::move(int x, int y) { return pointerSays("move " + std::to_string(x) + " " + std::to_string(y)); }
 bool Sway::press(int button) { return pointerSays("down " + std::to_string(button)); }
