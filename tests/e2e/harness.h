@@ -54,6 +54,10 @@ bool waitUntil(const std::function<bool()>& ready, Millis timeout, Millis every 
 // for its "ok" line on its output: false when it never comes.
 bool helperSays(int in, int out, const std::string& line);
 
+// A binary PPM (as grim and the KWin helper write them) as a picture; empty
+// when it is not one.
+Image fromPpm(const std::string& bytes);
+
 // A top-level window as the tests see it.
 struct TopLevel {
   std::uint32_t id = 0;

@@ -41,12 +41,7 @@ bool makeOwnedDir(const std::string& path, mode_t mode) {
 }  // namespace
 
 std::vector<std::string> GnomeShell::asUser(const std::vector<std::string>& argv) {
-  const std::optional<TestUser> user = testUser();
-  if (!user) return argv;
-  std::vector<std::string> out{"setpriv", "--reuid=" + std::to_string(user->uid),
-                               "--regid=" + std::to_string(user->gid), "--clear-groups", "--"};
-  out.insert(out.end(), argv.begin(), argv.end());
-  return out;
+  return asTestUser(argv);
 }
 
 GnomeShell::GnomeShell(const Image& picture) {

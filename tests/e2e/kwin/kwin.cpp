@@ -17,19 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr char kSocket[] = "wayland-tolvane";
 
-// A binary PPM as a picture; empty when it is not one.
-Image fromPpm(const std::string& bytes) {
-  int w = 0, h = 0, max = 0, used = 0;
-  if (std::sscanf(bytes.c_str(), "P6 %d %d %d%n", &w, &h, &max, &used) != 3 || max != 255 || w <= 0 || h <= 0)
-    return {};
-  const std::size_t start = static_cast<std::size_t>(used) + 1;
-  if (bytes.size() < start + static_cast<std::size_t>(w) * h * 3) return {};
-  Image img(w, h);
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + start);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x, p += 3) img.setPixel(x, y, 0xFF000000u | (p[0] << 16) | (p[1] << 8) | p[2]);
-  return img;
-}
 
 // A file the plain user may run: copied out of a build folder it may not reach.
 std::string reachableCopy(const std::string& built, const std::string& name) {
