@@ -59,7 +59,7 @@ CaptureWindow::~CaptureWindow() {
   ungrabKeyboard();
 }
 
-void CaptureWindow::setSurface(RasterSurface* surface) {
+void CaptureWindow::setSurface(picture::RasterSurface* surface) {
   surface_ = surface;
   relay_.setSurface(surface);
 }

@@ -13,12 +13,12 @@
 #include <cstdint>
 #include <functional>
 
+#include "picture/raster_surface.h"
 #include "platform/events.h"
 #include "platform/pointer_router.h"
-#include "texts/texts.h"
 #include "platform/qt/input_map.h"
 #include "platform/qt/qt_x11.h"
-#include "platform/raster_surface.h"
+#include "texts/texts.h"
 
 namespace tolvane::platform::qt {
 
@@ -35,15 +35,15 @@ class EventRelay : public platform::EventRelay {
   PointerRouter pointer_{*this};
 };
 
-class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeEventFilter {
+class CaptureWindow : public QWidget, public picture::Presenter, private QAbstractNativeEventFilter {
   Q_OBJECT
 
  public:
   explicit CaptureWindow(QWidget* parent = nullptr);
   ~CaptureWindow() override;
 
-  void setSurface(RasterSurface* surface);
-  RasterSurface* surface() const { return surface_; }
+  void setSurface(picture::RasterSurface* surface);
+  picture::RasterSurface* surface() const { return surface_; }
   EventRelay& relay() { return relay_; }
   // The mouse event `e`, at `onWindow` in this window's logical pixels, with
   // its position in the picture's pixels: what the logic gets, whichever
@@ -151,7 +151,7 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   QPointer<QScreen> output_;
   IRect outputArea_;
 
-  RasterSurface* surface_ = nullptr;
+  picture::RasterSurface* surface_ = nullptr;
   EventRelay relay_;
   QRect screenRect_;
   QRegion pending_;
