@@ -171,6 +171,7 @@ void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int wi
   windows.all = {&windows.first};
   for (const auto& w : windows.more) windows.all.push_back(w.get());
   for (pq::CaptureWindow* w : windows.all) {
+    w->attach(pq::windowHandlingFor(QGuiApplication::platformName(), *w));
     w->setScreenRect(QRect(0, 0, width, height));
     windows.presenters.add(w, w->outputArea());
   }
