@@ -10,6 +10,9 @@
 // 2 ms), and exec to the hand-over (the capture stage loaded and the first
 // stage's copies of the outputs unmapped, polled in /proc/PID/maps).
 //   tolvane_bench_wayland --veil RUNS NAME=PROGRAM...
+// With --portal, the program by wlr-screencopy and through the Screenshot
+// portal next to Flameshot on sway (sway_portal_bench.cpp).
+//   tolvane_bench_wayland --portal [RUNS]
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,9 +30,14 @@
 #include <vector>
 
 #include "../tests/e2e/wayland/sway.h"
+#include "sway_portal_bench.h"
+#include "wayland_stats.h"
 
 namespace e2e = tolvane::e2e;
-using Clock = std::chrono::steady_clock;
+using tolvane::bench::Clock;
+using tolvane::bench::median;
+using tolvane::bench::msSince;
+using tolvane::bench::range;
 using tolvane::Argb;
 using namespace std::chrono_literals;
 
@@ -44,14 +52,6 @@ bool near(tolvane::Argb a, tolvane::Argb b) {
   for (int shift : {0, 8, 16})
     if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 1) return false;
   return true;
-}
-
-double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 struct Figures {
@@ -137,14 +137,6 @@ std::string mapsOf(pid_t pid) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::string range(std::vector<double> v) {
-  if (v.empty()) return "none";
-  std::sort(v.begin(), v.end());
-  char text[96];
-  std::snprintf(text, sizeof text, "%.1f ms (%.1f-%.1f)", median(v), v.front(), v.back());
-  return text;
-}
-
 int veilOnly(int runs, const std::vector<std::pair<std::string, std::string>>& programs,
              const std::map<std::string, std::string>& env) {
   const tolvane::Image picture = e2e::knownPicture(kW, kH);
@@ -197,6 +189,8 @@ int veilMain(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc > 2 && std::string(argv[1]) == "--veil") return veilMain(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "--portal")
+    return tolvane::bench::portalBench(argc > 2 ? std::max(1, std::atoi(argv[2])) : 7);
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
   const tolvane::Image picture = e2e::knownPicture(kW, kH), region = picture.copy({kL, kT, kR, kB});
   const tolvane::Image veil = e2e::veiled(picture);
