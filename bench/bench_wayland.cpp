@@ -105,7 +105,12 @@ bool measureSway(int runs, const tolvane::Image& picture, const std::map<std::st
   std::unique_ptr<e2e::Process> p;
   Driver d{[&] { p = std::make_unique<e2e::Process>(std::vector<std::string>{e2e::programPath()}, wlEnv); },
            [&] { return sway.pixel(kW / 2, kH / 2) == veil.pixel(kW / 2, kH / 2); },
-           [&] { return sway.drag(kL, kT, kR, kB) && sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"}); },
+           [&] {
+             // The start-up surfaces that show the first veil keep only Esc
+             // and a drag: Ctrl+C waits for the capture window's keyboard.
+             e2e::waitUntil([&] { return sway.window("Tolvane").focused; }, e2e::kPatience, 2ms);
+             return sway.drag(kL, kT, kR, kB) && sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"});
+           },
            [&] { return sway.paste(); },
            [&] {
              sway.copyText("next");
