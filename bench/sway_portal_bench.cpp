@@ -116,24 +116,6 @@ std::map<std::string, std::string> sessionEnv(const e2e::Sway& sway, const Folde
   return env;
 }
 
-// The plain user's session bus, and PipeWire, through which the wlr back end
-// reads the screen. What the bus starts goes with its process group.
-struct Session {
-  std::unique_ptr<e2e::Process> bus, pipewire;
-
-  bool start(const Folders& f, std::map<std::string, std::string> env) {
-    env["QT_QPA_PLATFORM"] = "wayland";  // for Flameshot's helper, which the bus starts
-    const std::string socket = f.runtime + "/bus";
-    struct stat st {};
-    bus = std::make_unique<e2e::Process>(e2e::asTestUser({"dbus-daemon", "--config-file=" + f.base + "/bus.conf",
-                                                          "--address=unix:path=" + socket, "--nofork", "--nopidfile"}),
-                                         env);
-    if (!e2e::waitUntil([&] { return stat(socket.c_str(), &st) == 0; }, e2e::kPatience)) return false;
-    pipewire = std::make_unique<e2e::Process>(e2e::asTestUser({"pipewire"}), env);
-    return e2e::waitUntil([&] { return stat((f.runtime + "/pipewire-0").c_str(), &st) == 0; }, e2e::kPatience);
-  }
-};
-
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -261,11 +243,11 @@ int portalBench(int runs) {
   if (!sway.ok()) return std::fprintf(stderr, "headless sway did not start\n"), 1;
   if (!makeFolders(f)) return std::fprintf(stderr, "the session's folders could not be made\n"), 1;
   const auto env = sessionEnv(sway, f);
-  Session session;
-  if (!session.start(f, env)) return std::fprintf(stderr, "the session bus or PipeWire did not start\n"), 1;
   auto portal = env, flameshot = env;
   portal["TOLVANE_SCREEN_ROUTE"] = "portal";
-  flameshot["QT_QPA_PLATFORM"] = "wayland";  // Qt 5 takes X11 otherwise
+  flameshot["QT_QPA_PLATFORM"] = "wayland";  // Qt 5 takes X11 otherwise; the bus starts Flameshot's helper
+  const e2e::PortalSession session(f.runtime, flameshot, f.base + "/bus.conf");
+  if (!session.ok()) return std::fprintf(stderr, "no session bus or PipeWire:\n%s\n", session.errors().c_str()), 1;
   std::vector<Contender> all{{"Tolvane, wlr-screencopy", e2e::programLine(), env, "Tolvane"},
                              {"Tolvane, Screenshot portal", e2e::programLine(), portal, "Tolvane"},
                              {"Flameshot 12.1, Screenshot portal", e2e::asTestUser({"flameshot", "gui"}), flameshot,
