@@ -5,6 +5,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QPointer>
+#include <QTimer>
 #include <QRegion>
 #include <QScreen>
 #include <QWidget>
@@ -156,6 +157,10 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   QRect screenRect_;
   QRegion pending_;
   bool firstPaintDone_ = false;
+  bool shownAsAsked() const;
+  QTimer fullScreenWait_;
+  bool fullScreenWatched_ = false, fullScreenWaited_ = false;
+  static constexpr int kFullScreenPatienceMs = 500;
   bool keyFilterInstalled_ = false;
   bool keyboardGrabbed_ = false;
   bool carriedDrag_ = false;
