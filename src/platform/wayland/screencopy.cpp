@@ -294,6 +294,7 @@ ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>
   // The places and the copies' sizes come at once; the copies after the
   // compositor's next frame.
   if (!roundtripBefore(display, deadline)) return failure("the Wayland compositor did not answer");
+  wl_display_flush(display);  // the copies' buffers, asked for meanwhile, go before the picture is made
   std::vector<OutputPlace> placed;
   Image desktop = blankDesktop(g, placed);
   while (!allSettled(g))
