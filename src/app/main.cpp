@@ -103,7 +103,10 @@ bool readScreenEarly(EarlyDisplay& d) {
       d.wayland.reset();
       return true;
     }
-    if (const auto& read = d.wayland->readNow(true); !read.ok()) {
+    // The start-up surfaces are made while the compositor copies, and show
+    // the copies the moment they are in.
+    auto surfaces = std::make_unique<tolvane::platform::wayland::StartUpSurfaces>(tolvane::selection::kVeil);
+    if (const auto& read = d.wayland->readNow(surfaces.get()); !read.ok()) {
       // No wlr-screencopy (GNOME, KDE): the capture stage asks the desktop.
       if (read.failure->error == tolvane::platform::kScreenNoWaylandRoute) {
         d.portal = true;
@@ -114,7 +117,7 @@ bool readScreenEarly(EarlyDisplay& d) {
                    read.failure->description.c_str());
       return false;
     }
-    d.veil = tolvane::platform::wayland::StartUpSurfaces::show(d.wayland->takeForVeil(), tolvane::selection::kVeil);
+    if (surfaces->shown()) d.veil = std::move(surfaces);
     return true;
   }
   if (!d.x) return true;

@@ -123,6 +123,20 @@ void CaptureWindow::presentFullScreen() {
     windowHandle()->setScreen(home);
     setGeometry(home->geometry());
   }
+  if (windowHandle() && !fullScreenWatched_) {
+    fullScreenWatched_ = true;
+    // A frame at once when the compositor makes the window full screen, or
+    // after its time has passed.
+    connect(windowHandle(), &QWindow::windowStateChanged, this, [this] {
+      if (!firstPaintDone_) update();
+    });
+    fullScreenWait_.setSingleShot(true);
+    fullScreenWait_.setInterval(kFullScreenPatienceMs);
+    connect(&fullScreenWait_, &QTimer::timeout, this, [this] {
+      fullScreenWaited_ = true;
+      update();
+    });
+  }
   showFullScreen();
   onOutput_ = true;
   scale_ = scale();
@@ -252,14 +266,25 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
       }
     }
   }
-  if (!firstPaintDone_) {
+  if (!firstPaintDone_ && shownAsAsked()) {
     firstPaintDone_ = true;
     // The next turn of the event loop: the first frame has gone to the screen.
     QTimer::singleShot(0, this, [this] {
       if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
       handling_->firstFrameOut();
     });
+  } else if (!firstPaintDone_ && !fullScreenWait_.isActive()) {
+    fullScreenWait_.start();
   }
+}
+
+// On Wayland a frame drawn before the compositor made the window full screen
+// is not shown yet (sway shows the window once it has answered that
+// configure): the start-up surfaces stay until a frame drawn full screen, or
+// until the compositor has had its time.
+bool CaptureWindow::shownAsAsked() const {
+  const QWindow* w = windowHandle();
+  return !onOutput_ || fullScreenWaited_ || (w && (w->windowStates() & Qt::WindowFullScreen));
 }
 
 void CaptureWindow::mousePressEvent(QMouseEvent* e) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QRegion>
 #include <QScreen>
 #include <QWidget>
@@ -128,6 +129,10 @@ class CaptureWindow : public QWidget, public picture::Presenter {
   QRect screenRect_;
   QRegion pending_;
   bool firstPaintDone_ = false;
+  bool shownAsAsked() const;
+  QTimer fullScreenWait_;
+  bool fullScreenWatched_ = false, fullScreenWaited_ = false;
+  static constexpr int kFullScreenPatienceMs = 500;
   bool keyFilterInstalled_ = false;
   bool carriedDrag_ = false;
 };

@@ -24,6 +24,29 @@ void veilInPlace(std::uint8_t* data, int width, int height, int stride, bool yIn
   if (height % 2) picture::raster::veilRow(row(height / 2), row(height / 2), width, veil);
 }
 
+void takeCopy(std::uint8_t* data, int width, int height, int stride, bool yInvert, Image& to, int left, int top,
+              const Argb* veil) {
+  const auto stored = [&](int y) {
+    return reinterpret_cast<Argb*>(data + static_cast<std::size_t>(yInvert ? height - 1 - y : y) * stride);
+  };
+  const auto opaque = [&](int y) {
+    Argb* out = to.scanLine(top + y) + left;
+    const Argb* in = stored(y);
+    for (int x = 0; x < width; ++x) out[x] = in[x] | 0xFF000000u;
+  };
+  // Rows in pairs from both ends: a copy stored bottom first has both rows
+  // of a pair in the picture before either is overwritten with the veil.
+  for (int y = 0; y < (height + 1) / 2; ++y) {
+    const int mirror = height - 1 - y;
+    opaque(y);
+    if (mirror != y) opaque(mirror);
+    if (!veil) continue;
+    const auto row = [&](int r) { return reinterpret_cast<Argb*>(data + static_cast<std::size_t>(r) * stride); };
+    picture::raster::veilRow(row(y), to.scanLine(top + y) + left, width, *veil);
+    if (mirror != y) picture::raster::veilRow(row(mirror), to.scanLine(top + mirror) + left, width, *veil);
+  }
+}
+
 void SurfaceGesture::moveTo(double x, double y) {
   const Surface& s = surfaces_[surface_];
   const double sx = s.width > 0 ? static_cast<double>(s.area.width()) / s.width : 1.0;

@@ -18,6 +18,14 @@ namespace tolvane::platform::wayland {
 // (`yInvert`) are turned around on the way.
 void veilInPlace(std::uint8_t* data, int width, int height, int stride, bool yInvert, Argb veil);
 
+// Copies an output's copy (as above) into `to` with its top-left corner at
+// (left, top), opaque and top row first, and with `veil` also veils the copy
+// in its own memory as veilInPlace() does: one pass over the copy, so that
+// the veil can go on screen the moment the copy has come. The copy must lie
+// inside `to`.
+void takeCopy(std::uint8_t* data, int width, int height, int stride, bool yInvert, Image& to, int left, int top,
+              const Argb* veil);
+
 // The Linux input codes the seat reports.
 inline constexpr std::uint32_t kBtnLeft = 0x110, kBtnRight = 0x111, kBtnMiddle = 0x112;
 inline constexpr std::uint32_t kKeyEsc = 1;

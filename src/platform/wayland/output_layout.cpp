@@ -7,12 +7,6 @@ namespace tolvane::platform::wayland {
 
 namespace {
 
-int largestScale(const std::vector<OutputShot>& shots) {
-  int s = 1;
-  for (const OutputShot& o : shots) s = std::max(s, o.scale);
-  return s;
-}
-
 // Copies `from` into `to` at `area`, by the nearest pixel when the sizes differ.
 void placeScaled(Image& to, const IRect& area, const Image& from) {
   if (area.width() == from.width() && area.height() == from.height()) {
@@ -32,12 +26,19 @@ void placeScaled(Image& to, const IRect& area, const Image& from) {
 }  // namespace
 
 std::vector<OutputPlace> placeOutputs(const std::vector<OutputShot>& shots) {
-  const int s = largestScale(shots);
+  std::vector<OutputExtent> outputs;
+  for (const OutputShot& o : shots) outputs.push_back({o.x, o.y, o.scale, o.pixels.width(), o.pixels.height()});
+  return placeOutputs(outputs);
+}
+
+std::vector<OutputPlace> placeOutputs(const std::vector<OutputExtent>& outputs) {
+  int s = 1;
+  for (const OutputExtent& o : outputs) s = std::max(s, o.scale);
   std::vector<OutputPlace> places;
   int left = INT_MAX, top = INT_MAX;
-  for (const OutputShot& o : shots) {
+  for (const OutputExtent& o : outputs) {
     const int own = std::max(o.scale, 1);
-    const int w = o.pixels.width() * s / own, h = o.pixels.height() * s / own;
+    const int w = o.width * s / own, h = o.height * s / own;
     places.push_back({{o.x * s, o.y * s, o.x * s + w, o.y * s + h}, own});
     left = std::min(left, o.x * s);
     top = std::min(top, o.y * s);

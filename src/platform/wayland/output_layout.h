@@ -22,10 +22,19 @@ struct OutputPlace {
   int scale = 1;
 };
 
+// An output before its pixels are in: its place and scale as for
+// OutputShot, and the size of its copy (device pixels).
+struct OutputExtent {
+  int x = 0, y = 0;
+  int scale = 1;
+  int width = 0, height = 0;
+};
+
 // The places of the outputs in one picture at the largest scale among them:
 // position times that scale, size as read times that scale over the
 // output's own. The picture's top-left corner is the layout's.
 std::vector<OutputPlace> placeOutputs(const std::vector<OutputShot>& shots);
+std::vector<OutputPlace> placeOutputs(const std::vector<OutputExtent>& outputs);
 
 // The output nearest the layout's top-left corner: the topmost, of those
 // the leftmost. 0 when there is none.

@@ -10,8 +10,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <utility>
 
+#include "platform/wayland/early_gesture.h"
 #include "wlr-screencopy-unstable-v1-client.h"
 #include "xdg-output-unstable-v1-client.h"
 
@@ -42,6 +44,7 @@ struct Globals {
   std::uint32_t managerVersion = 0;
   zxdg_output_manager_v1* places = nullptr;
   std::vector<std::unique_ptr<Output>> outputs;
+  CopyViewer* viewer = nullptr;
 };
 
 constexpr std::uint32_t kArgb8888 = 0, kXrgb8888 = 1;  // wl_shm formats
@@ -85,6 +88,7 @@ void global(void* d, wl_registry* r, uint32_t name, const char* interface, uint3
     wl_output_add_listener(o->proxy, &kOutputListener, o.get());
     g->outputs.push_back(std::move(o));
   }
+  if (g->viewer) g->viewer->global(r, name, interface, version);
 }
 void globalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistryListener = {global, globalRemove};
@@ -209,19 +213,75 @@ bool roundtripBefore(wl_display* display, Deadline deadline) {
 
 ScreenRead failure(std::string why) { return {{}, Failure{kScreenReadFailed, std::move(why)}}; }
 
-// Moves each output's buffer and memory to `keep`, so release() leaves them.
-void keepBuffers(Globals& g, const std::vector<OutputPlace>& places, std::vector<OutputBuffer>& keep) {
+// Hands each output's buffer and memory over, so release() leaves them.
+std::vector<OutputBuffer> takeBuffers(Globals& g, const std::vector<OutputPlace>& places) {
+  std::vector<OutputBuffer> taken;
   for (std::size_t i = 0; i < g.outputs.size(); ++i) {
     Output& o = *g.outputs[i];
-    keep.push_back({o.name, o.buffer, o.data, o.size, static_cast<int>(o.width), static_cast<int>(o.height),
-                    static_cast<int>(o.stride), o.yInvert, o.scale, places[i].area});
+    taken.push_back({o.name, o.buffer, o.data, o.size, static_cast<int>(o.width), static_cast<int>(o.height),
+                     static_cast<int>(o.stride), o.yInvert, o.scale, places[i].area});
     o.buffer = nullptr;
     o.data = nullptr;
   }
+  return taken;
 }
 
-ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>* places, Deadline deadline,
-                       std::vector<OutputBuffer>* keep) {
+// Each output's copy asked for, with its place in the layout; the viewer
+// asks for its surfaces in the same message.
+void askForCopies(wl_display* display, Globals& g) {
+  std::vector<std::uint32_t> names;
+  for (auto& o : g.outputs) {
+    if (g.places) {
+      o->place = zxdg_output_manager_v1_get_xdg_output(g.places, o->proxy);
+      zxdg_output_v1_add_listener(o->place, &kPlaceListener, o.get());
+    }
+    o->frame = zwlr_screencopy_manager_v1_capture_output(g.manager, 0, o->proxy);
+    zwlr_screencopy_frame_v1_add_listener(o->frame, &kFrameListener, o.get());
+    names.push_back(o->name);
+  }
+  if (g.viewer) g.viewer->copiesAsked(display, names);
+}
+
+// The desktop's picture, black, made while the compositor copies so that its
+// memory is in place when the copies come. Empty while a copy's size is unknown.
+Image blankDesktop(const Globals& g, std::vector<OutputPlace>& placed) {
+  std::vector<OutputExtent> extents;
+  for (const auto& o : g.outputs) {
+    if (!o->formatOk) return {};
+    extents.push_back({o->x, o->y, o->scale, static_cast<int>(o->width), static_cast<int>(o->height)});
+  }
+  placed = placeOutputs(extents);
+  IRect all;
+  for (const OutputPlace& p : placed) all = all.united(p.area);
+  return all.empty() ? Image() : Image(all.right, all.bottom);
+}
+
+// The copies in the desktop's picture, each veiled in its own memory for the
+// viewer: in one pass when every copy lies 1:1 in the picture.
+void fillDesktop(Globals& g, const std::vector<OutputPlace>& placed, Image& desktop) {
+  const std::optional<Argb> veil = g.viewer ? std::optional<Argb>(g.viewer->veil()) : std::nullopt;
+  const bool oneToOne = std::equal(g.outputs.begin(), g.outputs.end(), placed.begin(), [](const auto& o, const auto& p) {
+    return p.area.width() == static_cast<int>(o->width) && p.area.height() == static_cast<int>(o->height);
+  });
+  if (oneToOne && !desktop.isNull()) {
+    for (std::size_t i = 0; i < g.outputs.size(); ++i) {
+      const Output& o = *g.outputs[i];
+      takeCopy(static_cast<std::uint8_t*>(o.data), static_cast<int>(o.width), static_cast<int>(o.height),
+               static_cast<int>(o.stride), o.yInvert, desktop, placed[i].area.left, placed[i].area.top,
+               veil ? &*veil : nullptr);
+    }
+    return;
+  }
+  std::vector<OutputShot> shots;
+  for (auto& o : g.outputs) shots.push_back({o->x, o->y, o->scale, pictureOf(*o)});
+  desktop = combineOutputs(shots);
+  if (veil)
+    for (auto& o : g.outputs)
+      veilInPlace(static_cast<std::uint8_t*>(o->data), static_cast<int>(o->width), static_cast<int>(o->height),
+                  static_cast<int>(o->stride), o->yInvert, *veil);
+}
+
+ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>* places, Deadline deadline) {
   if (!g.manager) {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     return {{},
@@ -230,46 +290,43 @@ ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>
                         " offers no wlr-screencopy, the only way Tolvane reads a Wayland desktop so far"}};
   }
   if (g.outputs.empty()) return failure("the Wayland compositor has no output to read");
-  for (auto& o : g.outputs) {
-    o->frame = zwlr_screencopy_manager_v1_capture_output(g.manager, 0, o->proxy);
-    zwlr_screencopy_frame_v1_add_listener(o->frame, &kFrameListener, o.get());
-  }
+  askForCopies(display, g);
+  // The places and the copies' sizes come at once; the copies after the
+  // compositor's next frame.
+  if (!roundtripBefore(display, deadline)) return failure("the Wayland compositor did not answer");
+  wl_display_flush(display);  // the copies' buffers, asked for meanwhile, go before the picture is made
+  std::vector<OutputPlace> placed;
+  Image desktop = blankDesktop(g, placed);
   while (!allSettled(g))
     if (!dispatchBefore(display, deadline)) return failure("the Wayland compositor did not hand the screen over");
-  std::vector<OutputShot> shots;
-  for (auto& o : g.outputs) {
+  for (auto& o : g.outputs)
     if (o->failed) return failure("the Wayland compositor refused to copy an output");
-    shots.push_back({o->x, o->y, o->scale, pictureOf(*o)});
-  }
-  const std::vector<OutputPlace> placed = placeOutputs(shots);
-  if (keep) keepBuffers(g, placed, *keep);
+  if (placed.size() != g.outputs.size()) desktop = blankDesktop(g, placed);  // a size came late
+  fillDesktop(g, placed, desktop);
+  if (g.viewer) g.viewer->show(takeBuffers(g, placed));
   if (places) *places = placed;
-  return {combineOutputs(shots), std::nullopt};
+  return {std::move(desktop), std::nullopt};
 }
 
 }  // namespace
 
 ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places, std::chrono::milliseconds patience,
-                       std::vector<OutputBuffer>* keep) {
+                       CopyViewer* viewer) {
   const Deadline deadline = std::chrono::steady_clock::now() + patience;
   Globals g;
+  g.viewer = viewer;
   wl_registry* registry = wl_display_get_registry(display);
   wl_registry_add_listener(registry, &kRegistryListener, &g);
-  // The globals, then what each output says of itself.
-  ScreenRead read;
-  const bool listed = roundtripBefore(display, deadline);
-  if (listed && g.places)
-    for (auto& o : g.outputs) {
-      o->place = zxdg_output_manager_v1_get_xdg_output(g.places, o->proxy);
-      zxdg_output_v1_add_listener(o->place, &kPlaceListener, o.get());
-    }
-  if (!listed || !roundtripBefore(display, deadline))
-    read = failure("the Wayland compositor did not answer");
-  else
-    read = copyOutputs(display, g, places, deadline, keep);
+  const ScreenRead read = roundtripBefore(display, deadline) ? copyOutputs(display, g, places, deadline)
+                                                             : failure("the Wayland compositor did not answer");
+  if (viewer && !read.ok()) viewer->abandon();
   release(g, registry);
   wl_display_flush(display);
   return read;
+}
+
+bool dispatchWithin(wl_display* display, std::chrono::steady_clock::time_point deadline) {
+  return dispatchBefore(display, deadline);
 }
 
 bool roundtripWithin(wl_display* display, std::chrono::milliseconds patience) {
@@ -300,29 +357,18 @@ void releaseBuffer(OutputBuffer& b) {
 }
 
 WaylandScreen::~WaylandScreen() {
-  for (OutputBuffer& b : kept_) releaseBuffer(b);
   if (display_) wl_display_disconnect(display_);
 }
 
-const ScreenRead& WaylandScreen::readNow(bool keepForVeil) {
+const ScreenRead& WaylandScreen::readNow(CopyViewer* viewer) {
   if (!read_) {
-    read_ = display_ ? readDesktop(display_, &places_, std::chrono::seconds(5), keepForVeil ? &kept_ : nullptr)
+    read_ = display_ ? readDesktop(display_, &places_, std::chrono::seconds(5), viewer)
                      : failure("no connection to the Wayland compositor");
-    if (display_ && kept_.empty()) {
-      wl_display_disconnect(display_);
-      display_ = nullptr;
-    }
+    // A viewer shown the copies has the connection now.
+    if (display_ && !(viewer && read_->ok())) wl_display_disconnect(display_);
+    display_ = nullptr;
   }
   return *read_;
-}
-
-WaylandScreen::Kept WaylandScreen::takeForVeil() {
-  Kept k;
-  if (kept_.empty()) return k;
-  k.display = std::exchange(display_, nullptr);
-  k.buffers = std::move(kept_);
-  kept_.clear();
-  return k;
 }
 
 ScreenRead WaylandScreen::grab() { return readNow(); }

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "picture/image.h"
 #include "platform/system.h"
 #include "platform/wayland/output_layout.h"
 
 struct wl_buffer;
 struct wl_display;
+struct wl_registry;
 
 namespace tolvane::platform::wayland {
 
@@ -32,14 +34,37 @@ struct OutputBuffer {
 // Destroys the buffer's proxy and unmaps its memory.
 void releaseBuffer(OutputBuffer& b);
 
+// A client of the read's own connection that shows the copies (the
+// start-up surfaces): it binds what it needs from the read's registry, asks
+// for its surfaces while the compositor copies, and gets the copies the
+// moment they are in, veiled in their own memory.
+class CopyViewer {
+ public:
+  virtual ~CopyViewer() = default;
+  // Each global the read's registry lists, as it comes.
+  virtual void global(wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) = 0;
+  // The copies of these outputs (global names) have been asked for.
+  virtual void copiesAsked(wl_display* display, const std::vector<std::uint32_t>& outputs) = 0;
+  // The veil each copy gets in its own memory before show().
+  virtual Argb veil() const = 0;
+  // Every copy is in and veiled: the buffers are the viewer's, in the order
+  // of the outputs given to copiesAsked(), and so is the connection.
+  virtual void show(std::vector<OutputBuffer> buffers) = 0;
+  // The read failed: the viewer lets go of all it made on the connection.
+  virtual void abandon() = 0;
+};
+
 // Reads every output of the compositor at `display` once and combines them.
 // A Failure when the compositor offers no screen copy, has no output, refuses
 // a copy, or has not answered within `patience`: never a blank picture.
-// `places` gets each output's area. With `keep`, a successful read leaves each
-// output's buffer alive and hands it over there, in the order of `places`.
+// `places` gets each output's area. A `viewer` is shown the copies as they
+// come, before the combined picture is returned.
 ScreenRead readDesktop(wl_display* display, std::vector<OutputPlace>* places = nullptr,
-                       std::chrono::milliseconds patience = std::chrono::seconds(5),
-                       std::vector<OutputBuffer>* keep = nullptr);
+                       std::chrono::milliseconds patience = std::chrono::seconds(5), CopyViewer* viewer = nullptr);
+
+// Handles the compositor's next events on `display`, waiting for them until
+// `deadline`: false when the connection broke or nothing came in time.
+bool dispatchWithin(wl_display* display, std::chrono::steady_clock::time_point deadline);
 
 // A round trip on `display`: every request so far answered within `patience`.
 bool roundtripWithin(wl_display* display, std::chrono::milliseconds patience);
@@ -57,17 +82,9 @@ class WaylandScreen : public Screen {
   WaylandScreen& operator=(const WaylandScreen&) = delete;
 
   // Reads the desktop now; the next grab() hands this read over. The
-  // connection is closed afterwards: a later grab() reads nothing new.
-  // With `keepForVeil` the connection and the outputs' buffers stay, for
-  // takeForVeil().
-  const ScreenRead& readNow(bool keepForVeil = false);
-  // The connection and the buffers a readNow(true) kept; the screen lets go
-  // of them. An empty connection when there are none.
-  struct Kept {
-    wl_display* display = nullptr;
-    std::vector<OutputBuffer> buffers;
-  };
-  Kept takeForVeil();
+  // connection is closed afterwards (a later grab() reads nothing new), or
+  // is the `viewer`'s once it was shown the copies.
+  const ScreenRead& readNow(CopyViewer* viewer = nullptr);
   // Where each output lies in the picture, after readNow().
   const std::vector<OutputPlace>& outputs() const { return places_; }
 
@@ -80,7 +97,6 @@ class WaylandScreen : public Screen {
   wl_display* display_;
   std::optional<ScreenRead> read_;
   std::vector<OutputPlace> places_;
-  std::vector<OutputBuffer> kept_;
 };
 
 }  // namespace tolvane::platform::wayland

@@ -3,17 +3,38 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
+#include <string>
 #include <thread>
 
+#include "registry_filter.h"
 #include "sway_fixture.h"
 
 namespace tolvane::e2e {
 namespace {
 
-class StartUp : public SwayTest {
+// The compositor as it is, or without its layer shell: the first stage
+// then shows the veil on full-screen windows of its own.
+enum class Shell { Layer, Windows };
+
+class StartUp : public SwayTest, public ::testing::WithParamInterface<Shell> {
  protected:
   StartUp() : SwayTest("wlsu-") {}
+
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(SwayTest::SetUp());
+    if (GetParam() == Shell::Windows) {
+      filter_ = std::make_unique<RegistryFilter>(sway_->socket(), std::vector<std::string>{"zwlr_layer_shell_v1"});
+      ASSERT_TRUE(filter_->ok());
+    }
+  }
+  std::map<std::string, std::string> programEnv() const {
+    auto all = env();
+    if (filter_) all["WAYLAND_DISPLAY"] = filter_->socket();
+    return all;
+  }
 
   // Starts the program and stops it while its start-up surfaces show the
   // veil and the capture stage has no window yet: the program runs a
@@ -21,7 +42,7 @@ class StartUp : public SwayTest {
   // window came first (the run is then retried).
   bool stopOnStartUpSurfaces(std::unique_ptr<Process>& p) {
     p.reset();  // a run still going would hold the lock
-    p = std::make_unique<Process>(std::vector<std::string>{programPath()}, env());
+    p = std::make_unique<Process>(std::vector<std::string>{programPath()}, programEnv());
     const Image want = veiled(picture_);
     const auto end = std::chrono::steady_clock::now() + kPatience;
     while (p->running() && std::chrono::steady_clock::now() < end) {
@@ -41,9 +62,25 @@ class StartUp : public SwayTest {
     for (int attempt = 0; attempt < 5 && !stopped; ++attempt) stopped = stopOnStartUpSurfaces(p);
     ASSERT_TRUE(stopped) << "the capture window was always up before the start-up surfaces showed the veil" << why_;
   }
+  std::unique_ptr<RegistryFilter> filter_;
 };
 
-TEST_F(StartUp, ShowsTheVeilBeforeTheCaptureWindowAndEndsOnEscapeThere) {
+INSTANTIATE_TEST_SUITE_P(Shells, StartUp, ::testing::Values(Shell::Layer, Shell::Windows),
+                         [](const auto& tc) { return std::string(tc.param == Shell::Layer ? "LayerShell" : "Windows"); });
+
+// The filter in front of sway really hides the layer shell, and only it.
+TEST(RegistryFilter, HidesTheLayerShellAndNothingElse) {
+  Sway sway({knownPicture(kW, kH)});
+  ASSERT_TRUE(sway.ok());
+  RegistryFilter filter(sway.socket(), {"zwlr_layer_shell_v1"});
+  ASSERT_TRUE(filter.ok());
+  std::vector<std::string> all = globalsAt(sway.socket()), seen = globalsAt(filter.socket());
+  ASSERT_EQ(std::count(all.begin(), all.end(), "zwlr_layer_shell_v1"), 1);
+  std::erase(all, "zwlr_layer_shell_v1");
+  EXPECT_EQ(seen, all);
+}
+
+TEST_P(StartUp, ShowsTheVeilBeforeTheCaptureWindowAndEndsOnEscapeThere) {
   std::unique_ptr<Process> p;
   ASSERT_NO_FATAL_FAILURE(stopWithVeil(p));
   ASSERT_TRUE(sway_->keys({"-k", "Escape"}));
@@ -54,7 +91,7 @@ TEST_F(StartUp, ShowsTheVeilBeforeTheCaptureWindowAndEndsOnEscapeThere) {
 
 // A whole drag made before the capture window is up, pressed, moved and
 // released on the start-up surface, is the region; Ctrl+C copies it exactly.
-TEST_F(StartUp, AQuickDragOnTheStartUpSurfaceIsTheRegion) {
+TEST_P(StartUp, AQuickDragOnTheStartUpSurfaceIsTheRegion) {
   std::unique_ptr<Process> p;
   ASSERT_NO_FATAL_FAILURE(stopWithVeil(p));
   ASSERT_TRUE(sway_->move(100, 100));

@@ -63,6 +63,54 @@ INSTANTIATE_TEST_SUITE_P(Copies, VeilInPlace,
                                            VeilCase{"oneRow", 9, 1, 4, true}),
                          [](const auto& tc) { return std::string(tc.param.name); });
 
+// The copy taken into a larger picture at an offset, opaque and top row
+// first, and the copy veiled in its own memory (or left as it was).
+class TakeCopy : public ::testing::TestWithParam<VeilCase> {};
+
+TEST_P(TakeCopy, PutsTheCopyInThePictureAndVeilsItWhereItLies) {
+  const VeilCase& c = GetParam();
+  const int stride = c.width * 4 + c.padding;
+  std::vector<std::uint8_t> memory(static_cast<std::size_t>(stride) * c.height, 0xAB);
+  std::vector<Argb> stored;  // as the compositor left it, row by row in memory order
+  for (int r = 0; r < c.height; ++r)
+    for (int x = 0; x < c.width; ++x) {
+      const Argb p = static_cast<Argb>((x * 53 + r * 29) * 0x010307u) ^ (static_cast<Argb>(r) << 24);
+      stored.push_back(p);
+      std::memcpy(&memory[static_cast<std::size_t>(r) * stride + x * 4u], &p, 4);
+    }
+  const auto original = [&](int x, int y) {
+    return stored[static_cast<std::size_t>(c.yInvert ? c.height - 1 - y : y) * c.width + x];
+  };
+  constexpr Argb kVeil = 0x80222222u, kAround = 0xFF0000FFu;
+  for (const bool veiled : {false, true}) {
+    std::vector<std::uint8_t> copy = memory;
+    Image picture(c.width + 5, c.height + 3, kAround);
+    takeCopy(copy.data(), c.width, c.height, stride, c.yInvert, picture, 2, 1, veiled ? &kVeil : nullptr);
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x) {
+        const bool inside = x >= 2 && x < 2 + c.width && y >= 1 && y < 1 + c.height;
+        ASSERT_EQ(picture.pixel(x, y), inside ? original(x - 2, y - 1) | 0xFF000000u : kAround) << x << "," << y;
+      }
+    for (int r = 0; r < c.height; ++r) {
+      for (int x = 0; x < c.width; ++x) {
+        Argb got;
+        std::memcpy(&got, &copy[static_cast<std::size_t>(r) * stride + x * 4u], 4);
+        // Veiled, the memory holds the picture top row first; else it is untouched.
+        ASSERT_EQ(got, veiled ? blended(original(x, r), kVeil) : stored[static_cast<std::size_t>(r) * c.width + x])
+            << x << "," << r << (veiled ? " veiled" : "");
+      }
+      for (int i = 0; i < c.padding; ++i) ASSERT_EQ(copy[static_cast<std::size_t>(r) * stride + c.width * 4u + i], 0xAB);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Copies, TakeCopy,
+                         ::testing::Values(VeilCase{"topFirst", 7, 5, 0, false},
+                                           VeilCase{"bottomFirstOddRows", 7, 5, 0, true},
+                                           VeilCase{"bottomFirstEvenRows", 3, 4, 8, true},
+                                           VeilCase{"oneRow", 9, 1, 4, true}),
+                         [](const auto& tc) { return std::string(tc.param.name); });
+
 // ---- the seat's events on the surfaces, as the early input ----
 
 // What the capture window is handed: each event with its button and place.

@@ -25,6 +25,15 @@ TEST_P(PlaceOutputs, PutsEachOutputWhereTheLayoutHasIt) {
   const std::vector<OutputPlace> places = placeOutputs(GetParam().shots);
   ASSERT_EQ(places.size(), GetParam().areas.size());
   for (std::size_t i = 0; i < places.size(); ++i) EXPECT_EQ(places[i].area, GetParam().areas[i]) << i;
+  // The same from the copies' sizes alone, as the read places them before the pixels come.
+  std::vector<OutputExtent> extents;
+  for (const OutputShot& o : GetParam().shots) extents.push_back({o.x, o.y, o.scale, o.pixels.width(), o.pixels.height()});
+  const std::vector<OutputPlace> early = placeOutputs(extents);
+  ASSERT_EQ(early.size(), places.size());
+  for (std::size_t i = 0; i < early.size(); ++i) {
+    EXPECT_EQ(early[i].area, places[i].area) << i;
+    EXPECT_EQ(early[i].scale, places[i].scale) << i;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
