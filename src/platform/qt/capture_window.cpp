@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -17,6 +18,7 @@
 #include "platform/qt/control_view.h"
 #include "platform/output_areas.h"
 #include "platform/qt/scaling.h"
+#include "platform/qt/window_pixels_x11.h"
 
 #include <algorithm>
 #include <tuple>
@@ -51,6 +53,25 @@ CaptureWindow::CaptureWindow(QWidget* parent)
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   setWindowTitle(QStringLiteral("Tolvane"));
+  // Qt repaints the whole window when it becomes active or inactive if it
+  // looks different either way: it does not.
+  QPalette same = palette();
+  for (int role = 0; role < QPalette::NColorRoles; ++role) {
+    const auto r = static_cast<QPalette::ColorRole>(role);
+    same.setBrush(QPalette::Inactive, r, same.brush(QPalette::Active, r));
+  }
+  setPalette(same);
+}
+
+bool CaptureWindow::event(QEvent* e) {
+  if (e->type() == QEvent::UpdateLater && directUpdate()) return true;
+  if (e->type() == QEvent::LanguageChange && direct_) {
+    // As Qt does, without repainting the whole window: only controls show text.
+    changeEvent(e);
+    for (QObject* child : children()) QCoreApplication::sendEvent(child, e);
+    return true;
+  }
+  return QWidget::event(e);
 }
 
 CaptureWindow::~CaptureWindow() {
@@ -89,6 +110,7 @@ void CaptureWindow::present() {
   setGeometry(logicalCover({screenRect_.left(), screenRect_.top(), screenRect_.left() + screenRect_.width(),
                             screenRect_.top() + screenRect_.height()},
                            scale_));
+  startDirectPainting();
   if (home && windowHandle()) {
     windowHandle()->setScreen(home);
     if (!keptOnHome_)
@@ -97,7 +119,11 @@ void CaptureWindow::present() {
       });
     keptOnHome_ = true;
   }
+  // Showing marks the whole window for Qt to repaint from its backing
+  // store; painted directly, the window leaves it the controls alone.
+  setAttribute(Qt::WA_UpdatesDisabled, direct_ != nullptr);
   show();
+  setAttribute(Qt::WA_UpdatesDisabled, false);
   raise();
   activateWindow();
   setFocus(Qt::ActiveWindowFocusReason);
@@ -182,12 +208,17 @@ Mouse CaptureWindow::inPicture(const QMouseEvent& e, QPointF onWindow, Mouse m) 
 
 void CaptureWindow::invalidate(const IRect& area) {
   if (area.empty()) return;
+  if (direct_) {
+    queueDirect(area);
+    return;
+  }
   const QRect r = logicalCover(area, scale());
   pending_ += r;
   update(r);
 }
 
 void CaptureWindow::flush() {
+  paintDirect();
   if (pending_.isEmpty()) return;
   const QRegion r = pending_;
   pending_ = QRegion();
@@ -231,14 +262,17 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
       }
     }
   }
-  if (!firstPaintDone_) {
-    firstPaintDone_ = true;
-    // The next turn of the event loop: the first frame has gone to the screen.
-    QTimer::singleShot(0, this, [this] {
-      if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
-      tryKeyboardGrab(kGrabAttempts);
-    });
-  }
+  firstFrameShown();
+}
+
+void CaptureWindow::firstFrameShown() {
+  if (firstPaintDone_) return;
+  firstPaintDone_ = true;
+  // The next turn of the event loop: the first frame has gone to the screen.
+  QTimer::singleShot(0, this, [this] {
+    if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
+    tryKeyboardGrab(kGrabAttempts);
+  });
 }
 
 void CaptureWindow::mousePressEvent(QMouseEvent* e) {
@@ -298,6 +332,7 @@ void CaptureWindow::showEvent(QShowEvent* e) {
 }
 
 bool CaptureWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::Expose && watched == windowHandle() && directExpose()) return true;
   if (e->type() == QEvent::KeyPress && watched == windowHandle()) {
     const auto* k = static_cast<QKeyEvent*>(e);
     const Key key = keyFrom(k->key(), k->modifiers());

@@ -12,6 +12,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "platform/events.h"
 #include "platform/pointer_router.h"
@@ -21,6 +23,8 @@
 #include "platform/raster_surface.h"
 
 namespace tolvane::platform::qt {
+
+class WindowPixels;
 
 // The shared relay, with the router of the mouse events that the window and
 // its controls send through it.
@@ -119,6 +123,11 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void showEvent(QShowEvent* e) override;
+  bool event(QEvent* e) override;
+  // Qt repaints a whole window that takes or loses the focus; this one
+  // looks the same either way.
+  void focusInEvent(QFocusEvent*) override {}
+  void focusOutEvent(QFocusEvent*) override {}
   bool eventFilter(QObject* watched, QEvent* e) override;
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
 
@@ -136,6 +145,21 @@ class CaptureWindow : public QWidget, public Presenter, private QAbstractNativeE
   // A position of this window (device pixels) in the picture's pixels.
   Mouse inPicture(Mouse m) const;
   void notePointer(const void* xcbEvent);  // an xcb_generic_event_t
+  void firstFrameShown();
+
+  // On X11 the picture goes straight to the window (capture_window_paint.cpp):
+  // only where controls lie does Qt paint it, with them, into its backing
+  // store, whose other pages stay untouched.
+  void startDirectPainting();
+  bool directExpose();
+  bool directUpdate();
+  void queueDirect(const IRect& area);
+  void paintDirect();
+  void putArea(const IRect& area);
+  std::unique_ptr<WindowPixels> direct_;
+  std::vector<IRect> directPending_;
+  bool directPaintPosted_ = false;
+  bool forwardingExpose_ = false;
 
   // Pointer events as X reported them, newest last, at a scale other than 1.
   struct PointerAt {
