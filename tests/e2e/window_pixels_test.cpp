@@ -1,5 +1,6 @@
 // Pictures put straight into an X window arrive exactly, however the server's
 // request size cuts them, and only where the window stores pixels as they do.
+#include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -80,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(RequestSizes, WindowPixelsPut,
                          ::testing::Values(PutCase{"ServersOwn", 0},
                                            PutCase{"ThreeRowsARequest", 320 * 4 * 3 + 8},
                                            PutCase{"RowsInPieces", 100 * 4}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(WindowPixels, IsNotUsedWhereTheWindowStoresPixelsOtherwise) {
   XServer server(64, 48, 16);
