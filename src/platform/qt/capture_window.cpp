@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -41,6 +42,25 @@ CaptureWindow::CaptureWindow(QWidget* parent)
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   setWindowTitle(QStringLiteral("Tolvane"));
+  // Qt repaints the whole window when it becomes active or inactive if it
+  // looks different either way: it does not.
+  QPalette same = palette();
+  for (int role = 0; role < QPalette::NColorRoles; ++role) {
+    const auto r = static_cast<QPalette::ColorRole>(role);
+    same.setBrush(QPalette::Inactive, r, same.brush(QPalette::Active, r));
+  }
+  setPalette(same);
+}
+
+bool CaptureWindow::event(QEvent* e) {
+  if (e->type() == QEvent::UpdateLater && directUpdate()) return true;
+  if (e->type() == QEvent::LanguageChange && direct_) {
+    // As Qt does, without repainting the whole window: only controls show text.
+    changeEvent(e);
+    for (QObject* child : children()) QCoreApplication::sendEvent(child, e);
+    return true;
+  }
+  return QWidget::event(e);
 }
 
 // The handling goes first: it lets the keyboard go while the window still exists.
@@ -84,6 +104,7 @@ void CaptureWindow::coverScreenRect() {
   setGeometry(logicalCover({screenRect_.left(), screenRect_.top(), screenRect_.left() + screenRect_.width(),
                             screenRect_.top() + screenRect_.height()},
                            scale_));
+  startDirectPainting();
   if (home && windowHandle()) {
     windowHandle()->setScreen(home);
     if (!keptOnHome_)
@@ -92,7 +113,11 @@ void CaptureWindow::coverScreenRect() {
       });
     keptOnHome_ = true;
   }
+  // Showing marks the whole window for Qt to repaint from its backing
+  // store; painted directly, the window leaves it the controls alone.
+  setAttribute(Qt::WA_UpdatesDisabled, direct_ != nullptr);
   show();
+  setAttribute(Qt::WA_UpdatesDisabled, false);
   raise();
   activateWindow();
   setFocus(Qt::ActiveWindowFocusReason);
@@ -217,12 +242,17 @@ Mouse CaptureWindow::inPicture(const QMouseEvent& e, QPointF onWindow, Mouse m) 
 
 void CaptureWindow::invalidate(const IRect& area) {
   if (area.empty()) return;
+  if (direct_) {
+    queueDirect(area);
+    return;
+  }
   const QRect r = logicalCover(area, scale());
   pending_ += r;
   update(r);
 }
 
 void CaptureWindow::flush() {
+  paintDirect();
   if (pending_.isEmpty()) return;
   const QRegion r = pending_;
   pending_ = QRegion();
@@ -266,16 +296,23 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
       }
     }
   }
-  if (!firstPaintDone_ && shownAsAsked()) {
-    firstPaintDone_ = true;
-    // The next turn of the event loop: the first frame has gone to the screen.
-    QTimer::singleShot(0, this, [this] {
-      if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
-      handling_->firstFrameOut();
-    });
-  } else if (!firstPaintDone_ && !fullScreenWait_.isActive()) {
-    fullScreenWait_.start();
+  firstFrameShown();
+}
+
+// The first frame the window system shows starts the hand-over from the
+// start-up window, once.
+void CaptureWindow::firstFrameShown() {
+  if (firstPaintDone_) return;
+  if (!shownAsAsked()) {
+    if (!fullScreenWait_.isActive()) fullScreenWait_.start();
+    return;
   }
+  firstPaintDone_ = true;
+  // The next turn of the event loop: the first frame has gone to the screen.
+  QTimer::singleShot(0, this, [this] {
+    if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
+    handling_->firstFrameOut();
+  });
 }
 
 // On Wayland a frame drawn before the compositor made the window full screen
@@ -328,6 +365,7 @@ void CaptureWindow::showEvent(QShowEvent* e) {
 }
 
 bool CaptureWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::Expose && watched == windowHandle() && directExpose()) return true;
   if (e->type() == QEvent::KeyPress && watched == windowHandle()) {
     const auto* k = static_cast<QKeyEvent*>(e);
     const Key key = keyFrom(k->key(), k->modifiers());

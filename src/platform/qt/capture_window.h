@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "picture/raster_surface.h"
 #include "platform/events.h"
@@ -21,6 +22,8 @@
 #include "texts/texts.h"
 
 namespace tolvane::platform::qt {
+
+class WindowPixels;
 
 // The shared relay, with the router of the mouse events that the window and
 // its controls send through it.
@@ -106,6 +109,11 @@ class CaptureWindow : public QWidget, public picture::Presenter {
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void showEvent(QShowEvent* e) override;
+  bool event(QEvent* e) override;
+  // Qt repaints a whole window that takes or loses the focus; this one
+  // looks the same either way.
+  void focusInEvent(QFocusEvent*) override {}
+  void focusOutEvent(QFocusEvent*) override {}
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
@@ -116,6 +124,21 @@ class CaptureWindow : public QWidget, public picture::Presenter {
   Mouse inDevicePixels(const QMouseEvent& e, Mouse m) const;
   // A position of this window (device pixels) in the picture's pixels.
   Mouse inPicture(Mouse m) const;
+  void firstFrameShown();
+
+  // On X11 the picture goes straight to the window (capture_window_paint.cpp):
+  // only where controls lie does Qt paint it, with them, into its backing
+  // store, whose other pages stay untouched.
+  void startDirectPainting();
+  bool directExpose();
+  bool directUpdate();
+  void queueDirect(const IRect& area);
+  void paintDirect();
+  void putArea(const IRect& area);
+  std::unique_ptr<DirectPixels> direct_;
+  std::vector<IRect> directPending_;
+  bool directPaintPosted_ = false;
+  bool forwardingExpose_ = false;
 
   std::unique_ptr<WindowHandling> handling_ = std::make_unique<WindowHandling>();
   double scale_ = 1.0;

@@ -12,11 +12,24 @@
 #include <memory>
 #include <optional>
 
+#include "picture/image.h"
+
 class QWidget;
 
 namespace tolvane::platform::qt {
 
 class CaptureWindow;
+
+// Pictures put straight into a window, past Qt's backing store, so that a
+// full-screen window needs no second screen-sized buffer.
+class DirectPixels {
+ public:
+  virtual ~DirectPixels() = default;
+  // Puts `pixels` at (x, y) of the window (device pixels), without waiting.
+  virtual void put(const Image& pixels, int x, int y) = 0;
+  // Sends what was put.
+  virtual void flush() = 0;
+};
 
 class WindowHandling {
  public:
@@ -58,6 +71,11 @@ class WindowHandling {
   virtual void dialogEnded() {}
   // Readies a dialog to be shown over the shown window.
   virtual void placeDialog(QWidget& /*dialog*/) {}
+
+  // A way to put pictures straight into the window, once it exists; nullptr
+  // where there is none for its pixel format or window system (Qt then
+  // paints the whole window).
+  virtual std::unique_ptr<DirectPixels> directPixels() { return nullptr; }
 };
 
 // The handling for Qt's platform `qtPlatform` ("xcb", "wayland"), for

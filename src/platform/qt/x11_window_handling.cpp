@@ -26,6 +26,7 @@
 #include "platform/qt/capture_window.h"
 #include "platform/qt/qt_x11.h"
 #include "platform/qt/window_handling.h"
+#include "platform/qt/window_pixels_x11.h"
 #include "platform/qt/x11_windows.h"
 
 namespace tolvane::platform::qt {
@@ -102,6 +103,11 @@ class X11WindowHandling : public QObject, public WindowHandling, private QAbstra
     if (compositedDesktop()) dialog.setWindowFlag(Qt::BypassWindowManagerHint);
     dialog.winId();  // its window, to be watched
     if (QWindow* w = dialog.windowHandle()) w->installEventFilter(new CentreOnShow(window_.dialogScreen(), &dialog));
+  }
+  std::unique_ptr<DirectPixels> directPixels() override {
+    auto pixels = std::make_unique<WindowPixels>(x11Connection(), static_cast<std::uint32_t>(window_.winId()));
+    if (!pixels->usable()) return nullptr;  // another pixel format: Qt paints it all
+    return pixels;
   }
 
  private:
