@@ -18,9 +18,9 @@
 
 #include "app/display_choice.h"
 #include "app/raw_output.h"
+#include "app/run_capture.h"
 #include "app/save_path.h"
 #include "app/stage_ends.h"
-#include "app/start_region.h"
 #include "platform/codecs/encoders.h"
 #include "platform/output_areas.h"
 #include "platform/posix/process_start.h"
@@ -38,7 +38,6 @@
 #include "platform/qt/wayland_buffers.h"
 #include "platform/wayland/screencopy.h"
 #include "session/capture_session.h"
-#include "texts/texts.h"
 
 namespace pq = tolvane::platform::qt;
 namespace cli = tolvane::app;
@@ -53,49 +52,6 @@ void followDesktopScale() {
   unsetenv("QT_SCREEN_SCALE_FACTORS");
   unsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
   QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
-}
-
-// The controls are built right after the first frame, off the start-up path.
-// An Esc or a drag begun on the start-up window counts as if made here; a
-// drag still held goes on in this window.
-// A --region is selected then, unless the user already pressed or quit.
-void finishStartUpOnFirstPaint(pq::CaptureWindow& window, pq::QtControlView& view,
-                               tolvane::platform::StartUpVeil* veil, tolvane::session::CaptureSession& form,
-                               const cli::Options& options, int width, int height) {
-  window.onFirstPaint = [&view, veil, &window, &form, &options, width, height] {
-    const tolvane::platform::EarlyInput early = veil ? veil->close() : tolvane::platform::EarlyInput{};
-    view.ensureBuilt();
-    window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
-    if (!early.escaped() && early.leftHeld()) window.continueDrag();
-    if (options.region && !early.escaped() && !early.pressed())
-      window.relay().send([&](tolvane::platform::EventSink&) {
-        if (cli::applyStartRegion(form, *options.region, width, height).empty())
-          std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
-      });
-  };
-}
-
-// When the window has gone, the process stays only to hand the picture to
-// whoever pastes it, until another program takes the clipboard over.
-void quitWhenDone(pq::QtApp& appPlatform, pq::QtClipboard& clipboard, tolvane::session::CaptureSession& form) {
-  appPlatform.onClosed = [&clipboard] {
-    if (!clipboard.serving()) QCoreApplication::exit(0);
-  };
-  clipboard.onLost = [&form] {
-    if (form.closed()) QCoreApplication::exit(0);
-  };
-}
-
-// Starts the capture and runs it to its end: the exit status.
-int runCapture(QApplication& app, tolvane::session::CaptureSession& form, pq::QtClipboard& clipboard,
-               pq::QtControlView& view, pq::QtApp& appPlatform) {
-  using StartUp = tolvane::session::CaptureSession::StartUp;
-  if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;
-  if (form.closed()) return clipboard.serving() ? app.exec() : 0;
-
-  view.setLive(true);
-  appPlatform.goLive();
-  return app.exec();
 }
 
 // One way to the desktop's screen: the screen once it has read the
@@ -189,23 +145,64 @@ void dialogsOnTheRegionsOutput(pq::QtSaveDialog& saveDialog, pq::QtMessageBox& m
   messageBox.hostWindow = host;
 }
 
-// Every window's events go to the session; its failures to the error box.
-// Dialogs open on the monitor that holds the region.
-void connectWindows(Windows& windows, tolvane::session::CaptureSession& form, pq::QtMessageBox& messageBox) {
-  for (pq::CaptureWindow* w : windows.all) {
-    w->relay().setSink(&form);
-    w->onCloseRequested = [&form] { form.close(); };
-    w->relay().onFailure = [&messageBox](const std::string& what) {
-      messageBox.information(std::string(tolvane::texts::kErrorTitle), tolvane::texts::operationError(what));
+// The capture stage's windows and Qt's event loop, as the run uses them.
+class QtHost : public cli::CaptureHost {
+ public:
+  QtHost(Windows& windows, pq::QtControlView& view, pq::QtApp& appPlatform, pq::QtClipboard& clipboard,
+         tolvane::platform::StartUpVeil* veil)
+      : windows_(windows), view_(view), appPlatform_(appPlatform), clipboard_(clipboard), veil_(veil) {}
+
+  void connect(tolvane::session::CaptureSession& session, Calls calls) override {
+    view_.attach(&session.controls());
+    for (pq::CaptureWindow* w : windows_.all) {
+      w->relay().setSink(&session);
+      w->onCloseRequested = calls.closeRequested;
+      w->relay().onFailure = calls.failed;
+    }
+    // Dialogs open on the monitor that holds the region.
+    windows_.first.dialogArea = [&session] {
+      const auto& frame = session.controls()(tolvane::platform::Ctl::SelectionFrame);
+      if (!frame.visible()) return tolvane::IRect{};
+      return tolvane::IRect{static_cast<int>(frame.left()), static_cast<int>(frame.top()),
+                            static_cast<int>(frame.left() + frame.width()),
+                            static_cast<int>(frame.top() + frame.height())};
+    };
+    appPlatform_.onClosed = std::move(calls.windowGone);
+    clipboard_.onLost = std::move(calls.clipboardLost);
+  }
+
+  // The controls are built right after the first frame, off the start-up
+  // path. An Esc or a drag begun on the start-up window counts as if made
+  // here; a drag still held goes on in this window.
+  void whenShown(std::function<void(bool)> shown) override {
+    pq::CaptureWindow& window = windows_.first;
+    window.onFirstPaint = [this, &window, shown = std::move(shown)] {
+      const tolvane::platform::EarlyInput early = veil_ ? veil_->close() : tolvane::platform::EarlyInput{};
+      view_.ensureBuilt();
+      window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
+      if (!early.escaped() && early.leftHeld()) window.continueDrag();
+      shown(early.escaped() || early.pressed());
     };
   }
-  windows.first.dialogArea = [&form] {
-    const auto& frame = form.controls()(tolvane::platform::Ctl::SelectionFrame);
-    if (!frame.visible()) return tolvane::IRect{};
-    return tolvane::IRect{static_cast<int>(frame.left()), static_cast<int>(frame.top()),
-                          static_cast<int>(frame.left() + frame.width()), static_cast<int>(frame.top() + frame.height())};
-  };
-}
+
+  void send(const std::function<void(tolvane::platform::EventSink&)>& event) override {
+    windows_.first.relay().send(event);
+  }
+  void goLive() override {
+    view_.setLive(true);
+    appPlatform_.goLive();
+  }
+  int runLoop() override { return QApplication::exec(); }
+  void quit() override { QCoreApplication::exit(0); }
+  bool servingClipboard() const override { return clipboard_.serving(); }
+
+ private:
+  Windows& windows_;
+  pq::QtControlView& view_;
+  pq::QtApp& appPlatform_;
+  pq::QtClipboard& clipboard_;
+  tolvane::platform::StartUpVeil* veil_;
+};
 
 // Qt and the real platform, around the screen the first stage read.
 int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
@@ -252,12 +249,8 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
 
   tolvane::session::Platform platform{surface,   screen,     pointer,    appPlatform, *handOver.lock,
                                       clipboard, saveDialog, messageBox, encoders,    env};
-  tolvane::session::CaptureSession form(platform, &view);
-  view.attach(&form.controls());
-  connectWindows(windows, form, messageBox);
-  finishStartUpOnFirstPaint(window, view, handOver.veil, form, options, width, height);
-  quitWhenDone(appPlatform, clipboard, form);
-  return cli::settleRawOutput(rawOutput, signalled, runCapture(app, form, clipboard, view, appPlatform));
+  QtHost host(windows, view, appPlatform, clipboard, handOver.veil);
+  return cli::settleRawOutput(rawOutput, signalled, cli::runCapture(host, platform, &view, options.region));
 }
 
 int captureWithQt(const cli::CaptureHandOver& handOver) {

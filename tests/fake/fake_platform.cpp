@@ -167,7 +167,7 @@ Image patternPicture(int w, int h) {
   return img;
 }
 
-Rig::Rig(int w, int h, std::optional<Image> screenPicture)
+PlatformRig::PlatformRig(int w, int h, std::optional<Image> screenPicture)
     : surface(w, h, log, &text, &presenter),
       screen(w, h, log),
       pointer(log),
@@ -177,8 +177,7 @@ Rig::Rig(int w, int h, std::optional<Image> screenPicture)
       dialog(log),
       messageBox(log),
       view(log),
-      platform{surface, screen, pointer, app, lock, clipboard, dialog, messageBox, encoders, env},
-      form(platform, &view) {
+      platform{surface, screen, pointer, app, lock, clipboard, dialog, messageBox, encoders, env} {
   screen.picture = screenPicture ? *screenPicture : patternPicture(w, h);
   clipboard.witness = encoders.witness = {&app, &pointer};
   messageBox.pointer = &pointer;
