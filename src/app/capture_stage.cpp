@@ -66,12 +66,10 @@ std::unique_ptr<tolvane::platform::Screen> readThrough(std::string& why) {
   return screen;
 }
 
-// The screen where the first stage read none: on Wayland without
-// wlr-screencopy the desktop's (KWin's own interface, else the Screenshot
-// portal: see cli::desktopRoutes), else Qt's own (the offscreen platform).
+// The desktop's screen, on a Wayland desktop without wlr-screencopy: KWin's
+// own interface, else the Screenshot portal (see cli::desktopRoutes).
 // nullptr when the desktop gave none: nothing is shown.
-std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(const cli::CaptureHandOver& handOver) {
-  if (!handOver.screenFromPortal) return std::make_unique<pq::QtScreen>();
+std::unique_ptr<tolvane::platform::Screen> desktopScreen() {
   std::string why;
   for (const cli::DesktopRoute route :
        cli::desktopRoutes(std::getenv("TOLVANE_SCREEN_ROUTE"), pq::KWinScreen::offered())) {
@@ -80,6 +78,21 @@ std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(const cli::CaptureHand
     if (screen) return screen;
   }
   std::fprintf(stderr, "tolvane: cannot read the screen: %s. Nothing was captured.\n", why.c_str());
+  return nullptr;
+}
+
+// The screen the capture stage reads itself, on the routes where the first
+// stage read none; nullptr when it could not.
+std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(cli::ScreenRoute route) {
+  switch (route) {
+    case cli::ScreenRoute::Desktop:
+      return desktopScreen();
+    case cli::ScreenRoute::Offscreen:
+      return std::make_unique<pq::QtScreen>();
+    case cli::ScreenRoute::X11:
+    case cli::ScreenRoute::Wayland:
+      break;
+  }
   return nullptr;
 }
 
@@ -123,7 +136,7 @@ struct Windows {
 
 void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int width, int height) {
   windows.first.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
-  if (handOver.wayland) coverEachOutput(windows.first, windows.more);
+  if (handOver.route == cli::ScreenRoute::Wayland) coverEachOutput(windows.first, windows.more);
   windows.all = {&windows.first};
   for (const auto& w : windows.more) windows.all.push_back(w.get());
   for (pq::CaptureWindow* w : windows.all) {
@@ -213,8 +226,8 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
     signalled = true;
     QCoreApplication::exit(0);
   });
-  std::unique_ptr<tolvane::platform::Screen> ownScreen;
-  if (!handOver.screen && !(ownScreen = screenOfOurOwn(handOver))) return 1;
+  std::unique_ptr<tolvane::platform::Screen> ownScreen = screenOfOurOwn(handOver.route);
+  if (!handOver.screen && !ownScreen) return 1;
   tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *ownScreen;
   const int width = screen.width(), height = screen.height();
 
@@ -255,7 +268,7 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
 
 int captureWithQt(const cli::CaptureHandOver& handOver) {
   followDesktopScale();
-  const bool onWayland = handOver.wayland || handOver.screenFromPortal;
+  const bool onWayland = cli::onWayland(handOver.route);
   if (onWayland) pq::paintWithoutGpu();
   // Qt gets no arguments of ours to read.
   int qtArgc = 1;
