@@ -3,18 +3,13 @@
 #include "app/capture_stage.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <QPixmap>
-#include <QScreen>
 
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/display_choice.h"
 #include "app/raw_output.h"
@@ -22,21 +17,19 @@
 #include "app/save_path.h"
 #include "app/stage_ends.h"
 #include "platform/codecs/encoders.h"
-#include "platform/output_areas.h"
 #include "platform/posix/process_start.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/control_view.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/kwin_screen.h"
-#include "platform/qt/pictures.h"
+#include "platform/qt/output_windows.h"
 #include "platform/qt/portal_screen.h"
 #include "platform/qt/qt_screen.h"
 #include "platform/qt/signal_watch.h"
 #include "platform/qt/system.h"
 #include "platform/qt/text_engine.h"
 #include "platform/qt/wayland_buffers.h"
-#include "platform/wayland/screencopy.h"
 #include "session/capture_session.h"
 
 namespace pq = tolvane::platform::qt;
@@ -96,84 +89,22 @@ std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(cli::ScreenRoute route
   return nullptr;
 }
 
-// On Wayland each output gets a window of its own showing its part of the
-// picture: `first` takes the output at the layout's top-left corner (it
-// holds the controls and the dialogs), `more` the others.
-void coverEachOutput(pq::CaptureWindow& first, std::vector<std::unique_ptr<pq::CaptureWindow>>& more) {
-  const QList<QScreen*> screens = QGuiApplication::screens();
-  std::vector<tolvane::platform::LogicalOutput> logical;
-  for (const QScreen* s : screens) {
-    const QRect g = s->geometry();
-    logical.push_back({g.x(), g.y(), g.width(), g.height(), static_cast<int>(std::lround(s->devicePixelRatio()))});
-  }
-  const std::vector<tolvane::IRect> areas = tolvane::platform::outputAreas(logical);
-  std::vector<tolvane::platform::wayland::OutputPlace> places;
-  for (const tolvane::IRect& a : areas) places.push_back({a, 1});
-  const std::size_t corner = tolvane::platform::wayland::topLeftOutput(places);
-  for (std::size_t i = 0; i < areas.size(); ++i) {
-    if (i == corner) {
-      first.setOutput(screens[static_cast<qsizetype>(i)], areas[i]);
-      continue;
-    }
-    more.push_back(std::make_unique<pq::CaptureWindow>());
-    more.back()->setWindowIcon(first.windowIcon());
-    more.back()->setOutput(screens[static_cast<qsizetype>(i)], areas[i]);
-  }
-}
-
-// The capture window and, on Wayland, one more per further output, with the
-// canvas's damage shared out among them.
-struct Windows {
-  pq::CaptureWindow first;
-  std::vector<std::unique_ptr<pq::CaptureWindow>> more;
-  std::vector<pq::CaptureWindow*> all;
-  tolvane::platform::OutputPresenters presenters;
-  tolvane::platform::Presenter* presenter() {
-    if (all.size() > 1) return &presenters;
-    return &first;
-  }
-};
-
-void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int width, int height) {
-  windows.first.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
-  if (handOver.route == cli::ScreenRoute::Wayland) coverEachOutput(windows.first, windows.more);
-  windows.all = {&windows.first};
-  for (const auto& w : windows.more) windows.all.push_back(w.get());
-  for (pq::CaptureWindow* w : windows.all) {
-    w->setScreenRect(QRect(0, 0, width, height));
-    windows.presenters.add(w, w->outputArea());
-  }
-}
-
-// With a window per output, the dialogs belong to the one showing the
-// region: the one the toolbar, which lies under the region, was put on.
-void dialogsOnTheRegionsOutput(pq::QtSaveDialog& saveDialog, pq::QtMessageBox& messageBox, pq::QtControlView& view,
-                               pq::CaptureWindow& first) {
-  const auto host = [&view, &first]() -> pq::CaptureWindow* {
-    const QWidget* bar = view.widget({tolvane::platform::Ctl::Toolbar, -1});
-    auto* window = bar ? qobject_cast<pq::CaptureWindow*>(bar->parentWidget()) : nullptr;
-    return window ? window : &first;
-  };
-  saveDialog.hostWindow = host;
-  messageBox.hostWindow = host;
-}
-
 // The capture stage's windows and Qt's event loop, as the run uses them.
 class QtHost : public cli::CaptureHost {
  public:
-  QtHost(Windows& windows, pq::QtControlView& view, pq::QtApp& appPlatform, pq::QtClipboard& clipboard,
+  QtHost(pq::CaptureWindows& windows, pq::QtControlView& view, pq::QtApp& appPlatform, pq::QtClipboard& clipboard,
          tolvane::platform::StartUpVeil* veil)
       : windows_(windows), view_(view), appPlatform_(appPlatform), clipboard_(clipboard), veil_(veil) {}
 
   void connect(tolvane::session::CaptureSession& session, Calls calls) override {
     view_.attach(&session.controls());
-    for (pq::CaptureWindow* w : windows_.all) {
+    for (pq::CaptureWindow* w : windows_.all()) {
       w->relay().setSink(&session);
       w->onCloseRequested = calls.closeRequested;
       w->relay().onFailure = calls.failed;
     }
     // Dialogs open on the monitor that holds the region.
-    windows_.first.dialogArea = [&session] {
+    windows_.first().dialogArea = [&session] {
       const auto& frame = session.controls()(tolvane::platform::Ctl::SelectionFrame);
       if (!frame.visible()) return tolvane::IRect{};
       return tolvane::IRect{static_cast<int>(frame.left()), static_cast<int>(frame.top()),
@@ -188,7 +119,7 @@ class QtHost : public cli::CaptureHost {
   // path. An Esc or a drag begun on the start-up window counts as if made
   // here; a drag still held goes on in this window.
   void whenShown(std::function<void(bool)> shown) override {
-    pq::CaptureWindow& window = windows_.first;
+    pq::CaptureWindow& window = windows_.first();
     window.onFirstPaint = [this, &window, shown = std::move(shown)] {
       const tolvane::platform::EarlyInput early = veil_ ? veil_->close() : tolvane::platform::EarlyInput{};
       view_.ensureBuilt();
@@ -199,7 +130,7 @@ class QtHost : public cli::CaptureHost {
   }
 
   void send(const std::function<void(tolvane::platform::EventSink&)>& event) override {
-    windows_.first.relay().send(event);
+    windows_.first().relay().send(event);
   }
   void goLive() override {
     view_.setLive(true);
@@ -210,7 +141,7 @@ class QtHost : public cli::CaptureHost {
   bool servingClipboard() const override { return clipboard_.serving(); }
 
  private:
-  Windows& windows_;
+  pq::CaptureWindows& windows_;
   pq::QtControlView& view_;
   pq::QtApp& appPlatform_;
   pq::QtClipboard& clipboard_;
@@ -227,21 +158,22 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
     QCoreApplication::exit(0);
   });
   std::unique_ptr<tolvane::platform::Screen> ownScreen = screenOfOurOwn(handOver.route);
-  if (!handOver.screen && !ownScreen) return 1;
-  tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *ownScreen;
+  tolvane::platform::Screen* const read = ownScreen ? ownScreen.get() : handOver.screen;
+  if (!read) return 1;
+  tolvane::platform::Screen& screen = *read;
   const int width = screen.width(), height = screen.height();
 
   pq::QtTextEngine text;
   text.setScale(app.devicePixelRatio());
-  Windows windows;
-  setUpWindows(windows, handOver, width, height);
-  pq::CaptureWindow& window = windows.first;
+  pq::CaptureWindows windows(handOver.route == cli::ScreenRoute::Wayland, width, height);
+  pq::CaptureWindow& window = windows.first();
   tolvane::platform::RasterSurface surface(width, height, &text, windows.presenter());
-  for (pq::CaptureWindow* w : windows.all) w->setSurface(&surface);
+  windows.setSurface(&surface);
 
   pq::QtPointer pointer;
   pq::QtApp appPlatform(window, pointer);
-  for (const auto& w : windows.more) appPlatform.addWindow(*w);
+  for (pq::CaptureWindow* w : windows.all())
+    if (w != &window) appPlatform.addWindow(*w);
   tolvane::platform::codecs::LibEncoders encoders;
   pq::QtClipboard clipboard(encoders);
   pq::QtControlView view(window);
@@ -256,9 +188,9 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
       rawOutput.write(png.constData(), static_cast<std::size_t>(png.size()));
     };
   pq::QtMessageBox messageBox(&window);
-  dialogsOnTheRegionsOutput(qtSaveDialog, messageBox, view, window);
+  windows.hostDialogs(qtSaveDialog, messageBox, view);
   pq::QtEnvironment env;
-  view.setOutputs(windows.all);
+  view.setOutputs(windows.all());
 
   tolvane::session::Platform platform{surface,   screen,     pointer,    appPlatform, *handOver.lock,
                                       clipboard, saveDialog, messageBox, encoders,    env};
