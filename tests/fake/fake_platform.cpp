@@ -1,6 +1,7 @@
 #include "fake/fake_platform.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/geometry.h"
 
@@ -182,6 +183,9 @@ PlatformRig::PlatformRig(int w, int h, std::optional<Image> screenPicture)
   clipboard.witness = encoders.witness = {&app, &pointer};
   messageBox.pointer = &pointer;
 }
+
+Rig::Rig(int w, int h, std::optional<Image> screenPicture)
+    : PlatformRig(w, h, std::move(screenPicture)), form(platform, &view) {}
 
 void Rig::down(float x, float y, int button) { form.mouseDown({platform::Ctl::Window, -1}, {button, 0, x, y}); }
 void Rig::move(float x, float y, int buttons) { form.mouseMove({platform::Ctl::Window, -1}, {buttons, 0, x, y}); }

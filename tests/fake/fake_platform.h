@@ -7,7 +7,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/controls.h"
@@ -268,8 +267,7 @@ struct PlatformRig {
 
 // The whole fake platform around one capture window.
 struct Rig : PlatformRig {
-  explicit Rig(int w = 320, int h = 240, std::optional<Image> screenPicture = std::nullopt)
-      : PlatformRig(w, h, std::move(screenPicture)), form(platform, &view) {}
+  explicit Rig(int w = 320, int h = 240, std::optional<Image> screenPicture = std::nullopt);
 
   session::CaptureSession form;
 
