@@ -166,8 +166,9 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   pq::QtTextEngine text;
   text.setScale(app.devicePixelRatio());
   pq::CaptureWindows windows(handOver.route == cli::ScreenRoute::Wayland, width, height);
+  for (pq::CaptureWindow* w : windows.all()) w->attach(pq::windowHandlingFor(QGuiApplication::platformName(), *w));
   pq::CaptureWindow& window = windows.first();
-  tolvane::platform::RasterSurface surface(width, height, &text, windows.presenter());
+  tolvane::picture::RasterSurface surface(width, height, &text, windows.presenter());
   windows.setSurface(&surface);
 
   pq::QtPointer pointer;

@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
+#include "picture/image.h"
 #include "platform/controls.h"
 #include "platform/events.h"
-#include "platform/image.h"
 #include "session/capture_session.h"
 
 namespace tolvane::app {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/save_path.h"
 #include "app/run_capture.h"
-#include "platform/raster_surface.h"
+#include "app/save_path.h"
+#include "picture/raster_surface.h"
 #include "platform/win32/capture_window.h"
 #include "platform/win32/clipboard.h"
 #include "platform/win32/control_view.h"
@@ -56,8 +56,8 @@ std::optional<int> answerWithoutCapture(const cli::CommandLine& commandLine) {
 // The capture window and the message loop, as the run uses them.
 class WinHost : public cli::CaptureHost {
  public:
-  WinHost(pw::CaptureWindow& window, pw::WinControlView& view, pw::WinApp& app, tolvane::platform::RasterSurface& surface,
-          pw::WinPointer& pointer, const tolvane::session::CaptureSession*& session)
+  WinHost(pw::CaptureWindow& window, pw::WinControlView& view, pw::WinApp& app,
+          tolvane::picture::RasterSurface& surface, pw::WinPointer& pointer, const tolvane::session::CaptureSession*& session)
       : window_(window), view_(view), app_(app), surface_(surface), pointer_(pointer), session_(session) {}
 
   void connect(tolvane::session::CaptureSession& session, Calls calls) override {
@@ -88,7 +88,7 @@ class WinHost : public cli::CaptureHost {
   pw::CaptureWindow& window_;
   pw::WinControlView& view_;
   pw::WinApp& app_;
-  tolvane::platform::RasterSurface& surface_;
+  tolvane::picture::RasterSurface& surface_;
   pw::WinPointer& pointer_;
   const tolvane::session::CaptureSession*& session_;
 };
@@ -107,7 +107,7 @@ int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
   const int width = screen.width(), height = screen.height();
   pw::GdiTextEngine text;
   pw::CaptureWindow window(screen.left(), screen.top(), width, height);
-  tolvane::platform::RasterSurface surface(width, height, &text, &window);
+  tolvane::picture::RasterSurface surface(width, height, &text, &window);
   pw::WinPointer pointer;
   pw::WinApp app(window);
   pw::WicEncoders encoders;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "layout/controls.h"
-#include "platform/geometry.h"
+#include "picture/rounding.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/scaling.h"
 #include "platform/qt/text_engine.h"

@@ -50,12 +50,12 @@ void CaptureWindows::coverEachOutput() {
   }
 }
 
-Presenter* CaptureWindows::presenter() {
+picture::Presenter* CaptureWindows::presenter() {
   if (all_.size() > 1) return &presenters_;
   return &first_;
 }
 
-void CaptureWindows::setSurface(RasterSurface* surface) {
+void CaptureWindows::setSurface(picture::RasterSurface* surface) {
   for (CaptureWindow* w : all_) w->setSurface(surface);
 }
 

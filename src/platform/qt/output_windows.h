@@ -28,8 +28,8 @@ class CaptureWindows {
   // Every window, the first first.
   const std::vector<CaptureWindow*>& all() const { return all_; }
   // Where the canvas sends its damage.
-  Presenter* presenter();
-  void setSurface(RasterSurface* surface);
+  picture::Presenter* presenter();
+  void setSurface(picture::RasterSurface* surface);
 
   // With a window per output, the dialogs belong to the one showing the
   // region: the one the toolbar, which lies under the region, was put on.
