@@ -3,42 +3,34 @@
 #include "app/capture_stage.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <QPixmap>
-#include <QScreen>
 
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/display_choice.h"
 #include "app/raw_output.h"
+#include "app/run_capture.h"
 #include "app/save_path.h"
 #include "app/stage_ends.h"
-#include "app/start_region.h"
 #include "platform/codecs/encoders.h"
-#include "platform/output_areas.h"
 #include "platform/posix/process_start.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/clipboard.h"
 #include "platform/qt/control_view.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/kwin_screen.h"
-#include "platform/qt/pictures.h"
+#include "platform/qt/output_windows.h"
 #include "platform/qt/portal_screen.h"
 #include "platform/qt/qt_screen.h"
 #include "platform/qt/signal_watch.h"
 #include "platform/qt/system.h"
 #include "platform/qt/text_engine.h"
 #include "platform/qt/wayland_buffers.h"
-#include "platform/wayland/screencopy.h"
 #include "session/capture_session.h"
-#include "texts/texts.h"
 
 namespace pq = tolvane::platform::qt;
 namespace cli = tolvane::app;
@@ -55,49 +47,6 @@ void followDesktopScale() {
   QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
 }
 
-// The controls are built right after the first frame, off the start-up path.
-// An Esc or a drag begun on the start-up window counts as if made here; a
-// drag still held goes on in this window.
-// A --region is selected then, unless the user already pressed or quit.
-void finishStartUpOnFirstPaint(pq::CaptureWindow& window, pq::QtControlView& view,
-                               tolvane::platform::StartUpVeil* veil, tolvane::session::CaptureSession& form,
-                               const cli::Options& options, int width, int height) {
-  window.onFirstPaint = [&view, veil, &window, &form, &options, width, height] {
-    const tolvane::platform::EarlyInput early = veil ? veil->close() : tolvane::platform::EarlyInput{};
-    view.ensureBuilt();
-    window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
-    if (!early.escaped() && early.leftHeld()) window.continueDrag();
-    if (options.region && !early.escaped() && !early.pressed())
-      window.relay().send([&](tolvane::platform::EventSink&) {
-        if (cli::applyStartRegion(form, *options.region, width, height).empty())
-          std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
-      });
-  };
-}
-
-// When the window has gone, the process stays only to hand the picture to
-// whoever pastes it, until another program takes the clipboard over.
-void quitWhenDone(pq::QtApp& appPlatform, pq::QtClipboard& clipboard, tolvane::session::CaptureSession& form) {
-  appPlatform.onClosed = [&clipboard] {
-    if (!clipboard.serving()) QCoreApplication::exit(0);
-  };
-  clipboard.onLost = [&form] {
-    if (form.closed()) QCoreApplication::exit(0);
-  };
-}
-
-// Starts the capture and runs it to its end: the exit status.
-int runCapture(QApplication& app, tolvane::session::CaptureSession& form, pq::QtClipboard& clipboard,
-               pq::QtControlView& view, pq::QtApp& appPlatform) {
-  using StartUp = tolvane::session::CaptureSession::StartUp;
-  if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;
-  if (form.closed()) return clipboard.serving() ? app.exec() : 0;
-
-  view.setLive(true);
-  appPlatform.goLive();
-  return app.exec();
-}
-
 // One way to the desktop's screen: the screen once it has read the
 // desktop, else nullptr, and why is added to `why`.
 template <class DesktopScreen>
@@ -110,12 +59,10 @@ std::unique_ptr<tolvane::platform::Screen> readThrough(std::string& why) {
   return screen;
 }
 
-// The screen where the first stage read none: on Wayland without
-// wlr-screencopy the desktop's (KWin's own interface, else the Screenshot
-// portal: see cli::desktopRoutes), else Qt's own (the offscreen platform).
+// The desktop's screen, on a Wayland desktop without wlr-screencopy: KWin's
+// own interface, else the Screenshot portal (see cli::desktopRoutes).
 // nullptr when the desktop gave none: nothing is shown.
-std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(const cli::CaptureHandOver& handOver) {
-  if (!handOver.screenFromPortal) return std::make_unique<pq::QtScreen>();
+std::unique_ptr<tolvane::platform::Screen> desktopScreen() {
   std::string why;
   for (const cli::DesktopRoute route :
        cli::desktopRoutes(std::getenv("TOLVANE_SCREEN_ROUTE"), pq::KWinScreen::offered())) {
@@ -127,86 +74,79 @@ std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(const cli::CaptureHand
   return nullptr;
 }
 
-// On Wayland each output gets a window of its own showing its part of the
-// picture: `first` takes the output at the layout's top-left corner (it
-// holds the controls and the dialogs), `more` the others.
-void coverEachOutput(pq::CaptureWindow& first, std::vector<std::unique_ptr<pq::CaptureWindow>>& more) {
-  const QList<QScreen*> screens = QGuiApplication::screens();
-  std::vector<tolvane::platform::LogicalOutput> logical;
-  for (const QScreen* s : screens) {
-    const QRect g = s->geometry();
-    logical.push_back({g.x(), g.y(), g.width(), g.height(), static_cast<int>(std::lround(s->devicePixelRatio()))});
+// The screen the capture stage reads itself, on the routes where the first
+// stage read none; nullptr when it could not.
+std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(cli::ScreenRoute route) {
+  switch (route) {
+    case cli::ScreenRoute::Desktop:
+      return desktopScreen();
+    case cli::ScreenRoute::Offscreen:
+      return std::make_unique<pq::QtScreen>();
+    case cli::ScreenRoute::X11:
+    case cli::ScreenRoute::Wayland:
+      break;
   }
-  const std::vector<tolvane::IRect> areas = tolvane::platform::outputAreas(logical);
-  std::vector<tolvane::platform::wayland::OutputPlace> places;
-  for (const tolvane::IRect& a : areas) places.push_back({a, 1});
-  const std::size_t corner = tolvane::platform::wayland::topLeftOutput(places);
-  for (std::size_t i = 0; i < areas.size(); ++i) {
-    if (i == corner) {
-      first.setOutput(screens[static_cast<qsizetype>(i)], areas[i]);
-      continue;
+  return nullptr;
+}
+
+// The capture stage's windows and Qt's event loop, as the run uses them.
+class QtHost : public cli::CaptureHost {
+ public:
+  QtHost(pq::CaptureWindows& windows, pq::QtControlView& view, pq::QtApp& appPlatform, pq::QtClipboard& clipboard,
+         tolvane::platform::StartUpVeil* veil)
+      : windows_(windows), view_(view), appPlatform_(appPlatform), clipboard_(clipboard), veil_(veil) {}
+
+  void connect(tolvane::session::CaptureSession& session, Calls calls) override {
+    view_.attach(&session.controls());
+    for (pq::CaptureWindow* w : windows_.all()) {
+      w->relay().setSink(&session);
+      w->onCloseRequested = calls.closeRequested;
+      w->relay().onFailure = calls.failed;
     }
-    more.push_back(std::make_unique<pq::CaptureWindow>());
-    more.back()->setWindowIcon(first.windowIcon());
-    more.back()->setOutput(screens[static_cast<qsizetype>(i)], areas[i]);
+    // Dialogs open on the monitor that holds the region.
+    windows_.first().dialogArea = [&session] {
+      const auto& frame = session.controls()(tolvane::platform::Ctl::SelectionFrame);
+      if (!frame.visible()) return tolvane::IRect{};
+      return tolvane::IRect{static_cast<int>(frame.left()), static_cast<int>(frame.top()),
+                            static_cast<int>(frame.left() + frame.width()),
+                            static_cast<int>(frame.top() + frame.height())};
+    };
+    appPlatform_.onClosed = std::move(calls.windowGone);
+    clipboard_.onLost = std::move(calls.clipboardLost);
   }
-}
 
-// The capture window and, on Wayland, one more per further output, with the
-// canvas's damage shared out among them.
-struct Windows {
-  pq::CaptureWindow first;
-  std::vector<std::unique_ptr<pq::CaptureWindow>> more;
-  std::vector<pq::CaptureWindow*> all;
-  tolvane::platform::OutputPresenters presenters;
-  tolvane::picture::Presenter* presenter() {
-    if (all.size() > 1) return &presenters;
-    return &first;
-  }
-};
-
-void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int width, int height) {
-  windows.first.setWindowIcon(QIcon(QPixmap::fromImage(pq::windowIconImage())));
-  if (handOver.wayland) coverEachOutput(windows.first, windows.more);
-  windows.all = {&windows.first};
-  for (const auto& w : windows.more) windows.all.push_back(w.get());
-  for (pq::CaptureWindow* w : windows.all) {
-    w->attach(pq::windowHandlingFor(QGuiApplication::platformName(), *w));
-    w->setScreenRect(QRect(0, 0, width, height));
-    windows.presenters.add(w, w->outputArea());
-  }
-}
-
-// With a window per output, the dialogs belong to the one showing the
-// region: the one the toolbar, which lies under the region, was put on.
-void dialogsOnTheRegionsOutput(pq::QtSaveDialog& saveDialog, pq::QtMessageBox& messageBox, pq::QtControlView& view,
-                               pq::CaptureWindow& first) {
-  const auto host = [&view, &first]() -> pq::CaptureWindow* {
-    const QWidget* bar = view.widget({tolvane::platform::Ctl::Toolbar, -1});
-    auto* window = bar ? qobject_cast<pq::CaptureWindow*>(bar->parentWidget()) : nullptr;
-    return window ? window : &first;
-  };
-  saveDialog.hostWindow = host;
-  messageBox.hostWindow = host;
-}
-
-// Every window's events go to the session; its failures to the error box.
-// Dialogs open on the monitor that holds the region.
-void connectWindows(Windows& windows, tolvane::session::CaptureSession& form, pq::QtMessageBox& messageBox) {
-  for (pq::CaptureWindow* w : windows.all) {
-    w->relay().setSink(&form);
-    w->onCloseRequested = [&form] { form.close(); };
-    w->relay().onFailure = [&messageBox](const std::string& what) {
-      messageBox.information(std::string(tolvane::texts::kErrorTitle), tolvane::texts::operationError(what));
+  // The controls are built right after the first frame, off the start-up
+  // path. An Esc or a drag begun on the start-up window counts as if made
+  // here; a drag still held goes on in this window.
+  void whenShown(std::function<void(bool)> shown) override {
+    pq::CaptureWindow& window = windows_.first();
+    window.onFirstPaint = [this, &window, shown = std::move(shown)] {
+      const tolvane::platform::EarlyInput early = veil_ ? veil_->close() : tolvane::platform::EarlyInput{};
+      view_.ensureBuilt();
+      window.relay().send([&early](tolvane::platform::EventSink& sink) { early.replay(sink); });
+      if (!early.escaped() && early.leftHeld()) window.continueDrag();
+      shown(early.escaped() || early.pressed());
     };
   }
-  windows.first.dialogArea = [&form] {
-    const auto& frame = form.controls()(tolvane::platform::Ctl::SelectionFrame);
-    if (!frame.visible()) return tolvane::IRect{};
-    return tolvane::IRect{static_cast<int>(frame.left()), static_cast<int>(frame.top()),
-                          static_cast<int>(frame.left() + frame.width()), static_cast<int>(frame.top() + frame.height())};
-  };
-}
+
+  void send(const std::function<void(tolvane::platform::EventSink&)>& event) override {
+    windows_.first().relay().send(event);
+  }
+  void goLive() override {
+    view_.setLive(true);
+    appPlatform_.goLive();
+  }
+  int runLoop() override { return QApplication::exec(); }
+  void quit() override { QCoreApplication::exit(0); }
+  bool servingClipboard() const override { return clipboard_.serving(); }
+
+ private:
+  pq::CaptureWindows& windows_;
+  pq::QtControlView& view_;
+  pq::QtApp& appPlatform_;
+  pq::QtClipboard& clipboard_;
+  tolvane::platform::StartUpVeil* veil_;
+};
 
 // Qt and the real platform, around the screen the first stage read.
 int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
@@ -217,22 +157,24 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
     signalled = true;
     QCoreApplication::exit(0);
   });
-  std::unique_ptr<tolvane::platform::Screen> ownScreen;
-  if (!handOver.screen && !(ownScreen = screenOfOurOwn(handOver))) return 1;
-  tolvane::platform::Screen& screen = handOver.screen ? *handOver.screen : *ownScreen;
+  std::unique_ptr<tolvane::platform::Screen> ownScreen = screenOfOurOwn(handOver.route);
+  tolvane::platform::Screen* const read = ownScreen ? ownScreen.get() : handOver.screen;
+  if (!read) return 1;
+  tolvane::platform::Screen& screen = *read;
   const int width = screen.width(), height = screen.height();
 
   pq::QtTextEngine text;
   text.setScale(app.devicePixelRatio());
-  Windows windows;
-  setUpWindows(windows, handOver, width, height);
-  pq::CaptureWindow& window = windows.first;
+  pq::CaptureWindows windows(handOver.route == cli::ScreenRoute::Wayland, width, height);
+  for (pq::CaptureWindow* w : windows.all()) w->attach(pq::windowHandlingFor(QGuiApplication::platformName(), *w));
+  pq::CaptureWindow& window = windows.first();
   tolvane::picture::RasterSurface surface(width, height, &text, windows.presenter());
-  for (pq::CaptureWindow* w : windows.all) w->setSurface(&surface);
+  windows.setSurface(&surface);
 
   pq::QtPointer pointer;
   pq::QtApp appPlatform(window, pointer);
-  for (const auto& w : windows.more) appPlatform.addWindow(*w);
+  for (pq::CaptureWindow* w : windows.all())
+    if (w != &window) appPlatform.addWindow(*w);
   tolvane::platform::codecs::LibEncoders encoders;
   pq::QtClipboard clipboard(encoders);
   pq::QtControlView view(window);
@@ -247,23 +189,19 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
       rawOutput.write(png.constData(), static_cast<std::size_t>(png.size()));
     };
   pq::QtMessageBox messageBox(&window);
-  dialogsOnTheRegionsOutput(qtSaveDialog, messageBox, view, window);
+  windows.hostDialogs(qtSaveDialog, messageBox, view);
   pq::QtEnvironment env;
-  view.setOutputs(windows.all);
+  view.setOutputs(windows.all());
 
   tolvane::session::Platform platform{surface,   screen,     pointer,    appPlatform, *handOver.lock,
                                       clipboard, saveDialog, messageBox, encoders,    env};
-  tolvane::session::CaptureSession form(platform, &view);
-  view.attach(&form.controls());
-  connectWindows(windows, form, messageBox);
-  finishStartUpOnFirstPaint(window, view, handOver.veil, form, options, width, height);
-  quitWhenDone(appPlatform, clipboard, form);
-  return cli::settleRawOutput(rawOutput, signalled, runCapture(app, form, clipboard, view, appPlatform));
+  QtHost host(windows, view, appPlatform, clipboard, handOver.veil);
+  return cli::settleRawOutput(rawOutput, signalled, cli::runCapture(host, platform, &view, options.region));
 }
 
 int captureWithQt(const cli::CaptureHandOver& handOver) {
   followDesktopScale();
-  const bool onWayland = handOver.wayland || handOver.screenFromPortal;
+  const bool onWayland = cli::onWayland(handOver.route);
   if (onWayland) pq::paintWithoutGpu();
   // Qt gets no arguments of ours to read.
   int qtArgc = 1;

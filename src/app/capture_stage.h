@@ -16,28 +16,34 @@
 #include "platform/early_input.h"
 #include "platform/system.h"
 
-namespace tolvane::platform::wayland {
-class WaylandScreen;
-}
-
 namespace tolvane::app {
+
+// How the capture reaches the screen: chosen once, by the first stage.
+enum class ScreenRoute {
+  X11,      // the first stage read the X screen over xcb
+  Wayland,  // the first stage read every output through wlr-screencopy; a capture window per output
+  // A Wayland desktop without wlr-screencopy (GNOME, KDE), or one told to act
+  // as one (TOLVANE_SCREEN_ROUTE): the capture stage asks KWin or the
+  // Screenshot portal for the screen.
+  Desktop,
+  // No display connection of the first stage's own (Qt's offscreen
+  // platform): the capture stage reads the screen through Qt.
+  Offscreen,
+};
+
+// Whether the route runs on a Wayland compositor.
+constexpr bool onWayland(ScreenRoute route) { return route == ScreenRoute::Wayland || route == ScreenRoute::Desktop; }
 
 struct CaptureHandOver {
   int argc = 0;
   char** argv = nullptr;
   const Options* options = nullptr;
   platform::InstanceLock* lock = nullptr;  // acquire() already answered
-  // The screen, already read. nullptr without a display connection of the
-  // first stage's own (Qt's offscreen platform): the capture stage reads it through Qt.
+  ScreenRoute route = ScreenRoute::Offscreen;
+  // The screen, already read, on the X11 and Wayland routes; nullptr on the
+  // others, where the capture stage reads it.
   platform::Screen* screen = nullptr;
   platform::StartUpVeil* veil = nullptr;  // nullptr when none is shown
-  // On Wayland, the same screen as `screen`: the capture stage tells it where
-  // the pointer is. nullptr on X11.
-  platform::wayland::WaylandScreen* wayland = nullptr;
-  // On a Wayland compositor without wlr-screencopy (GNOME, KDE), or when
-  // asked to: no screen yet, the capture stage asks the desktop's Screenshot
-  // portal for it (`screen` and `wayland` are then nullptr).
-  bool screenFromPortal = false;
 };
 
 // The file name of the capture stage, and its entry point's name.

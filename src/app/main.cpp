@@ -69,12 +69,12 @@ struct EarlyDisplay {
   std::unique_ptr<tolvane::platform::wayland::WaylandScreen> wayland;  // set on Wayland, instead of `x`
   std::unique_ptr<tolvane::platform::Screen> screen;
   std::unique_ptr<tolvane::platform::StartUpVeil> veil;
-  bool portal = false;  // Wayland, but the screen is to come from KWin or the Screenshot portal
+  cli::ScreenRoute route = cli::ScreenRoute::Offscreen;
 };
 
 // Qt aborts without a display, so it is tested here with a connection of our
-// own, which then also reads the screen. Sets `d.x` (left empty on Qt's
-// offscreen platform); the exit status when there is no display.
+// own, which then also reads the screen. Sets `d.x` and the X11 route (left
+// as they are on Qt's offscreen platform); the exit status when there is no display.
 std::optional<int> connectDisplay(EarlyDisplay& d) {
   if (offscreenPlatform()) return std::nullopt;
   const char* display = std::getenv("DISPLAY");
@@ -90,6 +90,7 @@ std::optional<int> connectDisplay(EarlyDisplay& d) {
     return 1;
   }
   setenv("QT_QPA_PLATFORM", "xcb", 1);
+  d.route = cli::ScreenRoute::X11;
   return std::nullopt;
 }
 
@@ -97,9 +98,9 @@ std::optional<int> connectDisplay(EarlyDisplay& d) {
 // veil at once while the capture stage loads: false when a Wayland read
 // failed (the run ends with why, before anything loads).
 bool readScreenEarly(EarlyDisplay& d) {
-  if (d.wayland) {
+  if (d.route == cli::ScreenRoute::Wayland) {
     if (cli::desktopRouteForced(std::getenv("TOLVANE_SCREEN_ROUTE"))) {
-      d.portal = true;
+      d.route = cli::ScreenRoute::Desktop;
       d.wayland.reset();
       return true;
     }
@@ -109,7 +110,7 @@ bool readScreenEarly(EarlyDisplay& d) {
     if (const auto& read = d.wayland->readNow(surfaces.get()); !read.ok()) {
       // No wlr-screencopy (GNOME, KDE): the capture stage asks the desktop.
       if (read.failure->error == tolvane::platform::kScreenNoWaylandRoute) {
-        d.portal = true;
+        d.route = cli::ScreenRoute::Desktop;
         d.wayland.reset();
         return true;
       }
@@ -120,7 +121,7 @@ bool readScreenEarly(EarlyDisplay& d) {
     if (surfaces->shown()) d.veil = std::move(surfaces);
     return true;
   }
-  if (!d.x) return true;
+  if (d.route != cli::ScreenRoute::X11) return true;
   auto screen = std::make_unique<px::XcbScreen>(*d.x);
   // The X server veils its own copy of the screen before anything is read;
   // not in a Wayland session, where the X server may be XWayland, whose
@@ -192,7 +193,7 @@ bool displayAnswers(const EarlyDisplay& d) {
                  cli::shortened(name ? name : "").c_str());
     return false;
   }
-  if ((d.wayland || d.portal) && !tolvane::platform::wayland::compositorAnswers()) {
+  if (cli::onWayland(d.route) && !tolvane::platform::wayland::compositorAnswers()) {
     const char* name = std::getenv("WAYLAND_DISPLAY");
     std::fprintf(stderr,
                  "tolvane: the Wayland compositor \"%s\" does not answer: it went away or hangs. "
@@ -201,6 +202,20 @@ bool displayAnswers(const EarlyDisplay& d) {
     return false;
   }
   return true;
+}
+
+// The screen the first stage read, on the routes where it reads one.
+tolvane::platform::Screen* screenRead(const EarlyDisplay& d) {
+  switch (d.route) {
+    case cli::ScreenRoute::X11:
+      return d.screen.get();
+    case cli::ScreenRoute::Wayland:
+      return d.wayland.get();
+    case cli::ScreenRoute::Desktop:
+    case cli::ScreenRoute::Offscreen:
+      return nullptr;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -221,9 +236,10 @@ int main(int argc, char** argv) {
   // Wayland when a compositor answers, else X.
   EarlyDisplay display;
   display.wayland = cli::chooseWayland();
-  const bool onWayland = display.wayland != nullptr;
-  if (!onWayland)
-    if (const std::optional<int> status = connectDisplay(display)) return *status;
+  if (display.wayland)
+    display.route = cli::ScreenRoute::Wayland;
+  else if (const std::optional<int> status = connectDisplay(display))
+    return *status;
 
   // A second capture ends here, before anything is read or loaded.
   tolvane::platform::posix::FlockInstanceLock lock;
@@ -235,8 +251,7 @@ int main(int argc, char** argv) {
   if (!displayAnswers(display) || !readScreenEarly(display)) return 1;
   const cli::CaptureEntry capture = loadCaptureStage();
   if (!capture || !displayAnswers(display)) return 1;
-  tolvane::platform::Screen* screen = onWayland ? display.wayland.get() : display.screen.get();
-  const cli::CaptureHandOver handOver{argc,   argv, &options, &lock, screen, display.veil.get(), display.wayland.get(),
-                                      display.portal};
+  const cli::CaptureHandOver handOver{argc,          argv, &options, &lock, display.route, screenRead(display),
+                                      display.veil.get()};
   return capture(&handOver);
 }

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/run_capture.h"
 #include "app/save_path.h"
-#include "app/start_region.h"
 #include "picture/raster_surface.h"
 #include "platform/win32/capture_window.h"
 #include "platform/win32/clipboard.h"
@@ -22,7 +22,6 @@
 #include "platform/win32/wic_encoders.h"
 #include "platform/win32/wide.h"
 #include "session/capture_session.h"
-#include "texts/texts.h"
 
 namespace pw = tolvane::platform::win32;
 namespace cli = tolvane::app;
@@ -54,14 +53,45 @@ std::optional<int> answerWithoutCapture(const cli::CommandLine& commandLine) {
   return std::nullopt;
 }
 
-int runLoop() {
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+// The capture window and the message loop, as the run uses them.
+class WinHost : public cli::CaptureHost {
+ public:
+  WinHost(pw::CaptureWindow& window, pw::WinControlView& view, pw::WinApp& app,
+          tolvane::picture::RasterSurface& surface, pw::WinPointer& pointer, const tolvane::session::CaptureSession*& session)
+      : window_(window), view_(view), app_(app), surface_(surface), pointer_(pointer), session_(session) {}
+
+  void connect(tolvane::session::CaptureSession& session, Calls calls) override {
+    session_ = &session;
+    view_.attach(session.controls());
+    window_.attach(&surface_, &view_, &pointer_, &session);
+    window_.onCloseRequested = std::move(calls.closeRequested);
+    window_.onFailure = std::move(calls.failed);
+    app_.onClosed = std::move(calls.windowGone);
   }
-  return 0;
-}
+  // The window has painted while the capture started (showMaximized updates it).
+  void whenShown(std::function<void(bool)> shown) override { shown(false); }
+  void send(const std::function<void(tolvane::platform::EventSink&)>& event) override { window_.send(event); }
+  void goLive() override {}
+  int runLoop() override {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    return 0;
+  }
+  void quit() override { PostQuitMessage(0); }
+  // The system keeps the clipboard's picture: nothing is left to serve.
+  bool servingClipboard() const override { return false; }
+
+ private:
+  pw::CaptureWindow& window_;
+  pw::WinControlView& view_;
+  pw::WinApp& app_;
+  tolvane::picture::RasterSurface& surface_;
+  pw::WinPointer& pointer_;
+  const tolvane::session::CaptureSession*& session_;
+};
 
 // The region the session has made, in screen pixels: the dialogs are centred on its monitor.
 pw::RegionOnScreen regionOf(const tolvane::session::CaptureSession* const& form, const pw::GdiScreen& screen) {
@@ -93,23 +123,8 @@ int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
 
   tolvane::session::Platform platform{surface,   screen,     pointer,    app,      lock,
                                       clipboard, saveDialog, messageBox, encoders, env};
-  tolvane::session::CaptureSession form(platform, &view);
-  session = &form;
-  view.attach(form.controls());
-  window.attach(&surface, &view, &pointer, &form);
-  window.onCloseRequested = [&form] { form.close(); };
-  window.onFailure = [&messageBox](const std::string& what) {
-    messageBox.information(std::string(tolvane::texts::kErrorTitle), tolvane::texts::operationError(what));
-  };
-  using StartUp = tolvane::session::CaptureSession::StartUp;
-  if (const StartUp s = form.start(); s != StartUp::Running) return s == StartUp::ScreenUnreadable ? 1 : 0;
-  if (options.region && !form.closed()) {
-    window.send([&](tolvane::platform::EventSink&) {
-      if (cli::applyStartRegion(form, *options.region, width, height).empty())
-        std::fputs("tolvane: the --region lies off the screen: none is selected\n", stderr);
-    });
-  }
-  return form.closed() ? 0 : runLoop();
+  WinHost host(window, view, app, surface, pointer, session);
+  return cli::runCapture(host, platform, &view, options.region);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "fake/fake_platform.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "picture/rounding.h"
 #include "platform/geometry.h"
@@ -168,7 +169,7 @@ Image patternPicture(int w, int h) {
   return img;
 }
 
-Rig::Rig(int w, int h, std::optional<Image> screenPicture)
+PlatformRig::PlatformRig(int w, int h, std::optional<Image> screenPicture)
     : surface(w, h, log, &text, &presenter),
       screen(w, h, log),
       pointer(log),
@@ -178,12 +179,14 @@ Rig::Rig(int w, int h, std::optional<Image> screenPicture)
       dialog(log),
       messageBox(log),
       view(log),
-      platform{surface, screen, pointer, app, lock, clipboard, dialog, messageBox, encoders, env},
-      form(platform, &view) {
+      platform{surface, screen, pointer, app, lock, clipboard, dialog, messageBox, encoders, env} {
   screen.picture = screenPicture ? *screenPicture : patternPicture(w, h);
   clipboard.witness = encoders.witness = {&app, &pointer};
   messageBox.pointer = &pointer;
 }
+
+Rig::Rig(int w, int h, std::optional<Image> screenPicture)
+    : PlatformRig(w, h, std::move(screenPicture)), form(platform, &view) {}
 
 void Rig::down(float x, float y, int button) { form.mouseDown({platform::Ctl::Window, -1}, {button, 0, x, y}); }
 void Rig::move(float x, float y, int buttons) { form.mouseMove({platform::Ctl::Window, -1}, {buttons, 0, x, y}); }

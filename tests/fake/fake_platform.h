@@ -101,12 +101,14 @@ class FakeApp : public platform::App {
     closed = true;
     ++closes;
     onScreen = false;
+    if (onClosed) onClosed();
   }
   void warn(const std::string& m) override { warnings.push_back(m); }
   bool closed = false;
   int closes = 0;
   bool onScreen = false;  // the window is shown
   std::vector<std::string> warnings;
+  std::function<void()> onClosed;  // after each close(), as a real window reports it
 
  private:
   Log& log_;
@@ -240,9 +242,11 @@ class FakeView : public platform::ControlView {
   Log& log_;
 };
 
-// The whole fake platform around one capture window.
-struct Rig {
-  explicit Rig(int w = 320, int h = 240, std::optional<Image> screenPicture = std::nullopt);
+// The whole fake platform, for code that makes its own session.
+struct PlatformRig {
+  explicit PlatformRig(int w = 320, int h = 240, std::optional<Image> screenPicture = std::nullopt);
+  PlatformRig(const PlatformRig&) = delete;
+  PlatformRig& operator=(const PlatformRig&) = delete;
 
   Log log;
   FakeText text;
@@ -259,6 +263,12 @@ struct Rig {
   FakeEnvironment env;
   FakeView view;
   session::Platform platform;
+};
+
+// The whole fake platform around one capture window.
+struct Rig : PlatformRig {
+  explicit Rig(int w = 320, int h = 240, std::optional<Image> screenPicture = std::nullopt);
+
   session::CaptureSession form;
 
   // Starts the capture; whether it runs.

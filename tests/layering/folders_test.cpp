@@ -208,5 +208,37 @@ TEST(Folders, TheFirstStageReachesNoQtHeader) {
   EXPECT_FALSE(qtReachedFrom(src, "app/capture_stage.cpp", seen).empty());
 }
 
+// Every file `file` (a path under src/) reaches through quoted includes, itself included.
+void reachedFrom(const fs::path& src, const std::string& file, std::set<std::string>& seen) {
+  if (!seen.insert(file).second) return;
+  std::ifstream in(src / file);
+  for (std::string line; std::getline(in, line);) {
+    const std::string included = includedPath(line);
+    if (!included.empty() && fs::exists(src / included)) reachedFrom(src, included, seen);
+  }
+}
+
+// The run of a capture is shared by the Linux and Windows programs: it
+// reaches neither system's headers nor their back ends.
+TEST(Folders, TheSharedRunReachesNoSystemOfItsOwn) {
+  const fs::path src = fs::path(TOLVANE_SOURCE_DIR) / "src";
+  std::set<std::string> reached;
+  reachedFrom(src, "app/run_capture.cpp", reached);
+  ASSERT_TRUE(reached.count("app/run_capture.h"));
+  ASSERT_TRUE(reached.count("session/capture_session.h"));
+  for (const std::string& file : reached) {
+    for (const char* backEnd : {"platform/qt/", "platform/win32/", "platform/x11/", "platform/wayland/"})
+      EXPECT_NE(file.rfind(backEnd, 0), 0u) << "the shared run reaches " << file;
+    std::ifstream in(src / file);
+    for (std::string line; std::getline(in, line);)
+      for (const char* system : {"#include <Q", "#include <windows.h>", "#include <xcb/", "#include <wayland-"})
+        EXPECT_NE(line.rfind(system, 0), 0u) << file << ": " << line;
+  }
+  // And the check finds a back end where there is one.
+  std::set<std::string> stage;
+  reachedFrom(src, "app/capture_stage.cpp", stage);
+  EXPECT_TRUE(stage.count("platform/qt/capture_window.h"));
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -196,7 +196,7 @@ void WinApp::hideWindow() { ShowWindow(window_.handle(), SW_HIDE); }
 
 void WinApp::close() {
   ShowWindow(window_.handle(), SW_HIDE);
-  PostQuitMessage(0);
+  if (onClosed) onClosed();
 }
 
 void WinApp::warn(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }

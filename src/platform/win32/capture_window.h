@@ -65,6 +65,8 @@ class WinApp : public App {
   void hideWindow() override;
   void close() override;
   void warn(const std::string& message) override;
+  // Called once the window has gone; the program decides whether it ends.
+  std::function<void()> onClosed;
 
  private:
   CaptureWindow& window_;
