@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/control_rules.h"
 #include "platform/qt/control_view.h"
 #include "platform/surface.h"
 
@@ -61,7 +62,7 @@ void TextBoxWidget::applyFont() {
   setFont(controlFont(s_, this));
   QPalette pal = palette();
   pal.setColor(QPalette::Text, qColor(s_.foreColor));
-  pal.setColor(QPalette::Base, Qt::white);
+  pal.setColor(QPalette::Base, QColor::fromRgb(kTextBoxBack));
   setPalette(pal);
 }
 
