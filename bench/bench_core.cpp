@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "annotation/snapshot_codec.h"
 #include "annotation/history.h"
 #include "annotation/shapes.h"
-#include "platform/raster_surface.h"
+#include "annotation/snapshot_codec.h"
+#include "picture/raster_surface.h"
 #include "ppm.h"
 
 namespace tolvane::bench {
@@ -22,14 +22,14 @@ const Image& frozen4k() {
 }
 
 // Collects what would be painted; painting composes exactly those areas.
-struct PaintCounter : platform::Presenter {
+struct PaintCounter : picture::Presenter {
   std::vector<IRect> pending;
   void invalidate(const IRect& r) override { pending.push_back(r); }
   void flush() override {}
 };
 
 // One drag step as the window does it, plus composing what the screen must show.
-void dragStep(platform::RasterSurface& s, PaintCounter& paint, const Image& memdc, int step, int stride) {
+void dragStep(picture::RasterSurface& s, PaintCounter& paint, const Image& memdc, int step, int stride) {
   const int l = 400 + (step % 40) * stride, t = 300 + (step % 30) * stride / 2;
   s.bitBlt(0, 0, kW, kH, memdc, 0, 0);
   s.fillArgb(kVeil, 0, 0, kW, kH);
@@ -43,7 +43,7 @@ void BM_DragStep(benchmark::State& state) {
   const bool lazy = state.range(0) != 0;
   const int stride = static_cast<int>(state.range(1));  // pixels the pointer moves per step
   PaintCounter paint;
-  platform::RasterSurface s(kW, kH, nullptr, &paint);
+  picture::RasterSurface s(kW, kH, nullptr, &paint);
   s.setLazyRepaint(lazy);
   const Image& memdc = frozen4k();
   int step = 0;
@@ -73,7 +73,7 @@ BENCHMARK(BM_SnapshotRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // 20 annotations on the veiled 4K picture, then undo and redo through them.
 struct Annotated {
-  platform::RasterSurface s{kW, kH, nullptr, nullptr};
+  picture::RasterSurface s{kW, kH, nullptr, nullptr};
   annotation::History h;
   Annotated() {
     s.bitBlt(0, 0, kW, kH, frozen4k(), 0, 0);

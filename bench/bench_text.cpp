@@ -50,7 +50,7 @@ struct Typing {
   pq::QtTextEngine text;
   pq::CaptureWindow window;
   pq::QtScreen screen;
-  platform::RasterSurface surface{screen.width(), screen.height(), &text, &window};
+  picture::RasterSurface surface{screen.width(), screen.height(), &text, &window};
   pq::QtPointer pointer;
   pq::QtApp app{window, pointer};
   NoLock lock;

@@ -10,6 +10,9 @@
 // 2 ms), and exec to the hand-over (the capture stage loaded and the first
 // stage's copies of the outputs unmapped, polled in /proc/PID/maps).
 //   tolvane_bench_wayland --veil RUNS NAME=PROGRAM...
+// With --portal, the program by wlr-screencopy and through the Screenshot
+// portal next to Flameshot on sway (sway_portal_bench.cpp).
+//   tolvane_bench_wayland --portal [RUNS]
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,9 +30,14 @@
 #include <vector>
 
 #include "../tests/e2e/wayland/sway.h"
+#include "sway_portal_bench.h"
+#include "wayland_stats.h"
 
 namespace e2e = tolvane::e2e;
-using Clock = std::chrono::steady_clock;
+using tolvane::bench::Clock;
+using tolvane::bench::median;
+using tolvane::bench::msSince;
+using tolvane::bench::range;
 using tolvane::Argb;
 using namespace std::chrono_literals;
 
@@ -44,14 +52,6 @@ bool near(tolvane::Argb a, tolvane::Argb b) {
   for (int shift : {0, 8, 16})
     if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 1) return false;
   return true;
-}
-
-double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 struct Figures {
@@ -105,7 +105,12 @@ bool measureSway(int runs, const tolvane::Image& picture, const std::map<std::st
   std::unique_ptr<e2e::Process> p;
   Driver d{[&] { p = std::make_unique<e2e::Process>(std::vector<std::string>{e2e::programPath()}, wlEnv); },
            [&] { return sway.pixel(kW / 2, kH / 2) == veil.pixel(kW / 2, kH / 2); },
-           [&] { return sway.drag(kL, kT, kR, kB) && sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"}); },
+           [&] {
+             // The start-up surfaces that show the first veil keep only Esc
+             // and a drag: Ctrl+C waits for the capture window's keyboard.
+             e2e::waitUntil([&] { return sway.window("Tolvane").focused; }, e2e::kPatience, 2ms);
+             return sway.drag(kL, kT, kR, kB) && sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"});
+           },
            [&] { return sway.paste(); },
            [&] {
              sway.copyText("next");
@@ -135,14 +140,6 @@ bool measureSway(int runs, const tolvane::Image& picture, const std::map<std::st
 std::string mapsOf(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
   return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string range(std::vector<double> v) {
-  if (v.empty()) return "none";
-  std::sort(v.begin(), v.end());
-  char text[96];
-  std::snprintf(text, sizeof text, "%.1f ms (%.1f-%.1f)", median(v), v.front(), v.back());
-  return text;
 }
 
 int veilOnly(int runs, const std::vector<std::pair<std::string, std::string>>& programs,
@@ -197,6 +194,8 @@ int veilMain(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc > 2 && std::string(argv[1]) == "--veil") return veilMain(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "--portal")
+    return tolvane::bench::portalBench(argc > 2 ? std::max(1, std::atoi(argv[2])) : 7);
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
   const tolvane::Image picture = e2e::knownPicture(kW, kH), region = picture.copy({kL, kT, kR, kB});
   const tolvane::Image veil = e2e::veiled(picture);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/image.h"
+#include "picture/image.h"
 
 namespace tolvane::bench {
 

@@ -7,7 +7,8 @@
 #    anchors harness: exec to veil, peak memory, copy latency, exact pixels,
 #    and the ratios to Flameshot (bench/ratios.py).
 # 3. Whole process on a headless sway next to Xvfb: exec to veil, copy latency;
-#    slurp's overlay on the same sway.
+#    slurp's overlay on the same sway; then, on one sway, the program by
+#    wlr-screencopy and through the Screenshot portal next to Flameshot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 RUNS="${1:-7}"
@@ -43,3 +44,6 @@ echo "report: $OUT/anchors/report.md"
 echo "== Wayland (headless sway) next to X11 (Xvfb), 1920x1080 ($RUNS runs each)"
 cmake --build build/release -j2 --target tolvane_bench_wayland
 ./build/release/tests/e2e/wayland/tolvane_bench_wayland "$RUNS" | tee "$OUT/wayland.txt"
+
+echo "== sway: wlr-screencopy and the Screenshot portal next to Flameshot, 1920x1080 ($RUNS runs each)"
+./build/release/tests/e2e/wayland/tolvane_bench_wayland --portal "$RUNS" | tee "$OUT/sway_portal.md"

@@ -17,7 +17,7 @@ include(unit_setup.cmake)
 # the Wayland output layout that the output areas are checked against, the
 # -r writer and the capture module's checks), stay on Linux.
 file(GLOB TOLVANE_UNIT_TESTS CONFIGURE_DEPENDS
-  platform/*_test.cpp layout/*_test.cpp session/*_test.cpp selection/*_test.cpp
+  picture/*_test.cpp platform/*_test.cpp layout/*_test.cpp session/*_test.cpp selection/*_test.cpp
   handles/*_test.cpp annotation/*_test.cpp output/*_test.cpp app/*_test.cpp layering/*_test.cpp
   platform/win32/*_test.cpp)
 list(FILTER TOLVANE_UNIT_TESTS EXCLUDE REGEX

@@ -13,7 +13,7 @@ namespace tolvane::annotation {
 
 class Annotator {
  public:
-  Annotator(platform::Surface& dc, const selection::Region& region, History& history, const StylePanel& style,
+  Annotator(picture::Surface& dc, const selection::Region& region, History& history, const StylePanel& style,
             TextTool& text)
       : dc_(dc), region_(region), history_(history), text_(text), rectangle_(dc, region, style),
         ellipse_(dc, region, style), arrow_(dc, region, style) {}
@@ -40,7 +40,7 @@ class Annotator {
  private:
   void record();
 
-  platform::Surface& dc_;
+  picture::Surface& dc_;
   const selection::Region& region_;
   History& history_;
   TextTool& text_;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "picture/raster_surface.h"
 #include "selection/backdrop.h"
-#include "platform/raster_surface.h"
 
 namespace tolvane::annotation {
 
@@ -14,7 +14,7 @@ namespace {
 // screen, undimmed inside the hole.
 void predictRow(Argb* out, const Image& base, const IRect& hole, int y, int x0, int x1) {
   const Argb* b = base.constScanLine(y);
-  platform::raster::veilRow(out, b + x0, x1 - x0, selection::kVeil);
+  picture::raster::veilRow(out, b + x0, x1 - x0, selection::kVeil);
   if (y >= hole.top && y < hole.bottom) {
     const int l = std::max(hole.left, x0), r = std::min(hole.right, x1);
     if (l < r) std::copy(b + l, b + r, out + (l - x0));
@@ -35,7 +35,7 @@ void History::firstEntry(const Image& background) {
   entries_.assign(2, Entry{});
 }
 
-void History::push(const platform::Surface& surface, const IRect& hole) {
+void History::push(const picture::Surface& surface, const IRect& hole) {
   ++index_;
   top_ = index_;
   entries_.resize(static_cast<std::size_t>(index_) + 1);
@@ -76,7 +76,7 @@ void History::push(const platform::Surface& surface, const IRect& hole) {
   bag().encode(e.bytes, patch);
 }
 
-platform::LayeredPicture History::layers(int i) const {
+picture::LayeredPicture History::layers(int i) const {
   if (i <= 1) return {base_, {}, {}, {}, {}};
   const Entry& e = entries_.at(static_cast<std::size_t>(i));
   Image patch = bag().decode(e.bytes);
@@ -92,20 +92,20 @@ platform::LayeredPicture History::layers(int i) const {
 }
 
 Image History::picture(int i) const {
-  const platform::LayeredPicture p = layers(i);
+  const picture::LayeredPicture p = layers(i);
   Image out(p.base.width(), p.base.height());
-  platform::raster::flatten(p, out.rect(), out);
+  picture::raster::flatten(p, out.rect(), out);
   return out;
 }
 
-bool History::undo(platform::Surface& surface) {
+bool History::undo(picture::Surface& surface) {
   --index_;
   if (index_ < 1) return false;
   surface.setLayeredPicture(layers(index_));
   return true;
 }
 
-void History::redo(platform::Surface& surface) {
+void History::redo(picture::Surface& surface) {
   ++index_;
   if (index_ > top_) {
     index_ = top_;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "annotation/snapshot_codec.h"
-#include "platform/surface.h"
+#include "picture/surface.h"
 
 namespace tolvane::annotation {
 
@@ -19,18 +19,18 @@ class History {
   void firstEntry(const Image& background);
   // Records the canvas as a new newest entry, dropping undone ones above it.
   // `hole` is the selection the canvas shows undimmed.
-  void push(const platform::Surface& surface, const IRect& hole);
+  void push(const picture::Surface& surface, const IRect& hole);
   // One step back. Returns false when it fell off the first entry: nothing
   // was restored, the index is 0 or less and the caller resets the selection.
-  bool undo(platform::Surface& surface);
-  void redo(platform::Surface& surface);
+  bool undo(picture::Surface& surface);
+  void redo(picture::Surface& surface);
   // Back to the clean screen: only entry 1 is kept.
   void cutBack();
 
   int index() const { return index_; }
   int top() const { return top_; }
   // The picture of entry `i` (1 to top()), in layers and flat.
-  platform::LayeredPicture layers(int i) const;
+  picture::LayeredPicture layers(int i) const;
   Image picture(int i) const;
   // Bytes held for entries 2 and up.
   std::size_t bytesKept() const;

@@ -2,19 +2,19 @@
 
 #include <cmath>
 
-#include "platform/geometry.h"
+#include "picture/rounding.h"
 
 namespace tolvane::annotation {
 
-void drawRectangle(platform::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color) {
+void drawRectangle(picture::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color) {
   dc.line(x1, y1, x2, y2, color, true);
 }
 
-void drawEllipse(platform::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color) {
+void drawEllipse(picture::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color) {
   dc.ellipse(roundEven(x1), roundEven(y1), roundEven(x2), roundEven(y2), color);
 }
 
-void drawArrow(platform::Surface& dc, float x0, float y0, float x1, float y1, float barbLength, ColorRef color) {
+void drawArrow(picture::Surface& dc, float x0, float y0, float x1, float y1, float barbLength, ColorRef color) {
   const float dx = x1 - x0, dy = y1 - y0;
   const double len = std::sqrt(static_cast<double>(dy) * dy + static_cast<double>(dx) * dx);
   if (!(len > 1e-10)) return;

@@ -5,24 +5,24 @@
 
 #include "annotation/style_panel.h"
 #include "annotation/tool.h"
-#include "platform/surface.h"
+#include "picture/surface.h"
 #include "selection/region.h"
 
 namespace tolvane::annotation {
 
 constexpr float kArrowLen = 10.0f;
 
-void drawRectangle(platform::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color);
+void drawRectangle(picture::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color);
 // Ellipse in the box, through a one-pixel solid line; corners rounded half to even.
-void drawEllipse(platform::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color);
+void drawEllipse(picture::Surface& dc, float x1, float y1, float x2, float y2, ColorRef color);
 // Shaft from (x0, y0) to (x1, y1) with two barbs at the tip; nothing at zero length.
-void drawArrow(platform::Surface& dc, float x0, float y0, float x1, float y1, float barbLength, ColorRef color);
+void drawArrow(picture::Surface& dc, float x0, float y0, float x1, float y1, float barbLength, ColorRef color);
 
 // A shape from the press to the pointer, its end held inside the region, in
 // the current colour.
 class ShapeTool : public Tool {
  public:
-  ShapeTool(platform::Surface& dc, const selection::Region& region, const StylePanel& style)
+  ShapeTool(picture::Surface& dc, const selection::Region& region, const StylePanel& style)
       : dc_(dc), region_(region), style_(style) {}
 
   void press(float x, float y) override;
@@ -31,7 +31,7 @@ class ShapeTool : public Tool {
 
  protected:
   void reach(float x, float y);
-  platform::Surface& dc_;
+  picture::Surface& dc_;
   float x0_ = 0, y0_ = 0, x1_ = 0, y1_ = 0;
   ColorRef color_ = 0;
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/compression.h"
+#include "picture/compression.h"
 
 namespace tolvane::annotation {
 namespace {
@@ -38,7 +38,7 @@ void SnapshotCodec::encode(Bytes& result, const Image& picture) const {
   putU32(out, static_cast<std::uint32_t>(picture.height()));
 
   const std::size_t rowBytes = static_cast<std::size_t>(picture.width()) * 3;
-  platform::Compressor compressor(rowBytes * picture.height(), out);
+  picture::Compressor compressor(rowBytes * picture.height(), out);
   std::vector<std::uint8_t> pack(rowBytes * kRowsPerChunk);
   for (int y0 = 0; y0 < picture.height() || (picture.height() == 0 && y0 == 0); y0 += kRowsPerChunk) {
     const int rows = std::min(kRowsPerChunk, picture.height() - y0);
@@ -77,7 +77,7 @@ Image SnapshotCodec::decode(const Bytes& bytes) const {
   Image pic(static_cast<int>(w), static_cast<int>(h));
   const std::size_t rowBytes = static_cast<std::size_t>(w) * 3;
   std::vector<std::uint8_t> rows(rowBytes * kRowsPerChunk);
-  platform::Decompressor decompressor({bytes.data() + at, bytes.size() - at});
+  picture::Decompressor decompressor({bytes.data() + at, bytes.size() - at});
   Argb* px = pic.bits();
   std::size_t done = 0;  // pixels written
   const std::size_t total = pic.pixelCount();
@@ -86,7 +86,7 @@ Image SnapshotCodec::decode(const Bytes& bytes) const {
     std::size_t got = 0;
     try {
       got = decompressor.read({rows.data() + carry, rows.size() - carry});
-    } catch (const platform::CorruptStream& e) {
+    } catch (const picture::CorruptStream& e) {
       throw BadSnapshot(e.what());
     }
     if (got == 0) throw BadSnapshot("snapshot truncated");

@@ -1,13 +1,13 @@
 // Serialises a picture to a self-contained byte array and back. The bytes
 // are a tiny keyed bag with the picture under "pic", its pixels packed to
-// 24 bits and compressed (platform/compression.h).
+// 24 bits and compressed (picture/compression.h).
 #pragma once
 
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
 
-#include "platform/image.h"
+#include "picture/image.h"
 
 namespace tolvane::annotation {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/geometry.h"
+#include "picture/rounding.h"
 
 namespace tolvane::annotation {
 

@@ -9,13 +9,13 @@
 #include "annotation/style_panel.h"
 #include "annotation/tool.h"
 #include "layout/controls.h"
-#include "platform/surface.h"
+#include "picture/surface.h"
 
 namespace tolvane::annotation {
 
 class TextTool : public Tool {
  public:
-  TextTool(layout::Controls& c, platform::Surface& dc, const StylePanel& style) : c_(c), dc_(dc), style_(style) {}
+  TextTool(layout::Controls& c, picture::Surface& dc, const StylePanel& style) : c_(c), dc_(dc), style_(style) {}
 
   // The stroke: the first release opens the box there, the next one commits it.
   void press(float, float) override {}
@@ -41,7 +41,7 @@ class TextTool : public Tool {
   void begin();
   float measure(const std::string& text);
   layout::Controls& c_;
-  platform::Surface& dc_;
+  picture::Surface& dc_;
   const StylePanel& style_;
   // The text last measured, its width and the font size it was measured in.
   std::string measured_;

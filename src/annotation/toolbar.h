@@ -13,7 +13,7 @@ namespace tolvane::annotation {
 class Toolbar {
  public:
   Toolbar(layout::Controls& c, selection::Region& region, selection::Chrome& chrome, Annotator& annotator,
-          History& history, platform::Surface& dc, platform::Pointer& pointer)
+          History& history, picture::Surface& dc, platform::Pointer& pointer)
       : c_(c), region_(region), chrome_(chrome), annotator_(annotator), history_(history), dc_(dc),
         pointer_(pointer) {}
 
@@ -33,7 +33,7 @@ class Toolbar {
   selection::Chrome& chrome_;
   Annotator& annotator_;
   History& history_;
-  platform::Surface& dc_;
+  picture::Surface& dc_;
   platform::Pointer& pointer_;
   // The last button clicked: the same tool again hides the style panel.
   ToolButton lastButton_ = ToolButton::Undo;

@@ -159,7 +159,7 @@ struct Windows {
   std::vector<std::unique_ptr<pq::CaptureWindow>> more;
   std::vector<pq::CaptureWindow*> all;
   tolvane::platform::OutputPresenters presenters;
-  tolvane::platform::Presenter* presenter() {
+  tolvane::picture::Presenter* presenter() {
     if (all.size() > 1) return &presenters;
     return &first;
   }
@@ -171,6 +171,7 @@ void setUpWindows(Windows& windows, const cli::CaptureHandOver& handOver, int wi
   windows.all = {&windows.first};
   for (const auto& w : windows.more) windows.all.push_back(w.get());
   for (pq::CaptureWindow* w : windows.all) {
+    w->attach(pq::windowHandlingFor(QGuiApplication::platformName(), *w));
     w->setScreenRect(QRect(0, 0, width, height));
     windows.presenters.add(w, w->outputArea());
   }
@@ -226,7 +227,7 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   Windows windows;
   setUpWindows(windows, handOver, width, height);
   pq::CaptureWindow& window = windows.first;
-  tolvane::platform::RasterSurface surface(width, height, &text, windows.presenter());
+  tolvane::picture::RasterSurface surface(width, height, &text, windows.presenter());
   for (pq::CaptureWindow* w : windows.all) w->setSurface(&surface);
 
   pq::QtPointer pointer;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/image.h"
+#include "picture/image.h"
 
 namespace tolvane::app {
 

@@ -1,7 +1,7 @@
 // --region: the capture starts with a region already selected.
 #pragma once
 
-#include "platform/image.h"
+#include "picture/image.h"
 #include "session/capture_session.h"
 
 namespace tolvane::app {

@@ -12,7 +12,7 @@
 #include "app/command_line.h"
 #include "app/save_path.h"
 #include "app/start_region.h"
-#include "platform/raster_surface.h"
+#include "picture/raster_surface.h"
 #include "platform/win32/capture_window.h"
 #include "platform/win32/clipboard.h"
 #include "platform/win32/control_view.h"
@@ -77,7 +77,7 @@ int capture(const cli::Options& options, pw::MutexInstanceLock& lock) {
   const int width = screen.width(), height = screen.height();
   pw::GdiTextEngine text;
   pw::CaptureWindow window(screen.left(), screen.top(), width, height);
-  tolvane::platform::RasterSurface surface(width, height, &text, &window);
+  tolvane::picture::RasterSurface surface(width, height, &text, &window);
   pw::WinPointer pointer;
   pw::WinApp app(window);
   pw::WicEncoders encoders;

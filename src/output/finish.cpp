@@ -5,7 +5,6 @@
 #include <new>
 
 #include "platform/files.h"
-#include "platform/geometry.h"
 #include "texts/texts.h"
 
 namespace tolvane::output {

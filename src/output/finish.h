@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "output/image_writer.h"
-#include "platform/image.h"
+#include "picture/image.h"
+#include "picture/surface.h"
 #include "platform/output.h"
-#include "platform/surface.h"
 #include "platform/system.h"
 
 namespace tolvane::output {
@@ -42,7 +42,7 @@ class Finisher {
     platform::Environment& env;
   };
 
-  Finisher(const platform::Surface& canvas, Outlets out)
+  Finisher(const picture::Surface& canvas, Outlets out)
       : canvas_(canvas), out_(out), writer_(out.pointer, out.messageBox, out.encoders) {}
 
   // What the window does once the region is taken: it closes (copy and
@@ -67,7 +67,7 @@ class Finisher {
   ImageWriter& writer() { return writer_; }
 
  private:
-  const platform::Surface& canvas_;
+  const picture::Surface& canvas_;
   Outlets out_;
   ImageWriter writer_;
   Image captured_;

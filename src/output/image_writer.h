@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "output/atomic_file.h"
-#include "platform/image.h"
+#include "picture/image.h"
 #include "platform/output.h"
 #include "platform/system.h"
 

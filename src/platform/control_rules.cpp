@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/geometry.h"
+#include "picture/rounding.h"
 
 namespace tolvane::platform {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/image.h"
+#include "picture/image.h"
 
 namespace tolvane::platform {
 

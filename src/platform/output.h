@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "picture/image.h"
 #include "platform/failure.h"
-#include "platform/image.h"
 
 namespace tolvane::platform {
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/image.h"
-#include "platform/raster_host.h"
+#include "picture/image.h"
+#include "picture/raster_host.h"
 
 namespace tolvane::platform {
 
@@ -38,14 +38,14 @@ inline std::pair<float, float> toPicture(float x, float y, const IRect& output) 
 std::size_t outputHolding(const std::vector<IRect>& outputs, const IRect& r);
 
 // Hands the canvas's damage to one presenter per output, in its pixels.
-class OutputPresenters : public Presenter {
+class OutputPresenters : public picture::Presenter {
  public:
-  void add(Presenter* presenter, const IRect& output) { outputs_.push_back({presenter, output}); }
+  void add(picture::Presenter* presenter, const IRect& output) { outputs_.push_back({presenter, output}); }
   void invalidate(const IRect& area) override;
   void flush() override;
 
  private:
-  std::vector<std::pair<Presenter*, IRect>> outputs_;
+  std::vector<std::pair<picture::Presenter*, IRect>> outputs_;
 };
 
 }  // namespace tolvane::platform

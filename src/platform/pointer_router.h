@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "picture/raster_surface.h"
 #include "platform/events.h"
-#include "platform/raster_surface.h"
 
 namespace tolvane::platform {
 
@@ -19,7 +19,7 @@ class EventRelay {
   // `outOfMemory`: what the user is told when a handler runs out of memory.
   explicit EventRelay(std::string outOfMemory) : outOfMemory_(std::move(outOfMemory)) {}
   void setSink(EventSink* sink) { sink_ = sink; }
-  void setSurface(RasterSurface* surface) { surface_ = surface; }
+  void setSurface(picture::RasterSurface* surface) { surface_ = surface; }
   EventSink* sink() const { return sink_; }
   // Told what went wrong when a handler fails (memory for the history, say);
   // the capture goes on with what it has.
@@ -32,7 +32,7 @@ class EventRelay {
  private:
   std::string outOfMemory_;
   EventSink* sink_ = nullptr;
-  RasterSurface* surface_ = nullptr;
+  picture::RasterSurface* surface_ = nullptr;
 };
 
 // Routes a view's mouse events. The view says which control is under the

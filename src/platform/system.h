@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "picture/image.h"
 #include "platform/failure.h"
-#include "platform/image.h"
 
 namespace tolvane::platform {
 

@@ -1,6 +1,6 @@
 #include "selection/backdrop.h"
 
-#include "platform/geometry.h"
+#include "picture/rounding.h"
 
 namespace tolvane::selection {
 

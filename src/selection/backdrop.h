@@ -2,7 +2,7 @@
 // dimming veil, with the region undimmed.
 #pragma once
 
-#include "platform/surface.h"
+#include "picture/surface.h"
 #include "platform/system.h"
 #include "selection/selection.h"
 
@@ -12,7 +12,7 @@ constexpr Argb kVeil = 0x80222222u;  // the dimming veil
 
 class Backdrop {
  public:
-  Backdrop(platform::Surface& canvas, const platform::Screen& screen) : canvas_(canvas), screen_(screen) {}
+  Backdrop(picture::Surface& canvas, const platform::Screen& screen) : canvas_(canvas), screen_(screen) {}
 
   // Keeps the screen as read at start-up; it is never drawn on.
   void freeze(Image screen) { frozen_ = std::move(screen); }
@@ -27,7 +27,7 @@ class Backdrop {
   void repaint(const Selection& region);
 
  private:
-  platform::Surface& canvas_;
+  picture::Surface& canvas_;
   const platform::Screen& screen_;
   Image frozen_;
 };

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "picture/rounding.h"
 #include "platform/geometry.h"
 #include "selection/split_color.h"
 

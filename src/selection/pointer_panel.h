@@ -5,14 +5,14 @@
 #include <cstdint>
 
 #include "layout/controls.h"
-#include "platform/surface.h"
+#include "picture/surface.h"
 #include "selection/region.h"
 
 namespace tolvane::selection {
 
 class PointerPanel {
  public:
-  PointerPanel(layout::Controls& c, const platform::Surface& dc, const Region& region)
+  PointerPanel(layout::Controls& c, const picture::Surface& dc, const Region& region)
       : c_(c), dc_(dc), region_(region) {}
 
   // ColorLabel reads "RGB(r,g,b)" of what the window shows at (x, y).
@@ -26,7 +26,7 @@ class PointerPanel {
 
  private:
   layout::Controls& c_;
-  const platform::Surface& dc_;
+  const picture::Surface& dc_;
   const Region& region_;
 };
 

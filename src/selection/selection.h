@@ -2,7 +2,7 @@
 // shows it), its hit-tests, and its moves and resizes held on the screen.
 #pragma once
 
-#include "platform/image.h"
+#include "picture/image.h"
 
 namespace tolvane::selection {
 

@@ -1,6 +1,6 @@
 #include "selection/selection_mouse.h"
 
-#include "platform/geometry.h"
+#include "picture/rounding.h"
 
 namespace tolvane::selection {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/image.h"
+#include "picture/image.h"
 
 namespace tolvane::selection {
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "handles/handle_layout.h"
-#include "platform/geometry.h"
 
 namespace tolvane::session {
 

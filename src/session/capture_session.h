@@ -14,9 +14,9 @@
 #include "handles/handle_resizer.h"
 #include "layout/controls.h"
 #include "output/finish.h"
+#include "picture/surface.h"
 #include "platform/events.h"
 #include "platform/output.h"
-#include "platform/surface.h"
 #include "platform/system.h"
 #include "selection/backdrop.h"
 #include "selection/chrome.h"
@@ -30,7 +30,7 @@ namespace tolvane::session {
 
 // The platform the capture runs on.
 struct Platform {
-  platform::Surface& surface;
+  picture::Surface& surface;
   platform::Screen& screen;
   platform::Pointer& pointer;
   platform::App& app;

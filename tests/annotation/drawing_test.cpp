@@ -14,7 +14,7 @@ constexpr ColorRef kRed = 0x000000FF;
 // A white canvas to draw a primitive on.
 struct Canvas {
   fake::FakeText text;
-  platform::RasterSurface dc{300, 300, &text, nullptr};
+  picture::RasterSurface dc{300, 300, &text, nullptr};
   Canvas() { dc.setPicture(Image(300, 300, 0xFFFFFFFFu)); }
   int redPixels() const {
     int n = 0;

@@ -9,7 +9,7 @@
 #include "annotation/style_panel.h"
 #include "annotation/text_tool.h"
 #include "layout/controls.h"
-#include "platform/raster_surface.h"
+#include "picture/raster_surface.h"
 
 namespace tolvane {
 namespace {
@@ -19,7 +19,7 @@ using platform::Ctl;
 // Advances that depend on the neighbours, as in a real font: ASCII half an em,
 // others an em, the combining acute accent nothing; "AV" and "VA" kerned by
 // a quarter em. Counts the bytes it is asked to measure.
-class KernedText : public platform::TextEngine {
+class KernedText : public picture::TextEngine {
  public:
   float width(std::string_view utf8, float points) const override {
     measuredBytes += utf8.size();
@@ -43,7 +43,7 @@ class KernedText : public platform::TextEngine {
 
 struct Typing : ::testing::Test {
   KernedText engine;
-  platform::RasterSurface dc{200, 100, &engine, nullptr};
+  picture::RasterSurface dc{200, 100, &engine, nullptr};
   layout::Controls controls{nullptr};
   annotation::StylePanel style{controls};
   annotation::TextTool tool{controls, dc, style};

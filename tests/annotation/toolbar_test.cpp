@@ -270,7 +270,7 @@ namespace {
 
 TEST(History, KeepsOnlyTheChangedRectangleAndRestoresExactly) {
   fake::FakeText text;
-  platform::RasterSurface s(300, 200, &text, nullptr);
+  picture::RasterSurface s(300, 200, &text, nullptr);
   const Image frozen = fake::patternPicture(300, 200);
   s.bitBlt(0, 0, 300, 200, frozen, 0, 0);
   s.setPicture(s.image());

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/image.h"
+#include "picture/image.h"
 
 struct xcb_connection_t;
 

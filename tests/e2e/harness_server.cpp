@@ -12,7 +12,7 @@
 
 #include "harness.h"
 #include "harness_x11.h"
-#include "platform/raster_surface.h"
+#include "picture/raster_surface.h"
 
 namespace tolvane::e2e {
 namespace {
@@ -206,7 +206,7 @@ Image knownPicture(int w, int h) {
 
 Image veiled(const Image& picture) {
   Image out(picture.width(), picture.height());
-  platform::raster::veilFrom(out, picture, picture.rect(), 0x80222222u);
+  picture::raster::veilFrom(out, picture, picture.rect(), 0x80222222u);
   return out;
 }
 

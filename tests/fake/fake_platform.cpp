@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "picture/rounding.h"
 #include "platform/geometry.h"
 
 namespace tolvane::fake {
@@ -64,7 +65,7 @@ void RecordingSurface::setPicture(const Image& p) {
   log_.push_back("SetPicture " + std::to_string(p.width()) + "x" + std::to_string(p.height()));
   RasterSurface::setPicture(p);
 }
-void RecordingSurface::setLayeredPicture(const platform::LayeredPicture& p) {
+void RecordingSurface::setLayeredPicture(const picture::LayeredPicture& p) {
   log_.push_back("SetPicture " + std::to_string(p.base.width()) + "x" + std::to_string(p.base.height()));
   RasterSurface::setLayeredPicture(p);
 }

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "picture/raster_surface.h"
 #include "platform/controls.h"
 #include "platform/output.h"
-#include "platform/raster_surface.h"
 #include "platform/system.h"
 #include "session/capture_session.h"
 
@@ -22,14 +22,14 @@ using Log = std::vector<std::string>;
 std::string fmt(float v);
 
 // Glyphs are solid blocks: ASCII 0.5 em wide, anything else 1 em; 1 em = points * 96 / 72.
-class FakeText : public platform::TextEngine {
+class FakeText : public picture::TextEngine {
  public:
   float width(std::string_view utf8, float points) const override;
   void draw(Image& target, int originX, int originY, int x, int y, std::string_view utf8, float points,
             ColorRef color) const override;
 };
 
-class FakePresenter : public platform::Presenter {
+class FakePresenter : public picture::Presenter {
  public:
   void invalidate(const IRect& area) override { damage.push_back(area); }
   void flush() override { ++flushes; }
@@ -38,15 +38,15 @@ class FakePresenter : public platform::Presenter {
 };
 
 // The real canvas, with its calls logged.
-class RecordingSurface : public platform::RasterSurface {
+class RecordingSurface : public picture::RasterSurface {
  public:
-  RecordingSurface(int w, int h, Log& log, const platform::TextEngine* text, platform::Presenter* presenter)
+  RecordingSurface(int w, int h, Log& log, const picture::TextEngine* text, picture::Presenter* presenter)
       : RasterSurface(w, h, text, presenter), log_(log) {}
   void setPersistent(bool on) override;
   void clear() override;
   void refresh() override;
   void setPicture(const Image& picture) override;
-  void setLayeredPicture(const platform::LayeredPicture& picture) override;
+  void setLayeredPicture(const picture::LayeredPicture& picture) override;
   void line(float x1, float y1, float x2, float y2, ColorRef color, bool box) override;
   void setFontSize(float points) override;
   void bitBlt(int x, int y, int w, int h, const Image& src, int sx, int sy) override;

@@ -116,7 +116,7 @@ TEST_F(Selected, EachStepRepaintsFromTheFrozenScreen) {
   // Exactly the new region 100,100 70x60 undimmed, the rest veiled.
   const Image& frozen = *rig.screen.picture;
   Image expected = frozen;
-  platform::raster::veil(expected, expected.rect(), selection::kVeil);
+  picture::raster::veil(expected, expected.rect(), selection::kVeil);
   for (int y = 100; y < 160; ++y)
     for (int x = 100; x < 170; ++x) expected.setPixel(x, y, frozen.pixel(x, y));
   EXPECT_EQ(rig.surface.image(), expected);

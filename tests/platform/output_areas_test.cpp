@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HoldingCase{"NowhereIsTheFirst", {2000, 2000, 2100, 2100}, 0}),
     [](const auto& c) { return std::string(c.param.name); });
 
-struct Recorder : Presenter {
+struct Recorder : picture::Presenter {
   std::vector<IRect> invalidated;
   int flushes = 0;
   void invalidate(const IRect& area) override { invalidated.push_back(area); }

@@ -50,7 +50,7 @@ TEST_F(Idle, DragStepEndsWithTheSelectionRepaint) {
   // the larger band before it is left undimmed.
   const Image& frozen = *rig.screen.picture;
   Image expected = frozen;
-  platform::raster::veil(expected, expected.rect(), selection::kVeil);
+  picture::raster::veil(expected, expected.rect(), selection::kVeil);
   for (int y = 20; y < 70; ++y)
     for (int x = 10; x < 50; ++x) expected.setPixel(x, y, frozen.pixel(x, y));
   EXPECT_EQ(rig.surface.image(), expected);

@@ -75,7 +75,7 @@ class FuzzRun {
     rig_.view.quiet = true;
     frozen_ = *rig_.screen.picture;
     veiled_ = frozen_;
-    platform::raster::veil(veiled_, veiled_.rect(), selection::kVeil);
+    picture::raster::veil(veiled_, veiled_.rect(), selection::kVeil);
   }
 
   void play(int events) {

@@ -29,7 +29,7 @@ TEST(StartUp, ShowsTheWholeScreenVeiledWithNothingOnIt) {
   EXPECT_TRUE(rig.app.onScreen);
   EXPECT_EQ(rig.pointer.shape(), platform::PointerShape::Cross);
   Image veiled = screen;
-  platform::raster::veil(veiled, veiled.rect(), selection::kVeil);
+  picture::raster::veil(veiled, veiled.rect(), selection::kVeil);
   EXPECT_EQ(rig.surface.image(), veiled);
   EXPECT_TRUE(rig.surface.persistent());  // what is drawn next stays
   // No control of the window shows yet; the toolbar waits above the screen.

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "picture/image.h"
 #include "platform/codecs/encoders.h"
-#include "platform/image.h"
 
 namespace tolvane::platform::codecs {
 

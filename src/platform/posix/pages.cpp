@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/pages.h"
+#include "picture/pages.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 
 void* allocateAligned(std::size_t bytes, std::size_t alignment) {
   void* p = std::aligned_alloc(alignment, bytes);
@@ -18,4 +18,4 @@ void* allocateAligned(std::size_t bytes, std::size_t alignment) {
 
 void freeAligned(void* p) { std::free(p); }
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

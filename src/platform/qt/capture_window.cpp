@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,9 +11,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
-
-#include <xcb/xcb.h>
 
 #include "platform/qt/control_view.h"
 #include "platform/output_areas.h"
@@ -22,11 +20,6 @@
 #include <tuple>
 
 namespace tolvane::platform::qt {
-
-xcb_connection_t* x11Connection() {
-  auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return app ? app->connection() : nullptr;
-}
 
 namespace {
 constexpr CtlRef kWindow{Ctl::Window, -1};
@@ -38,11 +31,8 @@ constexpr CtlRef kWindow{Ctl::Window, -1};
 // full screen instead (_NET_WM_STATE_FULLSCREEN, _NET_WM_FULLSCREEN_MONITORS)
 // leaves the result to it: Openbox fits such a window to one monitor, IceWM
 // to another, and some ignore the monitor list. The price of bypassing the
-// window manager is that it no longer gives us the keyboard: we set the focus
-// ourselves (Qt does for such windows) and grab the keyboard, retrying while
-// another client still holds it. The pointer is not grabbed: the window covers
-// the screen, so every click lands on it anyway, and Qt's own pop-ups and
-// dialogs need to take the pointer themselves.
+// window manager is that it no longer gives us the keyboard: the X11
+// handling takes it (x11_window_handling.cpp).
 CaptureWindow::CaptureWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::BypassWindowManagerHint) {
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -53,13 +43,14 @@ CaptureWindow::CaptureWindow(QWidget* parent)
   setWindowTitle(QStringLiteral("Tolvane"));
 }
 
-CaptureWindow::~CaptureWindow() {
-  if (watchingStack_ && QCoreApplication::instance())
-    QCoreApplication::instance()->removeNativeEventFilter(this);
-  ungrabKeyboard();
+// The handling goes first: it lets the keyboard go while the window still exists.
+CaptureWindow::~CaptureWindow() { handling_.reset(); }
+
+void CaptureWindow::attach(std::unique_ptr<WindowHandling> handling) {
+  if (handling) handling_ = std::move(handling);
 }
 
-void CaptureWindow::setSurface(RasterSurface* surface) {
+void CaptureWindow::setSurface(picture::RasterSurface* surface) {
   surface_ = surface;
   relay_.setSurface(surface);
 }
@@ -71,10 +62,14 @@ double CaptureWindow::scale() const {
 
 void CaptureWindow::present() {
   if (screenRect_.isEmpty() && surface_) screenRect_ = QRect(0, 0, surface_->width(), surface_->height());
-  if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+  if (handling_->placesWindowsItself())
     presentFullScreen();
-    return;
-  }
+  else
+    coverScreenRect();
+  handling_->presented();
+}
+
+void CaptureWindow::coverScreenRect() {
   // Qt keeps each monitor's origin in device pixels and scales only its
   // size, so logical coordinates are only consistent on one monitor: the one
   // at the root's origin. The window belongs to that one and spans the others
@@ -84,7 +79,7 @@ void CaptureWindow::present() {
   for (QScreen* s : QGuiApplication::screens())
     if (s->geometry().topLeft() == screenRect_.topLeft()) home = s;
   create();
-  keepComposited();
+  handling_->created();
   scale_ = scale();
   setGeometry(logicalCover({screenRect_.left(), screenRect_.top(), screenRect_.left() + screenRect_.width(),
                             screenRect_.top() + screenRect_.height()},
@@ -101,7 +96,6 @@ void CaptureWindow::present() {
   raise();
   activateWindow();
   setFocus(Qt::ActiveWindowFocusReason);
-  wantKeyboardGrab_ = true;
 }
 
 void CaptureWindow::setOutput(QScreen* output, const IRect& area) {
@@ -109,10 +103,11 @@ void CaptureWindow::setOutput(QScreen* output, const IRect& area) {
   outputArea_ = area;
 }
 
-// Wayland places no window where a client asks: a full-screen window covers
-// one whole output, the one set by setOutput(), else the output nearest the
-// desktop's top-left corner (the topmost, of those the leftmost). The
-// compositor gives the keyboard focus to a new window as it does to any.
+// A window system that places windows (Wayland) puts none where a client
+// asks: a full-screen window covers one whole output, the one set by
+// setOutput(), else the output nearest the desktop's top-left corner (the
+// topmost, of those the leftmost). The compositor gives the keyboard focus
+// to a new window as it does to any.
 void CaptureWindow::presentFullScreen() {
   setWindowFlag(Qt::BypassWindowManagerHint, false);
   QScreen* home = output_;
@@ -136,13 +131,10 @@ void CaptureWindow::presentFullScreen() {
 }
 
 void CaptureWindow::dismiss() {
-  wantKeyboardGrab_ = false;
-  ungrabKeyboard();
+  handling_->hiding();
   const bool shown = isVisible();
   hide();
-  // A round trip: the unmap request has been sent and carried out.
-  if (xcb_connection_t* c = x11Connection(); c && shown)
-    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  if (shown) handling_->hidden();
 }
 
 void CaptureWindow::continueDrag() {
@@ -150,12 +142,8 @@ void CaptureWindow::continueDrag() {
   // saw the press, or to a mouse grabber.
   grabMouse();
   carriedDrag_ = true;
-  // The button may have come up before the grab. X answers in device pixels.
-  if (xcb_connection_t* c = x11Connection()) {
-    auto* r = xcb_query_pointer_reply(c, xcb_query_pointer(c, static_cast<xcb_window_t>(winId())), nullptr);
-    if (r && !(r->mask & XCB_BUTTON_MASK_1)) endCarriedDrag(QPointF(r->win_x, r->win_y) / scale());
-    free(r);
-  }
+  // The button may have come up before the grab.
+  if (const auto up = handling_->leftButtonUpAt()) endCarriedDrag(*up);
 }
 
 void CaptureWindow::endCarriedDrag(const QPointF& at) {
@@ -167,6 +155,39 @@ void CaptureWindow::endCarriedDrag(const QPointF& at) {
   m.y = static_cast<float>(at.y() * scale_);
   m = inPicture(m);
   relay_.pointer().release(kWindow, m);
+}
+
+QScreen* CaptureWindow::dialogScreen() const {
+  const IRect area = dialogArea ? dialogArea() : IRect{};
+  // Qt keeps a monitor's origin in device pixels and scales its size.
+  const auto deviceRect = [](const QScreen* s) {
+    const QRect g = s->geometry();
+    return IRect{g.x(), g.y(), g.x() + static_cast<int>(g.width() * s->devicePixelRatio()),
+                 g.y() + static_cast<int>(g.height() * s->devicePixelRatio())};
+  };
+  QScreen* best = nullptr;
+  long bestOverlap = 0;
+  for (QScreen* s : QGuiApplication::screens()) {
+    const IRect both = deviceRect(s).intersected(area);
+    const long overlap = static_cast<long>(both.width()) * both.height();
+    if (overlap > bestOverlap) {
+      best = s;
+      bestOverlap = overlap;
+    }
+  }
+  if (best) return best;
+  if (QScreen* s = QGuiApplication::screenAt(QCursor::pos())) return s;
+  return QGuiApplication::primaryScreen();
+}
+
+Mouse CaptureWindow::inDevicePixels(const QMouseEvent& e, Mouse m) const {
+  if (scale_ == 1.0) return m;
+  // Qt rounds positions to whole logical pixels; the window system may know better.
+  const QPointF logical(m.x, m.y);
+  const QPointF device = handling_->exactPosition(e.timestamp(), logical, scale_).value_or(logical * scale_);
+  m.x = static_cast<float>(device.x());
+  m.y = static_cast<float>(device.y());
+  return m;
 }
 
 Mouse CaptureWindow::inPicture(Mouse m) const {
@@ -236,7 +257,7 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
     // The next turn of the event loop: the first frame has gone to the screen.
     QTimer::singleShot(0, this, [this] {
       if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
-      tryKeyboardGrab(kGrabAttempts);
+      handling_->firstFrameOut();
     });
   }
 }
@@ -278,23 +299,7 @@ void CaptureWindow::showEvent(QShowEvent* e) {
     windowHandle()->installEventFilter(this);
     keyFilterInstalled_ = true;
   }
-  if (xcb_connection_t* c = x11Connection(); c && !watchingStack_) {
-    // Told when a window of the root is restacked or shown, to put this one
-    // back on top. The root's other events Qt asked for stay selected.
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    constexpr char kXInput[] = "XInputExtension";
-    if (auto* q = xcb_query_extension_reply(c, xcb_query_extension(c, sizeof kXInput - 1, kXInput), nullptr)) {
-      if (q->present) xiOpcode_ = q->major_opcode;
-      free(q);
-    }
-    if (auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), nullptr)) {
-      const std::uint32_t mask = a->your_event_mask | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-      xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &mask);
-      free(a);
-      QCoreApplication::instance()->installNativeEventFilter(this);
-      watchingStack_ = true;
-    }
-  }
+  handling_->shown();
 }
 
 bool CaptureWindow::eventFilter(QObject* watched, QEvent* e) {

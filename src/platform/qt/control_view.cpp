@@ -10,7 +10,6 @@
 
 #include "layout/controls.h"
 #include "platform/control_rules.h"
-#include "platform/geometry.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/scaling.h"
 #include "platform/qt/text_engine.h"

@@ -1,21 +1,14 @@
 #include "platform/qt/dialogs.h"
 
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
-#include <QScreen>
-#include <QTimer>
-#include <QWindow>
-
-#include <algorithm>
 
 #include "platform/qt/capture_window.h"
 #include "platform/qt/qt_translations.h"
-#include "platform/wayland/toplevel_activation.h"
+#include "platform/qt/window_handling.h"
 
 namespace tolvane::platform::qt {
 
@@ -57,94 +50,19 @@ QString completeSavePath(const QString& path, const QString& filterPattern, cons
 QString qtNameFilter(const SaveFilter& f) { return q(f.description) + QStringLiteral(" (") + q(f.pattern) + ")"; }
 
 DialogScope::DialogScope(CaptureWindow* window) : window_(window) {
-  if (window_) window_->suspendKeyboardGrab();
+  if (window_) window_->handling().dialogOpens();
   QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
 }
 
 DialogScope::~DialogScope() {
   QGuiApplication::restoreOverrideCursor();
-  if (window_) window_->resumeKeyboardGrab();
+  if (window_) window_->handling().dialogEnded();
 }
 
 QWidget* DialogScope::parent() const { return window_ && window_->isVisible() ? window_ : nullptr; }
 
-namespace {
-
-// Moves a window to the middle of a monitor as it is about to be shown: its
-// widget has laid itself out by then, and the window manager takes the
-// place with the window's first map.
-class CentreOnShow : public QObject {
- public:
-  CentreOnShow(QScreen* screen, QObject* parent) : QObject(parent), screen_(screen) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* e) override {
-    auto* w = qobject_cast<QWindow*>(watched);
-    if (w && e->type() == QEvent::Show && screen_) {
-      const QRect g = screen_->geometry();
-      const QSize size = w->frameGeometry().size();
-      w->setScreen(screen_);
-      w->setFramePosition(QPoint(g.x() + std::max(0, (g.width() - size.width()) / 2),
-                                 g.y() + std::max(0, (g.height() - size.height()) / 2)));
-    }
-    return QObject::eventFilter(watched, e);
-  }
-
- private:
-  QPointer<QScreen> screen_;
-};
-
-// On Wayland: once the dialog is on the screen, asks the compositor to give
-// it the keyboard, which it may not do by itself (toplevel_activation.h).
-// The window is listed only once its first picture is in, so the request is
-// repeated a little while until it is.
-class KeyboardOnShow : public QObject {
- public:
-  explicit KeyboardOnShow(QObject* parent) : QObject(parent) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* e) override {
-    auto* w = qobject_cast<QWindow*>(watched);
-    if (w && e->type() == QEvent::Expose && w->isExposed() && !asking_) {
-      asking_ = true;
-      auto* timer = new QTimer(this);
-      timer->start(kEvery);
-      QObject::connect(timer, &QTimer::timeout, this, [this, w, timer] {
-        using wayland::Activation;
-        const Activation a = wayland::activateToplevel(appId().toStdString(), w->title().toStdString());
-        if (a != Activation::NotShownYet || ++tries_ >= kTries) timer->stop();
-      });
-    }
-    return QObject::eventFilter(watched, e);
-  }
-
- private:
-  // The app id Qt gives our windows.
-  static QString appId() {
-    QString name = QGuiApplication::desktopFileName();
-    if (name.endsWith(QLatin1String(".desktop"))) name.chop(8);
-    return name.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).baseName() : name;
-  }
-  static constexpr int kEvery = 20, kTries = 100;  // milliseconds apart; two seconds in all
-  bool asking_ = false;
-  int tries_ = 0;
-};
-
-}  // namespace
-
 void DialogScope::place(QWidget& dialog) const {
-  if (window_ && window_->isVisible() && QGuiApplication::platformName() == QLatin1String("wayland")) {
-    dialog.winId();
-    if (QWindow* w = dialog.windowHandle()) w->installEventFilter(new KeyboardOnShow(&dialog));
-    return;
-  }
-  if (!window_ || !window_->isVisible() || QGuiApplication::platformName() != QLatin1String("xcb")) return;
-  // Under such a compositor the dialog bypasses the window manager too,
-  // like the capture window: it is drawn above it, and Qt gives it the
-  // keyboard itself.
-  if (window_->compositedDesktop()) dialog.setWindowFlag(Qt::BypassWindowManagerHint);
-  dialog.winId();  // its window, to be watched
-  if (QWindow* w = dialog.windowHandle()) w->installEventFilter(new CentreOnShow(window_->dialogScreen(), &dialog));
+  if (window_ && window_->isVisible()) window_->handling().placeDialog(dialog);
 }
 
 std::optional<SaveAnswer> QtSaveDialog::run(const SaveRequest& request) {

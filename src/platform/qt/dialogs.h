@@ -55,8 +55,8 @@ class DialogScope {
   DialogScope(const DialogScope&) = delete;
   DialogScope& operator=(const DialogScope&) = delete;
   QWidget* parent() const;
-  // Centres the dialog on the monitor that holds the region, once its size
-  // is settled, just before it shows.
+  // Readies the dialog for the window system before it shows: on X11 it is
+  // centred on the monitor that holds the region, on Wayland given the keyboard.
   void place(QWidget& dialog) const;
 
  private:

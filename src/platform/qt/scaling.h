@@ -7,8 +7,8 @@
 #include <QPointF>
 #include <QRect>
 
+#include "picture/rounding.h"
 #include "platform/controls.h"
-#include "platform/geometry.h"
 
 namespace tolvane::platform::qt {
 

@@ -11,9 +11,9 @@
 #include <algorithm>
 #include <string>
 
+#include "picture/surface.h"
 #include "platform/control_rules.h"
 #include "platform/qt/control_view.h"
-#include "platform/surface.h"
 
 namespace tolvane::platform::qt {
 
@@ -87,7 +87,7 @@ QString TextBoxWidget::shownText() const {
   return t;
 }
 
-ControlState TextBoxWidget::shownState(const Surface* dc) const {
+ControlState TextBoxWidget::shownState(const picture::Surface* dc) const {
   ControlState s = s_;
   if (anchoredText() && !composing_.isEmpty() && dc)
     s.width = std::max(s.width, dc->textWidth(shownText().toStdString()));

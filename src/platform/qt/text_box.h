@@ -12,7 +12,7 @@
 
 class QInputMethodEvent;
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 class Surface;
 }
 
@@ -36,7 +36,7 @@ class TextBoxWidget : public QLineEdit {
   // wide as the shown text, measured as the logic measures the committed
   // text when it widens the box (with `dc`'s font). It never gets narrower
   // than the logic made it; once the composing ends it is that wide again.
-  ControlState shownState(const Surface* dc) const;
+  ControlState shownState(const picture::Surface* dc) const;
   // The widget's geometry that puts its text at `textPlace` (logical pixels),
   // with room for the caret and a whole line of the font.
   QRect boxFor(const QRect& textPlace) const;

@@ -4,7 +4,7 @@
 #include <QFont>
 #include <QImage>
 
-#include "platform/raster_host.h"
+#include "picture/raster_host.h"
 
 class QPaintDevice;
 
@@ -24,13 +24,13 @@ QImage wrapPicture(Image& picture);
 
 // Text on the canvas, in device pixels: at a desktop scale s a font of n
 // points is s times its size at 96 dpi, as large as the text box shows it.
-class QtTextEngine : public TextEngine {
+class QtTextEngine : public picture::TextEngine {
  public:
   QtTextEngine();
   void setScale(double scale) { scale_ = scale > 0 ? scale : 1.0; }
   double scale() const { return scale_; }
   float width(std::string_view utf8, float points) const override;
-  double lineHeight(float points) const override { return TextEngine::lineHeight(points) * scale_; }
+  double lineHeight(float points) const override { return picture::TextEngine::lineHeight(points) * scale_; }
   void draw(Image& target, int originX, int originY, int x, int y, std::string_view utf8, float points,
             ColorRef color) const override;
 

@@ -4,24 +4,24 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/raster_surface.h"
+#include "picture/raster_surface.h"
 
 namespace tolvane::platform::wayland {
 
 void veilInPlace(std::uint8_t* data, int width, int height, int stride, bool yInvert, Argb veil) {
   const auto row = [&](int y) { return reinterpret_cast<Argb*>(data + static_cast<std::size_t>(y) * stride); };
   if (!yInvert) {
-    for (int y = 0; y < height; ++y) raster::veilRow(row(y), row(y), width, veil);
+    for (int y = 0; y < height; ++y) picture::raster::veilRow(row(y), row(y), width, veil);
     return;
   }
   std::vector<Argb> top(static_cast<std::size_t>(width));
   for (int y = 0; y < height / 2; ++y) {
     const int mirror = height - 1 - y;
     std::memcpy(top.data(), row(y), top.size() * sizeof(Argb));
-    raster::veilRow(row(y), row(mirror), width, veil);
-    raster::veilRow(row(mirror), top.data(), width, veil);
+    picture::raster::veilRow(row(y), row(mirror), width, veil);
+    picture::raster::veilRow(row(mirror), top.data(), width, veil);
   }
-  if (height % 2) raster::veilRow(row(height / 2), row(height / 2), width, veil);
+  if (height % 2) picture::raster::veilRow(row(height / 2), row(height / 2), width, veil);
 }
 
 void SurfaceGesture::moveTo(double x, double y) {

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "picture/image.h"
 #include "platform/early_input.h"
-#include "platform/image.h"
 
 namespace tolvane::platform::wayland {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/image.h"
+#include "picture/image.h"
 
 namespace tolvane::platform::wayland {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/image.h"
+#include "picture/image.h"
 #include "platform/system.h"
 
 namespace tolvane::platform::wayland {

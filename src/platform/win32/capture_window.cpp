@@ -61,7 +61,7 @@ CaptureWindow::~CaptureWindow() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
-void CaptureWindow::attach(RasterSurface* surface, WinControlView* view, WinPointer* pointer, EventSink* sink) {
+void CaptureWindow::attach(picture::RasterSurface* surface, WinControlView* view, WinPointer* pointer, EventSink* sink) {
   surface_ = surface;
   view_ = view;
   pointer_ = pointer;

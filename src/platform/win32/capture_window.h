@@ -9,19 +9,19 @@
 #include <memory>
 #include <string>
 
+#include "picture/raster_host.h"
+#include "picture/raster_surface.h"
 #include "platform/events.h"
 #include "platform/pointer_router.h"
-#include "texts/texts.h"
-#include "platform/raster_host.h"
-#include "platform/raster_surface.h"
 #include "platform/system.h"
+#include "texts/texts.h"
 
 namespace tolvane::platform::win32 {
 
 class WinControlView;
 class WinPointer;
 
-class CaptureWindow : public Presenter {
+class CaptureWindow : public picture::Presenter {
  public:
   // The window covers (left, top, width, height) of the virtual screen.
   CaptureWindow(int left, int top, int width, int height);
@@ -30,7 +30,7 @@ class CaptureWindow : public Presenter {
   CaptureWindow& operator=(const CaptureWindow&) = delete;
 
   HWND handle() const { return hwnd_; }
-  void attach(RasterSurface* surface, WinControlView* view, WinPointer* pointer, EventSink* sink);
+  void attach(picture::RasterSurface* surface, WinControlView* view, WinPointer* pointer, EventSink* sink);
 
   // One event to the logic, then the canvas's changes to the screen. Failures
   // of the logic are caught here and told to onFailure.
@@ -50,7 +50,7 @@ class CaptureWindow : public Presenter {
   bool key(WPARAM vk);
 
   HWND hwnd_ = nullptr;
-  RasterSurface* surface_ = nullptr;
+  picture::RasterSurface* surface_ = nullptr;
   WinControlView* view_ = nullptr;
   WinPointer* pointer_ = nullptr;
   EventRelay relay_{std::string(texts::kOutOfMemory)};

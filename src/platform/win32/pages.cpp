@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "platform/pages.h"
+#include "picture/pages.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 
 // Windows gives large pages only to accounts holding SeLockMemoryPrivilege,
 // which a desktop user does not; plain aligned memory it is.
@@ -16,4 +16,4 @@ void* allocateAligned(std::size_t bytes, std::size_t alignment) {
 
 void freeAligned(void* p) { _aligned_free(p); }
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

@@ -1,12 +1,13 @@
 // The pictures the controls show (the toolbar's icons, the handle, the size
-// chooser's three faces), drawn smoothed with GDI+ in the shapes and colours
-// of the Qt build, once per scale, and kept for the run.
+// chooser's three faces), drawn smoothed with GDI+ from their shared
+// description (layout/icons.h), once per scale, and kept for the run.
 #pragma once
 
 #include "platform/win32/win.h"
 
 #include <cstdint>
 
+#include "layout/icons.h"
 #include "platform/controls.h"
 
 namespace tolvane::platform::win32 {
@@ -22,6 +23,10 @@ struct Picture {
 // The picture `id` at `scale` device pixels per pixel; null for PictureId::None
 // or when it could not be drawn.
 const Picture* picture(PictureId id, double scale);
+
+// `icon` drawn smoothed at `scale` device pixels per pixel into a new DIB
+// section the caller owns (DeleteObject); empty when it could not be drawn.
+Picture drawIcon(const layout::Icon& icon, double scale);
 
 // Draws `id` with its top-left corner at (x, y) of `dc`, blended over what is there.
 void drawPicture(HDC dc, PictureId id, int x, int y, double scale);

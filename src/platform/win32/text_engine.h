@@ -3,11 +3,11 @@
 
 #include "platform/win32/win.h"
 
-#include "platform/raster_host.h"
+#include "picture/raster_host.h"
 
 namespace tolvane::platform::win32 {
 
-class GdiTextEngine : public TextEngine {
+class GdiTextEngine : public picture::TextEngine {
  public:
   GdiTextEngine();
   ~GdiTextEngine() override;

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "picture/raster_surface.h"
 #include "platform/x11/x11_pixels.h"
 #include "platform/x11/x11_screen.h"
-#include "platform/raster_surface.h"
 
 namespace tolvane::platform::x11 {
 
@@ -31,7 +31,7 @@ bool putVeiledShm(xcb_connection_t* c, xcb_screen_t* s, xcb_drawable_t target, x
   for (int top = 0; top < h; top += band) {
     const int rows = std::min(band, h - top);
     for (int y = 0; y < rows; ++y)
-      raster::veilRow(px + static_cast<std::size_t>(y) * w, frozen.constScanLine(top + y), w, veil);
+      picture::raster::veilRow(px + static_cast<std::size_t>(y) * w, frozen.constScanLine(top + y), w, veil);
     xcb_shm_put_image(c, target, gc, static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(rows), 0, 0,
                       static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(top),
                       s->root_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, seg.id(), 0);
@@ -151,7 +151,7 @@ VeilSplash::VeilSplash(XConnection& x, const Image& frozen, Argb veil) : x_(x) {
     for (int top = 0; top < frozen.height(); top += band) {
       const int n = std::min(band, frozen.height() - top);
       for (int y = 0; y < n; ++y)
-        raster::veilRow(rows.data() + static_cast<std::size_t>(y) * frozen.width(), frozen.constScanLine(top + y),
+        picture::raster::veilRow(rows.data() + static_cast<std::size_t>(y) * frozen.width(), frozen.constScanLine(top + y),
                         frozen.width(), veil);
       xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc, w, static_cast<std::uint16_t>(n), 0,
                     static_cast<std::int16_t>(top), 0, s->root_depth,

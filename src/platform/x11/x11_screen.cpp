@@ -8,8 +8,8 @@
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
+#include "picture/raster_surface.h"
 #include "platform/x11/x11_pixels.h"
-#include "platform/raster_surface.h"
 
 #include <algorithm>
 #include <bit>

@@ -27,22 +27,13 @@ class WaylandPortal : public SwayTest {
     return all;
   }
 
-  // The private session bus and PipeWire; the portals start on the bus's demand
-  // and go with its process group.
+  // The private session bus and PipeWire; the portals start on the bus's demand.
   void startSession() {
-    const std::string bus = runtime_ + "/bus";
-    // The bus, and the portals it starts, are the plain user's, like the program.
-    bus_ = std::make_unique<Process>(asTestUser({"dbus-daemon", "--config-file=/usr/share/dbus-1/session.conf",
-                                                 "--address=unix:path=" + bus, "--nofork", "--nopidfile"}),
-                                     env(bus));
-    struct stat st {};
-    ASSERT_TRUE(waitUntil([&] { return stat(bus.c_str(), &st) == 0; }, kPatience)) << bus_->stderrText();
-    pipewire_ = std::make_unique<Process>(asTestUser({"pipewire"}), env(bus));
-    ASSERT_TRUE(waitUntil([&] { return stat((runtime_ + "/pipewire-0").c_str(), &st) == 0; }, kPatience))
-        << pipewire_->stderrText();
+    session_ = std::make_unique<PortalSession>(runtime_, env(runtime_ + "/bus"));
+    ASSERT_TRUE(session_->ok()) << session_->errors();
   }
 
-  std::unique_ptr<Process> bus_, pipewire_;
+  std::unique_ptr<PortalSession> session_;
 };
 
 // In about 1 run in 5 the first veil comes 25 s after the start (the

@@ -223,6 +223,26 @@ bool Sway::click(int x, int y, int button) { return move(x, y) && press(button) 
 
 bool Sway::doubleClick(int x, int y) { return click(x, y) && press() && release(); }
 
+PortalSession::PortalSession(const std::string& runtime, const std::map<std::string, std::string>& env,
+                             const std::string& busConfig) {
+  const std::string socket = runtime + "/bus", pipewire = runtime + "/pipewire-0";
+  struct stat st {};
+  bus_ = std::make_unique<Process>(asTestUser({"dbus-daemon", "--config-file=" + busConfig,
+                                               "--address=unix:path=" + socket, "--nofork", "--nopidfile"}),
+                                   env);
+  if (!waitUntil([&] { return stat(socket.c_str(), &st) == 0 || !bus_->running(); }, kPatience) ||
+      !bus_->running())
+    return;
+  address_ = "unix:path=" + socket;
+  pipewire_ = std::make_unique<Process>(asTestUser({"pipewire"}), env);
+  ok_ = waitUntil([&] { return stat(pipewire.c_str(), &st) == 0 || !pipewire_->running(); }, kPatience) &&
+        pipewire_->running();
+}
+
+std::string PortalSession::errors() const {
+  return (bus_ ? bus_->stderrText() : "") + (pipewire_ ? pipewire_->stderrText() : "");
+}
+
 namespace {
 
 // The number after "key": in compact JSON; 0 when missing.

@@ -69,6 +69,25 @@ class Sway {
   int pointerIn_ = -1, pointerOut_ = -1;
 };
 
+// A session bus of the plain user's, its socket `runtime`/bus, and PipeWire,
+// as a desktop session has: the Screenshot portal and its back ends (the
+// wlr one reads the screen through PipeWire) start on the bus's demand and
+// go with its process group. `busConfig`: dbus-daemon's configuration.
+class PortalSession {
+ public:
+  PortalSession(const std::string& runtime, const std::map<std::string, std::string>& env,
+                const std::string& busConfig = "/usr/share/dbus-1/session.conf");
+  bool ok() const { return ok_; }
+  std::string address() const { return address_; }
+  // What the bus and PipeWire said, when one did not start.
+  std::string errors() const;
+
+ private:
+  bool ok_ = false;
+  std::string address_;
+  std::unique_ptr<Process> bus_, pipewire_;
+};
+
 // The pictures at their places in one picture from the layout's corner at
 // 0,0; black where no output lies.
 Image layoutOf(const std::vector<Image>& outputs, const std::vector<std::pair<int, int>>& places);

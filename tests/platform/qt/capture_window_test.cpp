@@ -15,7 +15,7 @@
 namespace tolvane {
 namespace {
 
-using platform::RasterSurface;
+using picture::RasterSurface;
 using platform::qt::CaptureWindow;
 using qttest::RecordingSink;
 

@@ -40,7 +40,7 @@ struct Rig {
 
   platform::qt::QtTextEngine text;
   platform::qt::CaptureWindow window;
-  platform::RasterSurface surface;
+  picture::RasterSurface surface;
   qttest::RecordingSink sink;
   platform::qt::QtControlView view;
   layout::Controls controls;

@@ -48,7 +48,7 @@ struct ViewRig {
 
   platform::qt::QtTextEngine text;
   platform::qt::CaptureWindow window;
-  platform::RasterSurface surface;
+  picture::RasterSurface surface;
   qttest::RecordingSink sink;
   QtControlView view;
   layout::Controls controls;
@@ -79,7 +79,7 @@ TEST(ControlView, AControlOnTheWindowGoesToTheOutputThatHoldsIt) {
   platform::OutputPresenters outputs;
   outputs.add(&left, {0, 0, w, h});
   outputs.add(&right, {w, 0, 2 * w, h});
-  platform::RasterSurface surface(2 * w, h, &text, &outputs);
+  picture::RasterSurface surface(2 * w, h, &text, &outputs);
   qttest::RecordingSink sink;
   for (platform::qt::CaptureWindow* win : {&left, &right}) {
     win->setSurface(&surface);

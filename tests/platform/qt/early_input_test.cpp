@@ -123,7 +123,7 @@ struct DragRig {
   }
   platform::qt::QtTextEngine text;
   platform::qt::CaptureWindow window;
-  platform::RasterSurface surface;
+  picture::RasterSurface surface;
   qttest::RecordingSink sink;
 };
 

@@ -58,7 +58,7 @@ struct TwoOutputs {
   platform::qt::QtTextEngine text;
   CaptureWindow left, right;
   platform::OutputPresenters presenters;
-  platform::RasterSurface surface;
+  picture::RasterSurface surface;
   qttest::RecordingSink sink;
   platform::qt::QtControlView view;
   layout::Controls controls;

@@ -67,7 +67,7 @@ struct Rig {
 
   platform::qt::QtTextEngine text;
   platform::qt::CaptureWindow window;
-  platform::RasterSurface surface;
+  picture::RasterSurface surface;
   ScriptSink sink;
   platform::qt::QtControlView view;
   layout::Controls controls;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "picture/image.h"
 #include "platform/events.h"
-#include "platform/image.h"
 
 namespace tolvane::qttest {
 

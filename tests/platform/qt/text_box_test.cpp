@@ -83,7 +83,7 @@ struct EditorRig {
 
   platform::qt::QtTextEngine text;
   platform::qt::CaptureWindow window;
-  platform::RasterSurface surface;
+  picture::RasterSurface surface;
   ToolSink sink;
   platform::qt::QtControlView view;
   layout::Controls controls;

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/image.h"
+#include "picture/image.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 
 // A window picture given in layers: `base`, veiled outside `hole` when `veil`
 // is set, with `patch` on top at `patchAt`. Lets a picture that is mostly the
@@ -57,4 +57,4 @@ class Surface {
   virtual void fillArgb(Argb color, float left, float top, float width, float height) = 0;
 };
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 
 // Compressed bytes that do not decode.
 class CorruptStream : public std::runtime_error {
@@ -48,4 +48,4 @@ class Decompressor {
   std::unique_ptr<State> state_;
 };
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "platform/compression.h"
+#include "picture/compression.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 namespace {
 
 constexpr int kLevel = 1;  // fast; screen pictures compress well even so
@@ -69,4 +69,4 @@ std::size_t Decompressor::read(std::span<std::uint8_t> to) {
   return ob.pos;
 }
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

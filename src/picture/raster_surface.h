@@ -14,10 +14,10 @@
 #include <optional>
 #include <vector>
 
-#include "platform/raster_host.h"
-#include "platform/surface.h"
+#include "picture/raster_host.h"
+#include "picture/surface.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 
 struct DrawOp {
   enum class Type { Line, Box, Ellipse, Text, Blit, Fill } type = Type::Line;
@@ -102,4 +102,4 @@ class RasterSurface : public Surface {
   bool lazyDamagePending_ = false;
 };
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

@@ -4,9 +4,9 @@
 
 #include <string_view>
 
-#include "platform/image.h"
+#include "picture/image.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 
 class TextEngine {
  public:
@@ -28,4 +28,4 @@ class Presenter {
   virtual void flush() = 0;                        // paint what is pending now
 };
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

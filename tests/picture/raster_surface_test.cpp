@@ -4,9 +4,9 @@
 #include <random>
 
 #include "fake/fake_platform.h"
-#include "platform/raster_surface.h"
+#include "picture/raster_surface.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 namespace {
 
 using fake::FakePresenter;
@@ -159,4 +159,4 @@ TEST(BoxLine, PassesThroughBothCornersInAnyOrder) {
 }
 
 }  // namespace
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

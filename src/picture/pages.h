@@ -1,9 +1,10 @@
-// Memory for screen-sized pictures, from the system's own allocator.
+// Memory for screen-sized pictures, from the system's own allocator (the
+// back ends in platform/posix and platform/win32 implement it).
 #pragma once
 
 #include <cstddef>
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 
 // `bytes` of memory starting on an `alignment` boundary (a power of two that
 // divides `bytes`), with the system asked to back it by huge pages where it
@@ -11,4 +12,4 @@ namespace tolvane::platform {
 void* allocateAligned(std::size_t bytes, std::size_t alignment);
 void freeAligned(void* p);
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

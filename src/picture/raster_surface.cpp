@@ -1,12 +1,11 @@
-#include "platform/raster_surface.h"
+#include "picture/raster_surface.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/geometry.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 namespace {
 
 // The parts of `a` outside `b`: up to four bands.
@@ -233,4 +232,4 @@ void RasterSurface::textOut(int x, int y, std::string_view bytes, int count) {
   draw(std::move(op));
 }
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

@@ -1,10 +1,10 @@
-#include "platform/image.h"
+#include "picture/image.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "platform/pages.h"
+#include "picture/pages.h"
 
 namespace tolvane {
 
@@ -19,8 +19,8 @@ std::shared_ptr<Argb[]> allocatePixels(std::size_t count) {
   const std::size_t bytes = count * sizeof(Argb);
   if (bytes < 2 * kHuge) return std::shared_ptr<Argb[]>(new Argb[count]);  // default-initialised: not written
   const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
-  void* p = platform::allocateAligned(rounded, kHuge);
-  return std::shared_ptr<Argb[]>(static_cast<Argb*>(p), [](Argb* q) { platform::freeAligned(q); });
+  void* p = picture::allocateAligned(rounded, kHuge);
+  return std::shared_ptr<Argb[]>(static_cast<Argb*>(p), [](Argb* q) { picture::freeAligned(q); });
 }
 
 }  // namespace

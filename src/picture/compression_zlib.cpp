@@ -5,9 +5,9 @@
 #include <new>
 #include <string>
 
-#include "platform/compression.h"
+#include "picture/compression.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 namespace {
 
 constexpr int kLevel = 1;  // fast; screen pictures compress well even so
@@ -100,4 +100,4 @@ std::size_t Decompressor::read(std::span<std::uint8_t> to) {
   return filled;
 }
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "platform/compression.h"
+#include "picture/compression.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -81,4 +81,4 @@ TEST(CompressionErrors, ACutStreamEndsEarlyAndGarbageIsRefused) {
 }
 
 }  // namespace
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/geometry.h"
-#include "platform/raster_surface.h"
+#include "picture/raster_surface.h"
+#include "picture/rounding.h"
 
-namespace tolvane::platform {
+namespace tolvane::picture {
 namespace raster {
 namespace {
 
@@ -189,4 +189,4 @@ void applyOp(Image& target, int ox, int oy, const DrawOp& op, const TextEngine* 
 
 }  // namespace raster
 
-}  // namespace tolvane::platform
+}  // namespace tolvane::picture
