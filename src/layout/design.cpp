@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/control_rules.h"
 #include "platform/geometry.h"
 #include "texts/texts.h"
 
@@ -11,6 +12,8 @@ using platform::Ctl;
 using platform::ControlState;
 using platform::Kind;
 using platform::PictureId;
+using platform::SystemColor;
+using platform::systemColor;
 
 const std::array<ColorRef, 16> kPalette = {
     0x00000000, 0x00808080, 0x000000C0, 0x0000C0C0, 0x00008000, 0x00800000, 0x00800080, 0x00808000,
@@ -20,11 +23,6 @@ const std::array<ColorRef, 16> kPalette = {
 const std::array<std::string_view, 9> kFontSizes = {"6", "8", "9", "10", "11", "12", "14", "18", "20"};
 
 namespace {
-
-// System colours: window background and window text.
-constexpr ColorRef kSysWindow = static_cast<ColorRef>(0x80000005u);
-constexpr ColorRef kSysWindowText = static_cast<ColorRef>(0x80000008u);
-constexpr ColorRef kSysButtonFace = static_cast<ColorRef>(0x8000000Fu);
 
 struct Builder {
   std::vector<ControlState> out;
@@ -103,13 +101,13 @@ void addStylePanel(Builder& b) {
   auto& big = b.add(Ctl::Swatch, 16, Kind::PictureBox, Ctl::ColorPanel, "Swatch", 4 / 3.f, 0, 28, 28, true);
   big.hasBack = true;
   big.backColor = kStartColor;
-  big.foreColor = kSysWindowText;
+  big.foreColor = systemColor(SystemColor::WindowText);
   for (int i = 15; i >= 0; --i) {
     auto& sw = b.add(Ctl::Swatch, i, Kind::PictureBox, Ctl::ColorPanel, "Swatch", 32 + kSwatchPitch * (i % 8),
                      i < 8 ? 0 : 44 / 3.f, kSwatchSize, kSwatchSize, true);
     sw.hasBack = true;
     sw.backColor = kPalette[i];
-    sw.foreColor = kSysWindowText;
+    sw.foreColor = systemColor(SystemColor::WindowText);
   }
   b.add(Ctl::StylePanelFrame, -1, Kind::Shape, Ctl::StylePanel, "StylePanelFrame", 0, 0, kStylePanelWidth,
         kStylePanelHeight, true).borderColor = kPanelFrameColor;
@@ -121,7 +119,7 @@ void addLabelsAndFrame(Builder& b) {
   auto& info = b.add(Ctl::ColorLabel, -1, Kind::Label, Ctl::Window, "ColorLabel", 8, 192, 175, 17, false);
   // No caption: it reads the colour under the pointer once there is one.
   info.hasBack = true;
-  info.backColor = kSysWindow;
+  info.backColor = systemColor(SystemColor::Window);
   info.foreColor = kFrameColor;
   info.fontFace = std::string(kLabelFace);
   info.fontSize = kLabelPoints;
@@ -132,7 +130,7 @@ void addLabelsAndFrame(Builder& b) {
   auto& pos = b.add(Ctl::SizeLabel, -1, Kind::Label, Ctl::Window, "SizeLabel", 8, 176, 185, 17, false);
   pos.caption = std::string(texts::kSizeLabelStart);
   pos.hasBack = true;  // a label's default: opaque, in the button face colour
-  pos.backColor = kSysButtonFace;
+  pos.backColor = systemColor(SystemColor::ButtonFace);
   pos.foreColor = kFrameColor;
   pos.fontFace = std::string(kLabelFace);
   pos.fontSize = kLabelPoints;

@@ -9,46 +9,22 @@
 #include <vector>
 
 #include "layout/controls.h"
-#include "picture/rounding.h"
+#include "platform/control_rules.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/scaling.h"
 #include "platform/qt/text_engine.h"
 
 namespace tolvane::platform::qt {
 
-QColor qColor(ColorRef c) {
-  const auto u = static_cast<std::uint32_t>(c);
-  if (u & 0x80000000u) {
-    switch (u & 0xFFu) {
-      case 5: return QColor(255, 255, 255);   // window background
-      case 8: return QColor(0, 0, 0);         // window text
-      case 15: return QColor(240, 240, 240);  // button face
-      case 16: return QColor(160, 160, 160);  // button shadow
-      case 18: return QColor(0, 0, 0);        // button text
-      case 20: return QColor(255, 255, 255);  // button highlight
-      default: return QColor(128, 128, 128);
-    }
-  }
-  return QColor(static_cast<int>(u & 0xFFu), static_cast<int>((u >> 8) & 0xFFu), static_cast<int>((u >> 16) & 0xFFu));
-}
+QColor qColor(ColorRef c) { return QColor::fromRgb(shownColor(c)); }
 
 QRect pixelRect(const ControlState& s) {
-  if (s.kind == Kind::Line) {
-    const int x1 = roundEven(s.left), y1 = roundEven(s.top), x2 = roundEven(s.x2), y2 = roundEven(s.y2);
-    return QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)));
-  }
-  const int l = roundEven(s.left), t = roundEven(s.top);
-  const int r = roundEven(static_cast<double>(s.left) + s.width);
-  const int b = roundEven(static_cast<double>(s.top) + s.height);
-  return QRect(l, t, std::max(0, r - l), std::max(0, b - t));
+  const IRect r = placeInContainer(s);
+  return QRect(r.left, r.top, r.width(), r.height());
 }
 
-namespace {
-constexpr float kDefaultPoints = 9;
-}  // namespace
-
 QFont controlFont(const ControlState& s, const QPaintDevice* device) {
-  QFont f = cjkFont(s.fontSize > 0 ? s.fontSize : kDefaultPoints, device);
+  QFont f = cjkFont(controlPoints(s), device);
   if (!s.fontFace.empty()) {
     QStringList families = cjkFamilies();
     families.prepend(QString::fromStdString(s.fontFace));
@@ -58,38 +34,12 @@ QFont controlFont(const ControlState& s, const QPaintDevice* device) {
   return f;
 }
 
-namespace {
-
-// A sunken two-pixel edge, visible on every swatch colour.
-void drawSunkenFrame(QPainter& p, const QRect& r) {
-  if (r.width() < 4 || r.height() < 4) return;
-  const QColor shadow(160, 160, 160), dark(64, 64, 64), light(255, 255, 255), face(227, 227, 227);
-  const int l = r.left(), t = r.top(), rr = r.right(), b = r.bottom();
-  p.setPen(shadow);
-  p.drawLine(l, t, rr - 1, t);
-  p.drawLine(l, t, l, b - 1);
-  p.setPen(light);
-  p.drawLine(l, b, rr, b);
-  p.drawLine(rr, t, rr, b);
-  p.setPen(dark);
-  p.drawLine(l + 1, t + 1, rr - 2, t + 1);
-  p.drawLine(l + 1, t + 1, l + 1, b - 2);
-  p.setPen(face);
-  p.drawLine(l + 1, b - 1, rr - 1, b - 1);
-  p.drawLine(rr - 1, t + 1, rr - 1, b - 1);
-}
-
-bool isWindowed(Kind k) { return k == Kind::PictureBox || k == Kind::TextBox || k == Kind::ComboBox; }
-
-}  // namespace
-
 // --- ControlWidget ---
 
 ControlWidget::ControlWidget(EventRelay& relay, const ControlState& state, QWidget* parent)
     : QWidget(parent), relay_(relay), s_(state) {
   setMouseTracking(true);
-  // Shapes and lines have no events: the mouse reaches what lies below them.
-  if (s_.kind == Kind::Shape || s_.kind == Kind::Line) setAttribute(Qt::WA_TransparentForMouseEvents);
+  if (!takesMouse(s_.kind)) setAttribute(Qt::WA_TransparentForMouseEvents);
   if (!s_.tooltip.empty()) setToolTip(QString::fromStdString(s_.tooltip));
 }
 
@@ -100,43 +50,30 @@ void ControlWidget::setState(const ControlState& state) {
 
 void ControlWidget::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  const QRect r = rect();
-  switch (s_.kind) {
-    case Kind::PictureBox:
-    case Kind::Image: {
-      if (s_.hasBack) p.fillRect(r, qColor(s_.backColor));
-      const QImage& pic = pictureImage(s_.picture, devicePixelRatioF());
-      if (!pic.isNull()) p.drawImage(0, 0, pic);
-      if (s_.kind == Kind::PictureBox && s_.borderStyle == 1) drawSunkenFrame(p, r);
-      break;
-    }
-    case Kind::Shape:
-      if (const double scale = devicePixelRatioF(); scale != 1.0 && s_.parent.ctl == Ctl::Window) {
-        paintDeviceFrame(p, scale);
+  if (const double scale = devicePixelRatioF(); scale != 1.0 && s_.kind == Kind::Shape && s_.parent.ctl == Ctl::Window) {
+    paintDeviceFrame(p, scale);
+    return;
+  }
+  const QRect shown = geometry();
+  for (const PaintStep& step : paintSteps(s_, {shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1})) {
+    const QRect box(step.box.left, step.box.top, step.box.width(), step.box.height());
+    switch (step.op) {
+      case PaintStep::Op::Fill: p.fillRect(box, QColor::fromRgb(step.color)); break;
+      case PaintStep::Op::Line:
+        p.setPen(QColor::fromRgb(step.color));
+        p.drawLine(step.from.x, step.from.y, step.to.x, step.to.y);
+        break;
+      case PaintStep::Op::Picture: {  // the widget cuts it to its box
+        const QImage& pic = pictureImage(s_.picture, devicePixelRatioF());
+        if (!pic.isNull()) p.drawImage(box.topLeft(), pic);
         break;
       }
-      if (s_.hasBack) p.fillRect(r, qColor(s_.backColor));
-      if (r.width() > 0 && r.height() > 0) {
-        p.setPen(qColor(s_.borderColor));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(0, 0, r.width() - 1, r.height() - 1);
-      }
-      break;
-    case Kind::Line: {
-      const QPoint origin = geometry().topLeft();
-      p.setPen(qColor(s_.borderColor));
-      p.drawLine(QPoint(roundEven(s_.left), roundEven(s_.top)) - origin,
-                 QPoint(roundEven(s_.x2), roundEven(s_.y2)) - origin);
-      break;
+      case PaintStep::Op::Caption:
+        p.setFont(controlFont(s_, this));
+        p.setPen(QColor::fromRgb(step.color));
+        p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QString::fromStdString(s_.caption));
+        break;
     }
-    case Kind::Label:
-      if (s_.hasBack) p.fillRect(r, qColor(s_.backColor));
-      p.setFont(controlFont(s_, this));
-      p.setPen(qColor(s_.foreColor));
-      p.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QString::fromStdString(s_.caption));
-      break;
-    default:
-      break;
   }
 }
 
@@ -144,9 +81,8 @@ void ControlWidget::paintDeviceFrame(QPainter& p, double scale) {
   // The region's frame lies on the region's edge pixels, as the logic placed
   // it in device pixels; its line is as thick as one logical pixel.
   const QPoint origin(static_cast<int>(std::floor(x() * scale)), static_cast<int>(std::floor(y() * scale)));
-  const int l = roundEven(s_.left) - origin.x(), t = roundEven(s_.top) - origin.y();
-  const int w = roundEven(static_cast<double>(s_.left) + s_.width) - roundEven(s_.left);
-  const int h = roundEven(static_cast<double>(s_.top) + s_.height) - roundEven(s_.top);
+  const IRect place = placeInContainer(s_);
+  const int l = place.left - origin.x(), t = place.top - origin.y(), w = place.width(), h = place.height();
   if (w <= 0 || h <= 0) return;
   p.save();
   p.scale(1 / scale, 1 / scale);
@@ -183,10 +119,8 @@ ComboWidget::ComboWidget(EventRelay& relay, const ControlState& state, QWidget* 
   for (const auto& item : s_.items) addItem(QString::fromStdString(item));
   setCurrentIndex(findText(QString::fromStdString(s_.text)));
   QObject::connect(this, &QComboBox::activated, this, [this](int index) {
-    const CtlRef ref = s_.ref;
-    const std::string utf8 = itemText(index).toStdString();
-    relay_.send([&](EventSink& s) { s.textChanged(ref, utf8); });
-    relay_.send([&](EventSink& s) { s.click(ref); });
+    sendItemChosen([this](const std::function<void(EventSink&)>& f) { relay_.send(f); }, s_.ref,
+                   itemText(index).toStdString());
   });
 }
 
@@ -239,7 +173,7 @@ void QtControlView::ensureBuilt() {
   EventRelay& relay = window_.relay();
   struct Child {
     QWidget* w;
-    bool windowed;
+    StackPlace place;
   };
   std::map<QWidget*, std::vector<Child>> children;  // per container, in design order
   for (const auto& c : controls_->all()) {
@@ -258,18 +192,16 @@ void QtControlView::ensureBuilt() {
       default: w = new ControlWidget(relay, s, parent); break;
     }
     w->setObjectName(QString::fromStdString(s.name));
-    designOrder_[{s.ref.ctl, s.ref.index}] = static_cast<int>(designOrder_.size());
+    const int order = static_cast<int>(designOrder_.size());
+    designOrder_[{s.ref.ctl, s.ref.index}] = order;
     place(w, s);
     widgets_[{s.ref.ctl, s.ref.index}] = w;
-    children[parent].push_back({w, isWindowed(s.kind)});
+    children[parent].push_back({w, {s.kind, order}});
   }
-  // Stacking: within a container, picture boxes, text boxes and the combo box
-  // lie in front of images, shapes, lines and labels; within each group the
-  // earlier control lies in front. Raising back to front gives that order.
+  // Each container's children sorted front to back, then raised back to front.
   for (auto& [parent, list] : children) {
-    for (bool windowed : {false, true})
-      for (auto it = list.rbegin(); it != list.rend(); ++it)
-        if (it->windowed == windowed) it->w->raise();
+    std::sort(list.begin(), list.end(), [](const Child& a, const Child& b) { return liesInFront(a.place, b.place); });
+    for (auto it = list.rbegin(); it != list.rend(); ++it) it->w->raise();
   }
   for (const auto& c : controls_->all()) widget(c.ref())->setVisible(c.state().visible);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/control_rules.h"
+
 namespace tolvane::platform::qt {
 
 QRect logicalCover(const IRect& device, double scale) {
@@ -41,20 +43,10 @@ QRectF barPlace(const ControlState& bar, const ControlState& frame, double scale
 
 QRect presentedRect(const ControlState& s, const ControlState& frame, const ControlState& bar, double scale,
                     const QSize& screen) {
-  if (scale == 1.0) {
-    const int l = roundEven(s.left), t = roundEven(s.top);
-    const int r = roundEven(static_cast<double>(s.left) + s.width);
-    const int b = roundEven(static_cast<double>(s.top) + s.height);
-    return QRect(l, t, std::max(0, r - l), std::max(0, b - t));
-  }
+  if (scale == 1.0) return logicalCover(placeInContainer(s), 1.0);
   switch (s.ref.ctl) {
     case Ctl::SelectionFrame:
-    case Ctl::NoteField: {
-      const int l = roundEven(s.left), t = roundEven(s.top);
-      const int r = roundEven(static_cast<double>(s.left) + s.width);
-      const int b = roundEven(static_cast<double>(s.top) + s.height);
-      return logicalCover({l, t, r, b}, scale);
-    }
+    case Ctl::NoteField: return logicalCover(placeInContainer(s), scale);
     case Ctl::Handle: {
       const double cx = s.left + s.width / 2.0, cy = s.top + s.height / 2.0;
       return sized(cx / scale - s.width / 2.0, cy / scale - s.height / 2.0, s, screen);

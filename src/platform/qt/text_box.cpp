@@ -12,6 +12,7 @@
 #include <string>
 
 #include "picture/surface.h"
+#include "platform/control_rules.h"
 #include "platform/qt/control_view.h"
 
 namespace tolvane::platform::qt {
@@ -61,7 +62,7 @@ void TextBoxWidget::applyFont() {
   setFont(controlFont(s_, this));
   QPalette pal = palette();
   pal.setColor(QPalette::Text, qColor(s_.foreColor));
-  pal.setColor(QPalette::Base, Qt::white);
+  pal.setColor(QPalette::Base, QColor::fromRgb(kTextBoxBack));
   setPalette(pal);
 }
 

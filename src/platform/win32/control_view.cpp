@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "layout/controls.h"
+#include "platform/control_rules.h"
 #include "platform/win32/combo_box.h"
 #include "platform/win32/pictures.h"
 #include "platform/win32/text_engine.h"
@@ -16,11 +17,26 @@ namespace {
 
 constexpr UINT kEditKey = WM_APP + 1;  // an EDIT child asks the window about a key
 
-// System colours (high bit set) as Windows' own.
-COLORREF colorOf(ColorRef c) {
-  const auto u = static_cast<std::uint32_t>(c);
-  if (u & 0x80000000u) return GetSysColor(static_cast<int>(u & 0xFFu));
-  return static_cast<COLORREF>(u & 0xFFFFFFu);
+COLORREF colorOf(Argb a) { return RGB((a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF); }
+
+// System colours as every view shows them, not as this system's theme has them.
+COLORREF colorOf(ColorRef c) { return colorOf(shownColor(c)); }
+
+void fill(HDC dc, const RECT& r, Argb color) {
+  HBRUSH brush = CreateSolidBrush(colorOf(color));
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+// From `from` to `to`, both ends drawn (LineTo leaves the last one out).
+void line(HDC dc, POINT from, POINT to, Argb color) {
+  HPEN pen = CreatePen(PS_SOLID, 1, colorOf(color));
+  HGDIOBJ old = SelectObject(dc, pen);
+  MoveToEx(dc, from.x, from.y, nullptr);
+  LineTo(dc, to.x, to.y);
+  SetPixelV(dc, to.x, to.y, colorOf(color));
+  SelectObject(dc, old);
+  DeleteObject(pen);
 }
 
 // Keys in a text box go to the capture window first, which asks the logic.
@@ -43,10 +59,6 @@ void scrollToStart(HWND edit) {
   SendMessageW(edit, EM_SCROLLCARET, 0, 0);
 }
 
-// Picture boxes, text boxes and combo boxes are windows of their own in the
-// design; they lie in front of the images, shapes, lines and labels beside them.
-bool windowed(Kind k) { return k == Kind::PictureBox || k == Kind::TextBox || k == Kind::ComboBox; }
-
 // Pictures are drawn at the scale the controls are laid out at: one device
 // pixel per pixel, as this view does not scale the layout for high-DPI
 // monitors yet; a larger picture would be cut off by its control.
@@ -66,7 +78,6 @@ WinControlView::~WinControlView() {
 // Child windows keep their font handle, so each size gets its own, made
 // once: the text engine's font changes with every size it measures.
 HFONT WinControlView::childFont(float points) {
-  if (points <= 0) points = 9;
   HFONT& font = fonts_[points];
   if (!font) {
     const int pixels = static_cast<int>(std::lround(points * 96.0 / 72.0));
@@ -86,16 +97,17 @@ void WinControlView::attach(const layout::Controls& controls) {
 }
 
 RECT WinControlView::windowRect(const ControlState& s) const {
-  float x = s.left, y = s.top;
+  const IRect r = placeInContainer(s);
+  int x = 0, y = 0;
   for (CtlRef p = s.parent; p.ctl != Ctl::Window;) {
     const auto it = states_.find(keyOf(p));
     if (it == states_.end()) break;
-    x += it->second.left;
-    y += it->second.top;
+    const IRect in = placeInContainer(it->second);
+    x += in.left;
+    y += in.top;
     p = it->second.parent;
   }
-  const auto round = [](float v) { return static_cast<LONG>(std::nearbyint(v)); };
-  return {round(x), round(y), round(x + s.width), round(y + s.height)};
+  return {r.left + x, r.top + y, r.right + x, r.bottom + y};
 }
 
 bool WinControlView::shown(const ControlState& s) const {
@@ -171,7 +183,7 @@ void WinControlView::mirrorEdit(const ControlState& s) {
   GetClientRect(edit, &was);
   MoveWindow(edit, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
   if (was.right != r.right - r.left) scrollToStart(edit);
-  HFONT font = childFont(s.fontSize);
+  HFONT font = childFont(controlPoints(s));
   if (reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)) != font)
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   const std::wstring want = widen(s.text);
@@ -204,7 +216,8 @@ HBRUSH WinControlView::editColors(HWND edit, HDC dc) const {
   for (const auto& [key, h] : edits_) {
     if (h != edit) continue;
     SetTextColor(dc, colorOf(states_.at(key).foreColor));
-    SetBkColor(dc, RGB(255, 255, 255));
+    SetBkColor(dc, colorOf(kTextBoxBack));
+    static_assert(kTextBoxBack == 0xFFFFFFFFu, "the stock white brush paints the box's back");
     return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   }
   return nullptr;
@@ -214,7 +227,7 @@ void WinControlView::mirrorCombo(const ControlState& s) {
   const Key key = keyOf(s.ref);
   auto& combo = combos_[key];
   if (!combo) combo = std::make_unique<WinComboBox>(window_, 1000 + order_[key]);
-  combo->mirror(s, windowRect(s), shown(s), childFont(s.fontSize));
+  combo->mirror(s, windowRect(s), shown(s), childFont(controlPoints(s)));
 }
 
 bool WinControlView::comboDropped(CtlRef ref) const {
@@ -242,10 +255,7 @@ void WinControlView::command(int code, HWND from) {
     // The logic takes the text without echoing it back: keep it here too,
     // or the list would go back to the old item when it next opens.
     states_.at(key).text = *chosen;
-    const CtlRef ref = states_.at(key).ref;
-    // As the Qt view tells of an item chosen: the text, then a click.
-    send_([&](EventSink& sink) { sink.textChanged(ref, *chosen); });
-    send_([&](EventSink& sink) { sink.click(ref); });
+    sendItemChosen(send_, states_.at(key).ref, *chosen);
     return;
   }
 }
@@ -273,8 +283,7 @@ std::vector<const ControlState*> WinControlView::childrenOf(CtlRef parent) const
   for (const auto& [key, s] : states_)
     if (s.parent == parent && s.ref != parent) out.push_back(&s);
   std::sort(out.begin(), out.end(), [this](const ControlState* a, const ControlState* b) {
-    if (windowed(a->kind) != windowed(b->kind)) return windowed(a->kind);
-    return order_.at(keyOf(a->ref)) < order_.at(keyOf(b->ref));
+    return liesInFront({a->kind, order_.at(keyOf(a->ref))}, {b->kind, order_.at(keyOf(b->ref))});
   });
   return out;
 }
@@ -282,12 +291,8 @@ std::vector<const ControlState*> WinControlView::childrenOf(CtlRef parent) const
 // Each control is seen only within its parent, as child windows are.
 bool WinControlView::hitChildren(CtlRef parent, const RECT& clip, POINT p, Hit& hit) const {
   for (const ControlState* s : childrenOf(parent)) {
-    // Text boxes and combo boxes take their own presses. Shapes and lines
-    // take none: a press on the selection's frame reaches the window below,
-    // which moves the selection.
-    if (s->kind == Kind::TextBox || s->kind == Kind::ComboBox || s->kind == Kind::Line || s->kind == Kind::Shape ||
-        !s->visible)
-      continue;
+    // Text boxes and combo boxes are child windows, which take their own presses.
+    if (s->kind == Kind::TextBox || s->kind == Kind::ComboBox || !takesMouse(s->kind) || !s->visible) continue;
     const RECT r = windowRect(*s);
     RECT seen{};
     if (!IntersectRect(&seen, &r, &clip) || !PtInRect(&seen, p)) continue;
@@ -326,48 +331,34 @@ void WinControlView::paint(HDC dc) const {
   paintChildren(dc, CtlRef{}, all);
 }
 
-// Back colour, a one-pixel border, the caption; lines as lines.
 void WinControlView::paintOne(HDC dc, const ControlState& s) const {
   const RECT r = windowRect(s);
-  if (s.kind == Kind::Line) {
-    HPEN pen = CreatePen(PS_SOLID, 1, colorOf(s.borderColor));
-    HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, r.left, r.top, nullptr);
-    ControlState endPoint = s;
-    endPoint.left = s.x2;
-    endPoint.top = s.y2;
-    const RECT end = windowRect(endPoint);
-    LineTo(dc, end.left, end.top);
-    SelectObject(dc, old);
-    DeleteObject(pen);
-    return;
+  for (const PaintStep& step : paintSteps(s, placeInContainer(s))) {
+    const RECT box{r.left + step.box.left, r.top + step.box.top, r.left + step.box.right, r.top + step.box.bottom};
+    switch (step.op) {
+      case PaintStep::Op::Fill: fill(dc, box, step.color); break;
+      case PaintStep::Op::Line:
+        line(dc, {r.left + step.from.x, r.top + step.from.y}, {r.left + step.to.x, r.top + step.to.y}, step.color);
+        break;
+      case PaintStep::Op::Picture: {
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
+        drawPicture(dc, s.picture, box.left, box.top, kPictureScale);
+        RestoreDC(dc, saved);
+        break;
+      }
+      case PaintStep::Op::Caption: paintCaption(dc, s, box, step.color); break;
+    }
   }
-  if (s.hasBack) {
-    HBRUSH brush = CreateSolidBrush(colorOf(s.backColor));
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
-  }
-  if (s.kind == Kind::PictureBox || s.kind == Kind::Image) {
-    // At the control's top-left corner, cut to the control as Qt does.
-    const int saved = SaveDC(dc);
-    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-    drawPicture(dc, s.picture, r.left, r.top, kPictureScale);
-    RestoreDC(dc, saved);
-  }
-  if (s.borderStyle == 1 || s.kind == Kind::Shape) {
-    HBRUSH brush = CreateSolidBrush(colorOf(s.kind == Kind::Shape ? s.borderColor : s.foreColor));
-    FrameRect(dc, &r, brush);
-    DeleteObject(brush);
-  }
-  if (!s.caption.empty()) {
-    const std::wstring caption = widen(s.caption);
-    HGDIOBJ old = SelectObject(dc, text_.font(s.fontSize > 0 ? s.fontSize : 9));
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, colorOf(s.foreColor));
-    RECT box = r;
-    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box, DT_LEFT | DT_TOP | DT_NOPREFIX);
-    SelectObject(dc, old);
-  }
+}
+
+void WinControlView::paintCaption(HDC dc, const ControlState& s, RECT box, Argb color) const {
+  const std::wstring caption = widen(s.caption);
+  HGDIOBJ old = SelectObject(dc, text_.font(controlPoints(s)));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, colorOf(color));
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box, DT_LEFT | DT_TOP | DT_NOPREFIX);
+  SelectObject(dc, old);
 }
 
 }  // namespace tolvane::platform::win32

@@ -68,18 +68,18 @@ class WinControlView : public ControlView {
   static Key keyOf(CtlRef r) { return {static_cast<int>(r.ctl), r.index}; }
   RECT windowRect(const ControlState& s) const;  // in window pixels, parents added
   bool shown(const ControlState& s) const;       // it and every parent visible
-  // The font of a child window at `points` (0: the default), kept while the view lives.
+  // The font of a child window at `points`, kept while the view lives.
   HFONT childFont(float points);
   void mirrorEdit(const ControlState& s);
   void followParent(CtlRef moved);
   void mirrorCombo(const ControlState& s);
   void mirrorTip(const ControlState& s);
-  // The controls on `parent`, front to back: picture boxes, text boxes and
-  // combo boxes before the rest, each group in design order (as Qt stacks them).
+  // The controls on `parent`, front to back.
   std::vector<const ControlState*> childrenOf(CtlRef parent) const;
   void paintChildren(HDC dc, CtlRef parent, const RECT& clip) const;
   bool hitChildren(CtlRef parent, const RECT& clip, POINT p, Hit& hit) const;
   void paintOne(HDC dc, const ControlState& s) const;
+  void paintCaption(HDC dc, const ControlState& s, RECT box, Argb color) const;
 
   HWND window_;
   const GdiTextEngine& text_;
