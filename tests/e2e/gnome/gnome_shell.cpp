@@ -152,16 +152,19 @@ bool GnomeShell::start(const Image& picture) {
                                    {"picture-options", "centered"}})
     if (client({"gsettings", "set", "org.gnome.desktop.background", key, value}).status != 0)
       return (failure_ = "gsettings could not set the background"), false;
-  const Image want = picture.copy({0, kTopBar, picture.width(), picture.height()});
-  if (!keys({keysym::kEscape}) ||
-      !waitUntil([&] { return grab().copy({0, kTopBar, picture.width(), picture.height()}) == want; }, kPatience))
-    return (failure_ = "the desktop never showed the background: " + shell_->stderrText()), false;
+  // The overview comes up once the shell's start-up is over, which may be
+  // well after its socket on a busy machine; Esc before then is lost.
+  background_ = picture.copy({0, kTopBar, picture.width(), picture.height()});
+  if (!waitUntil([&] { return overviewShown().value_or(false); }, kPatience))
+    return (failure_ = "the shell never showed its overview: " + shell_->stderrText()), false;
+  if (!showDesktop()) return (failure_ = "the desktop never showed the background: " + shell_->stderrText()), false;
   if (!setPermission("yes")) return (failure_ = "the screenshot permission could not be stored"), false;
   return true;
 }
 
 // mutter's remote desktop shows up on the bus a moment after the shell's
-// socket: the helper is started again until it has its session.
+// socket (many seconds on a busy machine): the helper is started again
+// until it has its session.
 bool GnomeShell::startHelper() {
   const bool started = waitUntil(
       [&] {
@@ -178,7 +181,7 @@ bool GnomeShell::startHelper() {
         helperOut_ = out[0];
         return says("");
       },
-      kPatience, 200ms);
+      3 * kPatience, 200ms);
   if (!started) failure_ = "no remote desktop session: " + hands_->stderrText();
   return started;
 }
@@ -244,6 +247,28 @@ namespace {
 const std::vector<std::string> kStore = {"gdbus", "call", "--session", "--dest",
                                          "org.freedesktop.impl.portal.PermissionStore", "--object-path",
                                          "/org/freedesktop/impl/portal/PermissionStore", "--method"};
+}
+
+std::optional<bool> GnomeShell::overviewShown() const {
+  const RunResult r = client({"gdbus", "call", "--session", "--dest", "org.gnome.Shell", "--object-path",
+                              "/org/gnome/Shell", "--method", "org.freedesktop.DBus.Properties.Get", "org.gnome.Shell",
+                              "OverviewActive"});
+  // (<true>,)
+  if (r.status != 0) return std::nullopt;
+  if (r.out.find("<true>") != std::string::npos) return true;
+  if (r.out.find("<false>") != std::string::npos) return false;
+  return std::nullopt;
+}
+
+bool GnomeShell::showDesktop() {
+  return waitUntil(
+      [&] {
+        const std::optional<bool> overview = overviewShown();
+        if (!overview) return false;
+        if (*overview) return keys({keysym::kEscape}), false;
+        return grab().copy({0, kTopBar, background_.width(), kTopBar + background_.height()}) == background_;
+      },
+      kPatience, 100ms);
 }
 
 bool GnomeShell::setPermission(const std::optional<std::string>& answer) const {

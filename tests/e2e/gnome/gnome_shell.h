@@ -34,6 +34,11 @@ class GnomeShell {
   // The session's home; the portal writes its pictures to its Pictures folder.
   const std::string& home() const { return home_; }
 
+  // Whether the shell's overview is up; nullopt when the shell cannot be asked.
+  std::optional<bool> overviewShown() const;
+  // Closes the overview (Esc) and waits until the desktop shows the background.
+  bool showDesktop();
+
   // The screen as the shell reads it (no pointer); empty when it cannot be read.
   Image grab();
   // The clipboard's image/png as wl-paste reads it now; nullopt when no
@@ -66,6 +71,7 @@ class GnomeShell {
   RunResult client(const std::vector<std::string>& argv, Millis timeout = 10s) const;
 
   std::string failure_, dir_, run_, home_, helper_;
+  Image background_;  // the desktop below the top bar
   std::unique_ptr<Process> systemBus_, sessionBus_, pipewire_, shell_, hands_;
   int helperIn_ = -1, helperOut_ = -1;
 };

@@ -35,6 +35,7 @@ class Gnome : public ::testing::Test {
     if (!shell_) GTEST_SKIP() << "needs root: gnome-shell runs in a mount namespace of its own";
     ASSERT_TRUE(shell_->failure().empty()) << shell_->failure();
     ASSERT_TRUE(shell_->setPermission("yes"));
+    ASSERT_TRUE(shell_->showDesktop());
   }
 
   static const Image& picture() {
