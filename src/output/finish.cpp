@@ -33,8 +33,7 @@ std::string savablePath(const std::string& path, int filter) {
 }
 
 bool Finisher::captureRegion(const IRect& region, Then then) {
-
-  captured_ = Image();
+  captured_.reset();
   const long long w = static_cast<long long>(region.right) - region.left;
   const long long h = static_cast<long long>(region.bottom) - region.top;
   if (w <= 0 || h <= 0 || w > kMaxCaptureSide || h > kMaxCaptureSide || w * h > kMaxCapturePixels) {
@@ -43,14 +42,20 @@ bool Finisher::captureRegion(const IRect& region, Then then) {
   }
   // The window's own picture, without the controls over it; what lies past
   // its edge is black. The sizes were checked above, so the sums stay in range.
+  Image picture;
   try {
-    captured_ = canvas_.image(region);
+    picture = canvas_.image(region);
   } catch (const std::bad_alloc&) {
     out_.app.warn("tolvane: nothing captured: out of memory");
     return false;
   }
   // The clipboard is taken while the window still has the keyboard focus.
-  out_.clipboard.setImage(captured_);
+  // It keeps the picture (as PNG once encoded); a save takes it from the
+  // canvas again, which stays as it is while the save dialog is up, rather
+  // than holding a second copy as large as the region meanwhile.
+  out_.clipboard.setImage(picture);
+  picture = Image();
+  captured_ = region;
   if (then == Then::Close) {
     // The picture comes from the canvas, not from the screen: a window that
     // closes anyway leaves the screen now, before the slow encoding.
@@ -68,7 +73,7 @@ bool Finisher::captureRegion(const IRect& region, Then then) {
 }
 
 void Finisher::offerSave() {
-  if (captured_.isNull()) return;
+  if (!captured_) return;
   platform::SaveRequest request;
   request.title = std::string(texts::kSaveTitle);
   for (const auto& [name, pattern] : texts::kSaveFilters) request.filters.push_back({std::string(name), std::string(pattern)});
@@ -84,9 +89,16 @@ void Finisher::offerSave() {
   path = savablePath(path, answer->filter);
   const std::string extension = extensionOf(path).value_or(path);
   out_.app.hideWindow();  // nothing left to ask: encode and write out of sight
-  // Saved from the picture in memory; the clipboard is emptied only once the
-  // file is safely written, so a failed save still leaves the capture there.
-  if (writer_.writeFile(captured_, path, extension, 80, 24, 6)) out_.clipboard.clear();
+  // The clipboard is emptied only once the file is safely written, so a
+  // failed save still leaves the capture there.
+  Image picture;
+  try {
+    picture = canvas_.image(*captured_);
+  } catch (const std::bad_alloc&) {
+    out_.messageBox.information(std::string(texts::kErrorTitle), texts::saveError(kErrorOutOfMemory, std::string(texts::kOutOfMemory)));
+    return;
+  }
+  if (writer_.writeFile(picture, path, extension, 80, 24, 6)) out_.clipboard.clear();
 }
 
 }  // namespace tolvane::output

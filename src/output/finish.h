@@ -63,14 +63,15 @@ class Finisher {
   // save and no dialog.
   void offerSave();
 
-  const Image& captured() const { return captured_; }
+  // The region last put on the clipboard; nullopt when the last capture was refused.
+  const std::optional<IRect>& captured() const { return captured_; }
   ImageWriter& writer() { return writer_; }
 
  private:
   const picture::Surface& canvas_;
   Outlets out_;
   ImageWriter writer_;
-  Image captured_;
+  std::optional<IRect> captured_;
 };
 
 }  // namespace tolvane::output

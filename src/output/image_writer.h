@@ -16,6 +16,7 @@ namespace tolvane::output {
 // and the encoders' own codes (platform/codecs/encoders.h).
 inline constexpr int kErrorBadExtension = 9;  // no format for the extension
 inline constexpr int kErrorNoPicture = 1000;  // nothing was captured
+inline constexpr int kErrorOutOfMemory = 7;
 
 // png; jpg and jpeg; bmp; gif; tiff and tif. Any case.
 std::optional<platform::Format> formatForExtension(std::string_view extension);

@@ -93,12 +93,14 @@ TEST_F(Save, TheWrittenExtensionDecidesTheFormatWhateverTheFilter) {
       {"g.JPG", 1, "g.JPG", Format::Jpeg},       {"h.Jpg", 1, "h.Jpg", Format::Jpeg},
       {"i.jpeg", 1, "i.jpeg", Format::Jpeg},     {"j.tif", 1, "j.tif", Format::Tiff},
       {"my.dir/k", 1, "my.dir/k.PNG", Format::Png}};
+  const Image captured = *rig.clipboard.picture;
   for (const auto& [name, filter, written, format] : cases) {
     rig.encoders.calls.clear();
-    rig.clipboard.picture = fin.captured();
+    rig.clipboard.picture = captured;
     confirm(name, filter);
     EXPECT_TRUE(dir.exists(written)) << name;
     EXPECT_EQ(rig.encoders.calls, std::vector{format}) << name;
+    EXPECT_EQ(rig.encoders.last, captured) << name;  // the region, taken again from the canvas
     EXPECT_FALSE(rig.clipboard.picture) << name;
   }
   EXPECT_TRUE(rig.messageBox.shown.empty());
@@ -111,7 +113,7 @@ TEST_F(Save, ThePathEndsAtItsFirstNul) {
 }
 
 TEST_F(Save, AFailedSaveIsReportedAndKeepsTheCaptureOnTheClipboard) {
-  const Image captured = fin.captured();
+  const Image captured = *rig.clipboard.picture;
   confirm("missing/shot.png");
   EXPECT_NE(message().find("错误号: " + std::to_string(ENOENT) + "\r\n"), std::string::npos) << message();
   EXPECT_NE(message().find(dir.path("missing/shot.png")), std::string::npos);

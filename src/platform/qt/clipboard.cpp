@@ -119,6 +119,7 @@ class RefuseUnknownTargets : public QAbstractNativeEventFilter {
 ImageMimeData::ImageMimeData(const Image& picture, QByteArray png)
     : ImageMimeData(picture, std::function<QByteArray(const Image&)>{}) {
   png_ = std::move(png);
+  if (!png_.isEmpty()) picture_ = Image();
 }
 
 ImageMimeData::ImageMimeData(const Image& picture, std::function<QByteArray(const Image&)> encodePng)
@@ -141,13 +142,19 @@ QStringList ImageMimeData::formats() const { return formats_; }
 bool ImageMimeData::hasFormat(const QString& mimeType) const { return formats_.contains(mimeType); }
 
 QImage ImageMimeData::image() const {
+  if (picture_.isNull()) return QImage::fromData(png_, "PNG").convertToFormat(QImage::Format_RGB32);
   const QImage wrapped(reinterpret_cast<const uchar*>(picture_.constBits()), picture_.width(), picture_.height(),
                        picture_.width() * 4, QImage::Format_RGB32);
   return wrapped.copy();
 }
 
+// Once the PNG is made, it is all that is kept: the other types are made
+// from it (PNG is lossless), and the picture, as large as the region, goes.
 const QByteArray& ImageMimeData::png() const {
-  if (png_.isEmpty() && encodePng_) png_ = encodePng_(picture_);
+  if (png_.isEmpty() && encodePng_ && !picture_.isNull()) {
+    png_ = encodePng_(picture_);
+    if (!png_.isEmpty()) picture_ = Image();
+  }
   return png_;
 }
 

@@ -32,6 +32,7 @@ class ImageMimeData : public QMimeData {
   QByteArray bytesFor(const QString& type) const;
   // How many types other than PNG were made so far (each once).
   int conversions() const { return static_cast<int>(converted_.size()); }
+  // The picture as given, until its PNG is made; null after.
   const Image& picture() const { return picture_; }
   // Offers `type` besides, as the mark that the content is ours.
   void mark(const QString& type);
@@ -43,7 +44,7 @@ class ImageMimeData : public QMimeData {
 
  private:
   QImage image() const;  // a deep copy, safe to hand out
-  Image picture_;
+  mutable Image picture_;
   mutable QByteArray png_;
   std::function<QByteArray(const Image&)> encodePng_;
   QStringList formats_;
