@@ -224,6 +224,7 @@ int main(int argc, char** argv) {
   // Before any file or connection: a closed standard stream would be taken
   // by the next one opened, and a warning written into it.
   if (!tolvane::platform::posix::fillClosedStandardStreams()) return 1;
+  tolvane::platform::posix::useOneHeap();
   if (const auto why = tolvane::platform::posix::borrowedRights()) {
     std::fprintf(stderr, "tolvane: will not run: %s\n", why->c_str());
     return 1;

@@ -1,6 +1,7 @@
 #include "platform/posix/process_start.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,5 +27,7 @@ std::optional<std::string> borrowedRights() {
   if (::getgid() != ::getegid()) return "it runs set-group-ID; run it as yourself";
   return std::nullopt;
 }
+
+void useOneHeap() { mallopt(M_ARENA_MAX, 1); }
 
 }  // namespace tolvane::platform::posix

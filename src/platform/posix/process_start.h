@@ -16,4 +16,10 @@ bool fillClosedStandardStreams();
 // else. Nothing when the real and effective ids agree.
 std::optional<std::string> borrowedRights();
 
+// One malloc arena for every thread. A thread that allocates (the PNG
+// encoder's workers, a dialog's file lister) otherwise gets an arena of its
+// own, which keeps what it freed resident for the rest of the run: 2 MiB
+// after a copy at 3840x2160. Call before any thread starts.
+void useOneHeap();
+
 }  // namespace tolvane::platform::posix
