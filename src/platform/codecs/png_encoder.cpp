@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/codecs/codec_util.h"
@@ -62,13 +63,43 @@ void filterRow(const Image& pic, int y, std::uint8_t* out) {
   }
 }
 
+// Deflated output grows in pieces of this size, so that only what was
+// written is memory: a buffer of deflateBound, zero-filled, is the whole
+// picture's size again.
+constexpr std::size_t kPiece = 256 * 1024;
+
 struct Part {
   int first = 0, last = 0;  // rows [first, last)
-  std::vector<std::uint8_t> deflated;
+  std::vector<std::vector<std::uint8_t>> deflated;  // pieces, each full but the last
   uLong adler = 1;
   std::size_t rawBytes = 0;
   std::optional<Failure> failure;  // set when this part could not be deflated
 };
+
+// Runs deflate on what z holds until it is all taken and, with `flush`,
+// written out, adding pieces to `out` as they fill. False on a zlib error.
+bool deflateInto(z_stream& z, int flush, std::vector<std::vector<std::uint8_t>>& out) {
+  for (;;) {
+    if (out.empty() || out.back().size() == kPiece) {
+      out.emplace_back();
+      out.back().reserve(kPiece);
+    }
+    std::vector<std::uint8_t>& piece = out.back();
+    const std::size_t had = piece.size();
+    piece.resize(kPiece);
+    z.next_out = piece.data() + had;
+    z.avail_out = static_cast<uInt>(kPiece - had);
+    const int ret = deflate(&z, flush);
+    piece.resize(kPiece - z.avail_out);
+    if (ret == Z_STREAM_ERROR) return false;
+    if (flush == Z_FINISH) {
+      if (ret == Z_STREAM_END) return true;
+      continue;
+    }
+    // Done once the input is taken and deflate had room to spare.
+    if (z.avail_in == 0 && z.avail_out != 0) return true;
+  }
+}
 
 void deflatePart(const Image& pic, Part& part, bool isLast) {
   const std::size_t rowBytes = static_cast<std::size_t>(pic.width()) * 3 + 1;
@@ -89,9 +120,6 @@ void deflatePart(const Image& pic, Part& part, bool isLast) {
       deflateSetDictionary(&z, dict.data() + dict.size() - use, static_cast<uInt>(use));
     }
     std::vector<std::uint8_t> strip(rowBytes * kStripRows);
-    part.deflated.resize(deflateBound(&z, rowBytes * static_cast<std::size_t>(part.last - part.first)) + 64);
-    z.next_out = part.deflated.data();
-    z.avail_out = static_cast<uInt>(part.deflated.size());
     for (int y0 = part.first; y0 < part.last; y0 += kStripRows) {
       const int rows = std::min(kStripRows, part.last - y0);
       for (int y = y0; y < y0 + rows; ++y) filterRow(pic, y, strip.data() + rowBytes * static_cast<std::size_t>(y - y0));
@@ -102,14 +130,12 @@ void deflatePart(const Image& pic, Part& part, bool isLast) {
       z.avail_in = static_cast<uInt>(n);
       const bool end = y0 + rows >= part.last;
       const int flush = end ? (isLast ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH;
-      const int ret = deflate(&z, flush);
-      if (ret == Z_STREAM_ERROR || (z.avail_in != 0) || (flush == Z_FINISH && ret != Z_STREAM_END)) {
+      if (!deflateInto(z, flush, part.deflated)) {
         part.failure = Failure{kEncodeLibraryError, "zlib could not compress the picture"};
         deflateEnd(&z);
         return;
       }
     }
-    part.deflated.resize(part.deflated.size() - z.avail_out);
   } catch (const std::bad_alloc&) {
     part.failure = Failure{ENOMEM, "out of memory"};
   }
@@ -142,22 +168,44 @@ std::vector<Part> deflateParts(const Image& picture) {
   return work;
 }
 
-// The PNG file around the deflated parts. Throws bad_alloc.
-void assemble(const Image& picture, const std::vector<Part>& work, std::vector<std::uint8_t>& out) {
-  std::size_t total = 0;
-  for (const Part& p : work) total += p.deflated.size();
-  std::vector<std::uint8_t> idat;
-  idat.reserve(total + 6);
-  idat.push_back(0x78);  // zlib header: deflate, 32 KiB window
-  idat.push_back(0x5E);  // FLEVEL 1 (fast); 0x785E is a multiple of 31
-  uLong adler = 1;
-  for (const Part& p : work) {
-    idat.insert(idat.end(), p.deflated.begin(), p.deflated.end());
-    adler = adler32_combine(adler, p.adler, static_cast<z_off_t>(p.rawBytes));
+// Appends `n` bytes of the zlib stream to `out`, from where `at` points,
+// and moves `at` on; the stream is the header, every piece of every part,
+// then the checksum. Returns the bytes' CRC, continuing `crc`.
+struct StreamAt {
+  const std::vector<std::pair<const std::uint8_t*, std::size_t>>& spans;
+  std::size_t span = 0, offset = 0;
+  uLong copy(std::size_t n, std::vector<std::uint8_t>& out, uLong crc) {
+    while (n > 0) {
+      const auto& [data, size] = spans[span];
+      const std::size_t take = std::min(n, size - offset);
+      out.insert(out.end(), data + offset, data + offset + take);
+      crc = crc32(crc, data + offset, static_cast<uInt>(take));
+      n -= take;
+      offset += take;
+      if (offset == size) ++span, offset = 0;
+    }
+    return crc;
   }
-  putU32(idat, static_cast<std::uint32_t>(adler));
+};
 
-  out.reserve(idat.size() + 64);
+// The PNG file around the deflated parts, written once into `out` in IDAT
+// chunks of at most 1 MiB, as readers expect moderate chunk sizes. Throws
+// bad_alloc.
+void assemble(const Image& picture, const std::vector<Part>& work, std::vector<std::uint8_t>& out) {
+  static constexpr std::uint8_t kHeader[2] = {0x78, 0x5E};  // deflate, 32 KiB window, FLEVEL 1: a multiple of 31
+  uLong adler = 1;
+  for (const Part& p : work) adler = adler32_combine(adler, p.adler, static_cast<z_off_t>(p.rawBytes));
+  std::uint8_t checksum[4];
+  for (int i = 0; i < 4; ++i) checksum[i] = static_cast<std::uint8_t>(adler >> (24 - 8 * i));
+  std::vector<std::pair<const std::uint8_t*, std::size_t>> spans{{kHeader, 2}};
+  std::size_t total = 2 + 4;
+  for (const Part& p : work)
+    for (const auto& piece : p.deflated)
+      if (!piece.empty()) spans.emplace_back(piece.data(), piece.size()), total += piece.size();
+  spans.emplace_back(checksum, 4);
+
+  constexpr std::size_t kChunk = 1 << 20;
+  out.reserve(8 + 25 + total + 12 * ((total + kChunk - 1) / kChunk) + 12);
   static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   out.insert(out.end(), kSignature, kSignature + 8);
   std::vector<std::uint8_t> ihdr;
@@ -166,10 +214,15 @@ void assemble(const Image& picture, const std::vector<Part>& work, std::vector<s
   const std::uint8_t rest[5] = {8, 2, 0, 0, 0};  // 8-bit RGB, deflate, adaptive filtering, no interlace
   ihdr.insert(ihdr.end(), rest, rest + 5);
   putChunk(out, "IHDR", ihdr.data(), ihdr.size());
-  // IDAT chunks of at most 1 MiB, as readers expect moderate chunk sizes.
-  constexpr std::size_t kChunk = 1 << 20;
-  for (std::size_t at = 0; at < idat.size(); at += kChunk)
-    putChunk(out, "IDAT", idat.data() + at, std::min(kChunk, idat.size() - at));
+  StreamAt stream{spans};
+  for (std::size_t at = 0; at < total; at += kChunk) {
+    const std::size_t n = std::min(kChunk, total - at);
+    putU32(out, static_cast<std::uint32_t>(n));
+    static constexpr char kIdat[4] = {'I', 'D', 'A', 'T'};
+    out.insert(out.end(), kIdat, kIdat + 4);
+    const uLong crc = stream.copy(n, out, crc32(0L, reinterpret_cast<const Bytef*>(kIdat), 4));
+    putU32(out, static_cast<std::uint32_t>(crc));
+  }
   putChunk(out, "IEND", nullptr, 0);
 }
 
