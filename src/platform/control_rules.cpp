@@ -1,6 +1,7 @@
 #include "platform/control_rules.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "picture/rounding.h"
 
@@ -80,6 +81,17 @@ IRect placeInContainer(const ControlState& s) {
   const int r = roundEven(static_cast<double>(s.left) + s.width);
   const int b = roundEven(static_cast<double>(s.top) + s.height);
   return {l, t, std::max(l, r), std::max(t, b)};
+}
+
+std::vector<IRect> deviceBorder(const ControlState& s, double scale) {
+  const IRect b = placeInContainer(s);
+  if (b.empty()) return {};
+  const int line = std::max(1, static_cast<int>(std::lround(scale)));
+  const int across = std::min(line, b.height()), down = std::min(line, b.width());
+  return {{b.left, b.top, b.right, b.top + across},
+          {b.left, b.bottom - across, b.right, b.bottom},
+          {b.left, b.top, b.left + down, b.bottom},
+          {b.right - down, b.top, b.right, b.bottom}};
 }
 
 float controlPoints(const ControlState& s) { return s.fontSize > 0 ? s.fontSize : 9; }

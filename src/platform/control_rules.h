@@ -57,6 +57,17 @@ bool liesInFront(const StackPlace& a, const StackPlace& b);
 // copies). A line's box holds both its ends.
 IRect placeInContainer(const ControlState& s);
 
+// A back-less shape on the window itself (the region's frame): only its
+// border shows, and what lies inside it is the window's own picture.
+constexpr bool onlyBorderOnWindow(const ControlState& s) {
+  return s.kind == Kind::Shape && s.parent.ctl == Ctl::Window && !s.hasBack;
+}
+
+// The border of a shape placed in device pixels, as `scale` shows it: on its
+// box's edge pixels, each side as thick as one logical pixel (rounded) and
+// never more than the box. Top, bottom, left, right; none for an empty box.
+std::vector<IRect> deviceBorder(const ControlState& s, double scale);
+
 // The size of a control's text in points: its own, or the default of 9.
 float controlPoints(const ControlState& s);
 

@@ -44,6 +44,11 @@ TEST_F(E2E, DragShowsTheRegionUndimmedAndFramed) {
   EXPECT_EQ(screen.pixel(299, 200), kFrame);
   EXPECT_EQ(screen.pixel(200, 100), kFrame);
   EXPECT_EQ(screen.pixel(200, 249), kFrame);
+  // Narrower than its size label, the region's frame shows over the label.
+  x().drag(400, 300, 450, 400);
+  ASSERT_TRUE(waitUntil([&] { return at(449, 380) == kFrame; }, kPatience));
+  EXPECT_EQ(at(449, 310), kFrame);
+  EXPECT_NE(at(460, 310), veil.pixel(460, 310));  // the label, past the frame
   x().key("Escape");
   EXPECT_EQ(p->wait(kPatience), 0);
 }

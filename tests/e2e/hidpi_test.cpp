@@ -5,7 +5,7 @@
 namespace tolvane::e2e {
 namespace {
 
-constexpr Argb kToolbarFrame = 0xFF8080FFu, kRed = 0xFFFF0000u;
+constexpr Argb kToolbarFrame = 0xFF8080FFu, kRed = 0xFFFF0000u, kFrame = 0xFF007AECu;
 // Odd corners: device pixels that lie between two logical ones.
 constexpr IRect kRegion{201, 151, 601, 451};
 // The toolbar's designed size at scale 1.
@@ -70,6 +70,20 @@ TEST_P(AtDoubleScale, TheToolbarIsTwiceAsLargeAndTheCopyHoldsTheDevicePixels) {
   // Right-aligned with the region, just below it.
   EXPECT_NEAR(bar.right, kRegion.right, 3);
   EXPECT_NEAR(bar.top, kRegion.bottom + 8, 3);
+  // The frame: two device pixels on the region's edge pixels, away from the
+  // handles; the veil outside it and the picture inside.
+  const Image shot = x().grab(), veil = veiled(picture());
+  struct Across {
+    int x, y, dx, dy;  // an edge pixel and the step inwards
+  };
+  for (const Across& a : {Across{kRegion.left, 250, 1, 0}, Across{kRegion.right - 1, 250, -1, 0},
+                          Across{300, kRegion.top, 0, 1}, Across{300, kRegion.bottom - 1, 0, -1}}) {
+    EXPECT_EQ(shot.pixel(a.x - a.dx, a.y - a.dy), veil.pixel(a.x - a.dx, a.y - a.dy)) << a.x << "," << a.y;
+    EXPECT_EQ(shot.pixel(a.x, a.y), kFrame) << a.x << "," << a.y;
+    EXPECT_EQ(shot.pixel(a.x + a.dx, a.y + a.dy), kFrame) << a.x << "," << a.y;
+    const int inX = a.x + 2 * a.dx, inY = a.y + 2 * a.dy;
+    EXPECT_EQ(shot.pixel(inX, inY), picture().pixel(inX, inY)) << a.x << "," << a.y;
+  }
 
   button(bar, 3270);  // copy and close
   std::optional<std::string> png;

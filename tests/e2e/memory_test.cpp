@@ -9,6 +9,8 @@
 namespace tolvane::e2e {
 namespace {
 
+constexpr Argb kFrame = 0xFF007AECu;
+
 // A line of /proc/PID/status in bytes; -1 when it cannot be read.
 long long statusBytes(pid_t pid, const std::string& field) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
@@ -22,25 +24,48 @@ long long statusBytes(pid_t pid, const std::string& field) {
   return -1;
 }
 
-class Memory : public E2E {
- protected:
-  std::pair<int, int> screenSize() const override { return {1920, 1080}; }
+struct MemoryCase {
+  const char* name;
+  int width, height;
+  IRect region;
+  // The most of one screen's bytes the shared memory may hold, as 1/share.
+  int share;
 };
 
-TEST_F(Memory, TheWindowHoldsNoSecondCopyOfTheScreen) {
+class Memory : public E2E, public ::testing::WithParamInterface<MemoryCase> {
+ protected:
+  std::pair<int, int> screenSize() const override { return {GetParam().width, GetParam().height}; }
+};
+
+TEST_P(Memory, TheWindowHoldsNoSecondCopyOfTheScreen) {
+  const MemoryCase& c = GetParam();
   auto p = start();
   ASSERT_TRUE(waitForVeil(*p)) << p->stderrText();
-  x().drag(300, 200, 700, 500);
-  ASSERT_TRUE(waitUntil([&] { return at(500, 350) == picture().pixel(500, 350); }, kPatience));
-  const long long screenBytes = 1920LL * 1080 * 4;
+  x().drag(c.region.left, c.region.top, c.region.right, c.region.bottom);
+  const int midX = (c.region.left + c.region.right) / 2, midY = (c.region.top + c.region.bottom) / 2;
+  ASSERT_TRUE(waitUntil([&] { return at(midX, midY) == picture().pixel(midX, midY); }, kPatience));
+  // The frame on all four sides: whatever paints it has painted it.
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return at(c.region.left, midY) == kFrame && at(c.region.right - 1, midY) == kFrame &&
+               at(midX, c.region.top) == kFrame && at(midX, c.region.bottom - 1) == kFrame;
+      },
+      kPatience))
+      << p->stderrText();
+  const long long screenBytes = static_cast<long long>(c.width) * c.height * 4;
   const long long shared = statusBytes(p->pid(), "RssShmem");
   ASSERT_GE(shared, 0);
-  // Under the region's rows (its frame, labels and toolbar): a fraction of
-  // the screen, where a backing store painted whole holds all of it.
-  EXPECT_LT(shared, screenBytes / 2) << "shared memory " << shared << " bytes";
+  // Under the controls (labels, handles, toolbar): a small part of the
+  // screen, where a backing store painted over the region holds its rows.
+  EXPECT_LT(shared, screenBytes / c.share) << "shared memory " << shared << " bytes";
   x().key("Escape");
   EXPECT_EQ(p->wait(kPatience), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Screens, Memory,
+                         ::testing::Values(MemoryCase{"At1080p", 1920, 1080, {300, 200, 700, 500}, 2},
+                                           MemoryCase{"At4KWithALargeRegion", 3840, 2160, {1248, 702, 2592, 1458}, 32}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace tolvane::e2e

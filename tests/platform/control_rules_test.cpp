@@ -102,6 +102,56 @@ TEST(ControlRules, PaintsOnlyInsideTheBox) {
   EXPECT_EQ(steps[0].to.y, 0);
 }
 
+// The pixels a list of rectangles covers, on a 40x30 board.
+Image covered(const std::vector<IRect>& rects, int dx = 0, int dy = 0) {
+  Image board(40, 30, 0);
+  for (const IRect& r : rects) board.fill({r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}, 1);
+  return board;
+}
+
+// A shape's border in device pixels: at scale 1 exactly the pixels its
+// outline paints at its place; at larger scales as thick as a logical pixel,
+// on the same edge pixels, never beyond the box.
+TEST(ControlRules, ABorderLiesOnTheBoxsEdgePixels) {
+  struct Row {
+    const char* what;
+    float left, top, width, height;
+    double scale;
+    std::vector<IRect> expected;  // the pixels covered, as rectangles
+  };
+  const Row rows[] = {
+      {"plain", 3, 4, 10, 6, 1.0, {{3, 4, 13, 5}, {3, 9, 13, 10}, {3, 4, 4, 10}, {12, 4, 13, 10}}},
+      {"double", 3, 4, 10, 6, 2.0, {{3, 4, 13, 6}, {3, 8, 13, 10}, {3, 4, 5, 10}, {11, 4, 13, 10}}},
+      {"one and a half rounds up", 1, 1, 8, 8, 1.5, {{1, 1, 9, 3}, {1, 7, 9, 9}, {1, 1, 3, 9}, {7, 1, 9, 9}}},
+      {"one row high at double", 2, 2, 9, 1, 2.0, {{2, 2, 11, 3}}},
+      {"three wide at double: all of it", 5, 5, 3, 7, 2.0, {{5, 5, 8, 12}}},
+      {"empty", 5, 5, 0, 7, 2.0, {}},
+  };
+  for (const Row& r : rows) {
+    ControlState s;
+    s.kind = Kind::Shape;
+    s.left = r.left, s.top = r.top, s.width = r.width, s.height = r.height;
+    EXPECT_TRUE(covered(deviceBorder(s, r.scale)) == covered(r.expected)) << r.what;
+  }
+  // At scale 1 the same pixels as the shape's own painting at its place.
+  for (const auto& [w, h] : {std::pair{10, 6}, std::pair{1, 5}, std::pair{2, 2}, std::pair{7, 1}}) {
+    ControlState s;
+    s.kind = Kind::Shape;
+    s.left = 6, s.top = 7, s.width = static_cast<float>(w), s.height = static_cast<float>(h);
+    std::vector<IRect> painted;
+    for (const PaintStep& step : paintSteps(s, placeInContainer(s))) painted.push_back(step.box);
+    EXPECT_TRUE(covered(deviceBorder(s, 1.0)) == covered(painted, 6, 7)) << w << "x" << h;
+  }
+}
+
+// Only the window's back-less shapes are left to the window to draw.
+TEST(ControlRules, OnlyTheRegionsFrameIsABorderOnTheWindow) {
+  std::vector<std::string> names;
+  for (const ControlState& s : layout::designedControls())
+    if (onlyBorderOnWindow(s)) names.push_back(s.name);
+  EXPECT_EQ(names, std::vector<std::string>{"SelectionFrame"});
+}
+
 struct Told : EventSink {
   std::vector<std::string> calls;
   void mouseDown(CtlRef, const Mouse&) override {}

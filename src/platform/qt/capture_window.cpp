@@ -284,8 +284,8 @@ void CaptureWindow::paintEvent(QPaintEvent* e) {
         continue;
       }
       if (inside != strip) p.fillRect(stripAt, Qt::black);
-      const Image pixels =
-          surface_->compose({inside.left + dx, inside.top + dy, inside.right + dx, inside.bottom + dy});
+      Image pixels = surface_->compose({inside.left + dx, inside.top + dy, inside.right + dx, inside.bottom + dy});
+      addShapes(pixels, inside);
       QImage img(reinterpret_cast<const uchar*>(pixels.constBits()), pixels.width(), pixels.height(),
                  pixels.width() * 4, QImage::Format_RGB32);
       if (s == 1.0) {

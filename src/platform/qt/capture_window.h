@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "picture/raster_surface.h"
+#include "platform/control_rules.h"
 #include "platform/events.h"
 #include "platform/pointer_router.h"
 #include "platform/qt/input_map.h"
@@ -94,6 +95,16 @@ class CaptureWindow : public QWidget, public picture::Presenter {
   void invalidate(const IRect& area) override;
   void flush() override;
 
+  // Back-less shapes on the window (the region's frame), each as `s` at its
+  // stacking `place`. Where the window paints directly it draws their lines
+  // into the picture it composes and keeps `widget` (the shape as Qt paints
+  // it) hidden: Qt repaints all the area a widget covers through its
+  // backing store, whose pages under a large region would all be written.
+  void showShape(QWidget* widget, const ControlState& s, const StackPlace& place);
+  // With `p`, the painter of `child`, a control on the window at stacking
+  // `place`: the lines of those shapes that lie in front of it.
+  void paintShapesOver(QPainter& p, const QWidget& child, const StackPlace& place) const;
+
   // Called once, after the first paint has been handed to the window system.
   std::function<void()> onFirstPaint;
   // The window manager asked to close the window.
@@ -135,6 +146,15 @@ class CaptureWindow : public QWidget, public picture::Presenter {
   void queueDirect(const IRect& area);
   void paintDirect();
   void putArea(const IRect& area);
+  // The shapes the window draws, on `pixels` lying at `at` (device pixels).
+  void addShapes(Image& pixels, const IRect& at) const;
+  struct DrawnShape {
+    QPointer<QWidget> widget;
+    ControlState state;
+    StackPlace place;
+  };
+  void queueShape(const DrawnShape& shape);
+  std::vector<DrawnShape> shapes_;  // back to front
   std::unique_ptr<DirectPixels> direct_;
   std::vector<IRect> directPending_;
   bool directPaintPosted_ = false;

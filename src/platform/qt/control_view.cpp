@@ -50,12 +50,17 @@ void ControlWidget::setState(const ControlState& state) {
 
 void ControlWidget::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  if (const double scale = devicePixelRatioF(); scale != 1.0 && s_.kind == Kind::Shape && s_.parent.ctl == Ctl::Window) {
+  if (const double scale = devicePixelRatioF(); scale != 1.0 && s_.kind == Kind::Shape && s_.parent.ctl == Ctl::Window)
     paintDeviceFrame(p, scale);
-    return;
-  }
+  else
+    paintFromSteps(p);
+  if (paintOver) paintOver(p);
+}
+
+void ControlWidget::paintFromSteps(QPainter& p) {
   const QRect shown = geometry();
-  for (const PaintStep& step : paintSteps(s_, {shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1})) {
+  const IRect shownBox{shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1};
+  for (const PaintStep& step : platform::paintSteps(s_, shownBox)) {
     const QRect box(step.box.left, step.box.top, step.box.width(), step.box.height());
     switch (step.op) {
       case PaintStep::Op::Fill: p.fillRect(box, QColor::fromRgb(step.color)); break;
@@ -80,20 +85,14 @@ void ControlWidget::paintEvent(QPaintEvent*) {
 void ControlWidget::paintDeviceFrame(QPainter& p, double scale) {
   // The region's frame lies on the region's edge pixels, as the logic placed
   // it in device pixels; its line is as thick as one logical pixel.
-  const QPoint origin(static_cast<int>(std::floor(x() * scale)), static_cast<int>(std::floor(y() * scale)));
   const IRect place = placeInContainer(s_);
-  const int l = place.left - origin.x(), t = place.top - origin.y(), w = place.width(), h = place.height();
-  if (w <= 0 || h <= 0) return;
+  if (place.empty()) return;
   p.save();
   p.scale(1 / scale, 1 / scale);
-  const QRect box(l, t, w, h);
-  if (s_.hasBack) p.fillRect(box, qColor(s_.backColor));
-  const int line = std::max(1, static_cast<int>(std::lround(scale)));
+  p.translate(-std::floor(x() * scale), -std::floor(y() * scale));
+  if (s_.hasBack) p.fillRect(QRect(place.left, place.top, place.width(), place.height()), qColor(s_.backColor));
   const QColor c = qColor(s_.borderColor);
-  p.fillRect(QRect(l, t, w, std::min(line, h)), c);
-  p.fillRect(QRect(l, t + h - std::min(line, h), w, std::min(line, h)), c);
-  p.fillRect(QRect(l, t, std::min(line, w), h), c);
-  p.fillRect(QRect(l + w - std::min(line, w), t, std::min(line, w), h), c);
+  for (const IRect& r : deviceBorder(s_, scale)) p.fillRect(QRect(r.left, r.top, r.width(), r.height()), c);
   p.restore();
 }
 
@@ -203,7 +202,29 @@ void QtControlView::ensureBuilt() {
     std::sort(list.begin(), list.end(), [](const Child& a, const Child& b) { return liesInFront(a.place, b.place); });
     for (auto it = list.rbegin(); it != list.rend(); ++it) it->w->raise();
   }
-  for (const auto& c : controls_->all()) widget(c.ref())->setVisible(c.state().visible);
+  for (const auto& c : controls_->all()) {
+    const ControlState& s = c.state();
+    QWidget* w = widget(c.ref());
+    if (drawnByWindow(s)) {
+      window_.showShape(w, s, stackPlace(s));
+      continue;
+    }
+    w->setVisible(s.visible);
+    // A control on the window behind a shape the window draws shows the
+    // shape's lines over itself, as the shape's widget would.
+    if (auto* cw = dynamic_cast<ControlWidget*>(w); cw && s.parent.ctl == Ctl::Window)
+      cw->paintOver = [this, cw, place = stackPlace(s)](QPainter& p) { window_.paintShapesOver(p, *cw, place); };
+  }
+}
+
+bool QtControlView::drawnByWindow(const ControlState& s) const {
+  // With a window per output the shape may lie on another output's window.
+  return onlyBorderOnWindow(s) && outputs_.size() <= 1;
+}
+
+StackPlace QtControlView::stackPlace(const ControlState& s) const {
+  const auto it = designOrder_.find({s.ref.ctl, s.ref.index});
+  return {s.kind, it == designOrder_.end() ? 0 : it->second};
 }
 
 void QtControlView::changed(const ControlState& state, Prop prop) {
@@ -225,9 +246,12 @@ void QtControlView::changed(const ControlState& state, Prop prop) {
   switch (prop) {
     case Prop::Geometry:
     case Prop::FontSize: place(w, state); break;
-    case Prop::Visible: w->setVisible(state.visible); break;
+    case Prop::Visible:
+      if (!drawnByWindow(state)) w->setVisible(state.visible);
+      break;
     default: break;
   }
+  if (drawnByWindow(state)) window_.showShape(w, state, stackPlace(state));
   // At a scale the labels, toolbar and style panel are placed against the
   // frame and the toolbar, so they follow them.
   if (prop == Prop::Geometry && window_.scale() != 1.0 && controls_ &&

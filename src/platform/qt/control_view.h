@@ -7,9 +7,11 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <utility>
 
+#include "platform/control_rules.h"
 #include "platform/controls.h"
 #include "platform/qt/capture_window.h"
 #include "platform/qt/output_hosting.h"
@@ -37,6 +39,8 @@ class ControlWidget : public QWidget {
   ControlWidget(EventRelay& relay, const ControlState& state, QWidget* parent);
   void setState(const ControlState& state);
   const ControlState& state() const { return s_; }
+  // Paints, over the control, what lies in front of it without a widget.
+  std::function<void(QPainter&)> paintOver;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -46,6 +50,7 @@ class ControlWidget : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* e) override;
 
  private:
+  void paintFromSteps(QPainter& p);
   void paintDeviceFrame(QPainter& p, double scale);
   // The event as the logic takes it: its position in the picture's pixels.
   Mouse onWindow(const QMouseEvent& e, bool press) const;
@@ -91,6 +96,9 @@ class QtControlView : public ControlView {
 
  private:
   void place(QWidget* w, const ControlState& s);
+  // Whether the window draws the control itself (its widget stays hidden).
+  bool drawnByWindow(const ControlState& s) const;
+  StackPlace stackPlace(const ControlState& s) const;
   CaptureWindow& window_;
   std::vector<CaptureWindow*> outputs_;
   OutputCopies copies_;
