@@ -226,9 +226,9 @@ std::vector<OutputBuffer> takeBuffers(Globals& g, const std::vector<OutputPlace>
   return taken;
 }
 
-// Each output's copy asked for, with its place in the layout; the viewer
-// asks for its surfaces in the same message.
-void askForCopies(wl_display* display, Globals& g) {
+// Each output's copy asked for, with its place in the layout: the outputs'
+// names.
+std::vector<std::uint32_t> askForCopies(Globals& g) {
   std::vector<std::uint32_t> names;
   for (auto& o : g.outputs) {
     if (g.places) {
@@ -239,7 +239,7 @@ void askForCopies(wl_display* display, Globals& g) {
     zwlr_screencopy_frame_v1_add_listener(o->frame, &kFrameListener, o.get());
     names.push_back(o->name);
   }
-  if (g.viewer) g.viewer->copiesAsked(display, names);
+  return names;
 }
 
 // The desktop's picture, black, made while the compositor copies so that its
@@ -290,7 +290,7 @@ ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>
                         " offers no wlr-screencopy, the only way Tolvane reads a Wayland desktop so far"}};
   }
   if (g.outputs.empty()) return failure("the Wayland compositor has no output to read");
-  askForCopies(display, g);
+  const std::vector<std::uint32_t> names = askForCopies(g);
   // The places and the copies' sizes come at once; the copies after the
   // compositor's next frame.
   if (!roundtripBefore(display, deadline)) return failure("the Wayland compositor did not answer");
@@ -299,6 +299,14 @@ ScreenRead copyOutputs(wl_display* display, Globals& g, std::vector<OutputPlace>
   Image desktop = blankDesktop(g, placed);
   while (!allSettled(g))
     if (!dispatchBefore(display, deadline)) return failure("the Wayland compositor did not hand the screen over");
+  // The viewer's surfaces only once the copies are in, and asked for before
+  // they are veiled, so that the compositor configures them meanwhile. Made
+  // while it copies, they had it draw a frame of its own first, and the
+  // copies came a frame (16.7 ms at 60 Hz) later.
+  if (g.viewer) {
+    g.viewer->copiesAsked(display, names);
+    wl_display_flush(display);
+  }
   for (auto& o : g.outputs)
     if (o->failed) return failure("the Wayland compositor refused to copy an output");
   if (placed.size() != g.outputs.size()) desktop = blankDesktop(g, placed);  // a size came late
