@@ -2,29 +2,19 @@
 // shows and the control a press reaches are those the Windows view gives.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTest>
 
-#include "layout/controls.h"
 #include "platform/control_script.h"
-#include "platform/qt/capture_window.h"
-#include "platform/qt/control_view.h"
-#include "platform/qt/text_engine.h"
 #include "qt_test_support.h"
+#include "window_rig.h"
 
 namespace tolvane {
 namespace {
 
 using namespace control_script;
 
-QSize screenSize() { return QGuiApplication::primaryScreen()->geometry().size(); }
-
-struct Rig {
-  Rig() : surface(screenSize().width(), screenSize().height(), &text, &window), view(window), controls(&view) {
-    window.setSurface(&surface);
-    window.setScreenRect(QRect(QPoint(0, 0), screenSize()));
-    window.relay().setSink(&sink);
+struct Rig : qttest::WindowRig<qttest::RecordingSink> {
+  Rig() {
     surface.bitBlt(0, 0, surface.width(), surface.height(),
                    Image(surface.width(), surface.height(), 0xFF000000u | kCanvas), 0, 0);
     view.attach(&controls);
@@ -37,13 +27,6 @@ struct Rig {
         if (view.widget(c.ref()) == w) return c.ref();
     return {};
   }
-
-  platform::qt::QtTextEngine text;
-  platform::qt::CaptureWindow window;
-  picture::RasterSurface surface;
-  qttest::RecordingSink sink;
-  platform::qt::QtControlView view;
-  layout::Controls controls;
 };
 
 TEST(QtControlScript, ShowsAndHitsAsTheScriptSays) {

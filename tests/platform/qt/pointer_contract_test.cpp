@@ -3,16 +3,11 @@
 // the Windows view.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTest>
 #include <QWindow>
 
-#include "layout/controls.h"
 #include "platform/pointer_script.h"
-#include "platform/qt/capture_window.h"
-#include "platform/qt/control_view.h"
-#include "platform/qt/text_engine.h"
+#include "window_rig.h"
 
 namespace tolvane {
 namespace {
@@ -20,13 +15,8 @@ namespace {
 using namespace pointer_script;
 using platform::Ctl;
 
-QSize screenSize() { return QGuiApplication::primaryScreen()->geometry().size(); }
-
-struct Rig {
-  Rig() : surface(screenSize().width(), screenSize().height(), &text, &window), view(window), controls(&view) {
-    window.setSurface(&surface);
-    window.setScreenRect(QRect(QPoint(0, 0), screenSize()));
-    window.relay().setSink(&sink);
+struct Rig : qttest::WindowRig<ScriptSink> {
+  Rig() {
     view.attach(&controls);
     view.ensureBuilt();
     controls(Ctl::Toolbar).move(10, 10);
@@ -65,12 +55,6 @@ struct Rig {
     }
   }
 
-  platform::qt::QtTextEngine text;
-  platform::qt::CaptureWindow window;
-  picture::RasterSurface surface;
-  ScriptSink sink;
-  platform::qt::QtControlView view;
-  layout::Controls controls;
   QPoint control;
 };
 
