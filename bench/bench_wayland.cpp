@@ -116,6 +116,9 @@ bool measureSway(int runs, const tolvane::Image& picture, const std::map<std::st
              sway.copyText("next");
              p->wait(e2e::kPatience);
              p.reset();
+             // The pointer shows where the drag ended until sway hides it
+             // (100 ms idle); a copy of the screen taken before then holds it.
+             e2e::waitUntil([&] { return sway.grab() == picture; }, e2e::kPatience, 2ms);
            }};
   // slurp's overlay tints the whole output (white at 25 % by default).
   // slurp 1.4 crashes on the keyboard's modifiers once wtype has typed on

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 BEFORE="$(realpath "${1:?usage: bench/sway_veil.sh BEFORE_PROGRAM [RUNS]}")"
 RUNS="${2:-7}"
 cmake --preset release -DTOLVANE_BENCH=ON >/dev/null
-cmake --build build/release -j2 --target tolvane tolvane-capture tolvane_bench_wayland
+cmake --build build/release -j2 --target tolvane tolvane_capture tolvane_bench_wayland
 mkdir -p bench/out
 build/release/tests/e2e/wayland/tolvane_bench_wayland --veil "$RUNS" "before=$BEFORE" \
   "after=$(pwd)/build/release/tolvane" | tee bench/out/sway_veil.md
