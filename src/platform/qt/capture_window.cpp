@@ -54,7 +54,12 @@ CaptureWindow::CaptureWindow(QWidget* parent)
 
 bool CaptureWindow::event(QEvent* e) {
   if (e->type() == QEvent::UpdateLater && directUpdate()) return true;
-  if (e->type() == QEvent::LanguageChange && direct_) {
+  if (e->type() == QEvent::UpdateRequest && framePaced()) {
+    // Painted once the compositor is ready for the next frame (eventFilter).
+    windowHandle()->requestUpdate();
+    return true;
+  }
+  if (e->type() == QEvent::LanguageChange) {
     // As Qt does, without repainting the whole window: only controls show text.
     changeEvent(e);
     for (QObject* child : children()) QCoreApplication::sendEvent(child, e);
@@ -82,6 +87,11 @@ double CaptureWindow::scale() const {
 
 void CaptureWindow::present() {
   if (screenRect_.isEmpty() && surface_) screenRect_ = QRect(0, 0, surface_->width(), surface_->height());
+  // What was drawn before the window shows is shown whole by its first
+  // frame; told as damage later, it would be painted whole a second time
+  // (at 4K, 40 ms and on Wayland one more screen-sized buffer).
+  if (surface_) surface_->settleDamage();
+  pending_ = QRegion();
   if (handling_->placesWindowsItself())
     presentFullScreen();
   else
@@ -153,13 +163,13 @@ void CaptureWindow::presentFullScreen() {
     // A frame at once when the compositor makes the window full screen, or
     // after its time has passed.
     connect(windowHandle(), &QWindow::windowStateChanged, this, [this] {
-      if (!firstPaintDone_) update();
+      if (!firstPaintDone_) requestFrame();
     });
     fullScreenWait_.setSingleShot(true);
     fullScreenWait_.setInterval(kFullScreenPatienceMs);
     connect(&fullScreenWait_, &QTimer::timeout, this, [this] {
       fullScreenWaited_ = true;
-      update();
+      if (!firstPaintDone_) requestFrame();
     });
   }
   showFullScreen();
@@ -253,7 +263,7 @@ void CaptureWindow::invalidate(const IRect& area) {
 
 void CaptureWindow::flush() {
   paintDirect();
-  if (pending_.isEmpty()) return;
+  if (pending_.isEmpty() || framePaced()) return;
   const QRegion r = pending_;
   pending_ = QRegion();
   repaint(r);
@@ -261,6 +271,9 @@ void CaptureWindow::flush() {
 
 void CaptureWindow::paintEvent(QPaintEvent* e) {
   pending_ -= e->region();
+  const QSize device = size() * devicePixelRatio();
+  if ((QRegion(rect()) - e->region()).isEmpty()) paintedWhole_ = device;
+  else if (paintedWhole_ != device) paintedWhole_ = QSize();
   QPainter p(this);
   // The canvas is in device pixels and shown 1:1: each strip is a picture
   // of the screen's pixel density, placed at its logical position.
@@ -308,6 +321,7 @@ void CaptureWindow::firstFrameShown() {
     return;
   }
   firstPaintDone_ = true;
+  fullScreenWait_.stop();
   // The next turn of the event loop: the first frame has gone to the screen.
   QTimer::singleShot(0, this, [this] {
     if (onFirstPaint) onFirstPaint();  // lets a start-up window and its keyboard grab go first
@@ -365,7 +379,8 @@ void CaptureWindow::showEvent(QShowEvent* e) {
 }
 
 bool CaptureWindow::eventFilter(QObject* watched, QEvent* e) {
-  if (e->type() == QEvent::Expose && watched == windowHandle() && directExpose()) return true;
+  if (e->type() == QEvent::UpdateRequest && watched == windowHandle() && pacedFrame()) return true;
+  if (e->type() == QEvent::Expose && watched == windowHandle() && (directExpose() || keptExpose())) return true;
   if (e->type() == QEvent::KeyPress && watched == windowHandle()) {
     const auto* k = static_cast<QKeyEvent*>(e);
     const Key key = keyFrom(k->key(), k->modifiers());

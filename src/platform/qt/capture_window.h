@@ -125,6 +125,7 @@ class CaptureWindow : public QWidget, public picture::Presenter {
   // looks the same either way.
   void focusInEvent(QFocusEvent*) override {}
   void focusOutEvent(QFocusEvent*) override {}
+  void hideEvent(QHideEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
@@ -142,6 +143,14 @@ class CaptureWindow : public QWidget, public picture::Presenter {
   // store, whose other pages stay untouched.
   void startDirectPainting();
   bool directExpose();
+  // An expose of a window whose buffers still hold all it showed: a frame
+  // is committed without the whole window being painted again.
+  bool keptExpose();
+  void requestFrame();
+  bool framePaced() const;
+  bool pacedFrame();
+  bool pacedPaint_ = false;
+  QSize paintedWhole_;  // device pixels; empty until all of it is painted
   bool directUpdate();
   void queueDirect(const IRect& area);
   void paintDirect();

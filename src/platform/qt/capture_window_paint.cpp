@@ -124,9 +124,9 @@ bool CaptureWindow::directExpose() {
 
 void CaptureWindow::paintDirect() {
   directPaintPosted_ = false;
-  // A hidden window is painted whole by its next expose, as Qt skips
-  // updates of hidden widgets.
-  if (!isVisible()) directPending_.clear();
+  // A window not yet (or no longer) on the screen is painted whole by its
+  // next expose, as Qt skips updates of hidden widgets.
+  if (!isVisible() || !windowHandle() || !windowHandle()->isExposed()) directPending_.clear();
   if (directPending_.empty()) return;
   const double s = scale();
   const QRegion controls = childrenRegion();

@@ -54,6 +54,7 @@ class KeyboardOnShow : public QObject {
 class WaylandWindowHandling : public WindowHandling {
  public:
   bool placesWindowsItself() const override { return true; }
+  bool keepsContents() const override { return true; }
   void placeDialog(QWidget& dialog) override {
     dialog.winId();
     if (QWindow* w = dialog.windowHandle()) w->installEventFilter(new KeyboardOnShow(&dialog));

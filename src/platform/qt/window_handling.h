@@ -41,6 +41,10 @@ class WindowHandling {
   // The window system places top-level windows itself: the window asks for
   // full screen on one output instead of covering its screen rectangle.
   virtual bool placesWindowsItself() const { return false; }
+  // What the window showed stays in its own buffers: the window system asks
+  // for a frame again (an expose) to have one committed, not because the
+  // picture was lost.
+  virtual bool keepsContents() const { return false; }
 
   // The window's native window exists and is not mapped yet.
   virtual void created() {}

@@ -77,6 +77,7 @@ TEST_F(WaylandLoss, TheCompositorGoneBeforeTheWindowEndsWithStatusOne) {
 // DISPLAY is set, as the README tells.
 TEST(WaylandChoice, ASocketThatNeverAnswersEndsTheRunWithStatusOne) {
   const std::string path = scratchDir() + "/silent-wayland";
+  unlink(path.c_str());  // left by a run that was killed
   const int s = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;

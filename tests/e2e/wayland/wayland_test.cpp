@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -78,6 +79,39 @@ TEST_F(Wayland, CopiesTheExactRegionAndServesItAfterTheWindowCloses) {
   // Another client takes the clipboard over: the process ends.
   ASSERT_TRUE(sway_->copyText("next"));
   EXPECT_EQ(p->wait(5s), 0);
+}
+
+// Qt's shared-memory buffers the window's frames are drawn in, each as
+// large as the output. The compositor holds the one shown, so one more is
+// needed to draw the next; each beyond that is a screen's worth of memory
+// (32 MiB at 3840x2160) kept until the program ends.
+int screenBuffers(pid_t pid) {
+  std::istringstream maps(mappings(pid));
+  int n = 0;
+  for (std::string line; std::getline(maps, line);) {
+    if (line.find("memfd:wayland-shm") == std::string::npos) continue;
+    const std::size_t dash = line.find('-');
+    const std::uint64_t from = std::stoull(line.substr(0, dash), nullptr, 16),
+                        to = std::stoull(line.substr(dash + 1), nullptr, 16);
+    n += to - from >= std::uint64_t{kW} * kH * 4;
+  }
+  return n;
+}
+
+TEST_F(Wayland, TheWindowDrawsInTwoScreenSizedBuffersAtMost) {
+  std::unique_ptr<Process> p;
+  startCapture(p);
+  if (HasFatalFailure()) return;
+  // Sway's later configures (full screen, then focused) have come by now;
+  // each asks for a frame, which used to be the whole window painted again.
+  ASSERT_TRUE(waitUntil([&] { return sway_->window("Tolvane").focused; }, kPatience));
+  ASSERT_TRUE(sway_->drag(kL, kT, kR, kB));
+  // Undimmed, below the size and colour labels at the region's top.
+  const IRect inside{kL + 20, kT + 60, kR - 20, kB - 20};
+  ASSERT_TRUE(waitUntil([&] { return sway_->grab().copy(inside) == picture_.copy(inside); }, kPatience));
+  EXPECT_LE(screenBuffers(p->pid()), 2) << mappings(p->pid());
+  ASSERT_TRUE(key("Escape"));
+  EXPECT_EQ(p->wait(kPatience), 0) << p->stderrText();
 }
 
 TEST_F(Wayland, EscapeEndsTheCaptureAndLeavesTheClipboardAlone) {
