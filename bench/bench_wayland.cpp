@@ -10,6 +10,10 @@
 // 2 ms), and exec to the hand-over (the capture stage loaded and the first
 // stage's copies of the outputs unmapped, polled in /proc/PID/maps).
 //   tolvane_bench_wayland --veil RUNS NAME=PROGRAM...
+// With --memory, each program given at 3840x2160 on sway, runs taken in
+// turn: peak memory once a region is dragged and after Ctrl+C (image/png
+// read), the resident memory then, and Qt's screen-sized buffers.
+//   tolvane_bench_wayland --memory RUNS NAME=PROGRAM...
 // With --portal, the program by wlr-screencopy and through the Screenshot
 // portal next to Flameshot on sway (sway_portal_bench.cpp).
 //   tolvane_bench_wayland --portal [RUNS]
@@ -19,6 +23,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +31,8 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -179,8 +186,76 @@ int veilOnly(int runs, const std::vector<std::pair<std::string, std::string>>& p
   return 0;
 }
 
-// --veil RUNS NAME=PROGRAM...
-int veilMain(int argc, char** argv) {
+// A /proc/PID/status field in MiB; -1 when it cannot be read.
+double statusMiB(pid_t pid, const std::string& field) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(field + ":", 0) == 0) return std::atof(line.c_str() + field.size() + 1) / 1024.0;
+  return -1;
+}
+
+// Mappings of Qt's Wayland shared memory at least `bytes` long.
+int buffersOf(pid_t pid, std::uint64_t bytes) {
+  std::istringstream maps(mapsOf(pid));
+  int n = 0;
+  for (std::string line; std::getline(maps, line);) {
+    if (line.find("memfd:wayland-shm") == std::string::npos) continue;
+    const std::size_t dash = line.find('-');
+    n += std::stoull(line.substr(dash + 1), nullptr, 16) - std::stoull(line.substr(0, dash), nullptr, 16) >= bytes;
+  }
+  return n;
+}
+
+int memoryOnly(int runs, const std::vector<std::pair<std::string, std::string>>& programs,
+               const std::map<std::string, std::string>& env) {
+  constexpr int w = 3840, h = 2160;
+  constexpr int l = 1248, t = 702, r = 2592, b = 1458;  // 1344 x 756
+  const tolvane::Image picture = e2e::knownPicture(w, h), region = picture.copy({l, t, r, b});
+  const Argb want = e2e::veiled(picture).pixel(w / 2, 100);
+  e2e::Sway sway({picture});
+  if (!sway.ok()) return std::fprintf(stderr, "headless sway did not start\n"), 1;
+  auto wlEnv = sway.clientEnv(env.at("HOME"));
+  wlEnv.insert(env.begin(), env.end());
+  struct MemoryFigures {
+    std::vector<double> dragged, copied, resident, buffers;
+    int exact = 0;
+  };
+  std::vector<MemoryFigures> f(programs.size());
+  for (int i = 0; i < runs; ++i)
+    for (std::size_t k = 0; k < programs.size(); ++k) {
+      e2e::Process p({programs[k].second}, wlEnv);
+      if (!e2e::waitUntil([&] { return sway.pixel(w / 2, 100) == want && sway.window("Tolvane").focused; },
+                          e2e::kPatience, 2ms)) {
+        std::fprintf(stderr, "%s run %d: no veil\n", programs[k].first.c_str(), i);
+        continue;
+      }
+      sway.drag(l, t, r, b);
+      const int mx = (l + r) / 2, my = (t + b) / 2;
+      e2e::waitUntil([&] { return sway.pixel(mx, my) == picture.pixel(mx, my); }, e2e::kPatience, 2ms);
+      f[k].dragged.push_back(statusMiB(p.pid(), "VmHWM"));
+      f[k].buffers.push_back(buffersOf(p.pid(), std::uint64_t{w} * h * 4));
+      sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"});
+      std::optional<std::string> png;
+      if (e2e::waitUntil([&] { return (png = sway.paste()).has_value(); }, e2e::kPatience, 2ms))
+        f[k].exact += e2e::decodePng(*png) == region;
+      f[k].copied.push_back(statusMiB(p.pid(), "VmHWM"));
+      f[k].resident.push_back(statusMiB(p.pid(), "VmRSS"));
+      sway.copyText("next");
+      p.wait(e2e::kPatience);
+      e2e::waitUntil([&] { return sway.grab() == picture; }, e2e::kPatience, 2ms);
+    }
+  std::printf("| sway 3840x2160, %d runs, medians | peak, region dragged | peak with the copy | resident after the copy "
+              "| Qt's screen-sized buffers | copies exact |\n|---|---|---|---|---|---|\n",
+              runs);
+  for (std::size_t k = 0; k < programs.size(); ++k)
+    std::printf("| %s | %.1f MiB | %.1f MiB | %.1f MiB | %.0f | %d/%zu |\n", programs[k].first.c_str(),
+                median(f[k].dragged), median(f[k].copied), median(f[k].resident), median(f[k].buffers), f[k].exact,
+                f[k].copied.size());
+  return 0;
+}
+
+// --veil or --memory RUNS NAME=PROGRAM...
+int programsMain(int argc, char** argv) {
   std::vector<std::pair<std::string, std::string>> programs;
   for (int i = 3; i < argc; ++i) {
     const std::string a = argv[i];
@@ -189,14 +264,16 @@ int veilMain(int argc, char** argv) {
   }
   const std::string home = e2e::scratchDir() + "/bench-home";
   mkdir(home.c_str(), 0700);
-  return veilOnly(std::max(1, std::atoi(argv[2])), programs,
-                  {{"HOME", home}, {"XDG_RUNTIME_DIR", home}, {"LANG", "C.UTF-8"}});
+  const std::map<std::string, std::string> env{{"HOME", home}, {"XDG_RUNTIME_DIR", home}, {"LANG", "C.UTF-8"}};
+  const int runs = std::max(1, std::atoi(argv[2]));
+  return std::string(argv[1]) == "--memory" ? memoryOnly(runs, programs, env) : veilOnly(runs, programs, env);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 2 && std::string(argv[1]) == "--veil") return veilMain(argc, argv);
+  if (argc > 2 && (std::string(argv[1]) == "--veil" || std::string(argv[1]) == "--memory"))
+    return programsMain(argc, argv);
   if (argc > 1 && std::string(argv[1]) == "--portal")
     return tolvane::bench::portalBench(argc > 2 ? std::max(1, std::atoi(argv[2])) : 7);
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
