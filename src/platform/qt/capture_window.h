@@ -146,6 +146,7 @@ class CaptureWindow : public QWidget, public picture::Presenter {
   // An expose of a window whose buffers still hold all it showed: a frame
   // is committed without the whole window being painted again.
   bool keptExpose();
+  bool buffersHoldAll() const;
   void requestFrame();
   bool framePaced() const;
   bool pacedFrame();

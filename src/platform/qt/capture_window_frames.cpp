@@ -15,9 +15,7 @@ namespace tolvane::platform::qt {
 // 4K (about 40 ms) into a new screen-sized buffer. Qt's next buffer starts as
 // a copy of the last, so one pixel painted commits the same frame.
 bool CaptureWindow::keptExpose() {
-  if (!handling_->keepsContents() || forwardingExpose_ || !windowHandle() || !windowHandle()->isExposed() ||
-      paintedWhole_.isEmpty() || paintedWhole_ != size() * devicePixelRatio())
-    return false;
+  if (!buffersHoldAll() || forwardingExpose_ || !windowHandle() || !windowHandle()->isExposed()) return false;
   // Painted, not only flushed: the configure the expose answers takes
   // effect with the next commit, which a flush of an unchanged store does
   // not make.
@@ -29,10 +27,15 @@ bool CaptureWindow::keptExpose() {
   return true;
 }
 
+// The window's own buffers hold all of it as last painted, at its size.
+bool CaptureWindow::buffersHoldAll() const {
+  return handling_->keepsContents() && !paintedWhole_.isEmpty() && paintedWhole_ == size() * devicePixelRatio();
+}
+
 // A frame committed: all of the window painted, or one pixel where its
 // buffers keep the rest.
 void CaptureWindow::requestFrame() {
-  if (handling_->keepsContents() && !paintedWhole_.isEmpty() && paintedWhole_ == size() * devicePixelRatio())
+  if (buffersHoldAll())
     update(0, 0, 1, 1);
   else
     update();
