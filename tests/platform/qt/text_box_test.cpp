@@ -20,6 +20,7 @@
 #include "platform/qt/control_view.h"
 #include "platform/qt/text_engine.h"
 #include "qt_test_support.h"
+#include "window_rig.h"
 
 namespace tolvane {
 namespace {
@@ -38,19 +39,15 @@ struct ToolSink : qttest::RecordingSink {
   }
 };
 
-struct EditorRig {
-  EditorRig() : surface(screen().width(), screen().height(), &text, &window), view(window), controls(&view) {
+struct EditorRig : qttest::WindowRig<ToolSink> {
+  EditorRig() {
     surface.bitBlt(0, 0, surface.width(), surface.height(), Image(surface.width(), surface.height(), 0xFFFFFFFFu),
                    0, 0);
-    window.setSurface(&surface);
-    window.setScreenRect(screen());
     sink.tool = &tool;
     sink.controls = &controls;
-    window.relay().setSink(&sink);
     view.attach(&controls);
     view.ensureBuilt();
   }
-  static QRect screen() { return QRect(QPoint(0, 0), QGuiApplication::primaryScreen()->geometry().size()); }
   bool open() {
     window.present();
     if (!QTest::qWaitForWindowExposed(&window) || !QTest::qWaitForWindowActive(&window)) return false;
@@ -81,12 +78,6 @@ struct EditorRig {
     return out;
   }
 
-  platform::qt::QtTextEngine text;
-  platform::qt::CaptureWindow window;
-  picture::RasterSurface surface;
-  ToolSink sink;
-  platform::qt::QtControlView view;
-  layout::Controls controls;
   annotation::StylePanel style{controls};
   annotation::TextTool tool{controls, surface, style};
 };
