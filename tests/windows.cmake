@@ -1,5 +1,5 @@
 # The Windows build's tests: the core's unit tests, run under Wine by ctest
-# (the toolchain file makes Wine the emulator). GoogleTest is built from
+# (through scripts/wine_run.sh). GoogleTest is built from
 # Debian's source package, as there is no mingw build of it.
 include(GoogleTest)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -25,6 +25,9 @@ list(FILTER TOLVANE_UNIT_TESTS EXCLUDE REGEX
 add_executable(tolvane_unit_tests ${TOLVANE_UNIT_TESTS})
 target_compile_definitions(tolvane_unit_tests PRIVATE TOLVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 target_link_libraries(tolvane_unit_tests PRIVATE tolvane_app tolvane_fake tolvane_win32 tolvane_test_main)
+# Run through a wrapper that starts again a Wine process that died before
+# the program in it printed anything.
+set_target_properties(tolvane_unit_tests PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine_run.sh)
 # Listed when ctest runs, under the test preset's Wine prefix.
 gtest_discover_tests(tolvane_unit_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
 
