@@ -92,9 +92,9 @@ std::unique_ptr<tolvane::platform::Screen> screenOfOurOwn(cli::ScreenRoute route
 // The capture stage's windows and Qt's event loop, as the run uses them.
 class QtHost : public cli::CaptureHost {
  public:
-  QtHost(pq::CaptureWindows& windows, pq::QtControlView& view, pq::QtApp& appPlatform, pq::QtClipboard& clipboard,
+  QtHost(pq::CaptureWindows& windows, pq::QtControlView& view, pq::QtApp& appPlatform,
          tolvane::platform::StartUpVeil* veil)
-      : windows_(windows), view_(view), appPlatform_(appPlatform), clipboard_(clipboard), veil_(veil) {}
+      : windows_(windows), view_(view), appPlatform_(appPlatform), veil_(veil) {}
 
   void connect(tolvane::session::CaptureSession& session, Calls calls) override {
     view_.attach(&session.controls());
@@ -112,7 +112,6 @@ class QtHost : public cli::CaptureHost {
                             static_cast<int>(frame.top() + frame.height())};
     };
     appPlatform_.onClosed = std::move(calls.windowGone);
-    clipboard_.onLost = std::move(calls.clipboardLost);
   }
 
   // The controls are built right after the first frame, off the start-up
@@ -138,25 +137,21 @@ class QtHost : public cli::CaptureHost {
   }
   int runLoop() override { return QApplication::exec(); }
   void quit() override { QCoreApplication::exit(0); }
-  bool servingClipboard() const override { return clipboard_.serving(); }
 
  private:
   pq::CaptureWindows& windows_;
   pq::QtControlView& view_;
   pq::QtApp& appPlatform_;
-  pq::QtClipboard& clipboard_;
   tolvane::platform::StartUpVeil* veil_;
 };
 
-// Qt and the real platform, around the screen the first stage read.
-int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
+// The capture on the screen, until its window is gone: Qt and the real
+// platform around the screen the first stage read. What it made (the frozen
+// screen, the canvas, the history, the windows and their buffers) is freed
+// on return; only `clipboard` outlives it.
+int captureOnScreen(const cli::CaptureHandOver& handOver, pq::QtClipboard& clipboard,
+                    tolvane::platform::Encoders& encoders) {
   const cli::Options& options = *handOver.options;
-  QApplication::setQuitOnLastWindowClosed(false);
-  bool signalled = false;
-  pq::SignalWatch signalWatch([&signalled](int) {
-    signalled = true;
-    QCoreApplication::exit(0);
-  });
   std::unique_ptr<tolvane::platform::Screen> ownScreen = screenOfOurOwn(handOver.route);
   tolvane::platform::Screen* const read = ownScreen ? ownScreen.get() : handOver.screen;
   if (!read) return 1;
@@ -164,7 +159,7 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   const int width = screen.width(), height = screen.height();
 
   pq::QtTextEngine text;
-  text.setScale(app.devicePixelRatio());
+  text.setScale(qApp->devicePixelRatio());
   pq::CaptureWindows windows(handOver.route == cli::ScreenRoute::Wayland, width, height);
   for (pq::CaptureWindow* w : windows.all()) w->attach(pq::windowHandlingFor(QGuiApplication::platformName(), *w));
   pq::CaptureWindow& window = windows.first();
@@ -175,19 +170,12 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
   pq::QtApp appPlatform(window, pointer);
   for (pq::CaptureWindow* w : windows.all())
     if (w != &window) appPlatform.addWindow(*w);
-  tolvane::platform::codecs::LibEncoders encoders;
-  pq::QtClipboard clipboard(encoders);
   pq::QtControlView view(window);
   pq::QtSaveDialog qtSaveDialog(&window);
   // A double click copies, then offers to save: whoever asks for the picture
   // at once is answered before the dialog is built.
   qtSaveDialog.beforeBuilding = [&clipboard] { clipboard.serveFirstRequests(); };
   cli::PathSaveDialog saveDialog(qtSaveDialog, options.saveFolder, options.saveFile);
-  cli::RawPngOutput rawOutput(STDOUT_FILENO);
-  if (options.raw)
-    clipboard.onPng = [&rawOutput](const QByteArray& png) {
-      rawOutput.write(png.constData(), static_cast<std::size_t>(png.size()));
-    };
   pq::QtMessageBox messageBox(&window);
   windows.hostDialogs(qtSaveDialog, messageBox, view);
   pq::QtEnvironment env;
@@ -195,8 +183,36 @@ int captureIn(QApplication& app, const cli::CaptureHandOver& handOver) {
 
   tolvane::session::Platform platform{surface,   screen,     pointer,    appPlatform, *handOver.lock,
                                       clipboard, saveDialog, messageBox, encoders,    env};
-  QtHost host(windows, view, appPlatform, clipboard, handOver.veil);
-  return cli::settleRawOutput(rawOutput, signalled, cli::runCapture(host, platform, &view, options.region));
+  QtHost host(windows, view, appPlatform, handOver.veil);
+  return cli::runCapture(host, platform, &view, options.region);
+}
+
+// After the window: the process stays only to hand the picture to whoever
+// pastes it, until another program takes the clipboard over. The memory the
+// capture freed goes back to the system first, as this may last for hours.
+int serveClipboard(pq::QtClipboard& clipboard) {
+  tolvane::platform::posix::returnFreedMemory();
+  clipboard.onLost = [] { QCoreApplication::exit(0); };
+  return QApplication::exec();
+}
+
+int captureIn(const cli::CaptureHandOver& handOver) {
+  QApplication::setQuitOnLastWindowClosed(false);
+  bool signalled = false;
+  pq::SignalWatch signalWatch([&signalled](int) {
+    signalled = true;
+    QCoreApplication::exit(0);
+  });
+  tolvane::platform::codecs::LibEncoders encoders;
+  pq::QtClipboard clipboard(encoders);
+  cli::RawPngOutput rawOutput(STDOUT_FILENO);
+  if (handOver.options->raw)
+    clipboard.onPng = [&rawOutput](const QByteArray& png) {
+      rawOutput.write(png.constData(), static_cast<std::size_t>(png.size()));
+    };
+  int status = captureOnScreen(handOver, clipboard, encoders);
+  if (status == 0 && !signalled && clipboard.serving()) status = serveClipboard(clipboard);
+  return cli::settleRawOutput(rawOutput, signalled, status);
 }
 
 int captureWithQt(const cli::CaptureHandOver& handOver) {
@@ -207,7 +223,7 @@ int captureWithQt(const cli::CaptureHandOver& handOver) {
   int qtArgc = 1;
   cli::endFatalQtMessagesCleanly();
   auto app = std::make_unique<QApplication>(qtArgc, handOver.argv);
-  const int status = captureIn(*app, handOver);
+  const int status = captureIn(handOver);
   if (onWayland) {
     // Qt 6.4's Wayland client can hang for good joining its event threads
     // when the application is destroyed. By now the windows are gone, files

@@ -20,21 +20,14 @@ int startUpStatus(StartUp outcome) {
 
 namespace {
 
-// Events to the session, failures to the error box. Once the window has
-// gone the process stays only to hand the picture to whoever pastes it,
-// until another program takes the clipboard over.
+// Events to the session, failures to the error box; the run ends with the window.
 void connect(CaptureHost& host, session::CaptureSession& session, session::Platform& platform) {
   CaptureHost::Calls calls;
   calls.closeRequested = [&session] { session.close(); };
   calls.failed = [&platform](const std::string& what) {
     platform.messageBox.information(std::string(texts::kErrorTitle), texts::operationError(what));
   };
-  calls.windowGone = [&host] {
-    if (!host.servingClipboard()) host.quit();
-  };
-  calls.clipboardLost = [&host, &session] {
-    if (session.closed()) host.quit();
-  };
+  calls.windowGone = [&host] { host.quit(); };
   host.connect(session, std::move(calls));
 }
 
@@ -57,7 +50,7 @@ int runCapture(CaptureHost& host, session::Platform& platform, platform::Control
   session::CaptureSession session(platform, view);
   connect(host, session, platform);
   if (const StartUp s = session.start(); s != StartUp::Running) return startUpStatus(s);
-  if (session.closed()) return host.servingClipboard() ? host.runLoop() : 0;
+  if (session.closed()) return 0;
   selectWhenShown(host, session, platform, region);
   host.goLive();
   return host.runLoop();

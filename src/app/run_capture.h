@@ -23,7 +23,6 @@ class CaptureHost {
     std::function<void()> closeRequested;               // the window system asks a window to close
     std::function<void(const std::string&)> failed;     // the logic failed while handling an event
     std::function<void()> windowGone;                   // the capture window has been closed
-    std::function<void()> clipboardLost;                // another program took the clipboard over
   };
 
   virtual ~CaptureHost() = default;
@@ -41,17 +40,17 @@ class CaptureHost {
   // Runs the event loop until quit(): the status it ends with.
   virtual int runLoop() = 0;
   virtual void quit() = 0;
-  // Whether the process still has to hand the clipboard's picture to whoever asks.
-  virtual bool servingClipboard() const = 0;
 };
 
 // The exit status of a start-up that does not run: 1 when the screen could
 // not be read, 0 when another capture runs.
 int startUpStatus(session::CaptureSession::StartUp outcome);
 
-// Runs one capture on `platform` to its end: the exit status. `region`, the
-// --region, is selected once the window shows, unless the user has already
-// pressed or quit; one lying off the screen is told on stderr.
+// Runs one capture on `platform` until its window is gone: the exit status.
+// `region`, the --region, is selected once the window shows, unless the user
+// has already pressed or quit; one lying off the screen is told on stderr.
+// A system whose clipboard must still be served by this process does so
+// after the return, once the capture's pictures and windows are freed.
 int runCapture(CaptureHost& host, session::Platform& platform, platform::ControlView* view,
                const std::optional<IRect>& region);
 

@@ -80,9 +80,8 @@ class WinHost : public cli::CaptureHost {
     }
     return 0;
   }
+  // The system keeps the clipboard's picture: nothing is left to serve after.
   void quit() override { PostQuitMessage(0); }
-  // The system keeps the clipboard's picture: nothing is left to serve.
-  bool servingClipboard() const override { return false; }
 
  private:
   pw::CaptureWindow& window_;

@@ -67,5 +67,37 @@ INSTANTIATE_TEST_SUITE_P(Screens, Memory,
                                            MemoryCase{"At4KWithALargeRegion", 3840, 2160, {1248, 702, 2592, 1458}, 32}),
                          [](const auto& test) { return std::string(test.param.name); });
 
+// Once the window is gone the process only serves the clipboard, maybe for
+// hours: the frozen screen, the canvas and the window's buffers are freed.
+class MemoryAt4K : public E2E {
+ protected:
+  std::pair<int, int> screenSize() const override { return {3840, 2160}; }
+};
+
+TEST_F(MemoryAt4K, ServingTheClipboardHoldsNoScreenSizedPicture) {
+  const IRect region{1248, 702, 2592, 1458};
+  auto p = start();
+  ASSERT_TRUE(waitForVeil(*p)) << p->stderrText();
+  x().drag(region.left, region.top, region.right, region.bottom);
+  ASSERT_TRUE(waitUntil([&] { return at(region.left, 1000) == kFrame; }, kPatience)) << p->stderrText();
+  x().key("ctrl+c");
+  ASSERT_TRUE(waitUntil([&] { return x().grab() == picture() && !showsAWindow(*p); }, kPatience))
+      << "the window should be gone";
+  const long long screenBytes = 3840LL * 2160 * 4;
+  long long held = -1;
+  const bool freed = waitUntil(
+      [&] {
+        held = statusBytes(p->pid(), "RssAnon") + statusBytes(p->pid(), "RssShmem");
+        return held >= 0 && held < screenBytes / 2;
+      },
+      kPatience);
+  EXPECT_TRUE(freed) << "anonymous and shared memory " << held << " bytes";
+  const auto png = x().clipboard();
+  ASSERT_TRUE(png.has_value());
+  EXPECT_EQ(decodePng(*png), picture().copy(region));
+  ASSERT_TRUE(x().takeClipboard("next"));
+  EXPECT_EQ(p->wait(kPatience), 0);
+}
+
 }  // namespace
 }  // namespace tolvane::e2e

@@ -30,4 +30,6 @@ std::optional<std::string> borrowedRights() {
 
 void useOneHeap() { mallopt(M_ARENA_MAX, 1); }
 
+void returnFreedMemory() { malloc_trim(0); }
+
 }  // namespace tolvane::platform::posix

@@ -22,4 +22,8 @@ std::optional<std::string> borrowedRights();
 // after a copy at 3840x2160. Call before any thread starts.
 void useOneHeap();
 
+// Hands the heap's free pages back to the system, after freeing much that
+// was allocated in small pieces (a long stay with little left to do).
+void returnFreedMemory();
+
 }  // namespace tolvane::platform::posix

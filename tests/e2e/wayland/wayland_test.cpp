@@ -70,17 +70,6 @@ class Wayland : public SwayTest {
   }
 };
 
-TEST_F(Wayland, CopiesTheExactRegionAndServesItAfterTheWindowCloses) {
-  std::unique_ptr<Process> p;
-  Image shot;
-  ASSERT_NO_FATAL_FAILURE(copyAndClose(p, &shot));
-  EXPECT_EQ(shot, picture_.copy({kL, kT, kR, kB}));
-  EXPECT_TRUE(p->running()) << "the process should stay to serve the clipboard";
-  // Another client takes the clipboard over: the process ends.
-  ASSERT_TRUE(sway_->copyText("next"));
-  EXPECT_EQ(p->wait(5s), 0);
-}
-
 // Qt's shared-memory buffers the window's frames are drawn in, each as
 // large as the output. The compositor holds the one shown, so one more is
 // needed to draw the next; each beyond that is a screen's worth of memory
@@ -96,6 +85,19 @@ int screenBuffers(pid_t pid) {
     n += to - from >= std::uint64_t{kW} * kH * 4;
   }
   return n;
+}
+
+TEST_F(Wayland, CopiesTheExactRegionAndServesItAfterTheWindowCloses) {
+  std::unique_ptr<Process> p;
+  Image shot;
+  ASSERT_NO_FATAL_FAILURE(copyAndClose(p, &shot));
+  EXPECT_EQ(shot, picture_.copy({kL, kT, kR, kB}));
+  EXPECT_TRUE(p->running()) << "the process should stay to serve the clipboard";
+  // It serves without the window's buffers, freed with the window.
+  EXPECT_TRUE(waitUntil([&] { return screenBuffers(p->pid()) == 0; }, kPatience)) << mappings(p->pid());
+  // Another client takes the clipboard over: the process ends.
+  ASSERT_TRUE(sway_->copyText("next"));
+  EXPECT_EQ(p->wait(5s), 0);
 }
 
 TEST_F(Wayland, TheWindowDrawsInTwoScreenSizedBuffersAtMost) {
