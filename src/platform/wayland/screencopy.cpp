@@ -375,10 +375,18 @@ const ScreenRead& WaylandScreen::readNow(CopyViewer* viewer) {
     // A viewer shown the copies has the connection now.
     if (display_ && !(viewer && read_->ok())) wl_display_disconnect(display_);
     display_ = nullptr;
+    width_ = read_->picture.width();
+    height_ = read_->picture.height();
   }
   return *read_;
 }
 
-ScreenRead WaylandScreen::grab() { return readNow(); }
+// The frozen picture lives as long as its taker needs it, and no longer.
+ScreenRead WaylandScreen::grab() {
+  if (!readNow().ok()) return *read_;
+  ScreenRead out = std::move(*read_);
+  read_ = failure("the screen's read was handed over already");
+  return out;
+}
 
 }  // namespace tolvane::platform::wayland

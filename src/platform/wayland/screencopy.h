@@ -81,21 +81,23 @@ class WaylandScreen : public Screen {
   WaylandScreen(const WaylandScreen&) = delete;
   WaylandScreen& operator=(const WaylandScreen&) = delete;
 
-  // Reads the desktop now; the next grab() hands this read over. The
-  // connection is closed afterwards (a later grab() reads nothing new), or
-  // is the `viewer`'s once it was shown the copies.
+  // Reads the desktop now; the next grab() hands this read over and keeps
+  // no reference to the picture (a later grab() is a failure). The
+  // connection is closed afterwards, or is the `viewer`'s once it was shown
+  // the copies.
   const ScreenRead& readNow(CopyViewer* viewer = nullptr);
   // Where each output lies in the picture, after readNow().
   const std::vector<OutputPlace>& outputs() const { return places_; }
 
-  int width() const override { return read_ ? read_->picture.width() : 0; }
-  int height() const override { return read_ ? read_->picture.height() : 0; }
+  int width() const override { return width_; }
+  int height() const override { return height_; }
   ScreenRead grab() override;
 
  private:
   explicit WaylandScreen(wl_display* d) : display_(d) {}
   wl_display* display_;
   std::optional<ScreenRead> read_;
+  int width_ = 0, height_ = 0;  // of the read, also once handed over
   std::vector<OutputPlace> places_;
 };
 

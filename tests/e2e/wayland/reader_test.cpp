@@ -72,6 +72,27 @@ TEST_P(WaylandRead, ReadsEveryOutputPixelExactInOnePicture) {
   }
 }
 
+// The capture takes the frozen picture from the screen: once it frees it,
+// no copy may stay behind (it would be held while the clipboard is served).
+TEST(WaylandScreen, HandsItsReadOverAndKeepsNoReference) {
+  const Image desktop = knownPicture(320, 240);
+  Sway sway({desktop});
+  ASSERT_TRUE(sway.ok()) << "headless sway did not start";
+  ASSERT_EQ(setenv("WAYLAND_DISPLAY", sway.socket().c_str(), 1), 0);
+  const auto screen = platform::wayland::WaylandScreen::connect();
+  unsetenv("WAYLAND_DISPLAY");
+  ASSERT_NE(screen, nullptr);
+  ASSERT_TRUE(screen->readNow().ok());
+  const platform::ScreenRead taken = screen->grab();
+  ASSERT_TRUE(taken.ok()) << taken.failure->description;
+  EXPECT_EQ(taken.picture, desktop);
+  EXPECT_EQ(screen->width(), 320);
+  EXPECT_EQ(screen->height(), 240);
+  const platform::ScreenRead again = screen->grab();
+  EXPECT_FALSE(again.ok());
+  EXPECT_FALSE(again.picture.sharesWith(taken.picture));
+}
+
 INSTANTIATE_TEST_SUITE_P(Outputs, WaylandRead,
                          ::testing::Values(Layout{"one", {{640, 480}}}, Layout{"fullHd", {{1920, 1080}}},
                                            Layout{"twoOfDifferentSizes", {{320, 240}, {200, 150}}}),
