@@ -12,7 +12,8 @@
 //   tolvane_bench_wayland --veil RUNS NAME=PROGRAM...
 // With --memory, each program given at 3840x2160 on sway, runs taken in
 // turn: peak memory once a region is dragged and after Ctrl+C (image/png
-// read), the resident memory then, and Qt's screen-sized buffers.
+// read), the resident memory once settled while the clipboard is served,
+// and Qt's screen-sized buffers.
 //   tolvane_bench_wayland --memory RUNS NAME=PROGRAM...
 // With --portal, the program by wlr-screencopy and through the Screenshot
 // portal next to Flameshot on sway (sway_portal_bench.cpp).
@@ -34,6 +35,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../tests/e2e/wayland/sway.h"
@@ -194,6 +196,20 @@ double statusMiB(pid_t pid, const std::string& field) {
   return -1;
 }
 
+// The resident memory once it has settled: polled every 20 ms until it has
+// not changed for half a second (at most 5 s), in MiB.
+double settledResidentMiB(pid_t pid) {
+  using Clock = std::chrono::steady_clock;
+  const auto end = Clock::now() + 5s;
+  double last = statusMiB(pid, "VmRSS");
+  auto since = Clock::now();
+  while (Clock::now() < end && Clock::now() - since < 500ms) {
+    std::this_thread::sleep_for(20ms);
+    if (const double now = statusMiB(pid, "VmRSS"); now != last) last = now, since = Clock::now();
+  }
+  return last;
+}
+
 // Mappings of Qt's Wayland shared memory at least `bytes` long.
 int buffersOf(pid_t pid, std::uint64_t bytes) {
   std::istringstream maps(mapsOf(pid));
@@ -239,12 +255,12 @@ int memoryOnly(int runs, const std::vector<std::pair<std::string, std::string>>&
       if (e2e::waitUntil([&] { return (png = sway.paste()).has_value(); }, e2e::kPatience, 2ms))
         f[k].exact += e2e::decodePng(*png) == region;
       f[k].copied.push_back(statusMiB(p.pid(), "VmHWM"));
-      f[k].resident.push_back(statusMiB(p.pid(), "VmRSS"));
+      f[k].resident.push_back(settledResidentMiB(p.pid()));
       sway.copyText("next");
       p.wait(e2e::kPatience);
       e2e::waitUntil([&] { return sway.grab() == picture; }, e2e::kPatience, 2ms);
     }
-  std::printf("| sway 3840x2160, %d runs, medians | peak, region dragged | peak with the copy | resident after the copy "
+  std::printf("| sway 3840x2160, %d runs, medians | peak, region dragged | peak with the copy | resident while serving "
               "| Qt's screen-sized buffers | copies exact |\n|---|---|---|---|---|---|\n",
               runs);
   for (std::size_t k = 0; k < programs.size(); ++k)
