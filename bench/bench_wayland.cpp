@@ -27,13 +27,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -149,11 +146,6 @@ bool measureSway(int runs, const tolvane::Image& picture, const std::map<std::st
   return true;
 }
 
-std::string mapsOf(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 int veilOnly(int runs, const std::vector<std::pair<std::string, std::string>>& programs,
              const std::map<std::string, std::string>& env) {
   const tolvane::Image picture = e2e::knownPicture(kW, kH);
@@ -171,7 +163,7 @@ int veilOnly(int runs, const std::vector<std::pair<std::string, std::string>>& p
         veil[k].push_back(msSince(t0));
       if (e2e::waitUntil(
               [&] {
-                const std::string maps = mapsOf(p.pid());
+                const std::string maps = e2e::procMappings(p.pid());
                 return maps.find("tolvane-capture.so") != std::string::npos &&
                        maps.find("memfd:tolvane-screen") == std::string::npos;
               },
@@ -188,12 +180,10 @@ int veilOnly(int runs, const std::vector<std::pair<std::string, std::string>>& p
   return 0;
 }
 
-// A /proc/PID/status field in MiB; -1 when it cannot be read.
+// A /proc/PID/status size in MiB; -1 when it cannot be read.
 double statusMiB(pid_t pid, const std::string& field) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind(field + ":", 0) == 0) return std::atof(line.c_str() + field.size() + 1) / 1024.0;
-  return -1;
+  const std::optional<long long> kib = e2e::procStatus(pid, field);
+  return kib ? *kib / 1024.0 : -1;
 }
 
 // The resident memory once it has settled: polled every 20 ms until it has
@@ -208,18 +198,6 @@ double settledResidentMiB(pid_t pid) {
     if (const double now = statusMiB(pid, "VmRSS"); now != last) last = now, since = Clock::now();
   }
   return last;
-}
-
-// Mappings of Qt's Wayland shared memory at least `bytes` long.
-int buffersOf(pid_t pid, std::uint64_t bytes) {
-  std::istringstream maps(mapsOf(pid));
-  int n = 0;
-  for (std::string line; std::getline(maps, line);) {
-    if (line.find("memfd:wayland-shm") == std::string::npos) continue;
-    const std::size_t dash = line.find('-');
-    n += std::stoull(line.substr(dash + 1), nullptr, 16) - std::stoull(line.substr(0, dash), nullptr, 16) >= bytes;
-  }
-  return n;
 }
 
 int memoryOnly(int runs, const std::vector<std::pair<std::string, std::string>>& programs,
@@ -249,7 +227,7 @@ int memoryOnly(int runs, const std::vector<std::pair<std::string, std::string>>&
       const int mx = (l + r) / 2, my = (t + b) / 2;
       e2e::waitUntil([&] { return sway.pixel(mx, my) == picture.pixel(mx, my); }, e2e::kPatience, 2ms);
       f[k].dragged.push_back(statusMiB(p.pid(), "VmHWM"));
-      f[k].buffers.push_back(buffersOf(p.pid(), std::uint64_t{w} * h * 4));
+      f[k].buffers.push_back(e2e::waylandShmBuffers(p.pid(), std::uint64_t{w} * h * 4));
       sway.keys({"-M", "ctrl", "-k", "c", "-m", "ctrl"});
       std::optional<std::string> png;
       if (e2e::waitUntil([&] { return (png = sway.paste()).has_value(); }, e2e::kPatience, 2ms))

@@ -377,4 +377,13 @@ std::string readFile(const std::string& path) {
   return ss.str();
 }
 
+std::optional<long long> procStatus(pid_t pid, const std::string& field) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(field + ":", 0) == 0) return std::atoll(line.c_str() + field.size() + 1);
+  return std::nullopt;
+}
+
+std::string procMappings(pid_t pid) { return readFile("/proc/" + std::to_string(pid) + "/maps"); }
+
 }  // namespace tolvane::e2e

@@ -251,5 +251,10 @@ Image veiled(const Image& picture);
 Image decodePng(const std::string& bytes);
 bool savePng(const Image& img, const std::string& path);
 std::string readFile(const std::string& path);
+// The number a line of /proc/PID/status starts with (kB for sizes);
+// nullopt when the process or the line is not there.
+std::optional<long long> procStatus(pid_t pid, const std::string& field);
+// What the process at `pid` has mapped, a line per mapping; empty once it is gone.
+std::string procMappings(pid_t pid);
 
 }  // namespace tolvane::e2e

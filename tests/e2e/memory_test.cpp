@@ -1,9 +1,6 @@
 // The capture window shows the frozen picture without a second screen-sized
 // buffer: Qt's buffer for the window (shared memory with the X server) is
 // written only where controls lie.
-#include <fstream>
-#include <sstream>
-
 #include "fixture.h"
 
 namespace tolvane::e2e {
@@ -11,17 +8,10 @@ namespace {
 
 constexpr Argb kFrame = 0xFF007AECu;
 
-// A line of /proc/PID/status in bytes; -1 when it cannot be read.
+// A size in /proc/PID/status in bytes; -1 when it cannot be read.
 long long statusBytes(pid_t pid, const std::string& field) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind(field + ":", 0) == 0) {
-      std::istringstream words(line.substr(field.size() + 1));
-      long long kib = -1;
-      words >> kib;
-      return kib * 1024;
-    }
-  return -1;
+  const std::optional<long long> kib = procStatus(pid, field);
+  return kib ? *kib * 1024 : -1;
 }
 
 struct MemoryCase {

@@ -48,7 +48,7 @@ class StartUp : public SwayTest, public ::testing::WithParamInterface<Shell> {
     while (p->running() && std::chrono::steady_clock::now() < end) {
       kill(p->pid(), SIGSTOP);
       if (sway_->window("Tolvane").found) break;
-      if (startUpSurfacesUp(mappings(p->pid())) && sway_->grab() == want) return true;
+      if (startUpSurfacesUp(procMappings(p->pid())) && sway_->grab() == want) return true;
       kill(p->pid(), SIGCONT);
       std::this_thread::sleep_for(1ms);
     }
@@ -125,7 +125,7 @@ TEST(StartUpOutputs, AQuickDragOnTheSecondOutputsSurfaceIsItsRegion) {
                                                                       std::chrono::steady_clock::now() < end;) {
     kill(p.pid(), SIGSTOP);
     if (sway.window("Tolvane").found) break;
-    stopped = startUpSurfacesUp(mappings(p.pid())) && sway.grab() == want;
+    stopped = startUpSurfacesUp(procMappings(p.pid())) && sway.grab() == want;
     if (!stopped) {
       kill(p.pid(), SIGCONT);
       std::this_thread::sleep_for(1ms);

@@ -12,9 +12,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string_view>
 
 namespace tolvane::e2e {
+
+int waylandShmBuffers(pid_t pid, std::uint64_t bytes) {
+  std::istringstream maps(procMappings(pid));
+  int n = 0;
+  for (std::string line; std::getline(maps, line);) {
+    if (line.find("memfd:wayland-shm") == std::string::npos) continue;
+    const std::size_t dash = line.find('-');
+    const std::uint64_t from = std::stoull(line.substr(0, dash), nullptr, 16),
+                        to = std::stoull(line.substr(dash + 1), nullptr, 16);
+    n += to - from >= bytes;
+  }
+  return n;
+}
 
 namespace {
 

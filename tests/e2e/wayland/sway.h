@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -14,6 +15,10 @@
 #include "../harness.h"
 
 namespace tolvane::e2e {
+
+// How many of Qt's Wayland shared-memory buffers the process at `pid` has
+// mapped that are at least `bytes` long (a screen's worth each).
+int waylandShmBuffers(pid_t pid, std::uint64_t bytes);
 
 class Sway {
  public:

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,11 +18,6 @@ namespace tolvane::e2e {
 // The size of the known picture, the one output's.
 inline constexpr int kW = 640, kH = 480;
 
-// What the process at `pid` has mapped: a line per mapping; empty once it is gone.
-inline std::string mappings(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 // The first stage keeps the outputs' copies mapped while its start-up
 // surfaces show them, and lets them go once those are gone.
 inline bool startUpSurfacesUp(const std::string& maps) {
@@ -35,7 +28,7 @@ inline bool captureStageLoaded(const std::string& maps) {
 }
 // The capture stage has taken over from the start-up surfaces.
 inline bool handedOver(pid_t pid) {
-  const std::string maps = mappings(pid);
+  const std::string maps = procMappings(pid);
   return captureStageLoaded(maps) && !startUpSurfacesUp(maps);
 }
 

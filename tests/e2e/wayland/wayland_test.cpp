@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <sstream>
 #include <string>
 
 #include "sway_fixture.h"
@@ -17,11 +16,8 @@ namespace {
 
 // The real user id of a running process; nullopt when it cannot be read.
 std::optional<uid_t> realUid(pid_t pid) {
-  std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("Uid:", 0) == 0) return static_cast<uid_t>(std::stoul(line.substr(4)));
-  return std::nullopt;
+  const std::optional<long long> uid = procStatus(pid, "Uid");
+  return uid ? std::optional<uid_t>(static_cast<uid_t>(*uid)) : std::nullopt;
 }
 
 constexpr int kL = 120, kT = 90, kR = 420, kB = 290;  // a 300 x 200 region
@@ -74,18 +70,7 @@ class Wayland : public SwayTest {
 // large as the output. The compositor holds the one shown, so one more is
 // needed to draw the next; each beyond that is a screen's worth of memory
 // (32 MiB at 3840x2160) kept until the program ends.
-int screenBuffers(pid_t pid) {
-  std::istringstream maps(mappings(pid));
-  int n = 0;
-  for (std::string line; std::getline(maps, line);) {
-    if (line.find("memfd:wayland-shm") == std::string::npos) continue;
-    const std::size_t dash = line.find('-');
-    const std::uint64_t from = std::stoull(line.substr(0, dash), nullptr, 16),
-                        to = std::stoull(line.substr(dash + 1), nullptr, 16);
-    n += to - from >= std::uint64_t{kW} * kH * 4;
-  }
-  return n;
-}
+int screenBuffers(pid_t pid) { return waylandShmBuffers(pid, std::uint64_t{kW} * kH * 4); }
 
 TEST_F(Wayland, CopiesTheExactRegionAndServesItAfterTheWindowCloses) {
   std::unique_ptr<Process> p;
@@ -94,7 +79,7 @@ TEST_F(Wayland, CopiesTheExactRegionAndServesItAfterTheWindowCloses) {
   EXPECT_EQ(shot, picture_.copy({kL, kT, kR, kB}));
   EXPECT_TRUE(p->running()) << "the process should stay to serve the clipboard";
   // It serves without the window's buffers, freed with the window.
-  EXPECT_TRUE(waitUntil([&] { return screenBuffers(p->pid()) == 0; }, kPatience)) << mappings(p->pid());
+  EXPECT_TRUE(waitUntil([&] { return screenBuffers(p->pid()) == 0; }, kPatience)) << procMappings(p->pid());
   // Another client takes the clipboard over: the process ends.
   ASSERT_TRUE(sway_->copyText("next"));
   EXPECT_EQ(p->wait(5s), 0);
@@ -111,7 +96,7 @@ TEST_F(Wayland, TheWindowDrawsInTwoScreenSizedBuffersAtMost) {
   // Undimmed, below the size and colour labels at the region's top.
   const IRect inside{kL + 20, kT + 60, kR - 20, kB - 20};
   ASSERT_TRUE(waitUntil([&] { return sway_->grab().copy(inside) == picture_.copy(inside); }, kPatience));
-  EXPECT_LE(screenBuffers(p->pid()), 2) << mappings(p->pid());
+  EXPECT_LE(screenBuffers(p->pid()), 2) << procMappings(p->pid());
   ASSERT_TRUE(key("Escape"));
   EXPECT_EQ(p->wait(kPatience), 0) << p->stderrText();
 }
